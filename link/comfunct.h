@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+// Port discovery: which numbered serial ports exist, without ever opening one.
+namespace comfunct {
+
+inline constexpr qint16 kFirstPort = 1;
+inline constexpr qint16 kLastPort = 16;
+
+// The device behind port number n ("" when the number has none). Numbers 1 to 8 are
+// /dev/ttyUSB0-7, 9 to 12 /dev/ttyACM0-3, 13 to 16 /dev/ttyS0-3, unless replaced.
+QString DevicePath(qint16 n);
+
+// Replaces the device of port n for this run (a pseudo-terminal, a /dev/serial/by-id link).
+void SetDevicePath(qint16 n, const QString &device);
+
+// Forgets every replacement (for tests).
+void ResetDevicePaths();
+
+// True when the device of port n exists, judged from the file system alone: opening a tty
+// would raise DTR and RTS and may reset the controller.
+bool ComPortExists(qint16 n);
+
+struct PortScan {
+    QStringList numbers;     // existing port numbers 1 to 16 as decimal texts, ascending
+    qint16 defaultPort = 17; // the lowest existing number, or 17 when none exists
+};
+
+PortScan ScanPorts(const std::function<bool(qint16)> &exists = ComPortExists);
+
+struct PortInfo {
+    qint16 number = 0;
+    QString device;
+    bool exists = false;
+    QString description;
+    QString manufacturer;
+    QString serialNumber;
+};
+
+// Ports 1 to 16 with their devices and what the system knows of each.
+QList<PortInfo> PortTable();
+
+} // namespace comfunct

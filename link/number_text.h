@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+namespace tuner {
+
+// Blanks accepted around numbers: space, tab, CR and LF.
+bool IsBlank(QChar c);
+
+// The strict decimal reading: blanks, optional sign, digits with an optional point and
+// fraction (at least one digit), blanks, and nothing else. Locale-independent.
+std::optional<double> ReadDecimal(const QString &text);
+
+// The lenient reading of a port text: blanks anywhere are skipped, the leading numeric part
+// (sign, digits, optional point and fraction) is taken, and a text without one is 0.
+// Gives nothing only when the numeric part is beyond the range of a double.
+std::optional<double> ReadLeadingNumber(const QString &text);
+
+} // namespace tuner

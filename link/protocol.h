@@ -1,0 +1,42 @@
+#pragma once
+
+#include "link/tuning_parameters.h"
+
+#include <QLatin1String>
+#include <QString>
+
+#include <array>
+#include <optional>
+
+namespace tuner {
+
+// The receive event fires once at least this many characters wait.
+inline constexpr int kReceiveThreshold = 49;
+
+// Line settings of every open: 57600 baud, no parity, 8 data bits, 1 stop bit.
+inline constexpr QLatin1String kLineSettings{"57600,N,8,1"};
+
+// Every record the utility sends ends with a carriage return.
+inline constexpr char16_t kRecordTerminator = u'\r';
+
+// Characters in a save command, its carriage return included.
+inline constexpr int kSaveCommandLength = 57;
+
+// "R" followed by a carriage return: asks the controller for its settings.
+QString ReadRequest();
+
+// A received text as a settings report: ten or more comma-separated fields, field 0 a tag
+// that is not looked at, fields 1 to 6 numbers, fields 7 to 9 truth values. Nothing when the
+// text is not a full report; never a partly filled set.
+std::optional<TuningParameters> ParseReport(const QString &received);
+
+// The save record: "S", the wire forms of the six texts, the three switches and an empty last
+// field, joined by commas and ended by a carriage return. Nothing when a text is not a number.
+std::optional<QString> SaveCommand(const std::array<QString, 6> &texts, bool tpsReverse,
+                                   bool ebrakeCutOff, bool gSensorCalibrate);
+
+// The port list's text as a port number: blanks skipped, leading numeric part (0 when none),
+// rounded half to even. Nothing when the number lies outside the 16-bit range.
+std::optional<qint16> PortNumber(const QString &text);
+
+} // namespace tuner

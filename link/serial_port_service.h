@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+namespace tuner {
+
+// CommEvent value of a receive event: characters are waiting.
+inline constexpr qint16 comEvReceive = 2;
+
+// The one serial port of the window. Set CommPort, Settings, InputLen and RThreshold while
+// closed, then set PortOpen true; Output and Input while open. OnComm is raised on the owner's
+// thread; the owner reads CommEvent to learn its kind.
+class SerialPortService : public QObject {
+    Q_OBJECT
+
+public:
+    using QObject::QObject;
+    ~SerialPortService() override = default;
+
+    virtual qint16 CommPort() const = 0;
+    virtual void SetCommPort(qint16 port) = 0;
+    virtual QString Settings() const = 0;
+    virtual void SetSettings(const QString &settings) = 0;
+    virtual qint16 InputLen() const = 0;
+    virtual void SetInputLen(qint16 length) = 0;
+    virtual qint16 RThreshold() const = 0;
+    virtual void SetRThreshold(qint16 threshold) = 0;
+
+    virtual bool PortOpen() const = 0;
+    // Opening gives false when the port could not be opened (LastError tells why); closing
+    // lets queued output drain first and always succeeds.
+    virtual bool SetPortOpen(bool open) = 0;
+
+    // Queues the text's characters as bytes (Latin-1) and returns; false when the write failed.
+    virtual bool Output(const QString &text) = 0;
+    // Takes the waiting characters out of the input buffer; never blocks.
+    virtual QString Input() = 0;
+    virtual qint16 CommEvent() const = 0;
+
+    // Why the last open or write failed, or why the line was lost, as a sentence for the user.
+    virtual QString LastError() const = 0;
+
+Q_SIGNALS:
+    void OnComm();
+    // An open port failed under the program (adapter pulled, I/O error). The port is closed
+    // by then; raised once per loss.
+    void LineLost();
+};
+
+} // namespace tuner
