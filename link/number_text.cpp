@@ -20,6 +20,8 @@ struct NumericPart {
 
     bool HasDigits() const { return !whole.empty() || !fraction.empty(); }
 
+    bool WholeIsZero() const { return whole.find_first_not_of('0') == std::string::npos; }
+
     // Locale-independent conversion; nothing when beyond the range of a double.
     std::optional<double> Value() const {
         std::string ascii = negative ? "-" : "";
@@ -30,6 +32,8 @@ struct NumericPart {
         const char *first = ascii.data();
         const char *last = first + ascii.size();
         const auto [stop, error] = std::from_chars(first, last, value, std::chars_format::fixed);
+        if (error == std::errc::result_out_of_range && WholeIsZero())
+            return 0.0; // too small for a double: as good as zero
         if (error != std::errc() || stop != last)
             return std::nullopt;
         return value;

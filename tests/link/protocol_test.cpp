@@ -1,0 +1,174 @@
+#include "link/protocol.h"
+
+#include "tests/support/printable.h"
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString kDefaultsReport = u"P,00100,00100,00100,00100,00000,00033,00000,00000,00000\r"_s;
+
+TEST(ReadRequest, IsRAndCarriageReturn) {
+    EXPECT_EQ(tuner::ReadRequest().toLatin1(), QByteArray("R\r"));
+}
+
+TEST(ParseReport, ReadsTheDefaultsWithTheControllersCarriageReturn) {
+    const auto p = tuner::ParseReport(kDefaultsReport);
+    ASSERT_TRUE(p.has_value());
+    EXPECT_EQ(p->Accel, 100.0f);
+    EXPECT_EQ(p->Decel, 100.0f);
+    EXPECT_EQ(p->Turn, 100.0f);
+    EXPECT_EQ(p->MaxOut, 100.0f);
+    EXPECT_EQ(p->MinOut, 0.0f);
+    EXPECT_EQ(p->LfbThreshold, 33.0f);
+    EXPECT_FALSE(p->TpsReverse);
+    EXPECT_FALSE(p->EbrakeCutOff);
+    EXPECT_FALSE(p->GSensorCalibrate);
+}
+
+struct SwitchCase {
+    const char16_t *fields789;
+    bool tps, ebrake, calibrate;
+};
+
+void PrintTo(const SwitchCase &c, std::ostream *os) {
+    *os << '[' << Printable(c.fields789) << ']';
+}
+
+class ReportSwitches : public ::testing::TestWithParam<SwitchCase> {};
+
+TEST_P(ReportSwitches, ReadsTruthValues) {
+    const QString report = u"X,1,2,3,4,5,6,"_s + QString::fromUtf16(GetParam().fields789);
+    const auto p = tuner::ParseReport(report);
+    ASSERT_TRUE(p.has_value()) << report.toStdString();
+    EXPECT_EQ(p->TpsReverse, GetParam().tps);
+    EXPECT_EQ(p->EbrakeCutOff, GetParam().ebrake);
+    EXPECT_EQ(p->GSensorCalibrate, GetParam().calibrate);
+}
+
+INSTANTIATE_TEST_SUITE_P(Forms, ReportSwitches,
+                         ::testing::Values(SwitchCase{u"00001,00000,00001", true, false, true},
+                                           SwitchCase{u"1,0,-1", true, false, true},
+                                           SwitchCase{u"True,false,TRUE", true, false, true},
+                                           SwitchCase{u"fAlSe, true ,0.0\r\n", false, true, false},
+                                           SwitchCase{u"0,0,1\n", false, false, true},
+                                           SwitchCase{u"2.5,-0,0\r", true, false, false}));
+
+struct RejectCase {
+    const char16_t *text;
+};
+
+void PrintTo(const RejectCase &c, std::ostream *os) {
+    *os << '[' << Printable(c.text) << ']';
+}
+
+class ReportRejected : public ::testing::TestWithParam<RejectCase> {};
+
+TEST_P(ReportRejected, GivesNothing) {
+    EXPECT_EQ(tuner::ParseReport(QString::fromUtf16(GetParam().text)), std::nullopt)
+        << QString::fromUtf16(GetParam().text).toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    NotAFullReport, ReportRejected,
+    ::testing::Values(RejectCase{u""}, RejectCase{u"P,1,2,3,4,5,6,0,0"}, // nine fields
+                      RejectCase{u"P,1,2,,3,4,5,6,0,0"}, // empty field moves the rest
+                      RejectCase{u"P,1,2,3,4,5,abc,0,0,0"}, RejectCase{u"P,1,2,3,4,5,6,yes,0,0"},
+                      RejectCase{u"P,1e2,2,3,4,5,6,0,0,0"}, RejectCase{u"P,1,2,3,4,5,6,0,0,maybe"},
+                      RejectCase{u"P,1;2,3,4,5,6,7,0,0,0"}, // decimal comma escaped away
+                      RejectCase{u"\u0000\u0000\u0000\u0000\u0000\u0000\u0000\u0000\u0000\u0000"},
+                      RejectCase{u"R\r"},
+                      RejectCase{u",,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,"}));
+
+TEST(ParseReport, ValueBeyondSinglePrecisionDoesNotConvert) {
+    const QString huge = u"1"_s + QString(40, u'0');
+    EXPECT_EQ(tuner::ParseReport(u"P,"_s + huge + u",2,3,4,5,6,0,0,0"_s), std::nullopt);
+}
+
+TEST(ParseReport, AnyTagAndExtraFieldsAreAccepted) {
+    const auto p = tuner::ParseReport(u"whatever tag,250,-5,33.6,1,2,3,1,1,0,extra,more"_s);
+    ASSERT_TRUE(p.has_value());
+    EXPECT_EQ(p->Accel, 250.0f); // no range check on a report
+    EXPECT_EQ(p->Decel, -5.0f);
+    EXPECT_FLOAT_EQ(p->Turn, 33.6f);
+    EXPECT_TRUE(p->TpsReverse);
+    EXPECT_TRUE(p->EbrakeCutOff);
+    EXPECT_FALSE(p->GSensorCalibrate);
+}
+
+TEST(SaveCommand, DefaultsGiveTheExact57Bytes) {
+    const auto record = tuner::SaveCommand(
+        {u"100"_s, u"100"_s, u"100"_s, u"100"_s, u"0"_s, u"33"_s}, false, false, false);
+    ASSERT_TRUE(record.has_value());
+    const QByteArray bytes = record->toLatin1();
+    EXPECT_EQ(bytes, QByteArray("S,00100,00100,00100,00100,00000,00033,00000,00000,00000,\r"));
+    EXPECT_EQ(bytes.size(), tuner::kSaveCommandLength);
+}
+
+TEST(SaveCommand, RoundsTextsAndCarriesSwitches) {
+    const auto record = tuner::SaveCommand(
+        {u"12.6"_s, u"99.5"_s, u" 200 "_s, u"033"_s, u"0.4"_s, u"100."_s}, true, false, true);
+    ASSERT_TRUE(record.has_value());
+    EXPECT_EQ(*record, u"S,00013,00100,00200,00033,00000,00100,00001,00000,00001,\r"_s);
+}
+
+TEST(SaveCommand, RefusesATextThatIsNotANumber) {
+    for (const QString &bad : {u""_s, u"abc"_s, u"1e2"_s, u"12,5"_s}) {
+        EXPECT_EQ(
+            tuner::SaveCommand({u"1"_s, u"2"_s, u"3"_s, u"4"_s, bad, u"6"_s}, false, false, false),
+            std::nullopt)
+            << bad.toStdString();
+    }
+}
+
+TEST(SaveCommand, ParsedBackGivesTheSameSettings) {
+    const auto record = tuner::SaveCommand({u"150"_s, u"0"_s, u"200"_s, u"55"_s, u"7"_s, u"33"_s},
+                                           true, true, false);
+    ASSERT_TRUE(record.has_value());
+    const auto p = tuner::ParseReport(*record);
+    ASSERT_TRUE(p.has_value());
+    EXPECT_EQ(p->Accel, 150.0f);
+    EXPECT_EQ(p->Decel, 0.0f);
+    EXPECT_EQ(p->Turn, 200.0f);
+    EXPECT_EQ(p->MaxOut, 55.0f);
+    EXPECT_EQ(p->MinOut, 7.0f);
+    EXPECT_EQ(p->LfbThreshold, 33.0f);
+    EXPECT_TRUE(p->TpsReverse && p->EbrakeCutOff);
+    EXPECT_FALSE(p->GSensorCalibrate);
+}
+
+struct PortCase {
+    const char16_t *text;
+    std::optional<qint16> expected;
+};
+
+void PrintTo(const PortCase &c, std::ostream *os) {
+    *os << '[' << Printable(c.text) << ']';
+}
+
+class PortNumberTable : public ::testing::TestWithParam<PortCase> {};
+
+TEST_P(PortNumberTable, LeadingNumberRoundedHalfToEven) {
+    EXPECT_EQ(tuner::PortNumber(QString::fromUtf16(GetParam().text)), GetParam().expected)
+        << QString::fromUtf16(GetParam().text).toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, PortNumberTable,
+    ::testing::Values(PortCase{u"3", 3}, PortCase{u"17", 17}, PortCase{u" 1 2 ", 12},
+                      PortCase{u"1\t6", 16}, PortCase{u"4abc", 4}, PortCase{u"abc", 0},
+                      PortCase{u"", 0}, PortCase{u"2.5", 2}, PortCase{u"3.5", 4},
+                      PortCase{u"2.51", 3}, PortCase{u"-2.5", -2}, PortCase{u"+7", 7},
+                      PortCase{u".5", 0}, PortCase{u"1.5.5", 2}, PortCase{u"32767", 32767},
+                      PortCase{u"32767.5", std::nullopt}, PortCase{u"-32768", -32768},
+                      PortCase{u"-32768.5", -32768}, PortCase{u"32768", std::nullopt},
+                      PortCase{u"-32769", std::nullopt}, PortCase{u"1e3", 1},
+                      PortCase{u"COM3", 0}));
+
+TEST(PortNumber, VeryLongDigitsAreOutOfRange) {
+    EXPECT_EQ(tuner::PortNumber(QString(500, u'9')), std::nullopt);
+}
+
+} // namespace

@@ -1,0 +1,144 @@
+#include "link/tuning_parameters.h"
+
+#include "tests/support/printable.h"
+
+#include <gtest/gtest.h>
+
+#include <QLocale>
+
+#include <cfloat>
+#include <clocale>
+#include <limits>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+struct NumberCase {
+    const char16_t *text;
+    std::optional<double> expected;
+};
+
+void PrintTo(const NumberCase &c, std::ostream *os) {
+    *os << '[' << Printable(c.text) << ']';
+}
+
+class ReadNumberTable : public ::testing::TestWithParam<NumberCase> {};
+
+TEST_P(ReadNumberTable, ReadsOnlyPlainDecimals) {
+    const NumberCase &c = GetParam();
+    EXPECT_EQ(tuner::ReadNumber(QString::fromUtf16(c.text)), c.expected)
+        << QString::fromUtf16(c.text).toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AcceptedAndRefused, ReadNumberTable,
+    ::testing::Values(NumberCase{u"5", 5}, NumberCase{u"5.", 5}, NumberCase{u".5", 0.5},
+                      NumberCase{u"+5", 5}, NumberCase{u"-0.25", -0.25}, NumberCase{u"033", 33},
+                      NumberCase{u"-.5", -0.5}, NumberCase{u" \t12.6\r\n", 12.6},
+                      NumberCase{u"00100", 100}, NumberCase{u"200.4", 200.4},
+                      NumberCase{u"", std::nullopt}, NumberCase{u"   ", std::nullopt},
+                      NumberCase{u"abc", std::nullopt}, NumberCase{u"1e2", std::nullopt},
+                      NumberCase{u"1,5", std::nullopt}, NumberCase{u"1 000", std::nullopt},
+                      NumberCase{u"12a", std::nullopt}, NumberCase{u".", std::nullopt},
+                      NumberCase{u"-", std::nullopt}, NumberCase{u"+-1", std::nullopt},
+                      NumberCase{u"1.2.3", std::nullopt}, NumberCase{u"0x10", std::nullopt},
+                      NumberCase{u"inf", std::nullopt}, NumberCase{u"nan", std::nullopt},
+                      NumberCase{u"\u0661", std::nullopt})); // Arabic-Indic one is no digit here
+
+TEST(ReadNumber, NulIsNotABlank) {
+    EXPECT_EQ(tuner::ReadNumber(u"5"_s + QChar(0)), std::nullopt);
+}
+
+TEST(ReadNumber, IgnoresTheUsersLocale) {
+    // A German user types a decimal comma: the text is not a number, whatever the locale.
+    const QLocale saved;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    const char *previous = std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
+    EXPECT_EQ(tuner::ReadNumber(u"12.5"_s), 12.5);
+    EXPECT_EQ(tuner::ReadNumber(u"12,5"_s), std::nullopt);
+    if (previous)
+        std::setlocale(LC_NUMERIC, "C");
+    QLocale::setDefault(saved);
+}
+
+TEST(ReadNumber, HugeAndTinyTextsAreTotal) {
+    EXPECT_EQ(tuner::ReadNumber(QString(400, u'9')), std::nullopt); // beyond double
+    const std::optional<double> tiny = tuner::ReadNumber(u"0."_s + QString(400, u'0') + u"1"_s);
+    ASSERT_TRUE(tiny.has_value());
+    EXPECT_GE(*tiny, 0.0);
+    EXPECT_EQ(tuner::ReadNumber(QString(100000, u'1')), std::nullopt);
+}
+
+struct DisplayCase {
+    float value;
+    const char16_t *expected;
+};
+
+void PrintTo(const DisplayCase &c, std::ostream *os) {
+    *os << c.value;
+}
+
+class DisplayFormTable : public ::testing::TestWithParam<DisplayCase> {};
+
+TEST_P(DisplayFormTable, ThreeDigitsHalvesAwayFromZero) {
+    EXPECT_EQ(tuner::DisplayForm(GetParam().value), QString::fromUtf16(GetParam().expected))
+        << GetParam().value;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rounding, DisplayFormTable,
+    ::testing::Values(DisplayCase{33, u"033"}, DisplayCase{5, u"005"}, DisplayCase{100, u"100"},
+                      DisplayCase{150, u"150"}, DisplayCase{1000, u"1000"},
+                      DisplayCase{123456, u"123456"}, DisplayCase{-5, u"-005"},
+                      DisplayCase{32.5f, u"033"}, DisplayCase{33.6f, u"034"},
+                      DisplayCase{-32.5f, u"-033"}, DisplayCase{0.49f, u"000"},
+                      DisplayCase{-0.4f, u"000"}, DisplayCase{-0.0f, u"000"},
+                      DisplayCase{99.5f, u"100"}, DisplayCase{250, u"250"},
+                      DisplayCase{FLT_MAX, u"340282346638528859811704183484516925440"},
+                      DisplayCase{std::numeric_limits<float>::infinity(), u"inf"},
+                      DisplayCase{std::numeric_limits<float>::quiet_NaN(), u"nan"}));
+
+struct WireCase {
+    double value;
+    const char16_t *expected;
+};
+
+void PrintTo(const WireCase &c, std::ostream *os) {
+    *os << c.value;
+}
+
+class WireFormTable : public ::testing::TestWithParam<WireCase> {};
+
+TEST_P(WireFormTable, FiveDigitsHalvesAwayFromZero) {
+    EXPECT_EQ(tuner::WireForm(GetParam().value), QString::fromUtf16(GetParam().expected))
+        << GetParam().value;
+}
+
+INSTANTIATE_TEST_SUITE_P(Rounding, WireFormTable,
+                         ::testing::Values(WireCase{100, u"00100"}, WireCase{33, u"00033"},
+                                           WireCase{0, u"00000"}, WireCase{12.6, u"00013"},
+                                           WireCase{99.5, u"00100"}, WireCase{32.5, u"00033"},
+                                           WireCase{0.5, u"00001"}, WireCase{-0.5, u"-00001"},
+                                           WireCase{-0.4, u"00000"}, WireCase{-5, u"-00005"},
+                                           WireCase{123456, u"123456"},
+                                           WireCase{2.4999999, u"00002"}));
+
+TEST(WireForm, Switches) {
+    EXPECT_EQ(tuner::WireForm(true), u"00001"_s);
+    EXPECT_EQ(tuner::WireForm(false), u"00000"_s);
+}
+
+TEST(TuningParameters, StartAtZeroAndDefaultsMatchTheirTexts) {
+    const tuner::TuningParameters p;
+    EXPECT_EQ(p.Accel + p.Decel + p.Turn + p.MaxOut + p.MinOut + p.LfbThreshold, 0.0f);
+    EXPECT_FALSE(p.TpsReverse || p.EbrakeCutOff || p.GSensorCalibrate);
+    const std::array<double, 6> defaults = {100, 100, 100, 100, 0, 33};
+    for (std::size_t i = 0; i < defaults.size(); ++i) {
+        const QString text = QString::fromUtf16(tuner::kDefaultTexts[i]);
+        EXPECT_EQ(tuner::ReadNumber(text), defaults[i]);
+        EXPECT_LE(defaults[i], tuner::kUpperLimits[i]);
+    }
+}
+
+} // namespace
