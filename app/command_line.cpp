@@ -1,0 +1,126 @@
+#include "app/command_line.h"
+
+#include "link/comfunct.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+#include <cstdio>
+
+namespace tuner {
+namespace {
+
+constexpr int kUsageError = 2;
+
+const QString kProgram = QStringLiteral("dccd-tuner");
+
+// "N=DEVICE" with N from 1 to 16 and a device path that is not empty.
+std::optional<std::pair<qint16, QString>> ReadPortOption(const QString &value) {
+    const qsizetype equals = value.indexOf(u'=');
+    if (equals <= 0 || equals == value.size() - 1)
+        return std::nullopt;
+    bool ok = false;
+    const int n = value.left(equals).toInt(&ok);
+    if (!ok || n < comfunct::kFirstPort || n > comfunct::kLastPort)
+        return std::nullopt;
+    return std::make_pair(static_cast<qint16>(n), value.mid(equals + 1));
+}
+
+QString Column(const QString &text, int width) {
+    return text.leftJustified(width);
+}
+
+} // namespace
+
+QString PortListing() {
+    QString listing = Column(QStringLiteral("Port"), 6) + Column(QStringLiteral("Device"), 24) +
+                      Column(QStringLiteral("Exists"), 8) + QStringLiteral("About\n");
+    const QList<comfunct::PortInfo> table = comfunct::PortTable();
+    for (const comfunct::PortInfo &port : table) {
+        QStringList about;
+        for (const QString &part : {port.description, port.manufacturer})
+            if (!part.isEmpty())
+                about.append(part);
+        if (!port.serialNumber.isEmpty())
+            about.append(QStringLiteral("serial ") + port.serialNumber);
+        listing += Column(QString::number(port.number), 6) + Column(port.device, 24) +
+                   Column(port.exists ? QStringLiteral("yes") : QStringLiteral("no"), 8) +
+                   about.join(QStringLiteral(", "));
+        listing = listing.trimmed() + u'\n';
+    }
+    return listing;
+}
+
+std::optional<int> ApplyCommandLine(const QStringList &arguments, QTextStream &out,
+                                    QTextStream &err) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Reads and stores the settings of a DCCD controller over a serial line."));
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Shows this help and ends."));
+    const QCommandLineOption version(QStringLiteral("version"),
+                                     QStringLiteral("Shows the version and ends."));
+    const QCommandLineOption port(
+        QStringLiteral("port"),
+        QStringLiteral("Port N (1 to 16) uses DEVICE for this run, e.g. --port 1=/dev/pts/3 or "
+                       "--port 2=/dev/serial/by-id/usb-...; may be repeated."),
+        QStringLiteral("N=DEVICE"));
+    const QCommandLineOption listPorts(
+        QStringLiteral("list-ports"),
+        QStringLiteral("Lists ports 1 to 16 with their devices and ends."));
+    parser.addOptions({help, version, port, listPorts});
+
+    if (!parser.parse(arguments)) {
+        err << kProgram << ": " << parser.errorText() << "\n"
+            << "Try '" << kProgram << " --help'.\n";
+        err.flush();
+        return kUsageError;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        err << kProgram << ": unexpected argument '" << parser.positionalArguments().first()
+            << "'\nTry '" << kProgram << " --help'.\n";
+        err.flush();
+        return kUsageError;
+    }
+    if (parser.isSet(help)) {
+        out << parser.helpText();
+        out.flush();
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        out << kProgram << " " << QStringLiteral(DCCD_VERSION) << "\n";
+        out.flush();
+        return 0;
+    }
+
+    // All replacements are checked before any is applied: a bad one changes nothing.
+    QList<std::pair<qint16, QString>> replacements;
+    const QStringList portValues = parser.values(port);
+    for (const QString &value : portValues) {
+        const auto replacement = ReadPortOption(value);
+        if (!replacement) {
+            err << kProgram << ": --port wants N=DEVICE with N from 1 to 16, not '" << value
+                << "'\n";
+            err.flush();
+            return kUsageError;
+        }
+        replacements.append(*replacement);
+    }
+    for (const auto &[n, device] : replacements)
+        comfunct::SetDevicePath(n, device);
+
+    if (parser.isSet(listPorts)) {
+        out << PortListing();
+        out.flush();
+        return 0;
+    }
+    return std::nullopt;
+}
+
+std::optional<int> ApplyCommandLine(const QStringList &arguments) {
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    return ApplyCommandLine(arguments, out, err);
+}
+
+} // namespace tuner

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QStringList>
+#include <QTextStream>
+
+#include <optional>
+
+namespace tuner {
+
+// The utility's command line (arguments[0] is the program):
+//   --port N=DEVICE   (repeatable) port N, 1 to 16, uses DEVICE for this run
+//   --list-ports      prints the port table and ends
+//   --help, --version
+// Applies --port through comfunct::SetDevicePath. Gives the exit code when the program should
+// end now (0 after --help, --version or --list-ports; 2 after a bad argument, with the error on
+// err), and nothing when it should go on to show the window. Needs no QApplication.
+std::optional<int> ApplyCommandLine(const QStringList &arguments, QTextStream &out,
+                                    QTextStream &err);
+
+// The same on the process's stdout and stderr.
+std::optional<int> ApplyCommandLine(const QStringList &arguments);
+
+// The port table as --list-ports prints it: a heading, then one line per port 1 to 16.
+QString PortListing();
+
+} // namespace tuner

@@ -1,0 +1,341 @@
+#include "link/qt_serial_port_service.h"
+
+#include "link/comfunct.h"
+#include "link/line_settings.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QPointer>
+#include <QSerialPort>
+#include <QSerialPortInfo>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+
+// Modem-control lines: this file never calls setDataTerminalReady, setRequestToSend or
+// setBreakEnabled, and QSerialPort's open on Linux issues no TIOCMSET/TIOCMBIS/TIOCMBIC either
+// (checked with strace: its open does TIOCEXCL, TCGETS, TCSETS and TIOCGSERIAL only). The
+// kernel itself raises DTR and RTS when a tty is first opened and drops them on its last close
+// when HUPCL is set; that is the operating system's doing and the same for every program.
+
+namespace tuner {
+namespace {
+
+QString SystemText(int error) {
+    return QString::fromLocal8Bit(std::strerror(error)).toLower();
+}
+
+// The group that may use the device, for the permission hint ("dialout" on Debian).
+QString DeviceGroup(const QByteArray &path) {
+    struct stat info {};
+    if (::stat(path.constData(), &info) == 0) {
+        if (const group *g = ::getgrgid(info.st_gid); g != nullptr && info.st_gid != 0)
+            return QString::fromLocal8Bit(g->gr_name);
+    }
+    return QStringLiteral("dialout");
+}
+
+QString PermissionReason(const QByteArray &path) {
+    return QStringLiteral("permission denied. Add your user to the %1 group and log in again")
+        .arg(DeviceGroup(path));
+}
+
+const QString kNoSuchPort = QStringLiteral("no such port");
+const QString kInUse = QStringLiteral("in use by another program");
+const QString kNotSerial = QStringLiteral("not a serial device");
+
+// Every QSerialPort error becomes a reason here, whether it came while opening or while open.
+QString ErrorReason(QSerialPort::SerialPortError error, const QString &systemText, bool opening) {
+    switch (error) {
+    case QSerialPort::DeviceNotFoundError:
+        return opening ? kNoSuchPort : QStringLiteral("the device was removed");
+    case QSerialPort::PermissionError:
+        // Our own open already proved the permissions: what is left is a lock or TIOCEXCL.
+        return kInUse;
+    case QSerialPort::UnsupportedOperationError:
+        return QStringLiteral("the device does not take the line settings");
+    case QSerialPort::ResourceError:
+        return QStringLiteral("the device was removed or stopped working");
+    case QSerialPort::ReadError:
+        return QStringLiteral("reading from the device failed (%1)").arg(systemText);
+    case QSerialPort::WriteError:
+        return QStringLiteral("writing to the device failed (%1)").arg(systemText);
+    case QSerialPort::NotOpenError:
+        return QStringLiteral("the port is not open");
+    default:
+        return opening ? QStringLiteral("cannot be opened (%1)").arg(systemText)
+                       : QStringLiteral("the device failed (%1)").arg(systemText);
+    }
+}
+
+QSerialPort::Parity ToQt(LineSettings::Parity parity) {
+    switch (parity) {
+    case LineSettings::Parity::Even:
+        return QSerialPort::EvenParity;
+    case LineSettings::Parity::Odd:
+        return QSerialPort::OddParity;
+    case LineSettings::Parity::Mark:
+        return QSerialPort::MarkParity;
+    case LineSettings::Parity::Space:
+        return QSerialPort::SpaceParity;
+    case LineSettings::Parity::None:
+        break;
+    }
+    return QSerialPort::NoParity;
+}
+
+} // namespace
+
+QtSerialPortService::QtSerialPortService(QObject *parent) : SerialPortService(parent) {
+    m_settle.setSingleShot(true);
+    m_settle.setTimerType(Qt::PreciseTimer);
+    m_settle.setInterval(kSettleInterval);
+    m_latest.setSingleShot(true);
+    m_latest.setTimerType(Qt::PreciseTimer);
+    m_latest.setInterval(kLatestDelivery);
+    connect(&m_settle, &QTimer::timeout, this, &QtSerialPortService::Deliver);
+    connect(&m_latest, &QTimer::timeout, this, &QtSerialPortService::Deliver);
+}
+
+QtSerialPortService::~QtSerialPortService() {
+    Close();
+}
+
+bool QtSerialPortService::PortOpen() const {
+    return m_port != nullptr;
+}
+
+bool QtSerialPortService::SetPortOpen(bool open) {
+    if (open == PortOpen())
+        return true;
+    if (!open) {
+        Close();
+        return true;
+    }
+    return Open();
+}
+
+bool QtSerialPortService::Open() {
+    m_lastError.clear();
+    m_commEvent = 0;
+    m_device = comfunct::DevicePath(m_commPort);
+    if (m_device.isEmpty()) {
+        m_lastError = kNoSuchPort;
+        return false;
+    }
+    const auto parsed = ParseLineSettings(m_settings);
+    if (const QString *reason = std::get_if<QString>(&parsed)) {
+        m_lastError = *reason;
+        return false;
+    }
+    const LineSettings line = std::get<LineSettings>(parsed);
+
+    // Our own descriptor first: it tells apart a missing device, a permission problem and a
+    // port held by another program, and its flock keeps the port ours while it is open.
+    const QByteArray path = QFile::encodeName(m_device);
+    struct stat info {};
+    if (::stat(path.constData(), &info) != 0) {
+        m_lastError = errno == EACCES ? PermissionReason(path) : kNoSuchPort;
+        return false;
+    }
+    if (!S_ISCHR(info.st_mode)) {
+        m_lastError = kNotSerial;
+        return false;
+    }
+    const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        const int error = errno;
+        if (error == EACCES || error == EPERM)
+            m_lastError = PermissionReason(path);
+        else if (error == EBUSY)
+            m_lastError = kInUse;
+        else if (error == ENOENT || error == ENXIO || error == ENODEV)
+            m_lastError = kNoSuchPort;
+        else
+            m_lastError = QStringLiteral("cannot be opened (%1)").arg(SystemText(error));
+        return false;
+    }
+    if (!::isatty(fd)) {
+        ::close(fd);
+        m_lastError = kNotSerial;
+        return false;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        m_lastError = kInUse;
+        return false;
+    }
+
+    auto *port = new QSerialPort(this);
+    port->setPortName(m_device);
+    port->setBaudRate(line.baud);
+    port->setParity(ToQt(line.parity));
+    port->setDataBits(static_cast<QSerialPort::DataBits>(line.dataBits));
+    // Linux has no 1.5 stop bits of its own: with 5 data bits the UART sends 1.5 for "two".
+    port->setStopBits(line.stopBits == LineSettings::StopBits::One ? QSerialPort::OneStop
+                                                                   : QSerialPort::TwoStop);
+    port->setFlowControl(QSerialPort::NoFlowControl);
+    port->setReadBufferSize(kInputBufferSize);
+
+    m_opening = true;
+    const bool opened = port->open(QIODevice::ReadWrite);
+    m_opening = false;
+    if (!opened) {
+        m_lastError = ErrorReason(port->error(), port->errorString(), true);
+        delete port;
+        ::close(fd);
+        return false;
+    }
+    port->clearError(); // a refused TIOCEXCL leaves an error on an open port
+    m_port = port;
+    m_lockFd = fd;
+    connect(port, &QSerialPort::readyRead, this, &QtSerialPortService::ArmReceive);
+    connect(port, &QSerialPort::errorOccurred, this,
+            [this](QSerialPort::SerialPortError error) { OnPortError(error); });
+    // Bytes that arrived between the open and the connection still count.
+    ArmReceive();
+    return true;
+}
+
+void QtSerialPortService::Close() {
+    m_settle.stop();
+    m_latest.stop();
+    if (m_port == nullptr)
+        return;
+    m_port->disconnect(this);
+    DrainOutput();
+    m_port->close();
+    delete m_port;
+    m_port = nullptr;
+    ::close(m_lockFd);
+    m_lockFd = -1;
+}
+
+void QtSerialPortService::DrainOutput() {
+    const QDeadlineTimer deadline(kDrainBound);
+    // First the bytes QSerialPort still holds, then what waits in the kernel's queue.
+    while (m_port->bytesToWrite() > 0 && !deadline.hasExpired()) {
+        if (!m_port->waitForBytesWritten(static_cast<int>(deadline.remainingTime())))
+            break;
+    }
+    int queued = 0;
+    while (::ioctl(m_port->handle(), TIOCOUTQ, &queued) == 0 && queued > 0) {
+        if (deadline.hasExpired()) {
+            // The line does not take them (a stuck handshake): drop them, or the kernel's
+            // close would wait up to half a minute.
+            ::tcflush(m_port->handle(), TCOFLUSH);
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+}
+
+void QtSerialPortService::OnPortError(int error) {
+    const auto kind = static_cast<QSerialPort::SerialPortError>(error);
+    if (m_opening || m_port == nullptr || kind == QSerialPort::NoError ||
+        kind == QSerialPort::TimeoutError)
+        return;
+
+    // The port failed under us. It cannot be closed inside its own signal, so it is detached
+    // now (PortOpen is false from here on) and closed and reported from the event loop.
+    m_lastError = ErrorReason(kind, m_port->errorString(), false);
+    m_settle.stop();
+    m_latest.stop();
+    QPointer<QSerialPort> dead = m_port;
+    m_port = nullptr;
+    dead->disconnect(this);
+    ::close(m_lockFd);
+    m_lockFd = -1;
+    QMetaObject::invokeMethod(
+        this,
+        [this, dead] {
+            delete dead.data();
+            Q_EMIT LineLost();
+        },
+        Qt::QueuedConnection);
+}
+
+qint64 QtSerialPortService::EffectiveThreshold() const {
+    return std::min<qint64>(m_threshold, kInputBufferSize);
+}
+
+void QtSerialPortService::ArmReceive() {
+    if (m_port == nullptr || m_threshold <= 0 || m_port->bytesAvailable() < EffectiveThreshold())
+        return;
+    m_settle.start(); // the quiet interval starts again with every arrival
+    if (!m_latest.isActive())
+        m_latest.start();
+}
+
+void QtSerialPortService::Deliver() {
+    m_settle.stop();
+    m_latest.stop();
+    if (m_port == nullptr || m_threshold <= 0 || m_port->bytesAvailable() < EffectiveThreshold())
+        return;
+    m_commEvent = comEvReceive;
+    Q_EMIT OnComm();
+}
+
+bool QtSerialPortService::Output(const QString &text) {
+    if (m_port == nullptr) {
+        m_lastError = QStringLiteral("the port is not open");
+        return false;
+    }
+    const QByteArray bytes = text.toLatin1();
+    if (m_port->write(bytes) != bytes.size()) {
+        m_lastError = ErrorReason(m_port->error(), m_port->errorString(), false);
+        return false;
+    }
+    return true;
+}
+
+QString QtSerialPortService::Input() {
+    if (m_port == nullptr)
+        return {};
+    qint64 count = std::min(m_port->bytesAvailable(), kInputBufferSize);
+    if (m_inputLen > 0)
+        count = std::min<qint64>(count, m_inputLen);
+    const QString text = QString::fromLatin1(m_port->read(count));
+    // What still reaches the threshold raises the event again after a quiet interval.
+    ArmReceive();
+    return text;
+}
+
+} // namespace tuner
+
+namespace comfunct {
+
+QList<PortInfo> PortTable() {
+    const QList<QSerialPortInfo> known = QSerialPortInfo::availablePorts();
+    QList<PortInfo> table;
+    for (qint16 n = kFirstPort; n <= kLastPort; ++n) {
+        PortInfo info;
+        info.number = n;
+        info.device = DevicePath(n);
+        info.exists = ComPortExists(n);
+        const QString target = QFileInfo(info.device).canonicalFilePath();
+        for (const QSerialPortInfo &port : known) {
+            if (!target.isEmpty() &&
+                QFileInfo(port.systemLocation()).canonicalFilePath() == target) {
+                info.description = port.description();
+                info.manufacturer = port.manufacturer();
+                info.serialNumber = port.serialNumber();
+                break;
+            }
+        }
+        table.append(info);
+    }
+    return table;
+}
+
+} // namespace comfunct

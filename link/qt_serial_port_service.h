@@ -1,0 +1,86 @@
+#pragma once
+
+#include "link/serial_port_service.h"
+
+#include <QTimer>
+
+#include <chrono>
+
+class QSerialPort;
+
+namespace tuner {
+
+// The serial port service on a real device, through QSerialPort. Port number n is the device
+// comfunct::DevicePath(n). Create it on the thread that handles OnComm (the UI thread):
+//
+//     auto *port = new tuner::QtSerialPortService(parent);
+//
+// Receive: OnComm (CommEvent 2) comes from the event loop once RThreshold characters wait and
+// the line has been quiet for kSettleInterval, or at the latest kLatestDelivery after the
+// threshold was reached while bytes keep arriving. Nothing runs while the port is idle: the
+// two single-shot timers are armed only by arriving bytes.
+class QtSerialPortService final : public SerialPortService {
+    Q_OBJECT
+
+public:
+    // USB serial adapters deliver one burst in pieces up to 16 ms apart: a record still
+    // arriving is not cut in two when the line must stay quiet this long.
+    static constexpr std::chrono::milliseconds kSettleInterval{20};
+    // Under a continuous stream the event still comes this long after the threshold was met.
+    static constexpr std::chrono::milliseconds kLatestDelivery{100};
+    // One Input takes at most this many characters; the rest waits in the operating system.
+    static constexpr qint64 kInputBufferSize = 1024;
+    // Closing waits at most this long for queued output to reach the line.
+    static constexpr std::chrono::milliseconds kDrainBound{1000};
+
+    explicit QtSerialPortService(QObject *parent = nullptr);
+    ~QtSerialPortService() override;
+
+    qint16 CommPort() const override { return m_commPort; }
+    void SetCommPort(qint16 port) override { m_commPort = port; }
+    QString Settings() const override { return m_settings; }
+    void SetSettings(const QString &settings) override { m_settings = settings; }
+    qint16 InputLen() const override { return m_inputLen; }
+    void SetInputLen(qint16 length) override { m_inputLen = length; }
+    qint16 RThreshold() const override { return m_threshold; }
+    void SetRThreshold(qint16 threshold) override { m_threshold = threshold; }
+
+    bool PortOpen() const override;
+    bool SetPortOpen(bool open) override;
+
+    bool Output(const QString &text) override;
+    QString Input() override;
+    qint16 CommEvent() const override { return m_commEvent; }
+
+    QString LastError() const override { return m_lastError; }
+
+    // The device the open port uses, or the one the last open tried ("" before any).
+    QString Device() const { return m_device; }
+
+private:
+    bool Open();
+    void Close();
+    void OnPortError(int error);
+    void Deliver();
+    void ArmReceive();
+    void DrainOutput();
+    qint64 EffectiveThreshold() const;
+
+    qint16 m_commPort = 1;
+    QString m_settings;
+    qint16 m_inputLen = 0;
+    qint16 m_threshold = 0;
+    qint16 m_commEvent = 0;
+    QString m_lastError;
+    QString m_device;
+
+    QSerialPort *m_port = nullptr;
+    // A descriptor of our own on the device, holding an exclusive flock for as long as the port
+    // is open, so that programs which honour flock see the port as taken (-1 when closed).
+    int m_lockFd = -1;
+    bool m_opening = false;
+    QTimer m_settle;
+    QTimer m_latest;
+};
+
+} // namespace tuner

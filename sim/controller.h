@@ -1,0 +1,59 @@
+#pragma once
+
+#include "link/tuning_parameters.h"
+
+#include <QByteArray>
+#include <QStringList>
+
+#include <optional>
+
+// The simulated controller's behaviour without any I/O: bytes from the line go in, the bytes to
+// send back and the log lines come out.
+namespace sim {
+
+struct Behaviour {
+    tuner::TuningParameters values = DefaultValues();
+    bool silent = false;              // never answer
+    bool noise = false;               // garbage before each report
+    std::optional<QByteArray> report; // sent (with a CR) instead of a report
+
+    static tuner::TuningParameters DefaultValues();
+};
+
+// Bytes sent before a report with --noise: no comma, no NUL and no CR, so the report after them
+// still parses (they become part of its tag).
+inline constexpr char kNoise[] = "\xfe\x7f~#?\xa7\x1b!";
+
+// The report of a set: tag "P", the nine values in their wire forms, a CR. 56 bytes.
+QByteArray ReportOf(const tuner::TuningParameters &values);
+
+// Nine values as a report's fields 1 to 9 ("100,100,100,100,0,33,0,0,0"), or nothing.
+std::optional<tuner::TuningParameters> ParseValues(const QString &fields);
+
+// Bytes as one log line: printable ASCII as it is, a backslash doubled, anything else \xHH.
+QString Printable(const QByteArray &bytes);
+
+class Controller {
+public:
+    struct Result {
+        QByteArray reply; // bytes to send, in order
+        QStringList log;  // one entry per line, without the newline
+        int records = 0;  // complete records taken
+    };
+
+    explicit Controller(Behaviour behaviour) : m_behaviour(std::move(behaviour)) {}
+
+    // Takes bytes from the line; every record ends with a CR. Bytes of an unfinished record
+    // are kept for the next call.
+    Result Receive(const QByteArray &bytes);
+
+    const tuner::TuningParameters &Values() const { return m_behaviour.values; }
+
+private:
+    void Handle(const QByteArray &record, Result &result);
+
+    Behaviour m_behaviour;
+    QByteArray m_pending;
+};
+
+} // namespace sim
