@@ -1,0 +1,62 @@
+#pragma once
+
+#include "link/serial_port_service.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace tuner::testing {
+
+// A serial port in memory: records what is set and written, delivers received text on
+// demand, and fails an open or a write, or loses the line, when told to.
+class MemoryPort : public SerialPortService {
+public:
+    qint16 CommPort() const override { return commPort_; }
+    void SetCommPort(qint16 port) override;
+    QString Settings() const override { return settings_; }
+    void SetSettings(const QString &settings) override;
+    qint16 InputLen() const override { return inputLen_; }
+    void SetInputLen(qint16 length) override;
+    qint16 RThreshold() const override { return rThreshold_; }
+    void SetRThreshold(qint16 threshold) override;
+
+    bool PortOpen() const override { return open_; }
+    bool SetPortOpen(bool open) override;
+    bool Output(const QString &text) override;
+    QString Input() override;
+    qint16 CommEvent() const override { return commEvent_; }
+    QString LastError() const override { return lastError_; }
+
+    // Puts text into the input buffer and raises OnComm with the given event kind.
+    void Deliver(const QString &text, qint16 event = comEvReceive);
+    // The next open fails with this reason.
+    void FailNextOpen(const QString &reason);
+    // Every write fails with this reason until cleared with std::nullopt.
+    void FailWrites(std::optional<QString> reason);
+    // The line goes away under an open port: the port closes and LineLost is raised.
+    void LoseLine(const QString &reason);
+
+    // Everything written, one entry per Output call, and the calls in order as words
+    // ("CommPort=1", "Settings=57600,N,8,1", "InputLen=0", "RThreshold=49", "Open", "Close",
+    // "Output", "Input").
+    QStringList written;
+    QStringList calls;
+    int opens = 0;
+    int closes = 0;
+
+private:
+    qint16 commPort_ = 1;
+    QString settings_ = QStringLiteral("9600,N,8,1");
+    qint16 inputLen_ = 0;
+    qint16 rThreshold_ = 0;
+    bool open_ = false;
+    qint16 commEvent_ = 0;
+    QString input_;
+    QString lastError_;
+    std::optional<QString> failOpen_;
+    std::optional<QString> failWrites_;
+};
+
+} // namespace tuner::testing

@@ -1,0 +1,97 @@
+#pragma once
+
+#include "link/comfunct.h"
+#include "link/serial_port_service.h"
+#include "window/control.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+namespace tuner {
+
+// Lamp colours, packed 0x00BBGGRR.
+inline constexpr qint32 kLampRed = 255;
+inline constexpr qint32 kLampYellow = 65535;
+inline constexpr qint32 kLampGreen = 65280;
+
+// What the window needs to know about the machine's serial ports.
+struct PortDirectory {
+    // The existing ports 1 to 16 and the one to preselect.
+    std::function<comfunct::PortScan()> scan;
+    // The device behind a port number, "" when it has none.
+    std::function<QString(qint16)> devicePath;
+};
+
+// The tuning window: its controls by name, the serial port MSComm1, the controller's settings
+// as last reported and the text of the last receive event. Every handler works on the control
+// model only; an adapter shows it.
+class DCCD : public QObject {
+public:
+    DCCD(SerialPortService &port, PortDirectory ports, QObject *parent = nullptr);
+    ~DCCD() override;
+
+    // clang-format off
+    Control tLogo, tTitle, tCPort, pCPort, bOpen, Shape1,
+            lAccel, tAccel, lMin, tMin, lDecel, tDecel, lMax, tMax, lTurn, tTurn, Label2, tLFB,
+            bCalG, bTPS, bEbrk, bDef, bSave, bExit, tStatus, Label1;
+    // clang-format on
+
+    SerialPortService &MSComm1;
+
+    float Accel = 0, Decel = 0, Turn = 0, MaxOut = 0, MinOut = 0, LfbThreshold = 0;
+    bool TpsReverse = false, EbrakeCutOff = false, GSensorCalibrate = false;
+
+    QString ReceiveBuffer;
+
+    // The title bar text.
+    QString Caption() const;
+
+    // Every control in layout order, and one by name (nullptr when there is none).
+    const QList<Control *> &Controls() const { return controls_; }
+    Control *FindControl(const QString &name) const;
+
+    // How the program ends after Exit; the adapter or a test sets it.
+    std::function<void()> EndProgram;
+    // Asks the adapter to put the keyboard focus into a control.
+    std::function<void(Control &)> FocusRequested;
+
+    // True once Exit has run: the window takes no further event.
+    bool Ended() const { return ended_; }
+
+    void Form_Load();
+    void bOpen_Click();
+    void MSComm1_OnComm();
+    void HandleInput(const QString &dRecv);
+
+    void bCalG_Click();
+    void bTPS_Click();
+    void bEbrk_Click();
+    void bDef_Click();
+    void bSave_Click();
+    void bExit_Click();
+
+    void tAccel_Change();
+    void tDecel_Change();
+    void tTurn_Change();
+    void tMax_Change();
+    void tMin_Change();
+    void tLFB_Change();
+
+private:
+    void Connect();
+    void Disconnect();
+    void MSComm1_LineLost();
+    void ShowDisconnected();
+    void SetEditingEnabled(bool enabled);
+    QString PortName(qint16 port) const;
+    void SetFocus(Control &control);
+
+    PortDirectory ports_;
+    QList<Control *> controls_;
+    bool ended_ = false;
+};
+
+} // namespace tuner
