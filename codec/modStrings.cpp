@@ -1,6 +1,7 @@
 #include "codec/modStrings.h"
 
 #include <algorithm>
+#include <array>
 
 namespace modStrings {
 namespace {
@@ -13,18 +14,28 @@ bool SameIgnoringCase(QChar a, QChar b) {
 class DelimiterSet {
 public:
     explicit DelimiterSet(const QString &delimiters) {
-        folded_.reserve(delimiters.size());
-        for (QChar c : delimiters)
-            folded_.append(c.toCaseFolded());
+        ascii_.fill(false);
+        ascii_[0] = true; // NUL always ends a field
+        for (QChar c : delimiters) {
+            const QChar folded = c.toCaseFolded();
+            folded_.append(folded);
+            if (folded.unicode() < ascii_.size()) {
+                ascii_[folded.toLower().unicode()] = true;
+                ascii_[folded.toUpper().unicode()] = true;
+            }
+        }
     }
 
     bool Contains(QChar c) const {
-        if (c.unicode() == 0)
-            return true; // NUL always ends a field
+        // ASCII is decided by the table, which also holds the ASCII foldings of non-ASCII
+        // delimiters (the Kelvin sign folds to "k"); everything else by case folding.
+        if (c.unicode() < ascii_.size())
+            return ascii_[c.unicode()];
         return folded_.contains(c.toCaseFolded());
     }
 
 private:
+    std::array<bool, 128> ascii_;
     QString folded_;
 };
 

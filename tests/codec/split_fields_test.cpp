@@ -81,6 +81,9 @@ INSTANTIATE_TEST_SUITE_P(
                       // Letters outside ASCII match by case folding.
                       SplitCase{u"1\u00c42\u00e43", u"\u00e4", u"\\", true, L({u"1", u"2", u"3"})},
                       SplitCase{u"\u03a3a\u03c3b", u"\u03c3", u"\\", true, L({u"a", u"b"})},
+                      // The Kelvin sign folds to "k" and matches it both ways.
+                      SplitCase{u"1k2K3", u"\u212a", u"\\", true, L({u"1", u"2", u"3"})},
+                      SplitCase{u"1\u212a2", u"k", u"\\", true, L({u"1", u"2"})},
                       // Escape before a pending escaped delimiter run.
                       SplitCase{u"a\\,\\,b", u",", u"\\", true, L({u"a,,b"})},
                       SplitCase{u" a \\, b ", u",", u"\\", true, L({u"a , b"})}));

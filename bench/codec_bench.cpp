@@ -1,0 +1,62 @@
+// Record handling costs: a report is cut and read, a save record built. At 57600 baud a
+// 56-character report spends about 9.7 ms on the wire; these should be thousands of times less.
+#include "codec/modStrings.h"
+#include "link/protocol.h"
+
+#include <benchmark/benchmark.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString kReport = u"P,00100,00100,00100,00100,00000,00033,00000,00000,00000\r"_s;
+
+void BM_SplitReport(benchmark::State &state) {
+    const QString delimiter = u","_s;
+    const QString escape = u"\\"_s;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(modStrings::SplitFields(kReport, delimiter, escape, true));
+}
+BENCHMARK(BM_SplitReport);
+
+void BM_ParseReport(benchmark::State &state) {
+    for (auto _ : state)
+        benchmark::DoNotOptimize(tuner::ParseReport(kReport));
+}
+BENCHMARK(BM_ParseReport);
+
+// 1024 characters in 200 fields, every tenth with an escaped comma.
+QString LongText() {
+    QStringList fields;
+    for (int i = 0; i < 200; ++i)
+        fields.append(i % 10 == 0 ? u"a\\,b"_s : u"%1"_s.arg(i, 4, 10, QChar(u'0')));
+    QString text = fields.join(u',');
+    while (text.size() < 1024)
+        text.insert(text.size() / 2, u'x');
+    return text;
+}
+
+void BM_Split1024Characters(benchmark::State &state) {
+    const QString text = LongText();
+    const QString delimiter = u","_s;
+    const QString escape = u"\\"_s;
+    qsizetype fields = 0;
+    for (auto _ : state) {
+        const QStringList result = modStrings::SplitFields(text, delimiter, escape, true);
+        fields = result.size();
+        benchmark::DoNotOptimize(result);
+    }
+    state.counters["fields"] = static_cast<double>(fields);
+}
+BENCHMARK(BM_Split1024Characters);
+
+void BM_SaveCommand(benchmark::State &state) {
+    const std::array<QString, 6> texts = {u"100"_s, u"100"_s, u"100"_s, u"100"_s, u"0"_s, u"33"_s};
+    for (auto _ : state)
+        benchmark::DoNotOptimize(tuner::SaveCommand(texts, false, true, false));
+}
+BENCHMARK(BM_SaveCommand);
+
+} // namespace
+
+BENCHMARK_MAIN();
