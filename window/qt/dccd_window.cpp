@@ -1,0 +1,310 @@
+#include "window/qt/dccd_window.h"
+
+#include "link/comfunct.h"
+#include "window/layout.h"
+#include "window/qt/lamp.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFontDatabase>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+
+#include <algorithm>
+
+namespace tuner {
+namespace {
+
+const QString kMagneto = QStringLiteral("Magneto");
+
+Qt::Alignment ToAlignment(TextAlign align) {
+    return (align == TextAlign::Left ? Qt::AlignLeft : Qt::AlignHCenter) | Qt::AlignTop;
+}
+
+// The caption label of each box, which names the box for a screen reader.
+QString CaptionLabelOf(const QString &name) {
+    static const QHash<QString, QString> labels = {
+        {QStringLiteral("tAccel"), QStringLiteral("lAccel")},
+        {QStringLiteral("tDecel"), QStringLiteral("lDecel")},
+        {QStringLiteral("tTurn"), QStringLiteral("lTurn")},
+        {QStringLiteral("tMax"), QStringLiteral("lMax")},
+        {QStringLiteral("tMin"), QStringLiteral("lMin")},
+        {QStringLiteral("tLFB"), QStringLiteral("Label2")},
+        {QStringLiteral("pCPort"), QStringLiteral("tCPort")}};
+    return labels.value(name);
+}
+
+} // namespace
+
+DccdWindow::DccdWindow(DCCD &model, PortTooltip portTooltip, QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
+      model_(model), portTooltip_(std::move(portTooltip)) {
+    setObjectName(QStringLiteral("DCCD"));
+    setWindowTitle(model_.Caption());
+    setFixedSize(ClientWidth(), ClientHeight());
+    Build();
+
+    if (!model_.EndProgram) {
+        ownsEnd_ = true;
+        model_.EndProgram = [this] {
+            close();
+            QCoreApplication::quit();
+        };
+    }
+    model_.FocusRequested = [this](Control &control) {
+        if (QWidget *widget = Widget(control.Name()))
+            widget->setFocus(Qt::OtherFocusReason);
+    };
+}
+
+DccdWindow::~DccdWindow() {
+    for (Control *control : model_.Controls())
+        control->Mirror = nullptr;
+    model_.FocusRequested = nullptr;
+    if (ownsEnd_)
+        model_.EndProgram = nullptr;
+}
+
+void DccdWindow::InstallFontSubstitutes() {
+    QFont::insertSubstitutions(QStringLiteral("Arial"),
+                               {QStringLiteral("Liberation Sans"), QStringLiteral("Arimo")});
+    QFont::insertSubstitutions(
+        QStringLiteral("MS Sans Serif"),
+        {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans"), QStringLiteral("Sans")});
+    QFont::insertSubstitutions(kMagneto, {QStringLiteral("URW Chancery L"), QStringLiteral("Z003"),
+                                          QStringLiteral("Liberation Serif"),
+                                          QStringLiteral("DejaVu Serif")});
+}
+
+QFont DccdWindow::DesignedFont(const QString &name) {
+    const ControlLayout *design = FindLayout(name);
+    QFont font;
+    if (!design || design->fontFamily.isEmpty())
+        return font;
+    font.setFamily(design->fontFamily);
+    font.setPointSizeF(design->pointSize);
+    font.setBold(design->bold);
+    font.setItalic(false);
+    font.setUnderline(false);
+    // Where the decorative face is missing, a bold italic stands in for its flourish.
+    if (design->fontFamily == kMagneto && !QFontDatabase::hasFamily(kMagneto))
+        font.setItalic(true);
+    return font;
+}
+
+QString DccdWindow::PortTableTooltip(const QString &item) {
+    static const QList<comfunct::PortInfo> table = comfunct::PortTable();
+    const int number = item.toInt();
+    for (const comfunct::PortInfo &info : table) {
+        if (info.number != number)
+            continue;
+        QStringList lines{info.device};
+        if (!info.description.isEmpty())
+            lines.append(info.description);
+        if (!info.manufacturer.isEmpty())
+            lines.append(info.manufacturer);
+        if (!info.serialNumber.isEmpty())
+            lines.append(QStringLiteral("Serial number ") + info.serialNumber);
+        return lines.join(u'\n');
+    }
+    return {};
+}
+
+void DccdWindow::Build() {
+    for (const ControlLayout &design : WindowLayout()) {
+        Control *control = model_.FindControl(design.name);
+        Q_ASSERT(control);
+        QWidget *widget = nullptr;
+        switch (design.kind) {
+        case ControlKind::Label: {
+            auto *label = new QLabel(control->Caption(), this);
+            label->setAutoFillBackground(true);
+            label->setWordWrap(true);
+            label->setTextFormat(Qt::PlainText);
+            label->setAlignment(ToAlignment(design.align));
+            label->setMargin(0);
+            label->setIndent(0);
+            widget = label;
+            break;
+        }
+        case ControlKind::CommandButton: {
+            auto *button = new QPushButton(this);
+            button->setText(control->Caption());
+            button->setAutoDefault(false);
+            button->setDefault(false);
+            button->setFocusPolicy(Qt::StrongFocus);
+            button->installEventFilter(this);
+            connect(button, &QPushButton::clicked, this, [control] { control->RaiseClick(); });
+            widget = button;
+            break;
+        }
+        case ControlKind::TextBox: {
+            auto *edit = new QLineEdit(control->Text(), this);
+            edit->setAlignment(ToAlignment(design.align) & ~Qt::AlignTop);
+            edit->setFrame(true);
+            edit->setFocusPolicy(Qt::StrongFocus);
+            connect(edit, &QLineEdit::textEdited, this,
+                    [control](const QString &text) { control->SetText(text); });
+            widget = edit;
+            break;
+        }
+        case ControlKind::ComboBox: {
+            auto *combo = new QComboBox(this);
+            combo->setEditable(true);
+            combo->setInsertPolicy(QComboBox::NoInsert);
+            combo->setFocusPolicy(Qt::StrongFocus);
+            combo->setEditText(control->Text());
+            connect(combo->lineEdit(), &QLineEdit::textEdited, this,
+                    [control](const QString &text) { control->SetText(text); });
+            connect(combo, &QComboBox::activated, this,
+                    [control, combo](int index) { control->SetText(combo->itemText(index)); });
+            widget = combo;
+            break;
+        }
+        case ControlKind::Shape: {
+            auto *lamp = new Lamp(this);
+            lamp->SetFillColor(control->FillColor());
+            widget = lamp;
+            break;
+        }
+        }
+        widget->setObjectName(design.name);
+        widget->setGeometry(design.Left(), design.Top(), design.Width(), design.Height());
+        if (!design.fontFamily.isEmpty())
+            widget->setFont(DesignedFont(design.name));
+        widget->setEnabled(control->Enabled());
+        widgets_.insert(design.name, widget);
+        control->Mirror = [this](const Control &c, ControlProperty p) { Mirror(c, p); };
+    }
+
+    QList<const ControlLayout *> focusable;
+    for (const ControlLayout &design : WindowLayout()) {
+        if (design.kind == ControlKind::CommandButton || design.kind == ControlKind::TextBox ||
+            design.kind == ControlKind::ComboBox)
+            focusable.append(&design);
+    }
+    std::sort(
+        focusable.begin(), focusable.end(),
+        [](const ControlLayout *a, const ControlLayout *b) { return a->tabIndex < b->tabIndex; });
+    for (const ControlLayout *design : focusable)
+        tabOrder_.append(widgets_.value(design->name));
+    for (qsizetype i = 1; i < tabOrder_.size(); ++i)
+        QWidget::setTabOrder(tabOrder_.at(i - 1), tabOrder_.at(i));
+
+    for (Control *control : model_.Controls())
+        UpdateAccessibleName(*control);
+}
+
+void DccdWindow::UpdateAccessibleName(const Control &control) {
+    QWidget *widget = Widget(control.Name());
+    switch (control.Kind()) {
+    case ControlKind::Label:
+        if (control.Name() == u"tStatus") {
+            widget->setAccessibleName(QStringLiteral("Status"));
+            widget->setAccessibleDescription(control.Caption());
+        } else {
+            widget->setAccessibleName(control.Caption());
+        }
+        break;
+    case ControlKind::CommandButton:
+        widget->setAccessibleName(control.Caption());
+        break;
+    case ControlKind::TextBox:
+    case ControlKind::ComboBox:
+        if (const Control *label = model_.FindControl(CaptionLabelOf(control.Name())))
+            widget->setAccessibleName(label->Caption());
+        break;
+    case ControlKind::Shape:
+        break;
+    }
+}
+
+void DccdWindow::Mirror(const Control &control, ControlProperty property) {
+    QWidget *widget = Widget(control.Name());
+    if (!widget)
+        return;
+    switch (property) {
+    case ControlProperty::Caption:
+        if (auto *label = qobject_cast<QLabel *>(widget))
+            label->setText(control.Caption());
+        else if (auto *button = qobject_cast<QPushButton *>(widget))
+            button->setText(control.Caption());
+        UpdateAccessibleName(control);
+        break;
+    case ControlProperty::Text:
+        if (auto *edit = qobject_cast<QLineEdit *>(widget)) {
+            if (edit->text() != control.Text()) {
+                const QSignalBlocker blocker(edit);
+                edit->setText(control.Text());
+            }
+        } else if (auto *combo = qobject_cast<QComboBox *>(widget)) {
+            if (combo->currentText() != control.Text()) {
+                const QSignalBlocker blocker(combo);
+                const QSignalBlocker editBlocker(combo->lineEdit());
+                combo->setEditText(control.Text());
+            }
+        }
+        break;
+    case ControlProperty::Enabled:
+        widget->setEnabled(control.Enabled());
+        break;
+    case ControlProperty::FillColor:
+        if (auto *lamp = qobject_cast<Lamp *>(widget))
+            lamp->SetFillColor(control.FillColor());
+        break;
+    case ControlProperty::Items:
+        if (auto *combo = qobject_cast<QComboBox *>(widget)) {
+            const QSignalBlocker blocker(combo);
+            const QSignalBlocker editBlocker(combo->lineEdit());
+            const QString item = control.Items().last();
+            combo->addItem(item);
+            const PortTooltip tooltip = portTooltip_ ? portTooltip_ : &PortTableTooltip;
+            combo->setItemData(combo->count() - 1, tooltip(item), Qt::ToolTipRole);
+            // Adding an item must not change the field's text.
+            combo->setEditText(control.Text());
+        }
+        break;
+    }
+}
+
+void DccdWindow::showEvent(QShowEvent *event) {
+    QWidget::showEvent(event);
+    if (shownOnce_)
+        return;
+    shownOnce_ = true;
+    // The first control in tab order that can take the focus gets it.
+    for (QWidget *widget : std::as_const(tabOrder_)) {
+        if (widget->isEnabled()) {
+            widget->setFocus(Qt::TabFocusReason);
+            break;
+        }
+    }
+}
+
+void DccdWindow::closeEvent(QCloseEvent *event) {
+    // The close box is Exit: an open port is closed before the program ends.
+    if (!model_.Ended())
+        model_.bExit_Click();
+    event->accept();
+}
+
+bool DccdWindow::eventFilter(QObject *watched, QEvent *event) {
+    if (event->type() == QEvent::KeyPress) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        auto *button = qobject_cast<QPushButton *>(watched);
+        if (button && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+            (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+            if (!key->isAutoRepeat() && button->isEnabled())
+                button->click();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace tuner

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "window/dccd.h"
+
+#include <QHash>
+#include <QList>
+#include <QWidget>
+
+#include <functional>
+
+namespace tuner {
+
+// The window on screen: one Qt widget per control of the model, placed as designed. It only
+// mirrors: typing becomes a Text write, clicks run the handlers, model writes update widgets.
+class DccdWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    // The tooltip of a port list item ("3") : its device and what the system knows of it.
+    using PortTooltip = std::function<QString(const QString &item)>;
+
+    explicit DccdWindow(DCCD &model, PortTooltip portTooltip = {}, QWidget *parent = nullptr);
+    ~DccdWindow() override;
+
+    DCCD &Model() const { return model_; }
+    QWidget *Widget(const QString &name) const { return widgets_.value(name); }
+    // Buttons, boxes and the port list in tab-index order.
+    const QList<QWidget *> &TabOrder() const { return tabOrder_; }
+
+    // Families for the designed fonts where the machine lacks them. Call once after the
+    // application object exists.
+    static void InstallFontSubstitutes();
+    // The font a control is designed with, substitutes applied.
+    static QFont DesignedFont(const QString &name);
+
+    // The tooltips from the machine's port table.
+    static QString PortTableTooltip(const QString &item);
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void Build();
+    void Mirror(const Control &control, ControlProperty property);
+    void UpdateAccessibleName(const Control &control);
+
+    DCCD &model_;
+    PortTooltip portTooltip_;
+    QHash<QString, QWidget *> widgets_;
+    QList<QWidget *> tabOrder_;
+    bool shownOnce_ = false;
+    bool ownsEnd_ = false; // EndProgram is the window's own: close and quit
+};
+
+} // namespace tuner
