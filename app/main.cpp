@@ -1,4 +1,8 @@
 #include "app/command_line.h"
+#include "link/comfunct.h"
+#include "link/qt_serial_port_service.h"
+#include "window/dccd.h"
+#include "window/qt/dccd_window.h"
 
 #include <QApplication>
 #include <QFile>
@@ -12,6 +16,18 @@ int main(int argc, char **argv) {
         return *exitCode;
 
     QApplication app(argc, argv);
-    // The window is created here, its Form_Load run, then it is shown and app.exec() runs.
-    return 0;
+    QApplication::setApplicationName(QStringLiteral("dccd-tuner"));
+    tuner::DccdWindow::InstallFontSubstitutes();
+
+    tuner::QtSerialPortService port;
+    tuner::DCCD model(port, {[] { return comfunct::ScanPorts(); }, &comfunct::DevicePath});
+    tuner::DccdWindow window(model, &tuner::DccdWindow::PortTableTooltip);
+    // Exit and the close box end the program the same way: the port closed, then the loop.
+    model.EndProgram = [&window] {
+        window.close();
+        QCoreApplication::exit(0);
+    };
+    model.Form_Load();
+    window.show();
+    return app.exec();
 }
