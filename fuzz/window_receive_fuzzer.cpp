@@ -1,0 +1,192 @@
+// Fuzzes the window's whole receive path: arbitrary text arrives on a connected in-memory port
+// (OnComm -> MSComm1_OnComm -> Input -> HandleInput). Nothing may crash; a text that is not a
+// full report changes nothing the user sees or the window holds, and a full report puts the
+// window into the "parameters shown" state with exactly the reported values.
+//
+// Input layout:
+//   byte 0  flags: bit 0 first show a report and edit it (a box's text, the TPS switch),
+//           bit 1 hand the texts to HandleInput directly instead of through the port,
+//           bit 2 raise every other event with a kind other than "received"
+//   then the received texts, separated by U+001E (one byte, one Latin-1 character).
+
+#include "link/protocol.h"
+#include "link/tuning_parameters.h"
+#include "tests/window/memory_port.h"
+#include "window/dccd.h"
+
+#include <QByteArrayView>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+
+namespace {
+
+using tuner::Control;
+using tuner::DCCD;
+
+[[noreturn]] void Fail(const char *what) {
+    std::fprintf(stderr, "window property violated: %s\n", what);
+    std::abort();
+}
+
+void Check(bool ok, const char *what) {
+    if (!ok)
+        Fail(what);
+}
+
+constexpr char16_t kTextSeparator = 0x1E;
+constexpr int kMaxTexts = 16;
+
+QString Describe(const Control &c) {
+    return c.Name() + u'|' + c.Caption() + u'|' + c.Text() + u'|' +
+           (c.Enabled() ? QStringLiteral("on") : QStringLiteral("off")) + u'|' +
+           QString::number(c.FillColor()) + u'|' + c.Items().join(u';');
+}
+
+// Everything the user can see and the settings the window holds; not the receive buffer.
+QStringList Snapshot(const DCCD &w) {
+    QStringList out;
+    for (const Control *c : w.Controls())
+        out.append(Describe(*c));
+    out.append(QStringLiteral("settings|%1|%2|%3|%4|%5|%6|%7|%8|%9")
+                   .arg(w.Accel)
+                   .arg(w.Decel)
+                   .arg(w.Turn)
+                   .arg(w.MaxOut)
+                   .arg(w.MinOut)
+                   .arg(w.LfbThreshold)
+                   .arg(w.TpsReverse)
+                   .arg(w.EbrakeCutOff)
+                   .arg(w.GSensorCalibrate));
+    return out;
+}
+
+bool SameFloat(float a, float b) {
+    return a == b;
+}
+
+// After a full report: the reported settings and their display forms, switch captions, the
+// green lamp, every editing control on, the status line last; every other control as before.
+void CheckShown(const DCCD &w, const tuner::TuningParameters &p, const QStringList &before) {
+    Check(SameFloat(w.Accel, p.Accel) && SameFloat(w.Decel, p.Decel) && SameFloat(w.Turn, p.Turn) &&
+              SameFloat(w.MaxOut, p.MaxOut) && SameFloat(w.MinOut, p.MinOut) &&
+              SameFloat(w.LfbThreshold, p.LfbThreshold) && w.TpsReverse == p.TpsReverse &&
+              w.EbrakeCutOff == p.EbrakeCutOff && w.GSensorCalibrate == p.GSensorCalibrate,
+          "a full report was not taken into the settings");
+    const Control *boxes[] = {&w.tAccel, &w.tDecel, &w.tTurn, &w.tMax, &w.tMin, &w.tLFB};
+    const float values[] = {p.Accel, p.Decel, p.Turn, p.MaxOut, p.MinOut, p.LfbThreshold};
+    for (int i = 0; i < 6; ++i)
+        Check(boxes[i]->Text() == tuner::DisplayForm(values[i]),
+              "a box does not show the display form of its reported value");
+    Check(w.bTPS.Caption() ==
+              (p.TpsReverse ? QStringLiteral("TPS = Reverse") : QStringLiteral("TPS = Normal")),
+          "the TPS caption does not match the report");
+    Check(w.bEbrk.Caption() == (p.EbrakeCutOff ? QStringLiteral("Ebrake Cut = Off")
+                                               : QStringLiteral("Ebrake Cut = On")),
+          "the Ebrake caption does not match the report");
+    Check(w.Shape1.FillColor() == tuner::kLampGreen, "the lamp is not green after a report");
+    Check(w.tStatus.Caption() == QStringLiteral("Parmeters Received from Controller."),
+          "the status line does not say the parameters were received");
+    const Control *editing[] = {&w.bSave,  &w.bExit,  &w.bTPS, &w.bEbrk, &w.bCalG, &w.bDef,
+                                &w.tAccel, &w.tDecel, &w.tMin, &w.tMax,  &w.tLFB,  &w.tTurn};
+    for (const Control *c : editing)
+        Check(c->Enabled(), "an editing control is off after a report");
+
+    const QList<Control *> &controls = w.Controls();
+    for (qsizetype i = 0; i < controls.size(); ++i) {
+        const Control *c = controls.at(i);
+        bool touched = c == &w.Shape1 || c == &w.tStatus;
+        for (const Control *e : editing)
+            touched = touched || c == e;
+        if (!touched)
+            Check(Describe(*c) == before.at(i), "a report changed a control it does not own");
+    }
+    Check(w.bOpen.Caption() == QStringLiteral("Disconnect"), "a report changed the phase");
+}
+
+class Window {
+public:
+    Window()
+        : w(port, {[] {
+                       comfunct::PortScan scan;
+                       scan.numbers = QStringList{QStringLiteral("1")};
+                       scan.defaultPort = 1;
+                       return scan;
+                   },
+                   [](qint16 n) { return n == 1 ? QStringLiteral("/dev/ttyUSB0") : QString(); }}) {
+        w.EndProgram = [] {};
+        w.FocusRequested = [](Control &) {};
+    }
+
+    tuner::testing::MemoryPort port;
+    DCCD w;
+};
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+    if (size < 1)
+        return 0;
+    const std::uint8_t flags = data[0];
+    const QString input = QString::fromLatin1(
+        QByteArrayView(reinterpret_cast<const char *>(data + 1), static_cast<qsizetype>(size - 1)));
+    QStringList texts = input.split(QChar(kTextSeparator));
+    if (texts.size() > kMaxTexts)
+        texts.resize(kMaxTexts);
+
+    Window window;
+    DCCD &w = window.w;
+    tuner::testing::MemoryPort &port = window.port;
+    w.Form_Load();
+    w.bOpen_Click();
+    Check(port.PortOpen(), "the in-memory port did not open");
+    Check(port.written == QStringList{tuner::ReadRequest()}, "Connect did not send one request");
+
+    if ((flags & 1) != 0) {
+        const QString report =
+            QStringLiteral("P,00100,00100,00100,00100,00000,00033,00000,00000,00000\r");
+        port.Deliver(report);
+        Check(w.Shape1.FillColor() == tuner::kLampGreen, "the default report was not shown");
+        w.tAccel.SetText(QStringLiteral("7"));
+        w.bTPS.RaiseClick();
+        Check(w.TpsReverse, "the TPS switch did not flip");
+    }
+
+    QString waiting; // characters in the port's input buffer not read yet
+    for (qsizetype i = 0; i < texts.size(); ++i) {
+        const QString &text = texts.at(i);
+        const QStringList before = Snapshot(w);
+        const QStringList writtenBefore = port.written;
+        const bool otherEvent = (flags & 4) != 0 && i % 2 == 1;
+        QString received = text;
+        if ((flags & 2) != 0) {
+            w.HandleInput(text);
+        } else if (otherEvent) {
+            port.Deliver(text, static_cast<qint16>(tuner::comEvReceive + 1));
+            waiting += text;
+            Check(Snapshot(w) == before, "an event other than \"received\" changed the window");
+            continue;
+        } else {
+            port.Deliver(text);
+            received = waiting + text;
+            waiting.clear();
+            Check(w.ReceiveBuffer == received, "the receive buffer is not all waiting input");
+            Check(port.Input().isEmpty(), "input was left waiting after a receive event");
+        }
+
+        Check(port.written == writtenBefore, "receiving wrote to the port");
+        Check(port.PortOpen(), "receiving closed the port");
+        const std::optional<tuner::TuningParameters> report = tuner::ParseReport(received);
+        if (report)
+            CheckShown(w, *report, before);
+        else
+            Check(Snapshot(w) == before, "a text that is not a full report changed the window");
+    }
+    return 0;
+}
