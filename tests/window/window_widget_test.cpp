@@ -278,6 +278,8 @@ TEST_F(WidgetWindow, EveryControlHasASpeakableName) {
     EXPECT_EQ(W<QPushButton>(u"bOpen")->accessibleName(), u"Disconnect");
     EXPECT_EQ(W<QLabel>(u"tStatus")->accessibleDescription(),
               u"Waiting for DCCD to respond... check your com port!");
+    EXPECT_EQ(W<QLabel>(u"tStatus")->toolTip(),
+              u"Waiting for DCCD to respond... check your com port!");
     for (const ControlLayout &design : WindowLayout()) {
         if (design.name != u"tStatus") {
             EXPECT_FALSE(window->Widget(design.name)->accessibleName().isEmpty())

@@ -207,6 +207,8 @@ void DccdWindow::UpdateAccessibleName(const Control &control) {
         if (control.Name() == u"tStatus") {
             widget->setAccessibleName(QStringLiteral("Status"));
             widget->setAccessibleDescription(control.Caption());
+            // A message longer than the two lines of the box can still be read in full.
+            widget->setToolTip(control.Caption());
         } else {
             widget->setAccessibleName(control.Caption());
         }
