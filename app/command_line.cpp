@@ -5,6 +5,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace tuner {
@@ -19,9 +20,12 @@ std::optional<std::pair<qint16, QString>> ReadPortOption(const QString &value) {
     const qsizetype equals = value.indexOf(u'=');
     if (equals <= 0 || equals == value.size() - 1)
         return std::nullopt;
-    bool ok = false;
-    const int n = value.left(equals).toInt(&ok);
-    if (!ok || n < comfunct::kFirstPort || n > comfunct::kLastPort)
+    const QString number = value.left(equals);
+    if (number.size() > 2 || !std::all_of(number.cbegin(), number.cend(),
+                                          [](QChar c) { return c >= u'0' && c <= u'9'; }))
+        return std::nullopt;
+    const int n = number.toInt();
+    if (n < comfunct::kFirstPort || n > comfunct::kLastPort)
         return std::nullopt;
     return std::make_pair(static_cast<qint16>(n), value.mid(equals + 1));
 }

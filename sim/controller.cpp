@@ -117,7 +117,7 @@ void Controller::Handle(const QByteArray &record, Result &result) {
         const QString &flag = fields.at(7 + i);
         if (flag != u"00000" && flag != u"00001") {
             result.log.append(
-                QStringLiteral("rejected: field %1 is not 00000 or 00001").arg(8 + i));
+                QStringLiteral("rejected: field %1 is not 00000 or 00001").arg(7 + i));
             return;
         }
         flags[static_cast<std::size_t>(i)] = flag == u"00001";

@@ -1,0 +1,316 @@
+// The real port service against pseudo-terminals.
+
+#include "link/comfunct.h"
+#include "link/protocol.h"
+#include "link/qt_serial_port_service.h"
+#include "tests/serial/pty_support.h"
+
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+using testing_support::App;
+using testing_support::Pty;
+using tuner::QtSerialPortService;
+
+namespace {
+
+constexpr int kWaitMs = 5000; // generous: the machines running these are shared and busy
+
+class ServiceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        App();
+        ASSERT_TRUE(pty.ok());
+        comfunct::SetDevicePath(1, pty.path());
+        service.SetCommPort(1);
+        service.SetSettings(tuner::kLineSettings);
+        service.SetInputLen(0);
+        service.SetRThreshold(tuner::kReceiveThreshold);
+    }
+    void TearDown() override {
+        service.SetPortOpen(false);
+        comfunct::ResetDevicePaths();
+    }
+
+    // Collects every receive event's Input.
+    void TakeEachEvent() {
+        QObject::connect(&service, &tuner::SerialPortService::OnComm, &service, [this] {
+            EXPECT_EQ(service.CommEvent(), tuner::comEvReceive);
+            inputs.append(service.Input().toLatin1());
+        });
+    }
+
+    qsizetype Taken() const {
+        qsizetype total = 0;
+        for (const QByteArray &part : inputs)
+            total += part.size();
+        return total;
+    }
+
+    Pty pty;
+    QtSerialPortService service;
+    QList<QByteArray> inputs;
+};
+
+QByteArray EveryByte() {
+    QByteArray bytes;
+    for (int i = 0; i < 256; ++i)
+        bytes.append(static_cast<char>(i));
+    return bytes;
+}
+
+TEST_F(ServiceTest, OpenedPortWritesEveryByteExactly) {
+    ASSERT_TRUE(service.SetPortOpen(true)) << service.LastError().toStdString();
+    EXPECT_TRUE(service.PortOpen());
+    const QByteArray bytes = EveryByte();
+    ASSERT_TRUE(service.Output(QString::fromLatin1(bytes)));
+    EXPECT_EQ(pty.Read(bytes.size()), bytes);
+
+    const auto save = tuner::SaveCommand(
+        {u"100"_qs, u"100"_qs, u"100"_qs, u"100"_qs, u"0"_qs, u"33"_qs}, false, false, false);
+    ASSERT_TRUE(save.has_value());
+    ASSERT_TRUE(service.Output(*save));
+    EXPECT_EQ(pty.Read(tuner::kSaveCommandLength),
+              QByteArray("S,00100,00100,00100,00100,00000,00033,00000,00000,00000,\r"));
+}
+
+// A pseudo-terminal keeps 8 data bits and no parity whatever it is told, so the line shows
+// the speed and the stop bits only.
+struct SettingsCase {
+    const char16_t *settings;
+    speed_t speed;
+    bool twoStopBits;
+};
+
+void PrintTo(const SettingsCase &c, std::ostream *os) {
+    *os << QString::fromUtf16(c.settings).toStdString();
+}
+
+class SettingsTest : public ServiceTest, public ::testing::WithParamInterface<SettingsCase> {};
+
+TEST_P(SettingsTest, LineTakesTheSettings) {
+    const SettingsCase &c = GetParam();
+    service.SetSettings(QString::fromUtf16(c.settings));
+    ASSERT_TRUE(service.SetPortOpen(true)) << service.LastError().toStdString();
+    termios line{};
+    ASSERT_EQ(::tcgetattr(pty.slave(), &line), 0);
+    EXPECT_EQ(cfgetospeed(&line), c.speed);
+    EXPECT_EQ(cfgetispeed(&line), c.speed);
+    EXPECT_EQ((line.c_cflag & CSTOPB) != 0, c.twoStopBits);
+    EXPECT_EQ(line.c_cflag & CRTSCTS, 0u) << "no flow control";
+    EXPECT_EQ(line.c_iflag & (IXON | IXOFF), 0u) << "no flow control";
+    EXPECT_EQ(line.c_lflag & (ICANON | ECHO), 0u) << "raw";
+}
+
+INSTANTIATE_TEST_SUITE_P(Lines, SettingsTest,
+                         ::testing::Values(SettingsCase{u"57600,N,8,1", B57600, false},
+                                           SettingsCase{u"9600,E,7,2", B9600, true},
+                                           SettingsCase{u"19200,O,8,1", B19200, false},
+                                           SettingsCase{u"115200,n,6,1", B115200, false},
+                                           SettingsCase{u"1200,N,5,1.5", B1200, true}));
+
+TEST_F(ServiceTest, NoEventBelowTheThresholdAndOneWhenReached) {
+    TakeEachEvent();
+    ASSERT_TRUE(service.SetPortOpen(true));
+    const QByteArray first(tuner::kReceiveThreshold - 1, 'a');
+    ASSERT_TRUE(pty.Write(first));
+    QTest::qWait(300);
+    EXPECT_TRUE(inputs.isEmpty()) << "48 characters must not raise the event";
+
+    ASSERT_TRUE(pty.Write("b"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !inputs.isEmpty(); }, kWaitMs));
+    QTest::qWait(300);
+    ASSERT_EQ(inputs.size(), 1);
+    EXPECT_EQ(inputs.at(0), first + "b");
+}
+
+TEST_F(ServiceTest, ReportArrivingInPiecesAcrossTheThresholdIsTakenWhole) {
+    TakeEachEvent();
+    ASSERT_TRUE(service.SetPortOpen(true));
+    const QByteArray report = "P,00120,00090,00100,00080,00010,00040,00001,00000,00001\r";
+    // 45 characters, then pieces of 3 a few milliseconds apart (well inside the quiet interval).
+    std::thread writer([&] {
+        pty.Write(report.left(45));
+        for (qsizetype at = 45; at < report.size(); at += 3) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(3));
+            pty.Write(report.mid(at, 3));
+        }
+    });
+    const bool arrived = QTest::qWaitFor([&] { return !inputs.isEmpty(); }, kWaitMs);
+    writer.join();
+    ASSERT_TRUE(arrived);
+    EXPECT_EQ(inputs.at(0), report);
+    QTest::qWait(100);
+    EXPECT_EQ(inputs.size(), 1);
+}
+
+TEST_F(ServiceTest, ContinuousStreamStillRaisesTheEvent) {
+    TakeEachEvent();
+    ASSERT_TRUE(service.SetPortOpen(true));
+    std::atomic<bool> stop = false;
+    std::thread writer([&] {
+        for (int i = 0; i < 400 && !stop; ++i) { // a byte every 2 ms: the line is never quiet
+            pty.Write("x");
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    });
+    // The quiet interval never passes while bytes keep coming; the event must come anyway.
+    const bool during = QTest::qWaitFor([&] { return !inputs.isEmpty(); }, 600);
+    stop = true;
+    writer.join();
+    EXPECT_TRUE(during);
+}
+
+TEST_F(ServiceTest, FourKilobytesAtOnceAreTakenCompletelyAndInOrder) {
+    TakeEachEvent();
+    ASSERT_TRUE(service.SetPortOpen(true));
+    QByteArray sent;
+    for (int i = 0; i < 4096; ++i)
+        sent.append(static_cast<char>((i * 7 + i / 256) % 256));
+    ASSERT_TRUE(pty.Write(sent));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Taken() >= sent.size(); }, kWaitMs))
+        << "taken " << Taken();
+    EXPECT_EQ(inputs.join(), sent);
+    EXPECT_GE(inputs.size(), 4);
+    for (const QByteArray &part : inputs)
+        EXPECT_LE(part.size(), QtSerialPortService::kInputBufferSize);
+}
+
+TEST_F(ServiceTest, EventComesAgainWhileTheThresholdIsStillMet) {
+    service.SetInputLen(10);
+    TakeEachEvent();
+    ASSERT_TRUE(service.SetPortOpen(true));
+    const QByteArray sent = "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWX";
+    ASSERT_EQ(sent.size(), 60);
+    ASSERT_TRUE(pty.Write(sent));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return inputs.size() >= 2; }, kWaitMs));
+    QTest::qWait(300);
+    // 60 waiting: an event; 50 left: another; 40 left is below the threshold: no third.
+    ASSERT_EQ(inputs.size(), 2);
+    EXPECT_EQ(inputs.at(0), sent.left(10));
+    EXPECT_EQ(inputs.at(1), sent.mid(10, 10));
+}
+
+TEST_F(ServiceTest, PulledLineIsReportedOnceAndThePortCanBeOpenedAgain) {
+    QSignalSpy lost(&service, &tuner::SerialPortService::LineLost);
+    ASSERT_TRUE(service.SetPortOpen(true));
+    pty.CloseMaster();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return lost.count() > 0; }, kWaitMs));
+    EXPECT_FALSE(service.PortOpen());
+    EXPECT_FALSE(service.LastError().isEmpty());
+    QTest::qWait(200);
+    EXPECT_EQ(lost.count(), 1);
+    EXPECT_FALSE(service.Output(u"R\r"_qs));
+
+    Pty second;
+    ASSERT_TRUE(second.ok());
+    comfunct::SetDevicePath(1, second.path());
+    ASSERT_TRUE(service.SetPortOpen(true)) << service.LastError().toStdString();
+    ASSERT_TRUE(service.Output(tuner::ReadRequest()));
+    EXPECT_EQ(second.Read(2), QByteArray("R\r"));
+}
+
+TEST_F(ServiceTest, PortHeldByAnotherProgramIsInUse) {
+    QProcess holder;
+    holder.start(QStringLiteral(PORT_HOLDER), {pty.path()});
+    ASSERT_TRUE(holder.waitForStarted(kWaitMs));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return holder.canReadLine(); }, kWaitMs));
+    ASSERT_EQ(holder.readLine().trimmed(), QByteArray("open"));
+
+    EXPECT_FALSE(service.SetPortOpen(true));
+    EXPECT_FALSE(service.PortOpen());
+    EXPECT_EQ(service.LastError(), u"in use by another program"_qs);
+
+    holder.closeWriteChannel(); // the holder closes its port and ends
+    ASSERT_TRUE(holder.waitForFinished(kWaitMs));
+    EXPECT_TRUE(service.SetPortOpen(true)) << service.LastError().toStdString();
+}
+
+TEST_F(ServiceTest, SecondServiceOnTheSamePortIsRefused) {
+    ASSERT_TRUE(service.SetPortOpen(true));
+    QtSerialPortService other;
+    other.SetCommPort(1);
+    other.SetSettings(tuner::kLineSettings);
+    EXPECT_FALSE(other.SetPortOpen(true));
+    EXPECT_EQ(other.LastError(), u"in use by another program"_qs);
+    EXPECT_TRUE(service.PortOpen());
+}
+
+struct OpenFailureCase {
+    qint16 port;
+    const char16_t *device; // nullptr: the port table's own
+    const char16_t *settings;
+    const char16_t *reasonStart;
+};
+
+void PrintTo(const OpenFailureCase &c, std::ostream *os) {
+    *os << c.port << " " << (c.device ? QString::fromUtf16(c.device).toStdString() : "(table)")
+        << " \"" << QString::fromUtf16(c.settings).toStdString() << "\"";
+}
+
+class OpenFailureTest : public ::testing::TestWithParam<OpenFailureCase> {};
+
+TEST_P(OpenFailureTest, FailsWithAReason) {
+    App();
+    const OpenFailureCase &c = GetParam();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QFile regular(dir.filePath(u"regular"_qs));
+    ASSERT_TRUE(regular.open(QIODevice::WriteOnly));
+    regular.close();
+    if (c.device != nullptr)
+        comfunct::SetDevicePath(c.port,
+                                QString::fromUtf16(c.device).replace(u"$DIR"_qs, dir.path()));
+    QtSerialPortService service;
+    service.SetCommPort(c.port);
+    service.SetSettings(QString::fromUtf16(c.settings));
+    EXPECT_FALSE(service.SetPortOpen(true));
+    EXPECT_FALSE(service.PortOpen());
+    EXPECT_TRUE(service.LastError().startsWith(QString::fromUtf16(c.reasonStart)))
+        << service.LastError().toStdString();
+    comfunct::ResetDevicePaths();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Failures, OpenFailureTest,
+    ::testing::Values(OpenFailureCase{17, nullptr, u"57600,N,8,1", u"no such port"},
+                      OpenFailureCase{0, nullptr, u"57600,N,8,1", u"no such port"},
+                      OpenFailureCase{-32768, nullptr, u"57600,N,8,1", u"no such port"},
+                      OpenFailureCase{2, u"$DIR/missing", u"57600,N,8,1", u"no such port"},
+                      OpenFailureCase{2, u"$DIR/regular", u"57600,N,8,1", u"not a serial device"},
+                      OpenFailureCase{2, u"$DIR", u"57600,N,8,1", u"not a serial device"},
+                      OpenFailureCase{2, u"/dev/null", u"57600,N,8,1", u"not a serial device"},
+                      OpenFailureCase{2, u"/dev/ptmx", u"57600,X,8,1", u"bad line settings"},
+                      OpenFailureCase{2, u"/dev/ptmx", u"", u"bad line settings"},
+                      OpenFailureCase{2, u"/dev/ptmx", u"57600,N,9,1", u"bad line settings"}));
+
+TEST_F(ServiceTest, OutputJustBeforeCloseStillReachesTheLine) {
+    ASSERT_TRUE(service.SetPortOpen(true));
+    QByteArray sent;
+    for (int i = 0; i < 512; ++i)
+        sent.append(static_cast<char>('A' + i % 26));
+    ASSERT_TRUE(service.Output(QString::fromLatin1(sent)));
+    ASSERT_TRUE(service.SetPortOpen(false)); // no event loop ran in between
+    EXPECT_FALSE(service.PortOpen());
+    EXPECT_EQ(pty.Read(sent.size()), sent);
+}
+
+TEST_F(ServiceTest, OutputOnAClosedPortFails) {
+    EXPECT_FALSE(service.Output(u"R\r"_qs));
+    EXPECT_FALSE(service.LastError().isEmpty());
+}
+
+TEST_F(ServiceTest, ComPortExistsOnAPseudoTerminal) {
+    EXPECT_TRUE(comfunct::ComPortExists(1));
+    EXPECT_EQ(comfunct::ScanPorts().numbers.first(), u"1"_qs);
+}
+
+} // namespace

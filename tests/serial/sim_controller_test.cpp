@@ -1,0 +1,110 @@
+#include "link/protocol.h"
+#include "sim/controller.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QByteArray kDefaultReport = "P,00100,00100,00100,00100,00000,00033,00000,00000,00000\r";
+
+TEST(SimController, AnswersAReadRequestWithTheDefaultReport) {
+    sim::Controller controller{sim::Behaviour{}};
+    const auto result = controller.Receive("R\r");
+    EXPECT_EQ(result.reply, kDefaultReport);
+    EXPECT_GT(result.reply.size(), tuner::kReceiveThreshold);
+    EXPECT_EQ(result.records, 1);
+    EXPECT_EQ(result.log,
+              (QStringList{u"received: R"_qs, u"sent: P,00100,00100,00100,00100,00000,00033,00000,"
+                                              u"00000,00000\\x0D"_qs}));
+    // The report is a full report for the utility.
+    const auto parsed = tuner::ParseReport(QString::fromLatin1(result.reply));
+    ASSERT_TRUE(parsed.has_value());
+    EXPECT_EQ(parsed->LfbThreshold, 33.0f);
+}
+
+TEST(SimController, RecordsSplitOverSeveralReadsAreJoined) {
+    sim::Controller controller{sim::Behaviour{}};
+    EXPECT_EQ(controller.Receive("S,00120,00090,").records, 0);
+    EXPECT_EQ(controller.Receive("00100,00080,00010,00040,").records, 0);
+    const auto result = controller.Receive("00001,00000,00001,\rR");
+    EXPECT_EQ(result.records, 1);
+    EXPECT_EQ(result.log,
+              (QStringList{u"received: S,00120,00090,00100,00080,00010,00040,00001,00000,00001,"_qs,
+                           u"stored: 120,90,100,80,10,40,1,0,1"_qs, u"calibrated: g-sensor"_qs}));
+    // The calibration is done: the next report shows field 9 back at 0.
+    EXPECT_EQ(controller.Receive("\r").reply,
+              QByteArray("P,00120,00090,00100,00080,00010,00040,00001,00000,00000\r"));
+}
+
+struct RejectCase {
+    const char *record;
+    const char16_t *logLine;
+};
+
+void PrintTo(const RejectCase &c, std::ostream *os) {
+    *os << '"' << c.record << '"';
+}
+
+class SimRejects : public ::testing::TestWithParam<RejectCase> {};
+
+TEST_P(SimRejects, InvalidSavesChangeNothing) {
+    sim::Controller controller{sim::Behaviour{}};
+    const auto result = controller.Receive(QByteArray(GetParam().record) + '\r');
+    ASSERT_EQ(result.log.size(), 2);
+    EXPECT_EQ(result.log.at(1), QString::fromUtf16(GetParam().logLine));
+    EXPECT_TRUE(result.reply.isEmpty());
+    EXPECT_EQ(controller.Receive("R\r").reply, kDefaultReport);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, SimRejects,
+    ::testing::Values(RejectCase{"S,00120,00090,00100,00080,00010,00040,00001,00000,00001",
+                                 u"rejected: a save has S, nine values and a final comma"},
+                      RejectCase{"S,00120,00090,00100,00080,00010,00040,00001,00000,",
+                                 u"rejected: a save has S, nine values and a final comma"},
+                      RejectCase{"SAVE,00120,00090,00100,00080,00010,00040,00001,00000,00001,",
+                                 u"rejected: a save has S, nine values and a final comma"},
+                      RejectCase{"S,00120,00090,00100,abc,00010,00040,00001,00000,00001,",
+                                 u"rejected: field 4 is not a number"},
+                      RejectCase{"S,00120,00090,00100,00080,00010,00040,00002,00000,00001,",
+                                 u"rejected: field 7 is not 00000 or 00001"},
+                      RejectCase{"r", u"ignored: not a read request or a save"},
+                      RejectCase{"", u"ignored: not a read request or a save"}));
+
+TEST(SimController, LogShowsUnprintableBytes) {
+    EXPECT_EQ(sim::Printable(QByteArray("a\\b\x01\xff\r", 6)), u"a\\\\b\\x01\\xFF\\x0D"_qs);
+}
+
+TEST(SimController, SilentNeverAnswersButStillStores) {
+    sim::Behaviour behaviour;
+    behaviour.silent = true;
+    sim::Controller controller{behaviour};
+    EXPECT_TRUE(controller.Receive("R\r").reply.isEmpty());
+    controller.Receive("S,00001,00002,00003,00004,00005,00006,00000,00001,00000,\r");
+    EXPECT_EQ(controller.Values().LfbThreshold, 6.0f);
+    EXPECT_TRUE(controller.Values().EbrakeCutOff);
+}
+
+TEST(SimController, NoiseAndFixedReport) {
+    sim::Behaviour noisy;
+    noisy.noise = true;
+    const QByteArray reply = sim::Controller{noisy}.Receive("R\r").reply;
+    EXPECT_EQ(reply, QByteArray(sim::kNoise) + kDefaultReport);
+    EXPECT_TRUE(tuner::ParseReport(QString::fromLatin1(reply)).has_value())
+        << "the noise becomes part of the tag";
+
+    sim::Behaviour fixed;
+    fixed.report = "hello";
+    EXPECT_EQ(sim::Controller{fixed}.Receive("R\r").reply, QByteArray("hello\r"));
+}
+
+TEST(SimController, ValuesAsReportFields) {
+    const auto values = sim::ParseValues(u"1,2,3,4,5,6,True,0,1"_qs);
+    ASSERT_TRUE(values.has_value());
+    EXPECT_EQ(sim::ReportOf(*values),
+              QByteArray("P,00001,00002,00003,00004,00005,00006,00001,00000,00001\r"));
+    EXPECT_FALSE(sim::ParseValues(u"1,2,3,4,5,6,7,8"_qs).has_value());
+    EXPECT_FALSE(sim::ParseValues(u"1,2,3,x,5,6,0,0,0"_qs).has_value());
+}
+
+} // namespace

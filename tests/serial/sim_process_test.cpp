@@ -1,0 +1,154 @@
+// The built dccd-sim program against the real port service.
+
+#include "link/comfunct.h"
+#include "link/protocol.h"
+#include "link/qt_serial_port_service.h"
+#include "tests/serial/pty_support.h"
+
+#include <QFileInfo>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr int kWaitMs = 5000;
+
+class Simulator : public ::testing::Test {
+protected:
+    void SetUp() override { testing_support::App(); }
+    void TearDown() override {
+        service.SetPortOpen(false);
+        if (sim.state() != QProcess::NotRunning) {
+            sim.terminate();
+            sim.waitForFinished(kWaitMs);
+        }
+        comfunct::ResetDevicePaths();
+    }
+
+    // Starts the simulator and opens its line through port 1.
+    void Start(const QStringList &arguments) {
+        sim.setProcessChannelMode(QProcess::SeparateChannels);
+        sim.start(QStringLiteral(DCCD_SIM), arguments);
+        ASSERT_TRUE(sim.waitForStarted(kWaitMs));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return sim.canReadLine(); }, kWaitMs))
+            << sim.readAllStandardError().toStdString();
+        device = QString::fromLocal8Bit(sim.readLine().trimmed());
+        ASSERT_TRUE(device.startsWith(u"/dev/pts/"_qs)) << device.toStdString();
+        comfunct::SetDevicePath(1, device);
+        service.SetCommPort(1);
+        service.SetSettings(tuner::kLineSettings);
+        service.SetInputLen(0);
+        service.SetRThreshold(tuner::kReceiveThreshold);
+        ASSERT_TRUE(service.SetPortOpen(true)) << service.LastError().toStdString();
+        QObject::connect(&service, &tuner::SerialPortService::OnComm, &service,
+                         [this] { received.append(service.Input().toLatin1()); });
+    }
+
+    // The next log line of the simulator.
+    QString NextLine() {
+        if (!QTest::qWaitFor([&] { return sim.canReadLine(); }, kWaitMs))
+            return u"(no line)"_qs;
+        QByteArray line = sim.readLine();
+        line.chop(1);
+        return QString::fromLatin1(line);
+    }
+
+    QProcess sim;
+    QString device;
+    tuner::QtSerialPortService service;
+    QList<QByteArray> received;
+};
+
+TEST_F(Simulator, AnswersAReadRequestAndStoresASave) {
+    Start({});
+    ASSERT_TRUE(service.Output(tuner::ReadRequest()));
+    EXPECT_EQ(NextLine(), u"received: R"_qs);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !received.isEmpty(); }, kWaitMs));
+    EXPECT_EQ(received.at(0),
+              QByteArray("P,00100,00100,00100,00100,00000,00033,00000,00000,00000\r"));
+
+    const auto save = tuner::SaveCommand(
+        {u"120"_qs, u"90"_qs, u"100"_qs, u"80"_qs, u"10"_qs, u"40"_qs}, true, false, true);
+    ASSERT_TRUE(save.has_value());
+    ASSERT_TRUE(service.Output(*save));
+    EXPECT_EQ(NextLine(), u"sent: P,00100,00100,00100,00100,00000,00033,00000,00000,00000\\x0D"_qs);
+    EXPECT_EQ(NextLine(), u"received: S,00120,00090,00100,00080,00010,00040,00001,00000,00001,"_qs);
+    EXPECT_EQ(NextLine(), u"stored: 120,90,100,80,10,40,1,0,1"_qs);
+    EXPECT_EQ(NextLine(), u"calibrated: g-sensor"_qs);
+
+    ASSERT_TRUE(service.Output(tuner::ReadRequest()));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return received.size() >= 2; }, kWaitMs));
+    EXPECT_EQ(received.at(1),
+              QByteArray("P,00120,00090,00100,00080,00010,00040,00001,00000,00000\r"));
+}
+
+TEST_F(Simulator, ReportSentInPiecesArrivesAsOneEvent) {
+    Start({u"--chunk"_qs, u"6"_qs, u"--gap"_qs, u"2"_qs, u"--values"_qs, u"1,2,3,4,5,6,1,1,0"_qs});
+    ASSERT_TRUE(service.Output(tuner::ReadRequest()));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !received.isEmpty(); }, kWaitMs));
+    QTest::qWait(200);
+    ASSERT_EQ(received.size(), 1);
+    EXPECT_EQ(received.at(0),
+              QByteArray("P,00001,00002,00003,00004,00005,00006,00001,00001,00000\r"));
+}
+
+TEST_F(Simulator, NoiseAndFixedReports) {
+    Start({u"--noise"_qs, u"--report"_qs,
+           u"X,1,2,3,4,5,6,0,0,0,and some more text after the tenth field"_qs});
+    ASSERT_TRUE(service.Output(tuner::ReadRequest()));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !received.isEmpty(); }, kWaitMs));
+    EXPECT_EQ(received.at(0),
+              QByteArray("\xfe\x7f~#?\xa7\x1b!X,1,2,3,4,5,6,0,0,0,and some more text after the "
+                         "tenth field\r"));
+}
+
+TEST_F(Simulator, SilentSimulatorNeverAnswers) {
+    Start({u"--silent"_qs});
+    ASSERT_TRUE(service.Output(tuner::ReadRequest()));
+    EXPECT_EQ(NextLine(), u"received: R"_qs);
+    QTest::qWait(300);
+    EXPECT_TRUE(received.isEmpty());
+}
+
+TEST_F(Simulator, HangupLeavesTheServiceClosedWithLineLost) {
+    QSignalSpy lost(&service, &tuner::SerialPortService::LineLost);
+    Start({u"--hangup-after"_qs, u"1"_qs});
+    ASSERT_TRUE(service.Output(tuner::ReadRequest()));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return lost.count() > 0; }, kWaitMs));
+    EXPECT_FALSE(service.PortOpen());
+    ASSERT_TRUE(sim.state() == QProcess::NotRunning || sim.waitForFinished(kWaitMs));
+    EXPECT_EQ(sim.exitCode(), 0);
+    EXPECT_EQ(lost.count(), 1);
+}
+
+TEST_F(Simulator, TerminateRemovesTheLink) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString link = dir.filePath(u"dccd"_qs);
+    Start({u"--link"_qs, link});
+    EXPECT_EQ(QFileInfo(link).symLinkTarget(), device);
+    sim.terminate();
+    ASSERT_TRUE(sim.state() == QProcess::NotRunning || sim.waitForFinished(kWaitMs));
+    EXPECT_EQ(sim.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(sim.exitCode(), 0);
+    EXPECT_FALSE(QFileInfo::exists(link));
+    EXPECT_FALSE(QFileInfo(link).isSymLink());
+}
+
+TEST(SimulatorArguments, BadValuesEndWithCodeTwo) {
+    for (const QStringList &arguments :
+         {QStringList{u"--values"_qs, u"1,2,3"_qs}, QStringList{u"--chunk"_qs, u"0"_qs},
+          QStringList{u"--hangup-after"_qs, u"x"_qs}, QStringList{u"--gap"_qs, u"-1"_qs}}) {
+        QProcess sim;
+        sim.start(QStringLiteral(DCCD_SIM), arguments);
+        ASSERT_TRUE(sim.waitForFinished(kWaitMs));
+        EXPECT_EQ(sim.exitCode(), 2) << arguments.join(u' ').toStdString();
+        EXPECT_TRUE(sim.readAllStandardOutput().isEmpty());
+    }
+}
+
+} // namespace
