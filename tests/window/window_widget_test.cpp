@@ -17,6 +17,11 @@
 
 #include <memory>
 
+// Under the leak checker: the system's fontconfig keeps its caches for the life of the process.
+extern "C" const char *__lsan_default_suppressions() {
+    return "leak:libfontconfig.so\n";
+}
+
 namespace tuner {
 namespace {
 
