@@ -23,10 +23,12 @@
 #include <unistd.h>
 
 // Modem-control lines: this file never calls setDataTerminalReady, setRequestToSend or
-// setBreakEnabled, and QSerialPort's open on Linux issues no TIOCMSET/TIOCMBIS/TIOCMBIC either
-// (checked with strace: its open does TIOCEXCL, TCGETS, TCSETS and TIOCGSERIAL only). The
-// kernel itself raises DTR and RTS when a tty is first opened and drops them on its last close
-// when HUPCL is set; that is the operating system's doing and the same for every program.
+// setBreakEnabled, and QSerialPort's open and close on Linux issue no TIOCMSET, TIOCMBIS or
+// TIOCMBIC either (checked with strace on Qt 6.4: the open does TIOCEXCL, TCGETS, TCSETS,
+// TCSETS2 and TIOCGSERIAL; the close restores the old termios and does TIOCNXCL). The kernel
+// itself raises DTR and RTS when a tty is first opened and drops them on its last close when
+// HUPCL is set; that is the operating system's doing, the same for every program, and the
+// service leaves HUPCL as it finds it.
 
 namespace tuner {
 namespace {

@@ -14,6 +14,13 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <ostream>
+
+// Texts in test failures as text, not as arrays of characters.
+inline void PrintTo(const QString &text, std::ostream *os) {
+    *os << '"' << text.toStdString() << '"';
+}
+
 namespace testing_support {
 
 inline QCoreApplication &App() {

@@ -14,6 +14,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <grp.h>
+#include <sys/stat.h>
 #include <thread>
 
 using testing_support::App;
@@ -136,12 +138,13 @@ TEST_F(ServiceTest, ReportArrivingInPiecesAcrossTheThresholdIsTakenWhole) {
     TakeEachEvent();
     ASSERT_TRUE(service.SetPortOpen(true));
     const QByteArray report = "P,00120,00090,00100,00080,00010,00040,00001,00000,00001\r";
-    // 45 characters, then pieces of 3 a few milliseconds apart (well inside the quiet interval).
+    // 45 characters, then pieces of 2 a few milliseconds apart: each is well inside the quiet
+    // interval, but together they run on past it, so the interval must start again with each.
     std::thread writer([&] {
         pty.Write(report.left(45));
-        for (qsizetype at = 45; at < report.size(); at += 3) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(3));
-            pty.Write(report.mid(at, 3));
+        for (qsizetype at = 45; at < report.size(); at += 2) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(4));
+            pty.Write(report.mid(at, 2));
         }
     });
     const bool arrived = QTest::qWaitFor([&] { return !inputs.isEmpty(); }, kWaitMs);
@@ -232,6 +235,32 @@ TEST_F(ServiceTest, PortHeldByAnotherProgramIsInUse) {
     holder.closeWriteChannel(); // the holder closes its port and ends
     ASSERT_TRUE(holder.waitForFinished(kWaitMs));
     EXPECT_TRUE(service.SetPortOpen(true)) << service.LastError().toStdString();
+}
+
+TEST_F(ServiceTest, PermissionFailureNamesTheGroupToJoin) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to run the other program as a user without access";
+    struct stat info {};
+    ASSERT_EQ(::stat(QFile::encodeName(pty.path()).constData(), &info), 0);
+    // The device's own group is named; a device of group root gets the usual "dialout".
+    const group *owner = ::getgrgid(info.st_gid);
+    const QString groupName = owner != nullptr && info.st_gid != 0
+                                  ? QString::fromLocal8Bit(owner->gr_name)
+                                  : QStringLiteral("dialout");
+
+    QProcess holder;
+    holder.setChildProcessModifier([] {
+        // nobody: the pseudo-terminal (mode 620, root) is closed to it
+        if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
+            ::_exit(3);
+    });
+    holder.start(QStringLiteral(PORT_HOLDER), {pty.path()});
+    ASSERT_TRUE(holder.waitForFinished(kWaitMs));
+    ASSERT_EQ(holder.exitCode(), 1) << holder.readAllStandardError().toStdString();
+    EXPECT_EQ(QString::fromLocal8Bit(holder.readAllStandardOutput().trimmed()),
+              QStringLiteral("failed: permission denied. Add your user to the %1 group and log "
+                             "in again")
+                  .arg(groupName));
 }
 
 TEST_F(ServiceTest, SecondServiceOnTheSamePortIsRefused) {
