@@ -251,7 +251,11 @@ TEST_F(WidgetWindow, ThePortListShowsItsItemsWithTooltipsAndTakesAPick) {
     auto *combo = W<QComboBox>(u"pCPort");
     ASSERT_EQ(combo->count(), 2);
     EXPECT_EQ(combo->itemText(1), u"5");
+    // Tooltips are looked up when the list opens.
+    Show();
+    combo->showPopup();
     EXPECT_EQ(combo->itemData(1, Qt::ToolTipRole).toString(), u"/dev/ttyS5\nUSB serial 5");
+    combo->hidePopup();
     EXPECT_EQ(combo->currentText(), u"3");
     Q_EMIT combo->activated(1);
     EXPECT_EQ(model.pCPort.Text(), u"5");

@@ -4,6 +4,7 @@
 #include "window/layout.h"
 #include "window/qt/lamp.h"
 
+#include <QAbstractItemView>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -163,6 +164,10 @@ void DccdWindow::Build() {
                     [control](const QString &text) { control->SetText(text); });
             connect(combo, &QComboBox::activated, this,
                     [control, combo](int index) { control->SetText(combo->itemText(index)); });
+            // Asking the system about its ports walks all of sysfs: do it when the user
+            // opens the list, not while the window starts.
+            combo->view()->installEventFilter(this);
+            portList_ = combo;
             widget = combo;
             break;
         }
@@ -265,8 +270,6 @@ void DccdWindow::Mirror(const Control &control, ControlProperty property) {
             const QSignalBlocker editBlocker(combo->lineEdit());
             const QString item = control.Items().last();
             combo->addItem(item);
-            const PortTooltip tooltip = portTooltip_ ? portTooltip_ : &PortTableTooltip;
-            combo->setItemData(combo->count() - 1, tooltip(item), Qt::ToolTipRole);
             // Adding an item must not change the field's text.
             combo->setEditText(control.Text());
         }
@@ -295,7 +298,17 @@ void DccdWindow::closeEvent(QCloseEvent *event) {
     event->accept();
 }
 
+void DccdWindow::FillPortTooltips() {
+    const PortTooltip tooltip = portTooltip_ ? portTooltip_ : &PortTableTooltip;
+    for (int i = 0; i < portList_->count(); ++i) {
+        if (!portList_->itemData(i, Qt::ToolTipRole).isValid())
+            portList_->setItemData(i, tooltip(portList_->itemText(i)), Qt::ToolTipRole);
+    }
+}
+
 bool DccdWindow::eventFilter(QObject *watched, QEvent *event) {
+    if (event->type() == QEvent::Show && portList_ && watched == portList_->view())
+        FillPortTooltips();
     if (event->type() == QEvent::KeyPress) {
         auto *key = static_cast<QKeyEvent *>(event);
         auto *button = qobject_cast<QPushButton *>(watched);

@@ -6,6 +6,8 @@
 #include <QList>
 #include <QWidget>
 
+class QComboBox;
+
 #include <functional>
 
 namespace tuner {
@@ -45,11 +47,13 @@ private:
     void Build();
     void Mirror(const Control &control, ControlProperty property);
     void UpdateAccessibleName(const Control &control);
+    void FillPortTooltips();
 
     DCCD &model_;
     PortTooltip portTooltip_;
     QHash<QString, QWidget *> widgets_;
     QList<QWidget *> tabOrder_;
+    QComboBox *portList_ = nullptr;
     bool shownOnce_ = false;
     bool ownsEnd_ = false; // EndProgram is the window's own: close and quit
 };

@@ -1,0 +1,123 @@
+// Time from the last byte of a report written on the serial line to the new values painted in
+// the window: the real port service on a pseudo-terminal, the real window, a real paint.
+// Expected: the receive settle interval plus a few milliseconds.
+#include "link/comfunct.h"
+#include "link/qt_serial_port_service.h"
+#include "link/tuning_parameters.h"
+#include "window/dccd.h"
+#include "window/qt/dccd_window.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QLineEdit>
+
+#include <chrono>
+#include <fcntl.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Counts paints of one widget after its text has reached an expected value.
+class PaintWatch : public QObject {
+public:
+    explicit PaintWatch(QLineEdit *box) : box_(box) { box_->installEventFilter(this); }
+
+    void Expect(const QString &text) {
+        expected_ = text;
+        painted_ = false;
+    }
+    bool Painted() const { return painted_; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        if (watched == box_ && event->type() == QEvent::Paint && box_->text() == expected_)
+            painted_ = true;
+        return false;
+    }
+
+private:
+    QLineEdit *box_;
+    QString expected_;
+    bool painted_ = false;
+};
+
+void BM_ReportToScreen(benchmark::State &state) {
+    int controller = -1;
+    int device = -1;
+    char name[256] = {};
+    if (openpty(&controller, &device, name, nullptr, nullptr) != 0) {
+        state.SkipWithError("openpty failed");
+        return;
+    }
+    termios raw{};
+    tcgetattr(controller, &raw);
+    cfmakeraw(&raw);
+    tcsetattr(controller, TCSANOW, &raw);
+    comfunct::SetDevicePath(1, QString::fromLocal8Bit(name));
+
+    tuner::QtSerialPortService port;
+    tuner::DCCD model(port, {[] {
+                                 return comfunct::PortScan{{u"1"_s}, 1};
+                             },
+                             &comfunct::DevicePath});
+    tuner::DccdWindow window(model);
+    model.EndProgram = [] {};
+    model.Form_Load();
+    window.show();
+    model.pCPort.SetText(u"1"_s);
+    model.bOpen_Click();
+    if (!port.PortOpen()) {
+        state.SkipWithError("the port did not open");
+        return;
+    }
+    auto *box = qobject_cast<QLineEdit *>(window.Widget(u"tAccel"_s));
+    PaintWatch watch(box);
+
+    int round = 0;
+    for (auto _ : state) {
+        // Alternate two values so every report changes what is shown.
+        const int accel = (round++ % 2) ? 150 : 120;
+        const QByteArray report = "P," + QByteArray::number(accel).rightJustified(5, '0') +
+                                  ",00100,00100,00100,00000,00033,00000,00000,00000\r";
+        watch.Expect(tuner::DisplayForm(static_cast<float>(accel)));
+        const auto start = std::chrono::steady_clock::now();
+        if (write(controller, report.constData(), static_cast<size_t>(report.size())) !=
+            report.size()) {
+            state.SkipWithError("write to the line failed");
+            break;
+        }
+        QElapsedTimer guard;
+        guard.start();
+        while (!watch.Painted() && guard.elapsed() < 5000)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+        const auto end = std::chrono::steady_clock::now();
+        if (!watch.Painted()) {
+            state.SkipWithError("the values never reached the screen");
+            break;
+        }
+        state.SetIterationTime(std::chrono::duration<double>(end - start).count());
+    }
+    model.bExit_Click();
+    close(controller);
+    close(device);
+}
+BENCHMARK(BM_ReportToScreen)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
+
+} // namespace
+
+int main(int argc, char **argv) {
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
