@@ -3,9 +3,12 @@
 #include "link/qt_serial_port_service.h"
 #include "window/dccd.h"
 #include "window/qt/dccd_window.h"
+#include "window/shown_trace.h"
 
 #include <QApplication>
 #include <QFile>
+
+#include <optional>
 
 int main(int argc, char **argv) {
     // The command line comes first: --help, --version, --list-ports and errors need no display.
@@ -27,6 +30,12 @@ int main(int argc, char **argv) {
         window.close();
         QCoreApplication::exit(0);
     };
+    // DCCD_TUNER_TRACE=<file> records everything the window shows, for a bug report.
+    QFile traceFile(qEnvironmentVariable("DCCD_TUNER_TRACE"));
+    std::optional<tuner::ShownTrace> trace;
+    if (!traceFile.fileName().isEmpty() &&
+        traceFile.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
+        trace.emplace(model, traceFile);
     model.Form_Load();
     window.show();
     return app.exec();
