@@ -87,7 +87,8 @@ std::optional<int> ApplyCommandLine(const QStringList &arguments, QTextStream &o
         return kUsageError;
     }
     if (parser.isSet(help)) {
-        out << parser.helpText();
+        // Without an application object the parser cannot know the program's name.
+        out << parser.helpText().replace(QStringLiteral("<executable_name>"), kProgram);
         out.flush();
         return 0;
     }

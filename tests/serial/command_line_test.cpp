@@ -75,6 +75,7 @@ TEST_F(CommandLine, UnknownOptionOrArgumentEndsWithCodeTwo) {
 TEST_F(CommandLine, HelpAndVersion) {
     const Outcome help = Apply({u"--help"_qs});
     EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.out.startsWith(u"Usage: dccd-tuner [options]"_qs)) << help.out.toStdString();
     EXPECT_TRUE(help.out.contains(u"--list-ports"_qs));
     EXPECT_TRUE(help.out.contains(u"--port <N=DEVICE>"_qs));
 
