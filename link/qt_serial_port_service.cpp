@@ -67,9 +67,10 @@ QString ErrorReason(QSerialPort::SerialPortError error, const QString &systemTex
     case QSerialPort::UnsupportedOperationError:
         return QStringLiteral("the device does not take the line settings");
     case QSerialPort::ResourceError:
-        return QStringLiteral("the device was removed or stopped working");
     case QSerialPort::ReadError:
-        return QStringLiteral("reading from the device failed (%1)").arg(systemText);
+        // A tty that cannot be read has hung up or gone: the system's text at that point is
+        // stale (Qt's next ioctl overwrites errno) and would only confuse the user.
+        return QStringLiteral("the device was removed or stopped working");
     case QSerialPort::WriteError:
         return QStringLiteral("writing to the device failed (%1)").arg(systemText);
     case QSerialPort::NotOpenError:

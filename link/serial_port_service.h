@@ -50,8 +50,8 @@ public:
     //          "bad line settings \"57600,X,8,1\": parity must be N, E, O, M or S" (and the
     //              like for baud, data bits, stop bits or the shape of the text),
     //          "cannot be opened (<system error text>)"
-    //   while open (with LineLost): "the device was removed or stopped working",
-    //          "reading from the device failed (<system error text>)",
+    //   while open (with LineLost): "the device was removed or stopped working" (also when
+    //          reading fails),
     //          "writing to the device failed (<system error text>)",
     //          "the device was removed", "the device failed (<system error text>)"
     //   Output on a closed port: "the port is not open"
