@@ -1,0 +1,142 @@
+#!/usr/bin/env python3
+"""The far end of a serial line for system tests: a pseudo-terminal driven by commands.
+
+Prints the device of the line as its first stdout line, then "done <command>" after each
+command read from stdin, one per line:
+  send <hex>                      write these bytes
+  cut <hex> <k> <gap ms>          write the first k bytes, wait, then the rest
+  flood <n> <seed> <bytes per ms> n random bytes (every value 0 to 255) paced at line rate;
+                                  the last 64 hold no ',' or '\\' (see flood below)
+  hangup-on-save                  close the line as soon as a byte 'S' arrives
+  hangup                          close the line now and end
+Every byte received is appended to <dir>/received.bin as it arrives.
+"""
+import argparse
+import os
+import random
+import select
+import sys
+import termios
+import threading
+import time
+import tty
+
+
+class Line:
+    def __init__(self, log_dir, link):
+        self.master, self.slave = os.openpty()
+        tty.setraw(self.slave)
+        attrs = termios.tcgetattr(self.slave)
+        attrs[4] = attrs[5] = termios.B57600
+        termios.tcsetattr(self.slave, termios.TCSANOW, attrs)
+        self.name = os.ttyname(self.slave)
+        self.link = link
+        if link:
+            if os.path.islink(link):
+                os.unlink(link)
+            os.symlink(self.name, link)
+        self.received = open(os.path.join(log_dir, "received.bin"), "ab", buffering=0)
+        self.lock = threading.Lock()
+        self.closed = False
+        self.hangup_on_save = False
+        self.ended = threading.Event()
+        # The slave stays open here too, so reading the master never fails while the program
+        # under test is not connected.
+        threading.Thread(target=self.read_loop, daemon=True).start()
+
+    def read_loop(self):
+        while True:
+            with self.lock:
+                if self.closed:
+                    return
+                master = self.master
+            ready, _, _ = select.select([master], [], [], 0.05)
+            if not ready:
+                continue
+            try:
+                data = os.read(master, 4096)
+            except OSError:
+                time.sleep(0.01)
+                continue
+            if not data:
+                continue
+            self.received.write(data)
+            if self.hangup_on_save and b"S" in data:
+                self.hangup()
+                return
+
+    def write(self, data):
+        view = memoryview(data)
+        while view:
+            put = os.write(self.master, view)
+            view = view[put:]
+
+    def hangup(self):
+        with self.lock:
+            if self.closed:
+                return
+            self.closed = True
+            os.close(self.master)
+            os.close(self.slave)
+            if self.link and os.path.islink(self.link) and os.readlink(self.link) == self.name:
+                os.unlink(self.link)
+        self.ended.set()
+        print("hangup", flush=True)
+
+
+def flood(line, count, seed, rate):
+    # Every byte value may appear, NUL and 128-255 included. The last 64 bytes hold no field
+    # delimiter or escape: bytes the program takes together with the report that follows then
+    # only lengthen the report's first field, and the report stays a report.
+    rng = random.Random(seed)
+    data = bytearray(rng.randrange(256) for _ in range(count))
+    for i in range(max(0, count - 64), count):
+        while data[i] in (ord(","), ord("\\")):
+            data[i] = rng.randrange(256)
+    start = time.monotonic()
+    step = 64
+    for at in range(0, count, step):
+        due = start + at / rate / 1000.0
+        wait = due - time.monotonic()
+        if wait > 0:
+            time.sleep(wait)
+        line.write(bytes(data[at:at + step]))
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--dir", required=True)
+    parser.add_argument("--link")
+    args = parser.parse_args()
+    line = Line(args.dir, args.link)
+    print(line.name, flush=True)
+    for command in sys.stdin:
+        words = command.split()
+        if not words:
+            continue
+        if line.ended.is_set() and words[0] != "hangup":
+            print("closed " + command.strip(), flush=True)
+            continue
+        if words[0] == "send":
+            line.write(bytes.fromhex(words[1]))
+        elif words[0] == "cut":
+            data, k, gap = bytes.fromhex(words[1]), int(words[2]), int(words[3])
+            line.write(data[:k])
+            time.sleep(gap / 1000.0)
+            line.write(data[k:])
+        elif words[0] == "flood":
+            flood(line, int(words[1]), int(words[2]), float(words[3]))
+        elif words[0] == "hangup-on-save":
+            line.hangup_on_save = True
+        elif words[0] == "hangup":
+            line.hangup()
+            return
+        else:
+            print("unknown " + command.strip(), flush=True)
+            continue
+        print("done " + words[0], flush=True)
+    line.hangup()
+
+
+if __name__ == "__main__":
+    main()

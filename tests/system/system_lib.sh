@@ -1,0 +1,210 @@
+# Shared helpers of the system tests: a private X server, the real dccd-tuner with its trace of
+# what the window shows, a line peer on a pseudo-terminal, and xdotool clicks on the designed
+# control centres. Sourced by each test after setting nothing; reads its inputs from the
+# environment set by CMake:
+#   DCCD_TUNER DCCD_SIM DCCD_SOURCE DCCD_ARTIFACTS DCCD_SANITIZED (ON/OFF) DCCD_PYTHON
+set -euo pipefail
+
+tuner=$DCCD_TUNER
+sim=$DCCD_SIM
+source_dir=$DCCD_SOURCE
+artifacts=$DCCD_ARTIFACTS
+python=$DCCD_PYTHON
+layout="$source_dir/window/layout.cpp"
+branding="$source_dir/window/branding.h"
+peer_script="$source_dir/tests/system/line_peer.py"
+mkdir -p "$artifacts"
+work=$(mktemp -d)
+chmod 755 "$work" # an unprivileged tuner must reach its trace and the device links
+pids=()
+started=$SECONDS
+
+# Exit status of a test that cannot run here (CTest's SKIP_RETURN_CODE).
+readonly skip_status=77
+
+cleanup() {
+    local status=$?
+    exec 4>&- 2>/dev/null || true
+    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+        kill "${pids[i]}" 2>/dev/null || true
+        wait "${pids[i]}" 2>/dev/null || true
+    done
+    if [ "$status" -ne 0 ] && [ "$status" -ne "$skip_status" ]; then
+        for log in "$work"/*.log "$work"/*.trace; do
+            [ -f "$log" ] || continue
+            echo "---- $(basename "$log") (last 60 lines)"
+            tail -n 60 "$log"
+        done
+    fi
+    cp "$work"/*.trace "$artifacts"/ 2>/dev/null || true
+    rm -rf "$work"
+    echo "run time: $((SECONDS - started)) s"
+    exit "$status"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+skip() {
+    echo "SKIPPED: $*"
+    exit "$skip_status"
+}
+
+note() {
+    echo "$*"
+}
+
+# wait_for <seconds> <what> <command...>: polls the command until it succeeds.
+wait_for() {
+    local deadline=$((SECONDS + $1)) what=$2
+    shift 2
+    until "$@"; do
+        [ "$SECONDS" -lt "$deadline" ] || fail "timed out after $1 s waiting for $what"
+        sleep 0.02
+    done
+}
+
+# ---- the X server
+
+display_ready() { [ -s "$work/display" ]; }
+
+# start_x [extra Xvfb arguments...]: a private X server on a free display number.
+start_x() {
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp "$@" 3>"$work/display" \
+        >"$work/xvfb.log" 2>&1 &
+    pids+=($!)
+    wait_for 10 "the X server" display_ready
+    export DISPLAY=":$(head -n 1 "$work/display")"
+}
+
+# ---- the line peer
+
+# start_peer [--link PATH]: the peer's device in $device, its commands through fd 4.
+start_peer() {
+    rm -f "$work/peer.in" "$work/received.bin"
+    mkfifo "$work/peer.in"
+    "$python" "$peer_script" --dir "$work" "$@" <"$work/peer.in" >"$work/peer.log" \
+        2>"$work/peer-stderr.log" &
+    peer_pid=$!
+    pids+=("$peer_pid")
+    exec 4>"$work/peer.in"
+    wait_for 10 "the line peer's device" peer_ready
+    device=$(head -n 1 "$work/peer.log")
+}
+peer_ready() { [ -s "$work/peer.log" ]; }
+peer_said() { grep -qxF -- "$1" "$work/peer.log"; }
+peer_count() { grep -cxF -- "$1" "$work/peer.log" || true; }
+
+# peer <command...>: runs a command in the peer and waits until it is done.
+peer() {
+    local before
+    before=$(peer_count "done $1")
+    echo "$*" >&4
+    local deadline=$((SECONDS + 60))
+    until [ "$(peer_count "done $1")" -gt "$before" ]; do
+        [ "$SECONDS" -lt "$deadline" ] || fail "the line peer did not finish '$1'"
+        grep -q '^unknown\|^closed' "$work/peer.log" && fail "the line peer refused '$1'"
+        sleep 0.02
+    done
+}
+
+hex() { printf '%s' "$1" | od -An -v -tx1 | tr -d ' \n'; }
+received_bytes() { cat "$work/received.bin" 2>/dev/null || true; }
+# How often the byte string (given as text, \r allowed via printf) arrived at the peer.
+received_count() { received_bytes | grep -aoF -- "$1" | wc -l; }
+
+# ---- the program under test
+
+title() {
+    sed -n '/TitleBar()/,/}/s/.*QStringLiteral("\(.*\)").*/\1/p' "$branding"
+}
+
+# start_tuner <trace file> [arguments...]: the real program on the X server.
+start_tuner() {
+    local trace_file=$1
+    shift
+    : >"$trace_file"
+    QT_QPA_PLATFORM=xcb DCCD_TUNER_TRACE="$trace_file" "$tuner" "$@" \
+        >"$work/tuner.log" 2>&1 &
+    tuner_pid=$!
+    pids+=("$tuner_pid")
+    trace=$trace_file
+    wait_for 30 "the tuning window" window_found
+    wait_for 20 "the window drawn with its red lamp" lamp_is "$red"
+}
+
+window_found() {
+    local t
+    t=$(title)
+    [ -n "$t" ] || fail "no title bar text"
+    window=$(xdotool search --onlyvisible --name "^${t}\$" 2>/dev/null | head -n 1)
+    [ -n "$window" ]
+}
+tuner_running() {
+    [ -e "/proc/$tuner_pid/status" ] && ! grep -q '^State:.*Z' "/proc/$tuner_pid/status"
+}
+tuner_gone() { ! kill -0 "$tuner_pid" 2>/dev/null; }
+exit_tuner() {
+    click bExit
+    wait_for 20 "the program to end after Exit" tuner_gone
+    wait "$tuner_pid" || fail "dccd-tuner ended with status $?"
+}
+
+# ---- the window's controls
+
+# The centre of a control in window pixels, from the designed twips (15 twips per pixel).
+centre() {
+    local numbers
+    numbers=$(grep -E "\{u\"$1\"_qs," "$layout" |
+        sed -E 's/^[^,]*,[^,]*,[^,]*, *([0-9]+), *([0-9]+), *([0-9]+), *([0-9]+),.*/\1 \2 \3 \4/')
+    [ -n "$numbers" ] || fail "no layout for $1"
+    read -r left top width height <<<"$numbers"
+    echo "$(((2 * left + width + 15) / 30)) $(((2 * top + height + 15) / 30))"
+}
+
+click() {
+    local x y
+    read -r x y <<<"$(centre "$1")"
+    xdotool mousemove --window "$window" "$x" "$y" click 1
+}
+
+# The colour of the lamp's centre on screen as "r,g,b".
+lamp_colour() {
+    local x y
+    read -r x y <<<"$(centre Shape1)"
+    import -window "$window" png:- 2>/dev/null |
+        convert png:- -format "%[fx:int(255*p{$x,$y}.r+0.5)],%[fx:int(255*p{$x,$y}.g+0.5)],%[fx:int(255*p{$x,$y}.b+0.5)]" info:
+}
+lamp_is() { [ "$(lamp_colour)" = "$1" ]; }
+
+red=255,0,0
+
+# ---- the trace of what the window shows: "<ms> <control>.<Property> <value>"
+
+shown() { cut -d' ' -f2- "$trace"; }
+# shown_has "<control>.<Property> <value>"
+shown_has() { shown | grep -qxF -- "$1"; }
+shown_count() { shown | grep -cxF -- "$1" || true; }
+# The value a property shows now (its last change).
+now_shows() { shown | awk -v k="$1" '$1 == k { v = substr($0, length(k) + 2) } END { print v }'; }
+shows() { [ "$(now_shows "$1")" = "$2" ]; }
+
+# The six value boxes, in the order of a report's fields 1 to 6.
+value_boxes=(tAccel tDecel tTurn tMax tMin tLFB)
+editing_controls=(bSave bTPS bEbrk bCalG bDef tAccel tDecel tMin tMax tLFB tTurn)
+
+# shows_values <six values>: every box shows its value.
+shows_values() {
+    local i=0 value
+    for value in "$@"; do
+        shows "${value_boxes[i]}.Text" "$value" || return 1
+        i=$((i + 1))
+    done
+}
+
+vm_rss_kib() { awk '/^VmRSS:/ {print $2}' "/proc/$1/status"; }
+fd_count() { find "/proc/$1/fd" -mindepth 1 -maxdepth 1 | wc -l; }
+fd_list() { for fd in "/proc/$1/fd"/*; do echo "$(basename "$fd") -> $(readlink "$fd")"; done; }
