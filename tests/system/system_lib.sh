@@ -59,10 +59,11 @@ note() {
 
 # wait_for <seconds> <what> <command...>: polls the command until it succeeds.
 wait_for() {
-    local deadline=$((SECONDS + $1)) what=$2
+    local limit=$1 what=$2
+    local deadline=$((SECONDS + limit))
     shift 2
     until "$@"; do
-        [ "$SECONDS" -lt "$deadline" ] || fail "timed out after $1 s waiting for $what"
+        [ "$SECONDS" -lt "$deadline" ] || fail "timed out after $limit s waiting for $what"
         sleep 0.02
     done
 }
@@ -84,7 +85,7 @@ start_x() {
 
 # start_peer [--link PATH]: the peer's device in $device, its commands through fd 4.
 start_peer() {
-    rm -f "$work/peer.in" "$work/received.bin"
+    rm -f "$work/peer.in" "$work/received.bin" "$work/peer.log"
     mkfifo "$work/peer.in"
     "$python" "$peer_script" --dir "$work" "$@" <"$work/peer.in" >"$work/peer.log" \
         2>"$work/peer-stderr.log" &
@@ -109,6 +110,13 @@ peer() {
         grep -q '^unknown\|^closed' "$work/peer.log" && fail "the line peer refused '$1'"
         sleep 0.02
     done
+}
+
+# Pulls the line: the peer closes its end and ends.
+peer_hangup() {
+    echo hangup >&4
+    wait_for 20 "the line peer to hang up" peer_said hangup
+    wait "$peer_pid" 2>/dev/null || true
 }
 
 hex() { printf '%s' "$1" | od -An -v -tx1 | tr -d ' \n'; }
