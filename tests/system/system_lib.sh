@@ -74,7 +74,7 @@ display_ready() { [ -s "$work/display" ]; }
 
 # start_x [extra Xvfb arguments...]: a private X server on a free display number.
 start_x() {
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp "$@" 3>"$work/display" \
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset "$@" 3>"$work/display" \
         >"$work/xvfb.log" 2>&1 &
     pids+=($!)
     wait_for 10 "the X server" display_ready
@@ -130,13 +130,15 @@ title() {
     sed -n '/TitleBar()/,/}/s/.*QStringLiteral("\(.*\)").*/\1/p' "$branding"
 }
 
-# start_tuner <trace file> [arguments...]: the real program on the X server.
+# start_tuner <trace file> [arguments...]: the real program on the X server, run through the
+# commands in the array tuner_prefix (empty by default).
+tuner_prefix=()
 start_tuner() {
     local trace_file=$1
     shift
     : >"$trace_file"
-    QT_QPA_PLATFORM=xcb DCCD_TUNER_TRACE="$trace_file" "$tuner" "$@" \
-        >"$work/tuner.log" 2>&1 &
+    QT_QPA_PLATFORM=xcb DCCD_TUNER_TRACE="$trace_file" ${tuner_prefix[@]+"${tuner_prefix[@]}"} \
+        "$tuner" "$@" >>"$work/tuner.log" 2>&1 &
     tuner_pid=$!
     pids+=("$tuner_pid")
     trace=$trace_file
@@ -148,7 +150,8 @@ window_found() {
     local t
     t=$(title)
     [ -n "$t" ] || fail "no title bar text"
-    window=$(xdotool search --onlyvisible --name "^${t}\$" 2>/dev/null | head -n 1)
+    window=$(xdotool search --onlyvisible --pid "$tuner_pid" --name "^${t}\$" 2>/dev/null |
+        head -n 1)
     [ -n "$window" ]
 }
 tuner_running() {
