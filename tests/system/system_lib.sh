@@ -166,14 +166,16 @@ exit_tuner() {
 
 # ---- the window's controls
 
-# The centre of a control in window pixels, from the designed twips (15 twips per pixel).
+# The centre of a control in window pixels, from the designed twips (15 twips per pixel),
+# times ui_scale when the window is drawn scaled.
 centre() {
     local numbers
     numbers=$(grep -E "\{u\"$1\"_qs," "$layout" |
         sed -E 's/^[^,]*,[^,]*,[^,]*, *([0-9]+), *([0-9]+), *([0-9]+), *([0-9]+),.*/\1 \2 \3 \4/')
     [ -n "$numbers" ] || fail "no layout for $1"
     read -r left top width height <<<"$numbers"
-    echo "$(((2 * left + width + 15) / 30)) $(((2 * top + height + 15) / 30))"
+    local scale=${ui_scale:-1}
+    echo "$((scale * ((2 * left + width + 15) / 30))) $((scale * ((2 * top + height + 15) / 30)))"
 }
 
 click() {
