@@ -49,18 +49,17 @@ lost_line "a line pulled during a Save"
 shows_values 150 040 160 090 010 020 || fail "the shown values changed with the lost line"
 
 # 3. The controller back at the same path: connect, report, save.
-"$sim" --link "$link" --values 175,35,125,95,5,45,1,1,0 >"$work/sim.log" 2>"$work/sim-stderr.log" &
-pids+=($!)
-sim_up() { [ -L "$link" ] && [ "$(readlink "$link")" = "$(head -n 1 "$work/sim.log")" ]; }
+start_sim --link "$link" --values 175,35,125,95,5,45,1,1,0
+sim_up() { [ -L "$link" ] && [ "$(readlink "$link")" = "$device" ]; }
 wait_for 20 "the simulator at the link" sim_up
 click bOpen
 wait_for 20 "the simulator's report" shows_values 175 035 125 095 005 045
 wait_for 10 "the status of a received report" \
     shows tStatus.Caption "Parmeters Received from Controller."
-wait_for 10 "the green lamp on screen" lamp_is 0,255,0
+wait_for 10 "the green lamp on screen" lamp_is "$green"
 click bSave
-wait_for 20 "the save at the simulator" grep -qxF \
-    "received: S,00175,00035,00125,00095,00005,00045,00001,00001,00000," "$work/sim.log"
+wait_for 20 "the save at the simulator" \
+    sim_logged "received: S,00175,00035,00125,00095,00005,00045,00001,00001,00000,"
 wait_for 10 "the save confirmed" shows tStatus.Caption "Save was successful!"
 exit_tuner
 echo "PASS: line-pulled"

@@ -124,6 +124,19 @@ received_bytes() { cat "$work/received.bin" 2>/dev/null || true; }
 # How often the byte string (given as text, \r allowed via printf) arrived at the peer.
 received_count() { received_bytes | grep -aoF -- "$1" | wc -l; }
 
+# ---- the simulated controller
+
+# start_sim [options...]: dccd-sim with its device in $device and its log in $work/sim.log.
+start_sim() {
+    rm -f "$work/sim.log"
+    "$sim" "$@" >"$work/sim.log" 2>"$work/sim-stderr.log" &
+    pids+=($!)
+    wait_for 10 "the simulator's device" sim_ready
+    device=$(head -n 1 "$work/sim.log")
+}
+sim_ready() { [ -s "$work/sim.log" ]; }
+sim_logged() { grep -qxF -- "$1" "$work/sim.log"; }
+
 # ---- the program under test
 
 title() {
@@ -194,6 +207,7 @@ lamp_colour() {
 lamp_is() { [ "$(lamp_colour)" = "$1" ]; }
 
 red=255,0,0
+green=0,255,0
 
 # ---- the trace of what the window shows: "<ms> <control>.<Property> <value>"
 
