@@ -295,11 +295,15 @@ bool QtSerialPortService::Output(const QString &text) {
         return false;
     }
     const QByteArray bytes = text.toLatin1();
-    if (m_port->write(bytes) != bytes.size()) {
-        m_lastError = ErrorReason(m_port->error(), m_port->errorString(), false);
+    // A failing write may report the lost line at once, detaching m_port (the object itself
+    // is deleted later), so the error is read from the port the bytes went to.
+    QSerialPort *port = m_port;
+    if (port->write(bytes) != bytes.size()) {
+        if (m_port != nullptr)
+            m_lastError = ErrorReason(port->error(), port->errorString(), false);
         return false;
     }
-    return true;
+    return m_port != nullptr;
 }
 
 QString QtSerialPortService::Input() {

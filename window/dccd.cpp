@@ -127,7 +127,8 @@ void DCCD::Disconnect() {
 }
 
 void DCCD::MSComm1_LineLost() {
-    if (ended_)
+    // The notice comes through the event queue: a port opened again meanwhile is not lost.
+    if (ended_ || MSComm1.PortOpen())
         return;
     ShowDisconnected();
     tStatus.SetCaption(QStringLiteral("Connection lost: ") + Sentence(MSComm1.LastError()));

@@ -86,12 +86,13 @@ class Line:
 
 def flood(line, count, seed, rate):
     # Every byte value may appear, NUL and 128-255 included. The last 64 bytes hold no field
-    # delimiter or escape: bytes the program takes together with the report that follows then
-    # only lengthen the report's first field, and the report stays a report.
+    # delimiter (comma or NUL) and no escape: once the line has been quiet, fewer than 49 of
+    # them can still wait unread, and taken together with the report that follows they only
+    # lengthen the report's first field, so the report stays a report.
     rng = random.Random(seed)
     data = bytearray(rng.randrange(256) for _ in range(count))
     for i in range(max(0, count - 64), count):
-        while data[i] in (ord(","), ord("\\")):
+        while data[i] in (0, ord(","), ord("\\")):
             data[i] = rng.randrange(256)
     start = time.monotonic()
     step = 64

@@ -662,6 +662,16 @@ TEST_F(WindowLogic, ALostLineDisconnectsAndKeepsTheValues) {
     EXPECT_EQ(w.tStatus.Caption(), kWaiting);
 }
 
+TEST_F(WindowLogic, ALossNoticeArrivingAfterAReconnectIsIgnored) {
+    Shown();
+    // The notice of an earlier loss comes through the event queue after Connect reopened.
+    Q_EMIT port.LineLost();
+    EXPECT_EQ(w.Shape1.FillColor(), kLampGreen);
+    EXPECT_EQ(w.bOpen.Caption(), u"Disconnect");
+    EXPECT_EQ(w.tStatus.Caption(), u"Parmeters Received from Controller.");
+    EXPECT_TRUE(w.bSave.Enabled());
+}
+
 TEST_F(WindowLogic, ExitWhileConnectedClosesThePortBeforeTheEnd) {
     Shown();
     w.bExit.RaiseClick();

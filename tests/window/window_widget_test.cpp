@@ -264,6 +264,30 @@ TEST_F(WidgetWindow, ThePortListShowsItsItemsWithTooltipsAndTakesAPick) {
     EXPECT_EQ(combo->count(), 2);
 }
 
+TEST_F(WidgetWindow, ThePortFieldShowsExactlyWhatWasTyped) {
+    // With the items "3", "5" and "13", typing "1" must not complete to "13": the field shows
+    // the port that Connect will read.
+    model.pCPort.AddItem(QStringLiteral("13"));
+    Show();
+    auto *combo = W<QComboBox>(u"pCPort");
+    combo->lineEdit()->setFocus();
+    combo->lineEdit()->selectAll();
+    QTest::keyClick(combo->lineEdit(), Qt::Key_Backspace);
+    QTest::keyClicks(combo->lineEdit(), QStringLiteral("1"));
+    EXPECT_EQ(combo->currentText(), u"1");
+    EXPECT_EQ(model.pCPort.Text(), u"1");
+}
+
+TEST_F(WidgetWindow, ATextBoxTakesAPasteOfAnyLength) {
+    Show();
+    auto *box = W<QLineEdit>(u"tLFB");
+    const QString longText(40000, u'7');
+    box->setFocus();
+    box->insert(longText); // what a paste does
+    EXPECT_EQ(box->text().size(), longText.size());
+    EXPECT_EQ(model.tLFB.Text(), longText);
+}
+
 TEST_F(WidgetWindow, TheLampPaintsItsColourAndTellsItInWords) {
     Show();
     auto *lamp = W<Lamp>(u"Shape1");

@@ -17,6 +17,8 @@
 
 #include <algorithm>
 
+#include <limits>
+
 namespace tuner {
 namespace {
 
@@ -146,6 +148,7 @@ void DccdWindow::Build() {
         }
         case ControlKind::TextBox: {
             auto *edit = new QLineEdit(control->Text(), this);
+            edit->setMaxLength(std::numeric_limits<int>::max()); // text boxes have no limit
             edit->setAlignment(ToAlignment(design.align) & ~Qt::AlignTop);
             edit->setFrame(true);
             edit->setFocusPolicy(Qt::StrongFocus);
@@ -158,6 +161,9 @@ void DccdWindow::Build() {
             auto *combo = new QComboBox(this);
             combo->setEditable(true);
             combo->setInsertPolicy(QComboBox::NoInsert);
+            // Completion would show "13" where the user typed "1", while Connect reads the
+            // typed text: the field must show exactly what was typed.
+            combo->setCompleter(nullptr);
             combo->setFocusPolicy(Qt::StrongFocus);
             combo->setEditText(control->Text());
             connect(combo->lineEdit(), &QLineEdit::textEdited, this,
