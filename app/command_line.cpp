@@ -74,6 +74,22 @@ std::optional<int> ApplyCommandLine(const QStringList &arguments, QTextStream &o
         QStringLiteral("Lists ports 1 to 16 with their devices and ends."));
     parser.addOptions({help, version, port, listPorts});
 
+    // The toolkit's own options ("-platform offscreen", "-style Fusion") are left for the
+    // application object to take: accepted here, hidden from the help.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    for (const char16_t *name : {u"platform", u"platformpluginpath", u"platformtheme", u"plugin",
+                                 u"qwindowgeometry", u"qwindowicon", u"qwindowtitle", u"session",
+                                 u"display", u"geometry", u"title", u"style", u"stylesheet"}) {
+        QCommandLineOption toolkit(QString::fromUtf16(name), QString(), QStringLiteral("value"));
+        toolkit.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(toolkit);
+    }
+    for (const char16_t *name : {u"reverse", u"widgetcount", u"nograb", u"dograb"}) {
+        QCommandLineOption toolkit(QString::fromUtf16(name));
+        toolkit.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(toolkit);
+    }
+
     if (!parser.parse(arguments)) {
         err << kProgram << ": " << parser.errorText() << "\n"
             << "Try '" << kProgram << " --help'.\n";

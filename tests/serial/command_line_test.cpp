@@ -72,6 +72,16 @@ TEST_F(CommandLine, UnknownOptionOrArgumentEndsWithCodeTwo) {
     }
 }
 
+TEST_F(CommandLine, TheToolkitsOwnOptionsAreLeftForIt) {
+    const Outcome run = Apply({u"-platform"_qs, u"offscreen"_qs, u"-style"_qs, u"Fusion"_qs,
+                               u"-reverse"_qs, u"--port"_qs, u"1=/dev/pts/4"_qs});
+    EXPECT_EQ(run.exitCode, std::nullopt) << run.err.toStdString();
+    EXPECT_EQ(comfunct::DevicePath(1), u"/dev/pts/4"_qs);
+    const Outcome help = Apply({u"-h"_qs});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_FALSE(help.out.contains(u"platform"_qs)) << help.out.toStdString();
+}
+
 TEST_F(CommandLine, HelpAndVersion) {
     const Outcome help = Apply({u"--help"_qs});
     EXPECT_EQ(help.exitCode, 0);
