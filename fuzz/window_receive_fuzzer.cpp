@@ -12,6 +12,7 @@
 #include "link/protocol.h"
 #include "link/tuning_parameters.h"
 #include "tests/window/memory_port.h"
+#include "tests/window/window_snapshot.h"
 #include "window/dccd.h"
 
 #include <QByteArrayView>
@@ -43,29 +44,7 @@ void Check(bool ok, const char *what) {
 constexpr char16_t kTextSeparator = 0x1E;
 constexpr int kMaxTexts = 16;
 
-QString Describe(const Control &c) {
-    return c.Name() + u'|' + c.Caption() + u'|' + c.Text() + u'|' +
-           (c.Enabled() ? QStringLiteral("on") : QStringLiteral("off")) + u'|' +
-           QString::number(c.FillColor()) + u'|' + c.Items().join(u';');
-}
-
-// Everything the user can see and the settings the window holds; not the receive buffer.
-QStringList Snapshot(const DCCD &w) {
-    QStringList out;
-    for (const Control *c : w.Controls())
-        out.append(Describe(*c));
-    out.append(QStringLiteral("settings|%1|%2|%3|%4|%5|%6|%7|%8|%9")
-                   .arg(w.Accel)
-                   .arg(w.Decel)
-                   .arg(w.Turn)
-                   .arg(w.MaxOut)
-                   .arg(w.MinOut)
-                   .arg(w.LfbThreshold)
-                   .arg(w.TpsReverse)
-                   .arg(w.EbrakeCutOff)
-                   .arg(w.GSensorCalibrate));
-    return out;
-}
+using tuner::testing::WindowSnapshot;
 
 bool SameFloat(float a, float b) {
     return a == b;
@@ -105,7 +84,8 @@ void CheckShown(const DCCD &w, const tuner::TuningParameters &p, const QStringLi
         for (const Control *e : editing)
             touched = touched || c == e;
         if (!touched)
-            Check(Describe(*c) == before.at(i), "a report changed a control it does not own");
+            Check(tuner::testing::ControlState(*c) == before.at(i),
+                  "a report changed a control it does not own");
     }
     Check(w.bOpen.Caption() == QStringLiteral("Disconnect"), "a report changed the phase");
 }
@@ -161,7 +141,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     QString waiting; // characters in the port's input buffer not read yet
     for (qsizetype i = 0; i < texts.size(); ++i) {
         const QString &text = texts.at(i);
-        const QStringList before = Snapshot(w);
+        const QStringList before = WindowSnapshot(w);
         const QStringList writtenBefore = port.written;
         const bool otherEvent = (flags & 4) != 0 && i % 2 == 1;
         QString received = text;
@@ -170,7 +150,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         } else if (otherEvent) {
             port.Deliver(text, static_cast<qint16>(tuner::comEvReceive + 1));
             waiting += text;
-            Check(Snapshot(w) == before, "an event other than \"received\" changed the window");
+            Check(WindowSnapshot(w) == before,
+                  "an event other than \"received\" changed the window");
             continue;
         } else {
             port.Deliver(text);
@@ -186,7 +167,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         if (report)
             CheckShown(w, *report, before);
         else
-            Check(Snapshot(w) == before, "a text that is not a full report changed the window");
+            Check(WindowSnapshot(w) == before,
+                  "a text that is not a full report changed the window");
     }
     return 0;
 }

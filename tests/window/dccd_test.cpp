@@ -1,5 +1,6 @@
 // The window's logic against the in-memory port, without a display.
 #include "tests/window/memory_port.h"
+#include "tests/window/window_snapshot.h"
 #include "window/dccd.h"
 
 #include <gtest/gtest.h>
@@ -27,26 +28,9 @@ QString Report(const char16_t *percents, const char16_t *switches) {
 
 const QString kReport = Report(u"00100,00100,00100,00100,00000,00033", u"00001,00001,00000");
 
-// Everything the user can see or the window holds, as one text per item.
+// Everything the user can see or the window holds, the receive buffer included.
 QStringList Snapshot(const DCCD &w) {
-    QStringList out;
-    for (const Control *c : w.Controls()) {
-        out.append(c->Name() + u'|' + c->Caption() + u'|' + c->Text() + u'|' +
-                   (c->Enabled() ? QStringLiteral("on") : QStringLiteral("off")) + u'|' +
-                   QString::number(c->FillColor()) + u'|' + c->Items().join(u';'));
-    }
-    out.append(QStringLiteral("params|%1|%2|%3|%4|%5|%6|%7|%8|%9")
-                   .arg(w.Accel)
-                   .arg(w.Decel)
-                   .arg(w.Turn)
-                   .arg(w.MaxOut)
-                   .arg(w.MinOut)
-                   .arg(w.LfbThreshold)
-                   .arg(w.TpsReverse)
-                   .arg(w.EbrakeCutOff)
-                   .arg(w.GSensorCalibrate));
-    out.append(QStringLiteral("buffer|") + w.ReceiveBuffer);
-    return out;
+    return testing::WindowSnapshot(w) << QStringLiteral("buffer|") + w.ReceiveBuffer;
 }
 
 class WindowLogic : public ::testing::Test {
