@@ -53,15 +53,14 @@ bool SameFloat(float a, float b) {
 // After a full report: the reported settings and their display forms, switch captions, the
 // green lamp, every editing control on, the status line last; every other control as before.
 void CheckShown(const DCCD &w, const tuner::TuningParameters &p, const QStringList &before) {
-    Check(SameFloat(w.Accel, p.Accel) && SameFloat(w.Decel, p.Decel) && SameFloat(w.Turn, p.Turn) &&
-              SameFloat(w.MaxOut, p.MaxOut) && SameFloat(w.MinOut, p.MinOut) &&
-              SameFloat(w.LfbThreshold, p.LfbThreshold) && w.TpsReverse == p.TpsReverse &&
-              w.EbrakeCutOff == p.EbrakeCutOff && w.GSensorCalibrate == p.GSensorCalibrate,
-          "a full report was not taken into the settings");
+    for (const tuner::PercentField &percent : tuner::kPercents)
+        Check(SameFloat(w.*percent.value, p.*percent.value),
+              "a full report was not taken into the settings");
+    for (const tuner::SwitchField &flag : tuner::kSwitches)
+        Check(w.*flag.value == p.*flag.value, "a full report was not taken into the settings");
     const Control *boxes[] = {&w.tAccel, &w.tDecel, &w.tTurn, &w.tMax, &w.tMin, &w.tLFB};
-    const float values[] = {p.Accel, p.Decel, p.Turn, p.MaxOut, p.MinOut, p.LfbThreshold};
-    for (int i = 0; i < 6; ++i)
-        Check(boxes[i]->Text() == tuner::DisplayForm(values[i]),
+    for (std::size_t i = 0; i < tuner::kPercents.size(); ++i)
+        Check(boxes[i]->Text() == tuner::DisplayForm(p.*tuner::kPercents[i].value),
               "a box does not show the display form of its reported value");
     Check(w.bTPS.Caption() ==
               (p.TpsReverse ? QStringLiteral("TPS = Reverse") : QStringLiteral("TPS = Normal")),

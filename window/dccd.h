@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/comfunct.h"
+#include "link/parameter_set.h"
 #include "link/serial_port_service.h"
 #include "window/control.h"
 
@@ -8,6 +9,7 @@
 #include <QObject>
 #include <QString>
 
+#include <deque>
 #include <functional>
 
 namespace tuner {
@@ -26,9 +28,9 @@ struct PortDirectory {
 };
 
 // The tuning window: its controls by name, the serial port MSComm1, the controller's settings
-// as last reported and the text of the last receive event. Every handler works on the control
-// model only; an adapter shows it.
-class DCCD : public QObject {
+// as last reported (the TuningParameters it is) and the text of the last receive event. Every
+// handler works on the control model only; an adapter shows it.
+class DCCD : public QObject, public TuningParameters {
 public:
     DCCD(SerialPortService &port, PortDirectory ports, QObject *parent = nullptr);
     ~DCCD() override;
@@ -41,16 +43,13 @@ public:
 
     SerialPortService &MSComm1;
 
-    float Accel = 0, Decel = 0, Turn = 0, MaxOut = 0, MinOut = 0, LfbThreshold = 0;
-    bool TpsReverse = false, EbrakeCutOff = false, GSensorCalibrate = false;
-
     QString ReceiveBuffer;
 
     // The title bar text.
     QString Caption() const;
 
     // Every control in layout order, and one by name (nullptr when there is none).
-    const QList<Control *> &Controls() const { return controls_; }
+    const QList<Control *> &Controls() const { return m_controls; }
     Control *FindControl(const QString &name) const;
 
     // How the program ends after Exit; the adapter or a test sets it.
@@ -59,7 +58,7 @@ public:
     std::function<void(Control &)> FocusRequested;
 
     // True once Exit has run: the window takes no further event.
-    bool Ended() const { return ended_; }
+    bool Ended() const { return m_ended; }
 
     void Form_Load();
     void bOpen_Click();
@@ -81,6 +80,18 @@ public:
     void tLFB_Change();
 
 private:
+    // A percentage box with its label and the parameter it shows.
+    struct PercentControls {
+        Control *box;
+        Control *label;
+        const PercentField *field;
+    };
+    // A button that shows and flips a switch.
+    struct SwitchControls {
+        Control *button;
+        const SwitchField *field;
+    };
+
     void Connect();
     void Disconnect();
     void MSComm1_LineLost();
@@ -88,10 +99,19 @@ private:
     void SetEditingEnabled(bool enabled);
     QString PortName(qint16 port) const;
     void SetFocus(Control &control);
+    void PercentChanged(const Control &box);
+    void Toggle(const Control &button);
+    const PercentControls *PercentOf(const Control &box) const;
+    const SwitchControls *SwitchOf(const Control &button) const;
 
-    PortDirectory ports_;
-    QList<Control *> controls_;
-    bool ended_ = false;
+    PortDirectory m_ports;
+    QList<Control *> m_controls;
+    // Controls the layout designs beyond the named ones above.
+    std::deque<Control> m_moreControls;
+    QList<PercentControls> m_percents; // in the order the boxes are enabled
+    QList<PercentControls> m_percentsInWireOrder;
+    QList<SwitchControls> m_switches;
+    bool m_ended = false;
 };
 
 } // namespace tuner

@@ -135,9 +135,9 @@ TEST(TuningParameters, StartAtZeroAndDefaultsMatchTheirTexts) {
     EXPECT_FALSE(p.TpsReverse || p.EbrakeCutOff || p.GSensorCalibrate);
     const std::array<double, 6> defaults = {100, 100, 100, 100, 0, 33};
     for (std::size_t i = 0; i < defaults.size(); ++i) {
-        const QString text = QString::fromUtf16(tuner::kDefaultTexts[i]);
+        const QString text = tuner::kPercents[i].defaultText.toString();
         EXPECT_EQ(tuner::ReadNumber(text), defaults[i]);
-        EXPECT_LE(defaults[i], tuner::kUpperLimits[i]);
+        EXPECT_LE(defaults[i], tuner::kPercents[i].upperLimit);
     }
 }
 

@@ -25,9 +25,8 @@ TEST(ShownTrace, RecordsWhatTheWindowShowsAndKeepsTheAdaptersHook) {
                        },
                        [](qint16) { return u"/dev/ttyUSB0"_s; }});
     QStringList adapterSaw;
-    window.tStatus.Mirror = [&](const Control &c, ControlProperty) {
-        adapterSaw.append(c.Caption());
-    };
+    window.tStatus.Observe(
+        [&](const Control &c, ControlProperty) { adapterSaw.append(c.Caption()); });
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     {
@@ -53,6 +52,27 @@ TEST(ShownTrace, RecordsWhatTheWindowShowsAndKeepsTheAdaptersHook) {
     const qint64 size = buffer.size();
     window.bDef_Click();
     EXPECT_EQ(buffer.size(), size);
+    EXPECT_EQ(adapterSaw.last(), u"Default loaded, save required."_s);
+}
+
+TEST(ShownTrace, AttachesBeforeOrAfterAnotherObserver) {
+    testing::MemoryPort port;
+    DCCD window(port, {[] { return comfunct::PortScan{}; }, [](qint16) { return QString(); }});
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    ShownTrace trace(window, buffer);
+    QStringList adapterSaw;
+    window.tStatus.Observe(
+        [&](const Control &c, ControlProperty) { adapterSaw.append(c.Caption()); });
+    window.bDef_Click();
+    // Both saw every status change: the six notices of the written boxes, then the handler's own.
+    QStringList traced;
+    for (const QString &line : Lines(buffer)) {
+        if (line.startsWith(u"tStatus.Caption "))
+            traced.append(line.section(u' ', 1));
+    }
+    EXPECT_EQ(adapterSaw.size(), 7);
+    EXPECT_EQ(traced, adapterSaw);
     EXPECT_EQ(adapterSaw.last(), u"Default loaded, save required."_s);
 }
 

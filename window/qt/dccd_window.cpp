@@ -28,49 +28,36 @@ Qt::Alignment ToAlignment(TextAlign align) {
     return (align == TextAlign::Left ? Qt::AlignLeft : Qt::AlignHCenter) | Qt::AlignTop;
 }
 
-// The caption label of each box, which names the box for a screen reader.
-QString CaptionLabelOf(const QString &name) {
-    static const QHash<QString, QString> labels = {
-        {QStringLiteral("tAccel"), QStringLiteral("lAccel")},
-        {QStringLiteral("tDecel"), QStringLiteral("lDecel")},
-        {QStringLiteral("tTurn"), QStringLiteral("lTurn")},
-        {QStringLiteral("tMax"), QStringLiteral("lMax")},
-        {QStringLiteral("tMin"), QStringLiteral("lMin")},
-        {QStringLiteral("tLFB"), QStringLiteral("Label2")},
-        {QStringLiteral("pCPort"), QStringLiteral("tCPort")}};
-    return labels.value(name);
-}
-
 } // namespace
 
 DccdWindow::DccdWindow(DCCD &model, PortTooltip portTooltip, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
-      model_(model), portTooltip_(std::move(portTooltip)) {
+      m_model(model), m_portTooltip(std::move(portTooltip)) {
     setObjectName(QStringLiteral("DCCD"));
-    setWindowTitle(model_.Caption());
+    setWindowTitle(m_model.Caption());
     setFixedSize(ClientWidth(), ClientHeight());
     Build();
 
-    if (!model_.EndProgram) {
-        ownsEnd_ = true;
-        model_.EndProgram = [this] {
+    if (!m_model.EndProgram) {
+        m_ownsEnd = true;
+        m_model.EndProgram = [this] {
             close();
             QCoreApplication::quit();
         };
     }
-    model_.FocusRequested = [this](Control &control) {
+    m_model.FocusRequested = [this](Control &control) {
         if (QWidget *widget = Widget(control.Name()))
             widget->setFocus(Qt::OtherFocusReason);
     };
 }
 
 DccdWindow::~DccdWindow() {
-    for (Control *control : model_.Controls())
-        control->Mirror = nullptr;
-    model_.FocusRequested = nullptr;
-    if (ownsEnd_)
-        model_.EndProgram = nullptr;
+    for (const auto &[control, observer] : std::as_const(m_observers))
+        control->Forget(observer);
+    m_model.FocusRequested = nullptr;
+    if (m_ownsEnd)
+        m_model.EndProgram = nullptr;
 }
 
 void DccdWindow::InstallFontSubstitutes() {
@@ -120,7 +107,7 @@ QString DccdWindow::PortTableTooltip(const QString &item) {
 
 void DccdWindow::Build() {
     for (const ControlLayout &design : WindowLayout()) {
-        Control *control = model_.FindControl(design.name);
+        Control *control = m_model.FindControl(design.name);
         Q_ASSERT(control);
         QWidget *widget = nullptr;
         switch (design.kind) {
@@ -173,7 +160,7 @@ void DccdWindow::Build() {
             // Asking the system about its ports walks all of sysfs: do it when the user
             // opens the list, not while the window starts.
             combo->view()->installEventFilter(this);
-            portList_ = combo;
+            m_portList = combo;
             widget = combo;
             break;
         }
@@ -189,8 +176,10 @@ void DccdWindow::Build() {
         if (!design.fontFamily.isEmpty())
             widget->setFont(DesignedFont(design.name));
         widget->setEnabled(control->Enabled());
-        widgets_.insert(design.name, widget);
-        control->Mirror = [this](const Control &c, ControlProperty p) { Mirror(c, p); };
+        m_widgets.insert(design.name, widget);
+        m_observers.append({control, control->Observe([this](const Control &c, ControlProperty p) {
+                                Mirror(c, p);
+                            })});
     }
 
     QList<const ControlLayout *> focusable;
@@ -203,11 +192,11 @@ void DccdWindow::Build() {
         focusable.begin(), focusable.end(),
         [](const ControlLayout *a, const ControlLayout *b) { return a->tabIndex < b->tabIndex; });
     for (const ControlLayout *design : focusable)
-        tabOrder_.append(widgets_.value(design->name));
-    for (qsizetype i = 1; i < tabOrder_.size(); ++i)
-        QWidget::setTabOrder(tabOrder_.at(i - 1), tabOrder_.at(i));
+        m_tabOrder.append(m_widgets.value(design->name));
+    for (qsizetype i = 1; i < m_tabOrder.size(); ++i)
+        QWidget::setTabOrder(m_tabOrder.at(i - 1), m_tabOrder.at(i));
 
-    for (Control *control : model_.Controls())
+    for (Control *control : m_model.Controls())
         UpdateAccessibleName(*control);
 }
 
@@ -229,7 +218,7 @@ void DccdWindow::UpdateAccessibleName(const Control &control) {
         break;
     case ControlKind::TextBox:
     case ControlKind::ComboBox:
-        if (const Control *label = model_.FindControl(CaptionLabelOf(control.Name())))
+        if (const Control *label = m_model.FindControl(CaptionLabelOf(control.Name())))
             widget->setAccessibleName(label->Caption());
         break;
     case ControlKind::Shape:
@@ -285,11 +274,11 @@ void DccdWindow::Mirror(const Control &control, ControlProperty property) {
 
 void DccdWindow::showEvent(QShowEvent *event) {
     QWidget::showEvent(event);
-    if (shownOnce_)
+    if (m_shownOnce)
         return;
-    shownOnce_ = true;
+    m_shownOnce = true;
     // The first control in tab order that can take the focus gets it.
-    for (QWidget *widget : std::as_const(tabOrder_)) {
+    for (QWidget *widget : std::as_const(m_tabOrder)) {
         if (widget->isEnabled()) {
             widget->setFocus(Qt::TabFocusReason);
             break;
@@ -299,21 +288,21 @@ void DccdWindow::showEvent(QShowEvent *event) {
 
 void DccdWindow::closeEvent(QCloseEvent *event) {
     // The close box is Exit: an open port is closed before the program ends.
-    if (!model_.Ended())
-        model_.bExit_Click();
+    if (!m_model.Ended())
+        m_model.bExit_Click();
     event->accept();
 }
 
 void DccdWindow::FillPortTooltips() {
-    const PortTooltip tooltip = portTooltip_ ? portTooltip_ : &PortTableTooltip;
-    for (int i = 0; i < portList_->count(); ++i) {
-        if (!portList_->itemData(i, Qt::ToolTipRole).isValid())
-            portList_->setItemData(i, tooltip(portList_->itemText(i)), Qt::ToolTipRole);
+    const PortTooltip tooltip = m_portTooltip ? m_portTooltip : &PortTableTooltip;
+    for (int i = 0; i < m_portList->count(); ++i) {
+        if (!m_portList->itemData(i, Qt::ToolTipRole).isValid())
+            m_portList->setItemData(i, tooltip(m_portList->itemText(i)), Qt::ToolTipRole);
     }
 }
 
 bool DccdWindow::eventFilter(QObject *watched, QEvent *event) {
-    if (event->type() == QEvent::Show && portList_ && watched == portList_->view())
+    if (event->type() == QEvent::Show && m_portList && watched == m_portList->view())
         FillPortTooltips();
     if (event->type() == QEvent::KeyPress) {
         auto *key = static_cast<QKeyEvent *>(event);
