@@ -1,6 +1,8 @@
 #include "app/command_line.h"
 
 #include "link/comfunct.h"
+#include "window/branding.h"
+#include "window/layout.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -55,6 +57,22 @@ QString PortListing() {
     return listing;
 }
 
+QString LayoutListing() {
+    QString listing = QStringLiteral("client %1 %2\n").arg(ClientWidth()).arg(ClientHeight());
+    for (const ControlLayout &design : WindowLayout()) {
+        listing += QStringLiteral("control %1 %2 %3 %4 %5\n")
+                       .arg(design.name)
+                       .arg(design.Left())
+                       .arg(design.Top())
+                       .arg(design.Width())
+                       .arg(design.Height());
+    }
+    listing += QStringLiteral("title ") + branding::TitleBar() + u'\n';
+    listing += QStringLiteral("logo ") + branding::Logo() + u'\n';
+    listing += QStringLiteral("support ") + branding::SupportLine() + u'\n';
+    return listing;
+}
+
 std::optional<int> ApplyCommandLine(const QStringList &arguments, QTextStream &out,
                                     QTextStream &err) {
     QCommandLineParser parser;
@@ -72,7 +90,11 @@ std::optional<int> ApplyCommandLine(const QStringList &arguments, QTextStream &o
     const QCommandLineOption listPorts(
         QStringLiteral("list-ports"),
         QStringLiteral("Lists ports 1 to 16 with their devices and ends."));
-    parser.addOptions({help, version, port, listPorts});
+    const QCommandLineOption dumpLayout(
+        QStringLiteral("dump-layout"),
+        QStringLiteral("Prints the window's client size, each control's designed pixel box and "
+                       "the maker texts, one per line, and ends."));
+    parser.addOptions({help, version, port, listPorts, dumpLayout});
 
     // The toolkit's own options ("-platform offscreen", "-style Fusion") are left for the
     // application object to take: accepted here, hidden from the help.
@@ -129,6 +151,12 @@ std::optional<int> ApplyCommandLine(const QStringList &arguments, QTextStream &o
     }
     for (const auto &[n, device] : replacements)
         comfunct::SetDevicePath(n, device);
+
+    if (parser.isSet(dumpLayout)) {
+        out << LayoutListing();
+        out.flush();
+        return 0;
+    }
 
     if (parser.isSet(listPorts)) {
         out << PortListing();

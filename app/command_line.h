@@ -10,10 +10,11 @@ namespace tuner {
 // The utility's command line (arguments[0] is the program):
 //   --port N=DEVICE   (repeatable) port N, 1 to 16, uses DEVICE for this run
 //   --list-ports      prints the port table and ends
+//   --dump-layout     prints the window's geometry and maker texts and ends
 //   --help, --version
 // Applies --port through comfunct::SetDevicePath. Gives the exit code when the program should
-// end now (0 after --help, --version or --list-ports; 2 after a bad argument, with the error on
-// err), and nothing when it should go on to show the window. Needs no QApplication.
+// end now (0 after --help, --version, --list-ports or --dump-layout; 2 after a bad argument, with
+// the error on err), and nothing when it should go on to show the window. Needs no QApplication.
 std::optional<int> ApplyCommandLine(const QStringList &arguments, QTextStream &out,
                                     QTextStream &err);
 
@@ -22,5 +23,11 @@ std::optional<int> ApplyCommandLine(const QStringList &arguments);
 
 // The port table as --list-ports prints it: a heading, then one line per port 1 to 16.
 QString PortListing();
+
+// The window as --dump-layout prints it, one item per line, the values separated by spaces and
+// any text last: "client <width> <height>", then "control <name> <left> <top> <width>
+// <height>" in designed pixels for every control in layout order, then "title <text>",
+// "logo <text>" and "support <text>".
+QString LayoutListing();
 
 } // namespace tuner
