@@ -20,32 +20,30 @@
 #include <termios.h>
 #include <unistd.h>
 
-using namespace Qt::StringLiterals;
-
 namespace {
 
 // Counts paints of one widget after its text has reached an expected value.
 class PaintWatch : public QObject {
 public:
-    explicit PaintWatch(QLineEdit *box) : box_(box) { box_->installEventFilter(this); }
+    explicit PaintWatch(QLineEdit *box) : m_box(box) { m_box->installEventFilter(this); }
 
     void Expect(const QString &text) {
-        expected_ = text;
-        painted_ = false;
+        m_expected = text;
+        m_painted = false;
     }
-    bool Painted() const { return painted_; }
+    bool Painted() const { return m_painted; }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override {
-        if (watched == box_ && event->type() == QEvent::Paint && box_->text() == expected_)
-            painted_ = true;
+        if (watched == m_box && event->type() == QEvent::Paint && m_box->text() == m_expected)
+            m_painted = true;
         return false;
     }
 
 private:
-    QLineEdit *box_;
-    QString expected_;
-    bool painted_ = false;
+    QLineEdit *m_box;
+    QString m_expected;
+    bool m_painted = false;
 };
 
 void BM_ReportToScreen(benchmark::State &state) {
@@ -64,20 +62,20 @@ void BM_ReportToScreen(benchmark::State &state) {
 
     tuner::QtSerialPortService port;
     tuner::DCCD model(port, {[] {
-                                 return comfunct::PortScan{{u"1"_s}, 1};
+                                 return comfunct::PortScan{{QStringLiteral("1")}, 1};
                              },
                              &comfunct::DevicePath});
     tuner::DccdWindow window(model);
     model.EndProgram = [] {};
     model.Form_Load();
     window.show();
-    model.pCPort.SetText(u"1"_s);
+    model.pCPort.SetText(QStringLiteral("1"));
     model.bOpen_Click();
     if (!port.PortOpen()) {
         state.SkipWithError("the port did not open");
         return;
     }
-    auto *box = qobject_cast<QLineEdit *>(window.Widget(u"tAccel"_s));
+    auto *box = qobject_cast<QLineEdit *>(window.Widget(QStringLiteral("tAccel")));
     PaintWatch watch(box);
 
     int round = 0;

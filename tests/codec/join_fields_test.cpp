@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-using namespace Qt::StringLiterals;
-
 namespace {
 
 struct JoinCase {
@@ -37,26 +35,67 @@ const QString E; // an empty field
 INSTANTIATE_TEST_SUITE_P(
     RecordsAndEdges, JoinFieldsTable,
     ::testing::Values(
-        JoinCase{{u"a"_s, u"b"_s, u"c"_s}, u",", u"\\", u"a,b,c", {u"a"_s, u"b"_s, u"c"_s}},
-        JoinCase{{u"a,b"_s, u"c"_s}, u",", u"\\", u"a\\,b,c", {u"a\\,b"_s, u"c"_s}},
-        JoinCase{{u"a,,b"_s}, u",", u"\\", u"a\\,\\,b", {u"a\\,\\,b"_s}},
-        JoinCase{{u"x"_s}, u",", u"\\", u"x", {u"x"_s}}, JoinCase{{E}, u",", u"\\", u"", {E}},
-        JoinCase{{}, u",", u"\\", u"", {}}, JoinCase{{u"a"_s, E}, u",", u"\\", u"a,", {u"a"_s, E}},
-        JoinCase{{E, u"a"_s}, u",", u"\\", u",a", {E, u"a"_s}},
-        JoinCase{{u"a"_s, E, u"b"_s}, u",", u"\\", u"a,,b", {u"a"_s, E, u"b"_s}},
-        JoinCase{{u"a\\"_s, u"b"_s}, u",", u"\\", u"a\\,b", {u"a\\"_s, u"b"_s}},
-        JoinCase{{u"a b"_s, u"c"_s}, u"", u"", u"a\\ b c", {u"a\\ b"_s, u"c"_s}},
-        JoinCase{{u"a;b"_s, u"c"_s}, u",;", u"\\", u"a;b,c", {u"a;b"_s, u"c"_s}},
-        JoinCase{{u"a,b"_s}, u",", u"\\\\", u"a\\\\,b", {u"a\\\\,b"_s}},
-        JoinCase{{u"AXB"_s, u"c"_s}, u"x", u"\\", u"A\\xBxc", {u"A\\xB"_s, u"c"_s}},
-        JoinCase{
-            {u"\u00c4"_s, u"b"_s}, u"\u00e4", u"\\", u"\\\u00e4\u00e4b", {u"\\\u00e4"_s, u"b"_s}}));
+        JoinCase{{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")},
+                 u",",
+                 u"\\",
+                 u"a,b,c",
+                 {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}},
+        JoinCase{{QStringLiteral("a,b"), QStringLiteral("c")},
+                 u",",
+                 u"\\",
+                 u"a\\,b,c",
+                 {QStringLiteral("a\\,b"), QStringLiteral("c")}},
+        JoinCase{{QStringLiteral("a,,b")}, u",", u"\\", u"a\\,\\,b", {QStringLiteral("a\\,\\,b")}},
+        JoinCase{{QStringLiteral("x")}, u",", u"\\", u"x", {QStringLiteral("x")}},
+        JoinCase{{E}, u",", u"\\", u"", {E}}, JoinCase{{}, u",", u"\\", u"", {}},
+        JoinCase{{QStringLiteral("a"), E}, u",", u"\\", u"a,", {QStringLiteral("a"), E}},
+        JoinCase{{E, QStringLiteral("a")}, u",", u"\\", u",a", {E, QStringLiteral("a")}},
+        JoinCase{{QStringLiteral("a"), E, QStringLiteral("b")},
+                 u",",
+                 u"\\",
+                 u"a,,b",
+                 {QStringLiteral("a"), E, QStringLiteral("b")}},
+        JoinCase{{QStringLiteral("a\\"), QStringLiteral("b")},
+                 u",",
+                 u"\\",
+                 u"a\\,b",
+                 {QStringLiteral("a\\"), QStringLiteral("b")}},
+        JoinCase{{QStringLiteral("a b"), QStringLiteral("c")},
+                 u"",
+                 u"",
+                 u"a\\ b c",
+                 {QStringLiteral("a\\ b"), QStringLiteral("c")}},
+        JoinCase{{QStringLiteral("a;b"), QStringLiteral("c")},
+                 u",;",
+                 u"\\",
+                 u"a;b,c",
+                 {QStringLiteral("a;b"), QStringLiteral("c")}},
+        JoinCase{{QStringLiteral("a,b")}, u",", u"\\\\", u"a\\\\,b", {QStringLiteral("a\\\\,b")}},
+        JoinCase{{QStringLiteral("AXB"), QStringLiteral("c")},
+                 u"x",
+                 u"\\",
+                 u"A\\xBxc",
+                 {QStringLiteral("A\\xB"), QStringLiteral("c")}},
+        JoinCase{{QStringLiteral("\u00c4"), QStringLiteral("b")},
+                 u"\u00e4",
+                 u"\\",
+                 u"\\\u00e4\u00e4b",
+                 {QStringLiteral("\\\u00e4"), QStringLiteral("b")}}));
 
 TEST(JoinFields, DefaultSaveRecordNeedsNoEscape) {
-    QStringList fields = {u"S"_s,     u"00100"_s, u"00100"_s, u"00100"_s, u"00100"_s, u"00000"_s,
-                          u"00033"_s, u"00000"_s, u"00000"_s, u"00000"_s, E};
-    EXPECT_EQ(modStrings::JoinFields(fields, u","_s, u"\\"_s),
-              u"S,00100,00100,00100,00100,00000,00033,00000,00000,00000,"_s);
+    QStringList fields = {QStringLiteral("S"),
+                          QStringLiteral("00100"),
+                          QStringLiteral("00100"),
+                          QStringLiteral("00100"),
+                          QStringLiteral("00100"),
+                          QStringLiteral("00000"),
+                          QStringLiteral("00033"),
+                          QStringLiteral("00000"),
+                          QStringLiteral("00000"),
+                          QStringLiteral("00000"),
+                          E};
+    EXPECT_EQ(modStrings::JoinFields(fields, QStringLiteral(","), QStringLiteral("\\")),
+              QStringLiteral("S,00100,00100,00100,00100,00000,00033,00000,00000,00000,"));
 }
 
 } // namespace

@@ -51,13 +51,15 @@ INSTANTIATE_TEST_SUITE_P(
                       ScanCase{{}, {}, 17}, ScanCase{{17, 18, 0, -1, 100}, {}, 17},
                       ScanCase{{16, 17}, {QStringLiteral("16")}, 16},
                       ScanCase{{1, 16}, {QStringLiteral("1"), QStringLiteral("16")}, 1},
-                      ScanCase{{12, 9, 10}, {u"9"_qs, u"10"_qs, u"12"_qs}, 9}));
+                      ScanCase{{12, 9, 10},
+                               {QStringLiteral("9"), QStringLiteral("10"), QStringLiteral("12")},
+                               9}));
 
 TEST(ScanAll, EveryPortPresentGivesSixteenNumbers) {
     const comfunct::PortScan scan = comfunct::ScanPorts([](qint16) { return true; });
     ASSERT_EQ(scan.numbers.size(), 16);
-    EXPECT_EQ(scan.numbers.first(), u"1"_qs);
-    EXPECT_EQ(scan.numbers.last(), u"16"_qs);
+    EXPECT_EQ(scan.numbers.first(), QStringLiteral("1"));
+    EXPECT_EQ(scan.numbers.last(), QStringLiteral("16"));
     EXPECT_EQ(scan.defaultPort, 1);
 }
 
@@ -77,32 +79,34 @@ TEST_F(Comfunct, PortTableMapsNumbersToDevices) {
 }
 
 TEST_F(Comfunct, ReplacementLastsUntilReset) {
-    comfunct::SetDevicePath(3, u"/dev/pts/7"_qs);
-    EXPECT_EQ(comfunct::DevicePath(3), u"/dev/pts/7"_qs);
-    EXPECT_EQ(comfunct::DevicePath(4), u"/dev/ttyUSB3"_qs);
+    comfunct::SetDevicePath(3, QStringLiteral("/dev/pts/7"));
+    EXPECT_EQ(comfunct::DevicePath(3), QStringLiteral("/dev/pts/7"));
+    EXPECT_EQ(comfunct::DevicePath(4), QStringLiteral("/dev/ttyUSB3"));
     comfunct::SetDevicePath(3, QString());
-    EXPECT_EQ(comfunct::DevicePath(3), u"/dev/ttyUSB2"_qs);
-    comfunct::SetDevicePath(5, u"/dev/pts/8"_qs);
+    EXPECT_EQ(comfunct::DevicePath(3), QStringLiteral("/dev/ttyUSB2"));
+    comfunct::SetDevicePath(5, QStringLiteral("/dev/pts/8"));
     comfunct::ResetDevicePaths();
-    EXPECT_EQ(comfunct::DevicePath(5), u"/dev/ttyUSB4"_qs);
+    EXPECT_EQ(comfunct::DevicePath(5), QStringLiteral("/dev/ttyUSB4"));
 }
 
 TEST_F(Comfunct, ExistsOnlyForCharacterDevices) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    QFile regular(dir.filePath(u"regular"_qs));
+    QFile regular(dir.filePath(QStringLiteral("regular")));
     ASSERT_TRUE(regular.open(QIODevice::WriteOnly));
     regular.close();
-    ASSERT_TRUE(QFile::link(u"/dev/null"_qs, dir.filePath(u"by-id-link"_qs)));
-    ASSERT_TRUE(QFile::link(dir.filePath(u"missing"_qs), dir.filePath(u"dangling"_qs)));
+    ASSERT_TRUE(
+        QFile::link(QStringLiteral("/dev/null"), dir.filePath(QStringLiteral("by-id-link"))));
+    ASSERT_TRUE(QFile::link(dir.filePath(QStringLiteral("missing")),
+                            dir.filePath(QStringLiteral("dangling"))));
 
     const std::pair<QString, bool> cases[] = {
-        {dir.filePath(u"missing"_qs), false},
-        {dir.filePath(u"regular"_qs), false},
+        {dir.filePath(QStringLiteral("missing")), false},
+        {dir.filePath(QStringLiteral("regular")), false},
         {dir.path(), false},
-        {dir.filePath(u"dangling"_qs), false},
-        {dir.filePath(u"by-id-link"_qs), true}, // a link to a character device
-        {u"/dev/null"_qs, true}};
+        {dir.filePath(QStringLiteral("dangling")), false},
+        {dir.filePath(QStringLiteral("by-id-link")), true}, // a link to a character device
+        {QStringLiteral("/dev/null"), true}};
     for (const auto &[device, exists] : cases) {
         comfunct::SetDevicePath(2, device);
         EXPECT_EQ(comfunct::ComPortExists(2), exists) << device.toStdString();
@@ -112,7 +116,7 @@ TEST_F(Comfunct, ExistsOnlyForCharacterDevices) {
 }
 
 TEST_F(Comfunct, PortTableListsSixteenPortsWithTheirDevices) {
-    comfunct::SetDevicePath(4, u"/dev/null"_qs);
+    comfunct::SetDevicePath(4, QStringLiteral("/dev/null"));
     const QList<comfunct::PortInfo> table = comfunct::PortTable();
     ASSERT_EQ(table.size(), 16);
     for (int i = 0; i < 16; ++i) {

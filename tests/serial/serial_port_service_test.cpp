@@ -76,8 +76,10 @@ TEST_F(ServiceTest, OpenedPortWritesEveryByteExactly) {
     ASSERT_TRUE(service.Output(QString::fromLatin1(bytes)));
     EXPECT_EQ(pty.Read(bytes.size()), bytes);
 
-    const auto save = tuner::SaveCommand(
-        {u"100"_qs, u"100"_qs, u"100"_qs, u"100"_qs, u"0"_qs, u"33"_qs}, false, false, false);
+    const auto save =
+        tuner::SaveCommand({QStringLiteral("100"), QStringLiteral("100"), QStringLiteral("100"),
+                            QStringLiteral("100"), QStringLiteral("0"), QStringLiteral("33")},
+                           false, false, false);
     ASSERT_TRUE(save.has_value());
     ASSERT_TRUE(service.Output(*save));
     EXPECT_EQ(pty.Read(tuner::kSaveCommandLength),
@@ -211,7 +213,7 @@ TEST_F(ServiceTest, PulledLineIsReportedOnceAndThePortCanBeOpenedAgain) {
     EXPECT_FALSE(service.LastError().isEmpty());
     QTest::qWait(200);
     EXPECT_EQ(lost.count(), 1);
-    EXPECT_FALSE(service.Output(u"R\r"_qs));
+    EXPECT_FALSE(service.Output(QStringLiteral("R\r")));
 
     Pty second;
     ASSERT_TRUE(second.ok());
@@ -230,7 +232,7 @@ TEST_F(ServiceTest, PortHeldByAnotherProgramIsInUse) {
 
     EXPECT_FALSE(service.SetPortOpen(true));
     EXPECT_FALSE(service.PortOpen());
-    EXPECT_EQ(service.LastError(), u"in use by another program"_qs);
+    EXPECT_EQ(service.LastError(), QStringLiteral("in use by another program"));
 
     holder.closeWriteChannel(); // the holder closes its port and ends
     ASSERT_TRUE(holder.waitForFinished(kWaitMs));
@@ -269,7 +271,7 @@ TEST_F(ServiceTest, SecondServiceOnTheSamePortIsRefused) {
     other.SetCommPort(1);
     other.SetSettings(tuner::kLineSettings);
     EXPECT_FALSE(other.SetPortOpen(true));
-    EXPECT_EQ(other.LastError(), u"in use by another program"_qs);
+    EXPECT_EQ(other.LastError(), QStringLiteral("in use by another program"));
     EXPECT_TRUE(service.PortOpen());
 }
 
@@ -292,12 +294,12 @@ TEST_P(OpenFailureTest, FailsWithAReason) {
     const OpenFailureCase &c = GetParam();
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    QFile regular(dir.filePath(u"regular"_qs));
+    QFile regular(dir.filePath(QStringLiteral("regular")));
     ASSERT_TRUE(regular.open(QIODevice::WriteOnly));
     regular.close();
     if (c.device != nullptr)
-        comfunct::SetDevicePath(c.port,
-                                QString::fromUtf16(c.device).replace(u"$DIR"_qs, dir.path()));
+        comfunct::SetDevicePath(
+            c.port, QString::fromUtf16(c.device).replace(QStringLiteral("$DIR"), dir.path()));
     QtSerialPortService service;
     service.SetCommPort(c.port);
     service.SetSettings(QString::fromUtf16(c.settings));
@@ -333,13 +335,13 @@ TEST_F(ServiceTest, OutputJustBeforeCloseStillReachesTheLine) {
 }
 
 TEST_F(ServiceTest, OutputOnAClosedPortFails) {
-    EXPECT_FALSE(service.Output(u"R\r"_qs));
+    EXPECT_FALSE(service.Output(QStringLiteral("R\r")));
     EXPECT_FALSE(service.LastError().isEmpty());
 }
 
 TEST_F(ServiceTest, ComPortExistsOnAPseudoTerminal) {
     EXPECT_TRUE(comfunct::ComPortExists(1));
-    EXPECT_EQ(comfunct::ScanPorts().numbers.first(), u"1"_qs);
+    EXPECT_EQ(comfunct::ScanPorts().numbers.first(), QStringLiteral("1"));
 }
 
 } // namespace

@@ -14,8 +14,9 @@ TEST(SimController, AnswersAReadRequestWithTheDefaultReport) {
     EXPECT_GT(result.reply.size(), tuner::kReceiveThreshold);
     EXPECT_EQ(result.records, 1);
     EXPECT_EQ(result.log,
-              (QStringList{u"received: R"_qs, u"sent: P,00100,00100,00100,00100,00000,00033,00000,"
-                                              u"00000,00000\\x0D"_qs}));
+              (QStringList{QStringLiteral("received: R"),
+                           QStringLiteral("sent: P,00100,00100,00100,00100,00000,00033,00000,"
+                                          "00000,00000\\x0D")}));
     // The report is a full report for the utility.
     const auto parsed = tuner::ParseReport(QString::fromLatin1(result.reply));
     ASSERT_TRUE(parsed.has_value());
@@ -28,9 +29,12 @@ TEST(SimController, RecordsSplitOverSeveralReadsAreJoined) {
     EXPECT_EQ(controller.Receive("00100,00080,00010,00040,").records, 0);
     const auto result = controller.Receive("00001,00000,00001,\rR");
     EXPECT_EQ(result.records, 1);
-    EXPECT_EQ(result.log,
-              (QStringList{u"received: S,00120,00090,00100,00080,00010,00040,00001,00000,00001,"_qs,
-                           u"stored: 120,90,100,80,10,40,1,0,1"_qs, u"calibrated: g-sensor"_qs}));
+    EXPECT_EQ(
+        result.log,
+        (QStringList{
+            QStringLiteral("received: S,00120,00090,00100,00080,00010,00040,00001,00000,00001,"),
+            QStringLiteral("stored: 120,90,100,80,10,40,1,0,1"),
+            QStringLiteral("calibrated: g-sensor")}));
     // The calibration is done: the next report shows field 9 back at 0.
     EXPECT_EQ(controller.Receive("\r").reply,
               QByteArray("P,00120,00090,00100,00080,00010,00040,00001,00000,00000\r"));
@@ -72,7 +76,8 @@ INSTANTIATE_TEST_SUITE_P(
                       RejectCase{"", u"ignored: not a read request or a save"}));
 
 TEST(SimController, LogShowsUnprintableBytes) {
-    EXPECT_EQ(sim::Printable(QByteArray("a\\b\x01\xff\r", 6)), u"a\\\\b\\x01\\xFF\\x0D"_qs);
+    EXPECT_EQ(sim::Printable(QByteArray("a\\b\x01\xff\r", 6)),
+              QStringLiteral("a\\\\b\\x01\\xFF\\x0D"));
 }
 
 TEST(SimController, SilentNeverAnswersButStillStores) {
@@ -99,12 +104,12 @@ TEST(SimController, NoiseAndFixedReport) {
 }
 
 TEST(SimController, ValuesAsReportFields) {
-    const auto values = sim::ParseValues(u"1,2,3,4,5,6,True,0,1"_qs);
+    const auto values = sim::ParseValues(QStringLiteral("1,2,3,4,5,6,True,0,1"));
     ASSERT_TRUE(values.has_value());
     EXPECT_EQ(sim::ReportOf(*values),
               QByteArray("P,00001,00002,00003,00004,00005,00006,00001,00000,00001\r"));
-    EXPECT_FALSE(sim::ParseValues(u"1,2,3,4,5,6,7,8"_qs).has_value());
-    EXPECT_FALSE(sim::ParseValues(u"1,2,3,x,5,6,0,0,0"_qs).has_value());
+    EXPECT_FALSE(sim::ParseValues(QStringLiteral("1,2,3,4,5,6,7,8")).has_value());
+    EXPECT_FALSE(sim::ParseValues(QStringLiteral("1,2,3,x,5,6,0,0,0")).has_value());
 }
 
 } // namespace

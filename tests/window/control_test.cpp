@@ -9,8 +9,6 @@
 #include <algorithm>
 #include <ostream>
 
-using namespace Qt::StringLiterals;
-
 namespace tuner {
 namespace {
 
@@ -64,16 +62,16 @@ TEST(Control, OtherPropertiesNeverRaiseChange) {
 TEST(Control, EveryObserverIsToldInTheOrderAddedUntilForgotten) {
     Control box(QStringLiteral("tAccel"), ControlKind::TextBox);
     QStringList told;
-    const int first =
-        box.Observe([&](const Control &, ControlProperty) { told.append(u"first"_s); });
-    box.Observe([&](const Control &, ControlProperty) { told.append(u"second"_s); });
+    const int first = box.Observe(
+        [&](const Control &, ControlProperty) { told.append(QStringLiteral("first")); });
+    box.Observe([&](const Control &, ControlProperty) { told.append(QStringLiteral("second")); });
     box.SetText(QStringLiteral("1"));
-    EXPECT_EQ(told, (QStringList{u"first"_s, u"second"_s}));
+    EXPECT_EQ(told, (QStringList{QStringLiteral("first"), QStringLiteral("second")}));
     told.clear();
     box.Forget(first);
     box.Forget(first); // forgetting twice changes nothing
     box.SetEnabled(false);
-    EXPECT_EQ(told, QStringList{u"second"_s});
+    EXPECT_EQ(told, QStringList{QStringLiteral("second")});
 }
 
 TEST(Control, AddItemAppendsInOrder) {
