@@ -50,9 +50,9 @@ void BM_Split1024Characters(benchmark::State &state) {
 BENCHMARK(BM_Split1024Characters);
 
 void BM_SaveCommand(benchmark::State &state) {
-    const std::array<QString, 6> texts = {QStringLiteral("100"), QStringLiteral("100"),
-                                          QStringLiteral("100"), QStringLiteral("100"),
-                                          QStringLiteral("0"),   QStringLiteral("33")};
+    std::array<QString, tuner::kPercentCount> texts;
+    for (std::size_t i = 0; i < texts.size(); ++i)
+        texts[i] = tuner::kPercents[i].defaultText.toString();
     for (auto _ : state)
         benchmark::DoNotOptimize(tuner::SaveCommand(texts, false, true, false));
 }
