@@ -28,6 +28,11 @@ QString Sentence(QString reason) {
     return reason + u'.';
 }
 
+// A failed open: the port as the user knows it and why, a full sentence.
+QString CannotOpen(const QString &port, const QString &why) {
+    return QStringLiteral("Cannot open port ") + port + QStringLiteral(": ") + why;
+}
+
 } // namespace
 
 DCCD::DCCD(SerialPortService &port, PortDirectory ports, QObject *parent)
@@ -119,8 +124,9 @@ void DCCD::bOpen_Click() {
 void DCCD::Connect() {
     const std::optional<qint16> port = PortNumber(pCPort.Text());
     if (!port) {
-        tStatus.SetCaption(QStringLiteral("Cannot open port ") + pCPort.Text().trimmed() +
-                           QStringLiteral(": the number lies outside the range of ports."));
+        tStatus.SetCaption(
+            CannotOpen(pCPort.Text().trimmed(),
+                       QStringLiteral("the number lies outside the range of ports.")));
         return;
     }
     MSComm1.SetCommPort(*port);
@@ -129,8 +135,7 @@ void DCCD::Connect() {
     MSComm1.SetRThreshold(kReceiveThreshold);
     if (!MSComm1.SetPortOpen(true)) {
         // Nothing has changed yet: the window stays as it was and says why.
-        tStatus.SetCaption(QStringLiteral("Cannot open port ") + PortName(*port) +
-                           QStringLiteral(": ") + Sentence(MSComm1.LastError()));
+        tStatus.SetCaption(CannotOpen(PortName(*port), Sentence(MSComm1.LastError())));
         return;
     }
     Shape1.SetFillColor(kLampYellow);
@@ -157,7 +162,7 @@ void DCCD::MSComm1_LineLost() {
 
 void DCCD::ShowDisconnected() {
     Shape1.SetFillColor(kLampRed);
-    bOpen.SetCaption(QStringLiteral("Connect"));
+    bOpen.SetCaption(Design(u"bOpen").caption); // as designed: "Connect"
     SetEditingEnabled(false);
 }
 
