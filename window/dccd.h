@@ -11,6 +11,7 @@
 
 #include <deque>
 #include <functional>
+#include <utility>
 
 namespace tuner {
 
@@ -57,6 +58,10 @@ public:
     // Asks the adapter to put the keyboard focus into a control.
     std::function<void(Control &)> FocusRequested;
 
+    // The whole text behind the status line: the caption, or a longer form of it (a device's
+    // full path) where the caption had to be shortened to fit.
+    QString StatusToolTip() const;
+
     // True once Exit has run: the window takes no further event.
     bool Ended() const { return m_ended; }
 
@@ -97,7 +102,8 @@ private:
     void MSComm1_LineLost();
     void ShowDisconnected();
     void SetEditingEnabled(bool enabled);
-    QString PortName(qint16 port) const;
+    QString PortName(qint16 port, bool shortDevice) const;
+    void ShowStatus(const QString &caption, const QString &toolTip);
     void SetFocus(Control &control);
     void PercentChanged(const Control &box);
     void Toggle(const Control &button);
@@ -112,6 +118,7 @@ private:
     QList<PercentControls> m_percentsInWireOrder;
     QList<SwitchControls> m_switches;
     bool m_ended = false;
+    std::pair<QString, QString> m_statusToolTip; // a caption and its longer form
 };
 
 } // namespace tuner
