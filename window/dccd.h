@@ -92,6 +92,8 @@ private:
     PortDirectory ports_;
     QList<Control *> controls_;
     bool ended_ = false;
+    // The last record written on this connection was a save (not the read request).
+    bool saveIsLastOutput_ = false;
 };
 
 } // namespace tuner
