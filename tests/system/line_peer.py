@@ -5,6 +5,9 @@ Prints the device of the line as its first stdout line, then "done <command>" af
 command read from stdin, one per line:
   send <hex>                      write these bytes
   cut <hex> <k> <gap ms>          write the first k bytes, wait, then the rest
+  trickle <hex> <gap ms>          write the bytes one at a time, waiting after each
+  stop-output / start-output      the line stops taking bytes from the program, or takes them
+                                  again (flow control on the line, as a stuck handshake)
   flood <n> <seed> <bytes per ms> n random bytes (every value 0 to 255) paced at line rate;
                                   the last 64 hold no ',' or '\\' (see flood below)
   hangup-on-save                  close the line as soon as a byte 'S' arrives
@@ -125,6 +128,15 @@ def main():
             line.write(data[:k])
             time.sleep(gap / 1000.0)
             line.write(data[k:])
+        elif words[0] == "trickle":
+            data, gap = bytes.fromhex(words[1]), int(words[2])
+            for i in range(len(data)):
+                line.write(data[i:i + 1])
+                time.sleep(gap / 1000.0)
+        elif words[0] == "stop-output":
+            termios.tcflow(line.slave, termios.TCOOFF)
+        elif words[0] == "start-output":
+            termios.tcflow(line.slave, termios.TCOON)
         elif words[0] == "flood":
             flood(line, int(words[1]), int(words[2]), float(words[3]))
         elif words[0] == "hangup-on-save":
