@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # A line that is not clean: bytes left on it before Connect, a report damaged by a NUL, a
-# report that trickles in one byte at a time. The window shows only what the controller holds
-# and answered to this connection, and a save carries the reported switches unchanged.
+# report that trickles in one byte at a time, a line that stops taking bytes. The window shows
+# only what the controller holds and answered to this connection, a save carries the reported
+# switches unchanged, and a save the line never took is not left for a success.
 source "$(dirname "$0")/system_lib.sh"
 
 report_a="P,00123,00045,00067,00089,00012,00034,00001,00000,00000"
@@ -62,6 +63,18 @@ wait_for 10 "the waiting status" \
 unchanged_for 1 "a report that waited before Connect"
 ! shown_has "tAccel.Text ${values_b[0]}" || fail "the report from before Connect was shown"
 note "report from before Connect not shown"
+
+# 5. The line stops taking bytes: a save queued there is dropped at Disconnect, and said so.
+peer send "$(hex "$report_a"$'\r')"
+wait_for 20 "the report shown again" shows_values "${values_a[@]}"
+peer stop-output
+click bSave
+wait_for 10 "the save status" shows tStatus.Caption "Save was successful!"
+click bOpen
+wait_for 20 "the dropped save told" \
+    shows tStatus.Caption "Disconnected. The last save did not reach the line."
+peer start-output
+note "a save dropped at Disconnect is told"
 
 tuner_running || fail "dccd-tuner ended"
 exit_tuner
