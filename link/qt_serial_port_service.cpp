@@ -301,6 +301,13 @@ void QtSerialPortService::Deliver() {
     m_settle.stop();
     if (m_port == nullptr || m_threshold <= 0 || m_port->bytesAvailable() < EffectiveThreshold())
         return;
+    // Bytes the kernel holds and Qt has not read yet came while the interval ran (a busy event
+    // loop may see the timer before the descriptor): the line was not quiet, and the waiting
+    // text may not end where it seemed to. Qt reads them next, and ArmReceive decides again.
+    int unread = 0;
+    if (m_port->bytesAvailable() < kInputBufferSize &&
+        ::ioctl(m_port->handle(), FIONREAD, &unread) == 0 && unread > 0)
+        return;
     m_commEvent = comEvReceive;
     Q_EMIT OnComm();
 }

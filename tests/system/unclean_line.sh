@@ -41,8 +41,18 @@ unchanged_for 1 "a report with a NUL"
 shows_values "${values_a[@]}" || fail "the values changed after a report with a NUL"
 note "report with a NUL changed nothing"
 
-# 3. One byte every 18 ms: the line is never quiet, and the report is still taken whole.
-peer trickle "$(hex "$report_c"$'\r')" 18
+# 3. One byte every 18 ms: the line is never quiet, and the report is still taken whole. A
+# busy machine can stretch one gap beyond the 20 ms that end a record without its CR; such a
+# run proves nothing, and the trickle is sent again.
+for attempt in 1 2 3 4 5 6; do
+    peer send "$(hex "$report_a"$'\r')"
+    sleep 0.3
+    peer trickle "$(hex "$report_c"$'\r')" 18
+    longest=$(grep '^longest gap ' "$work/peer.log" | tail -n 1 | cut -d' ' -f3)
+    [ "$longest" -ge 20 ] || break
+    [ "$attempt" -lt 6 ] || fail "no trickle kept its pace: the machine is too busy"
+    note "trickle $attempt had a gap of $longest ms; sending it again"
+done
 wait_for 20 "the trickled report shown" shows_values "${values_c[@]}"
 wait_for 10 "its Ebrake caption" shows bEbrk.Caption "Ebrake Cut = Off"
 click bSave
