@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <functional>
+#include <utility>
 
 namespace tuner {
 
@@ -58,6 +59,10 @@ public:
     // Asks the adapter to put the keyboard focus into a control.
     std::function<void(Control &)> FocusRequested;
 
+    // The whole text behind the status line: the caption, or a longer form of it (a device's
+    // full path) where the caption had to be shortened to fit.
+    QString StatusToolTip() const;
+
     // True once Exit has run: the window takes no further event.
     bool Ended() const { return ended_; }
 
@@ -86,7 +91,8 @@ private:
     void MSComm1_LineLost();
     void ShowDisconnected();
     void SetEditingEnabled(bool enabled);
-    QString PortName(qint16 port) const;
+    QString PortName(qint16 port, bool shortDevice) const;
+    void ShowStatus(const QString &caption, const QString &toolTip);
     void SetFocus(Control &control);
 
     PortDirectory ports_;
@@ -94,6 +100,7 @@ private:
     bool ended_ = false;
     // The last record written on this connection was a save (not the read request).
     bool saveIsLastOutput_ = false;
+    std::pair<QString, QString> statusToolTip_; // a caption and its longer form
 };
 
 } // namespace tuner

@@ -37,22 +37,22 @@ holder=$!
 pids+=("$holder")
 wait_for 10 "the lock on the device" test -s "$work/held"
 start_tuner "$work/held.trace" --port 1="$device"
-refused "Cannot open port 1 ($device): in use by another program."
+refused "Cannot open port 1 (${device#/dev/}): in use by another program."
 kill "$holder"
 wait "$holder" 2>/dev/null || true
 exit_tuner
 
 
 # 2. A missing device and a file that is not a serial device, named on the command line: not
-# listed, but preselected all the same, so Connect names the device and says what is wrong
-# instead of opening another port.
+# listed, but preselected all the same, so Connect names the device (its short name here) and
+# says what is wrong instead of opening another port.
 : >"$work/regular"
 for case in "/nonexistent/path|no such port" "$work/regular|not a serial device"; do
     path=${case%|*}
     start_tuner "$work/preselected.trace" --port 1="$path"
     shows pCPort.Text 1 || fail "port 1 ($path) is not preselected: $(now_shows pCPort.Text)"
     ! shown | grep -qE '^pCPort\.Items (.* )?1( |$)' || fail "port 1 ($path) is listed"
-    refused "Cannot open port 1 ($path): ${case#*|}."
+    refused "Cannot open port 1 ($(basename "$path")): ${case#*|}."
     exit_tuner
 done
 
@@ -68,10 +68,22 @@ chmod 700 "$work/runtime"
 chown nobody:nogroup "$work/home" "$work/runtime"
 : >"$work/denied.trace"
 chown nobody:nogroup "$work/denied.trace"
+# The build tree may sit in a folder only its owner may enter (a home folder, mktemp -d): the
+# program and the leak checker's suppressions go where nobody can reach them.
+mkdir -p "$work/bin"
+cp "$tuner" "$work/bin/dccd-tuner"
+chmod 755 "$work/bin" "$work/bin/dccd-tuner"
+tuner="$work/bin/dccd-tuner"
+lsan_options=${LSAN_OPTIONS:-}
+if [[ "$lsan_options" == *suppressions=* ]]; then
+    cp "${lsan_options#*suppressions=}" "$work/bin/lsan.supp"
+    chmod 644 "$work/bin/lsan.supp"
+    lsan_options="suppressions=$work/bin/lsan.supp"
+fi
 tuner_prefix=(setpriv --reuid=nobody --regid=nogroup --clear-groups
-    env HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime")
+    env HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime" LSAN_OPTIONS="$lsan_options")
 start_tuner "$work/denied.trace" --port 1="$device"
 [ "$(stat -c %U "/proc/$tuner_pid")" = nobody ] || fail "the program does not run as nobody"
-refused "Cannot open port 1 ($device): permission denied. Add your user to the dialout group and log in again."
+refused "Cannot open port 1 (${device#/dev/}): join group dialout, log in again."
 exit_tuner
 echo "PASS: open-failures"
