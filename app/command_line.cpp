@@ -74,7 +74,7 @@ QString LayoutListing() {
 }
 
 std::optional<int> ApplyCommandLine(const QStringList &arguments, QTextStream &out,
-                                    QTextStream &err) {
+                                    QTextStream &err, std::optional<qint16> *chosenPort) {
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Reads and stores the settings of a DCCD controller over a serial line."));
@@ -151,6 +151,8 @@ std::optional<int> ApplyCommandLine(const QStringList &arguments, QTextStream &o
     }
     for (const auto &[n, device] : replacements)
         comfunct::SetDevicePath(n, device);
+    if (chosenPort != nullptr && !replacements.isEmpty())
+        *chosenPort = replacements.first().first;
 
     if (parser.isSet(dumpLayout)) {
         out << LayoutListing();
@@ -166,10 +168,11 @@ std::optional<int> ApplyCommandLine(const QStringList &arguments, QTextStream &o
     return std::nullopt;
 }
 
-std::optional<int> ApplyCommandLine(const QStringList &arguments) {
+std::optional<int> ApplyCommandLine(const QStringList &arguments,
+                                    std::optional<qint16> *chosenPort) {
     QTextStream out(stdout);
     QTextStream err(stderr);
-    return ApplyCommandLine(arguments, out, err);
+    return ApplyCommandLine(arguments, out, err, chosenPort);
 }
 
 } // namespace tuner

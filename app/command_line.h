@@ -15,11 +15,14 @@ namespace tuner {
 // Applies --port through comfunct::SetDevicePath. Gives the exit code when the program should
 // end now (0 after --help, --version, --list-ports or --dump-layout; 2 after a bad argument, with
 // the error on err), and nothing when it should go on to show the window. Needs no QApplication.
+// chosenPort, when given, receives the number of the first --port given: the user's choice,
+// which the window preselects.
 std::optional<int> ApplyCommandLine(const QStringList &arguments, QTextStream &out,
-                                    QTextStream &err);
+                                    QTextStream &err, std::optional<qint16> *chosenPort = nullptr);
 
 // The same on the process's stdout and stderr.
-std::optional<int> ApplyCommandLine(const QStringList &arguments);
+std::optional<int> ApplyCommandLine(const QStringList &arguments,
+                                    std::optional<qint16> *chosenPort = nullptr);
 
 // The port table as --list-ports prints it: a heading, then one line per port 1 to 16.
 QString PortListing();

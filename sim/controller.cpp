@@ -3,13 +3,21 @@
 #include "codec/modStrings.h"
 #include "link/protocol.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace sim {
 namespace {
 
 const QString kDelimiter = QStringLiteral(",");
 const QString kEscape = QStringLiteral("\\");
-// The empty last field of a save gives no field when split.
-constexpr int kSaveFields = tuner::kSaveFieldCount - 1;
+constexpr int kValueCount = tuner::kPercentCount + tuner::kSwitchCount;
+constexpr int kSaveParts = tuner::kSaveFieldCount; // "S", the values and the empty last piece
+
+// A percentage a controller stores: finite, from 0 to its limit (the window clamps to these).
+bool InRange(double value, const tuner::PercentField &percent) {
+    return std::isfinite(value) && value >= 0 && value <= static_cast<double>(percent.upperLimit);
+}
 
 // The values in wire order, as written by a person.
 QString FieldsOf(const tuner::TuningParameters &v) {
@@ -42,7 +50,17 @@ QByteArray ReportOf(const tuner::TuningParameters &v) {
 }
 
 std::optional<tuner::TuningParameters> ParseValues(const QString &fields) {
-    return tuner::ParseReport(QStringLiteral("P,") + fields);
+    if (fields.split(u',').size() != kValueCount)
+        return std::nullopt;
+    const std::optional<tuner::TuningParameters> values =
+        tuner::ParseReport(QStringLiteral("P,") + fields);
+    if (!values)
+        return std::nullopt;
+    for (const tuner::PercentField &percent : tuner::kPercents) {
+        if (!InRange(static_cast<double>((*values).*percent.value), percent))
+            return std::nullopt;
+    }
+    return values;
 }
 
 QString Printable(const QByteArray &bytes) {
@@ -63,14 +81,35 @@ QString Printable(const QByteArray &bytes) {
 
 Controller::Result Controller::Receive(const QByteArray &bytes) {
     Result result;
-    m_pending += bytes;
+    auto tooLong = [&result] {
+        result.log.append(QStringLiteral("rejected: record longer than %1 bytes").arg(kMaxRecord));
+    };
+    qsizetype at = 0;
     qsizetype end = 0;
-    while ((end = m_pending.indexOf('\r')) >= 0) {
-        const QByteArray record = m_pending.left(end);
-        m_pending.remove(0, end + 1);
+    // Each byte is looked at once, and no record is kept beyond kMaxRecord: linear in the input.
+    while ((end = bytes.indexOf('\r', at)) >= 0) {
+        const qsizetype length = end - at;
+        if (m_discarding) {
+            m_discarding = false; // the dropped record ends here: in step again
+        } else if (m_pending.size() + length > kMaxRecord) {
+            tooLong();
+        } else {
+            const QByteArray record = m_pending + bytes.mid(at, length);
+            Handle(record, result);
+        }
+        m_pending.clear();
         ++result.records;
-        Handle(record, result);
+        at = end + 1;
     }
+    if (m_discarding)
+        return result;
+    if (m_pending.size() + (bytes.size() - at) > kMaxRecord) {
+        tooLong();
+        m_pending.clear();
+        m_discarding = true;
+        return result;
+    }
+    m_pending += bytes.mid(at);
     return result;
 }
 
@@ -93,8 +132,18 @@ void Controller::Handle(const QByteArray &record, Result &result) {
     }
 
     const QString text = QString::fromLatin1(record);
-    const QStringList fields = modStrings::SplitFields(text, kDelimiter, kEscape, true);
-    if (fields.size() != kSaveFields || fields.at(0) != u"S" || !text.endsWith(u',')) {
+    if (std::any_of(text.cbegin(), text.cend(), tuner::IsForeignControl)) {
+        result.log.append(QStringLiteral("rejected: a save holds a control character"));
+        return;
+    }
+    // The window's save escapes nothing and leaves no field empty: the record is taken apart
+    // at every comma, and any piece too many or too few refuses it.
+    const QStringList fields = text.split(u',');
+    const bool shaped =
+        fields.size() == kSaveParts && fields.at(0) == u"S" && fields.last().isEmpty() &&
+        std::none_of(fields.cbegin() + 1, fields.cend() - 1,
+                     [](const QString &field) { return field.trimmed().isEmpty(); });
+    if (!shaped) {
         result.log.append(QStringLiteral("rejected: a save has S, nine values and a final comma"));
         return;
     }
@@ -104,6 +153,12 @@ void Controller::Handle(const QByteArray &record, Result &result) {
         if (!value) {
             result.log.append(
                 QStringLiteral("rejected: field %1 is not a number").arg(percent.wireField));
+            return;
+        }
+        if (!InRange(*value, percent)) {
+            result.log.append(QStringLiteral("rejected: field %1 is not within 0 to %2")
+                                  .arg(percent.wireField)
+                                  .arg(percent.upperLimit));
             return;
         }
         v.*percent.value = static_cast<float>(*value);
@@ -120,9 +175,9 @@ void Controller::Handle(const QByteArray &record, Result &result) {
 
     m_behaviour.values = v;
     result.log.append(QStringLiteral("stored: ") + FieldsOf(v));
-    if (m_behaviour.values.GSensorCalibrate) {
-        m_behaviour.values.GSensorCalibrate =
-            false; // carried out at once: the next report shows it done
+    if (v.GSensorCalibrate) {
+        // Carried out at once: the next report shows it done.
+        m_behaviour.values.GSensorCalibrate = false;
         result.log.append(QStringLiteral("calibrated: g-sensor"));
     }
 }

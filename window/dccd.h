@@ -118,6 +118,8 @@ private:
     QList<PercentControls> m_percentsInWireOrder;
     QList<SwitchControls> m_switches;
     bool m_ended = false;
+    // The last record written on this connection was a save (not the read request).
+    bool m_saveIsLastOutput = false;
     std::pair<QString, QString> m_statusToolTip; // a caption and its longer form
 };
 

@@ -13,12 +13,12 @@ struct Outcome {
     QString err;
 };
 
-Outcome Apply(QStringList arguments) {
+Outcome Apply(QStringList arguments, std::optional<qint16> *chosenPort = nullptr) {
     arguments.prepend(QStringLiteral("dccd-tuner"));
     Outcome run;
     QTextStream out(&run.out);
     QTextStream err(&run.err);
-    run.exitCode = tuner::ApplyCommandLine(arguments, out, err);
+    run.exitCode = tuner::ApplyCommandLine(arguments, out, err, chosenPort);
     return run;
 }
 
@@ -42,6 +42,27 @@ TEST_F(CommandLine, PortOptionsReplaceDevices) {
     EXPECT_EQ(comfunct::DevicePath(1), QStringLiteral("/dev/pts/4"));
     EXPECT_EQ(comfunct::DevicePath(16), QStringLiteral("/dev/serial/by-id/x=y"));
     EXPECT_EQ(comfunct::DevicePath(2), QStringLiteral("/dev/ttyUSB1"));
+}
+
+// The first --port given is the user's choice, whatever its device is; none without --port.
+TEST_F(CommandLine, FirstPortGivenIsTheChoice) {
+    const struct {
+        QStringList arguments;
+        std::optional<qint16> chosen;
+    } cases[] = {
+        {{}, std::nullopt},
+        {{QStringLiteral("--port=7=/no/such/file")}, 7},
+        {{QStringLiteral("--port"), QStringLiteral("12=/dev/null"),
+          QStringLiteral("--port=2=/dev/pts/4")},
+         12},
+        {{QStringLiteral("--port=2=/dev/pts/4"), QStringLiteral("--port=12=/dev/null")}, 2},
+    };
+    for (const auto &c : cases) {
+        std::optional<qint16> chosen;
+        const Outcome run = Apply(c.arguments, &chosen);
+        EXPECT_FALSE(run.exitCode.has_value()) << run.err.toStdString();
+        EXPECT_EQ(chosen, c.chosen) << c.arguments.join(u' ').toStdString();
+    }
 }
 
 class BadPort : public ::testing::TestWithParam<const char16_t *> {

@@ -34,11 +34,16 @@ bool MemoryPort::SetPortOpen(bool open) {
         }
         ++opens;
         m_open = true;
+        m_input.clear();
         return true;
     }
     calls.append(QStringLiteral("Close"));
-    if (m_open)
+    if (m_open) {
         ++closes;
+        m_lastError = std::exchange(m_dropAtClose, false)
+                          ? QStringLiteral("queued output was dropped")
+                          : QString();
+    }
     m_open = false;
     m_input.clear();
     return true;
@@ -67,6 +72,14 @@ void MemoryPort::Deliver(const QString &text, qint16 event) {
     m_input += text;
     m_commEvent = event;
     Q_EMIT OnComm();
+}
+
+void MemoryPort::Arrive(const QString &text) {
+    m_input += text;
+}
+
+void MemoryPort::DropOutputAtNextClose() {
+    m_dropAtClose = true;
 }
 
 void MemoryPort::FailNextOpen(const QString &reason) {
