@@ -38,10 +38,10 @@ QString Column(const QString &text, int width) {
 
 } // namespace
 
-QString PortListing() {
+QString PortListing(const comfunct::PortTable &ports) {
     QString listing = Column(QStringLiteral("Port"), 6) + Column(QStringLiteral("Device"), 24) +
                       Column(QStringLiteral("Exists"), 8) + QStringLiteral("About\n");
-    const QList<comfunct::PortInfo> table = comfunct::PortTable();
+    const QList<comfunct::PortInfo> table = ports.Describe();
     for (const comfunct::PortInfo &port : table) {
         QStringList about;
         for (const QString &part : {port.description, port.manufacturer})
@@ -73,8 +73,9 @@ QString LayoutListing() {
     return listing;
 }
 
-std::optional<int> ApplyCommandLine(const QStringList &arguments, QTextStream &out,
-                                    QTextStream &err, std::optional<qint16> *chosenPort) {
+std::optional<int> ApplyCommandLine(const QStringList &arguments, comfunct::PortTable &ports,
+                                    QTextStream &out, QTextStream &err,
+                                    std::optional<qint16> *chosenPort) {
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Reads and stores the settings of a DCCD controller over a serial line."));
@@ -150,7 +151,7 @@ std::optional<int> ApplyCommandLine(const QStringList &arguments, QTextStream &o
         replacements.append(*replacement);
     }
     for (const auto &[n, device] : replacements)
-        comfunct::SetDevicePath(n, device);
+        ports.SetDevicePath(n, device);
     if (chosenPort != nullptr && !replacements.isEmpty())
         *chosenPort = replacements.first().first;
 
@@ -161,18 +162,18 @@ std::optional<int> ApplyCommandLine(const QStringList &arguments, QTextStream &o
     }
 
     if (parser.isSet(listPorts)) {
-        out << PortListing();
+        out << PortListing(ports);
         out.flush();
         return 0;
     }
     return std::nullopt;
 }
 
-std::optional<int> ApplyCommandLine(const QStringList &arguments,
+std::optional<int> ApplyCommandLine(const QStringList &arguments, comfunct::PortTable &ports,
                                     std::optional<qint16> *chosenPort) {
     QTextStream out(stdout);
     QTextStream err(stderr);
-    return ApplyCommandLine(arguments, out, err, chosenPort);
+    return ApplyCommandLine(arguments, ports, out, err, chosenPort);
 }
 
 } // namespace tuner

@@ -5,7 +5,7 @@
 //   cr:0  without the CR: taken once the line has been quiet for the settle interval, the
 //         wait every report had before a record's end was looked for, expected the settle
 //         interval plus a few milliseconds.
-#include "link/comfunct.h"
+#include "link/port_table.h"
 #include "link/qt_serial_port_service.h"
 #include "link/tuning_parameters.h"
 #include "window/dccd.h"
@@ -63,13 +63,14 @@ void BM_ReportToScreen(benchmark::State &state) {
     tcgetattr(controller, &raw);
     cfmakeraw(&raw);
     tcsetattr(controller, TCSANOW, &raw);
-    comfunct::SetDevicePath(1, QString::fromLocal8Bit(name));
+    comfunct::PortTable ports;
+    ports.SetDevicePath(1, QString::fromLocal8Bit(name));
 
-    tuner::QtSerialPortService port;
+    tuner::QtSerialPortService port(ports);
     tuner::DCCD model(port, {[] {
                                  return comfunct::PortScan{{QStringLiteral("1")}, 1};
                              },
-                             &comfunct::DevicePath});
+                             [&ports](qint16 n) { return ports.DevicePath(n); }});
     tuner::DccdWindow window(model);
     model.EndProgram = [] {};
     model.Form_Load();

@@ -1,4 +1,4 @@
-#include "link/comfunct.h"
+#include "link/port_table.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,7 +12,7 @@ namespace {
 
 class Comfunct : public ::testing::Test {
 protected:
-    void TearDown() override { comfunct::ResetDevicePaths(); }
+    comfunct::PortTable ports;
 };
 
 struct ScanCase {
@@ -87,18 +87,18 @@ TEST_F(Comfunct, PortTableMapsNumbersToDevices) {
                                                          {-1, u""},
                                                          {32767, u""}};
     for (const auto &[n, device] : table)
-        EXPECT_EQ(comfunct::DevicePath(n), QString::fromUtf16(device)) << "port " << n;
+        EXPECT_EQ(ports.DevicePath(n), QString::fromUtf16(device)) << "port " << n;
 }
 
 TEST_F(Comfunct, ReplacementLastsUntilReset) {
-    comfunct::SetDevicePath(3, QStringLiteral("/dev/pts/7"));
-    EXPECT_EQ(comfunct::DevicePath(3), QStringLiteral("/dev/pts/7"));
-    EXPECT_EQ(comfunct::DevicePath(4), QStringLiteral("/dev/ttyUSB3"));
-    comfunct::SetDevicePath(3, QString());
-    EXPECT_EQ(comfunct::DevicePath(3), QStringLiteral("/dev/ttyUSB2"));
-    comfunct::SetDevicePath(5, QStringLiteral("/dev/pts/8"));
-    comfunct::ResetDevicePaths();
-    EXPECT_EQ(comfunct::DevicePath(5), QStringLiteral("/dev/ttyUSB4"));
+    ports.SetDevicePath(3, QStringLiteral("/dev/pts/7"));
+    EXPECT_EQ(ports.DevicePath(3), QStringLiteral("/dev/pts/7"));
+    EXPECT_EQ(ports.DevicePath(4), QStringLiteral("/dev/ttyUSB3"));
+    ports.SetDevicePath(3, QString());
+    EXPECT_EQ(ports.DevicePath(3), QStringLiteral("/dev/ttyUSB2"));
+    ports.SetDevicePath(5, QStringLiteral("/dev/pts/8"));
+    ports.ResetDevicePaths();
+    EXPECT_EQ(ports.DevicePath(5), QStringLiteral("/dev/ttyUSB4"));
 }
 
 TEST_F(Comfunct, ExistsOnlyForCharacterDevices) {
@@ -120,21 +120,32 @@ TEST_F(Comfunct, ExistsOnlyForCharacterDevices) {
         {dir.filePath(QStringLiteral("by-id-link")), true}, // a link to a character device
         {QStringLiteral("/dev/null"), true}};
     for (const auto &[device, exists] : cases) {
-        comfunct::SetDevicePath(2, device);
-        EXPECT_EQ(comfunct::ComPortExists(2), exists) << device.toStdString();
+        ports.SetDevicePath(2, device);
+        EXPECT_EQ(ports.ComPortExists(2), exists) << device.toStdString();
     }
-    EXPECT_FALSE(comfunct::ComPortExists(0));
-    EXPECT_FALSE(comfunct::ComPortExists(17));
+    EXPECT_FALSE(ports.ComPortExists(0));
+    EXPECT_FALSE(ports.ComPortExists(17));
+}
+
+TEST_F(Comfunct, EachTableKeepsItsOwnReplacements) {
+    comfunct::PortTable other;
+    ports.SetDevicePath(2, QStringLiteral("/dev/null"));
+    EXPECT_EQ(other.DevicePath(2), QStringLiteral("/dev/ttyUSB1"));
+    EXPECT_TRUE(ports.Scan().numbers.contains(QStringLiteral("2")));
+    // The chosen port is preselected whether or not it exists, and only listed when it does.
+    const comfunct::PortScan chosen = ports.Scan(7);
+    EXPECT_EQ(chosen.defaultPort, 7);
+    EXPECT_EQ(chosen.numbers, ports.Scan().numbers);
 }
 
 TEST_F(Comfunct, PortTableListsSixteenPortsWithTheirDevices) {
-    comfunct::SetDevicePath(4, QStringLiteral("/dev/null"));
-    const QList<comfunct::PortInfo> table = comfunct::PortTable();
+    ports.SetDevicePath(4, QStringLiteral("/dev/null"));
+    const QList<comfunct::PortInfo> table = ports.Describe();
     ASSERT_EQ(table.size(), 16);
     for (int i = 0; i < 16; ++i) {
         EXPECT_EQ(table.at(i).number, i + 1);
-        EXPECT_EQ(table.at(i).device, comfunct::DevicePath(static_cast<qint16>(i + 1)));
-        EXPECT_EQ(table.at(i).exists, comfunct::ComPortExists(static_cast<qint16>(i + 1)));
+        EXPECT_EQ(table.at(i).device, ports.DevicePath(static_cast<qint16>(i + 1)));
+        EXPECT_EQ(table.at(i).exists, ports.ComPortExists(static_cast<qint16>(i + 1)));
     }
     EXPECT_TRUE(table.at(3).exists);
 }

@@ -1,5 +1,5 @@
 #include "app/command_line.h"
-#include "link/comfunct.h"
+#include "link/port_table.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +11,7 @@ struct Outcome {
     std::optional<int> exitCode;
     QString out;
     QString err;
+    comfunct::PortTable ports; // the table the command line filled in
 };
 
 Outcome Apply(QStringList arguments, std::optional<qint16> *chosenPort = nullptr) {
@@ -18,30 +19,27 @@ Outcome Apply(QStringList arguments, std::optional<qint16> *chosenPort = nullptr
     Outcome run;
     QTextStream out(&run.out);
     QTextStream err(&run.err);
-    run.exitCode = tuner::ApplyCommandLine(arguments, out, err, chosenPort);
+    run.exitCode = tuner::ApplyCommandLine(arguments, run.ports, out, err, chosenPort);
     return run;
 }
 
-class CommandLine : public ::testing::Test {
-protected:
-    void TearDown() override { comfunct::ResetDevicePaths(); }
-};
+class CommandLine : public ::testing::Test {};
 
 TEST_F(CommandLine, NoArgumentsGoOnToTheWindow) {
     const Outcome run = Apply({});
     EXPECT_FALSE(run.exitCode.has_value());
     EXPECT_TRUE(run.out.isEmpty());
     EXPECT_TRUE(run.err.isEmpty());
-    EXPECT_EQ(comfunct::DevicePath(1), QStringLiteral("/dev/ttyUSB0"));
+    EXPECT_EQ(run.ports.DevicePath(1), QStringLiteral("/dev/ttyUSB0"));
 }
 
 TEST_F(CommandLine, PortOptionsReplaceDevices) {
     const Outcome run = Apply({QStringLiteral("--port"), QStringLiteral("1=/dev/pts/4"),
                                QStringLiteral("--port=16=/dev/serial/by-id/x=y")});
     EXPECT_FALSE(run.exitCode.has_value()) << run.err.toStdString();
-    EXPECT_EQ(comfunct::DevicePath(1), QStringLiteral("/dev/pts/4"));
-    EXPECT_EQ(comfunct::DevicePath(16), QStringLiteral("/dev/serial/by-id/x=y"));
-    EXPECT_EQ(comfunct::DevicePath(2), QStringLiteral("/dev/ttyUSB1"));
+    EXPECT_EQ(run.ports.DevicePath(1), QStringLiteral("/dev/pts/4"));
+    EXPECT_EQ(run.ports.DevicePath(16), QStringLiteral("/dev/serial/by-id/x=y"));
+    EXPECT_EQ(run.ports.DevicePath(2), QStringLiteral("/dev/ttyUSB1"));
 }
 
 // The first --port given is the user's choice, whatever its device is; none without --port.
@@ -65,10 +63,7 @@ TEST_F(CommandLine, FirstPortGivenIsTheChoice) {
     }
 }
 
-class BadPort : public ::testing::TestWithParam<const char16_t *> {
-protected:
-    void TearDown() override { comfunct::ResetDevicePaths(); }
-};
+class BadPort : public ::testing::TestWithParam<const char16_t *> {};
 
 TEST_P(BadPort, EndsWithCodeTwoAndChangesNothing) {
     const QString value = QString::fromUtf16(GetParam());
@@ -78,7 +73,7 @@ TEST_P(BadPort, EndsWithCodeTwoAndChangesNothing) {
     EXPECT_EQ(*run.exitCode, 2);
     EXPECT_TRUE(run.err.contains(QStringLiteral("N=DEVICE"))) << run.err.toStdString();
     EXPECT_TRUE(run.err.contains(value)) << run.err.toStdString();
-    EXPECT_EQ(comfunct::DevicePath(1), QStringLiteral("/dev/ttyUSB0"))
+    EXPECT_EQ(run.ports.DevicePath(1), QStringLiteral("/dev/ttyUSB0"))
         << "no replacement is half applied";
 }
 
@@ -104,7 +99,7 @@ TEST_F(CommandLine, TheToolkitsOwnOptionsAreLeftForIt) {
                QStringLiteral("Fusion"), QStringLiteral("-reverse"), QStringLiteral("--port"),
                QStringLiteral("1=/dev/pts/4")});
     EXPECT_EQ(run.exitCode, std::nullopt) << run.err.toStdString();
-    EXPECT_EQ(comfunct::DevicePath(1), QStringLiteral("/dev/pts/4"));
+    EXPECT_EQ(run.ports.DevicePath(1), QStringLiteral("/dev/pts/4"));
     const Outcome help = Apply({QStringLiteral("-h")});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_FALSE(help.out.contains(QStringLiteral("platform"))) << help.out.toStdString();

@@ -1,6 +1,6 @@
 // The real port service against pseudo-terminals.
 
-#include "link/comfunct.h"
+#include "link/port_table.h"
 #include "link/protocol.h"
 #include "link/qt_serial_port_service.h"
 #include "tests/serial/pty_support.h"
@@ -35,16 +35,13 @@ protected:
     void SetUp() override {
         App();
         ASSERT_TRUE(pty.ok());
-        comfunct::SetDevicePath(1, pty.path());
+        ports.SetDevicePath(1, pty.path());
         service.SetCommPort(1);
         service.SetSettings(tuner::kLineSettings);
         service.SetInputLen(0);
         service.SetRThreshold(tuner::kReceiveThreshold);
     }
-    void TearDown() override {
-        service.SetPortOpen(false);
-        comfunct::ResetDevicePaths();
-    }
+    void TearDown() override { service.SetPortOpen(false); }
 
     // Collects every receive event's Input.
     void TakeEachEvent() {
@@ -62,7 +59,8 @@ protected:
     }
 
     Pty pty;
-    QtSerialPortService service;
+    comfunct::PortTable ports;
+    QtSerialPortService service{ports};
     QList<QByteArray> inputs;
 };
 
@@ -306,7 +304,7 @@ TEST_F(ServiceTest, PulledLineIsReportedOnceAndThePortCanBeOpenedAgain) {
 
     Pty second;
     ASSERT_TRUE(second.ok());
-    comfunct::SetDevicePath(1, second.path());
+    ports.SetDevicePath(1, second.path());
     ASSERT_TRUE(service.SetPortOpen(true)) << service.LastError().toStdString();
     ASSERT_TRUE(service.Output(tuner::ReadRequest()));
     EXPECT_EQ(second.Read(2), QByteArray("R\r"));
@@ -363,7 +361,7 @@ TEST_F(ServiceTest, PermissionFailureNamesTheGroupToJoin) {
 
 TEST_F(ServiceTest, SecondServiceOnTheSamePortIsRefused) {
     ASSERT_TRUE(service.SetPortOpen(true));
-    QtSerialPortService other;
+    QtSerialPortService other(ports);
     other.SetCommPort(1);
     other.SetSettings(tuner::kLineSettings);
     EXPECT_FALSE(other.SetPortOpen(true));
@@ -385,6 +383,33 @@ void PrintTo(const OpenFailureCase &c, std::ostream *os) {
 
 class OpenFailureTest : public ::testing::TestWithParam<OpenFailureCase> {};
 
+// Each service opens the device of the table it was given, as that table says at the open.
+TEST(ServicePortTable, OpensThroughItsOwnTable) {
+    App();
+    Pty pty;
+    ASSERT_TRUE(pty.ok());
+    comfunct::PortTable mine;
+    comfunct::PortTable other;
+    mine.SetDevicePath(1, pty.path());
+    other.SetDevicePath(1, QStringLiteral("/nonexistent/tty"));
+    QtSerialPortService service(mine);
+    QtSerialPortService elsewhere(other);
+    for (QtSerialPortService *s : {&service, &elsewhere}) {
+        s->SetCommPort(1);
+        s->SetSettings(tuner::kLineSettings);
+    }
+    ASSERT_TRUE(service.SetPortOpen(true)) << service.LastError().toStdString();
+    EXPECT_EQ(service.Device(), pty.path());
+    EXPECT_FALSE(elsewhere.SetPortOpen(true));
+    EXPECT_EQ(elsewhere.Device(), QStringLiteral("/nonexistent/tty"));
+    EXPECT_EQ(elsewhere.LastError(), QStringLiteral("no such port"));
+
+    service.SetPortOpen(false);
+    mine.SetDevicePath(1, QStringLiteral("/nonexistent/tty"));
+    EXPECT_FALSE(service.SetPortOpen(true));
+    EXPECT_EQ(service.LastError(), QStringLiteral("no such port"));
+}
+
 TEST_P(OpenFailureTest, FailsWithAReason) {
     App();
     const OpenFailureCase &c = GetParam();
@@ -393,17 +418,17 @@ TEST_P(OpenFailureTest, FailsWithAReason) {
     QFile regular(dir.filePath(QStringLiteral("regular")));
     ASSERT_TRUE(regular.open(QIODevice::WriteOnly));
     regular.close();
+    comfunct::PortTable ports;
     if (c.device != nullptr)
-        comfunct::SetDevicePath(
+        ports.SetDevicePath(
             c.port, QString::fromUtf16(c.device).replace(QStringLiteral("$DIR"), dir.path()));
-    QtSerialPortService service;
+    QtSerialPortService service(ports);
     service.SetCommPort(c.port);
     service.SetSettings(QString::fromUtf16(c.settings));
     EXPECT_FALSE(service.SetPortOpen(true));
     EXPECT_FALSE(service.PortOpen());
     EXPECT_TRUE(service.LastError().startsWith(QString::fromUtf16(c.reasonStart)))
         << service.LastError().toStdString();
-    comfunct::ResetDevicePaths();
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -436,8 +461,8 @@ TEST_F(ServiceTest, OutputOnAClosedPortFails) {
 }
 
 TEST_F(ServiceTest, ComPortExistsOnAPseudoTerminal) {
-    EXPECT_TRUE(comfunct::ComPortExists(1));
-    EXPECT_EQ(comfunct::ScanPorts().numbers.first(), QStringLiteral("1"));
+    EXPECT_TRUE(ports.ComPortExists(1));
+    EXPECT_EQ(ports.Scan().numbers.first(), QStringLiteral("1"));
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 // The built dccd-sim program against the real port service.
 
-#include "link/comfunct.h"
+#include "link/port_table.h"
 #include "link/protocol.h"
 #include "link/qt_serial_port_service.h"
 #include "tests/serial/pty_support.h"
@@ -26,7 +26,6 @@ protected:
             sim.terminate();
             sim.waitForFinished(kWaitMs);
         }
-        comfunct::ResetDevicePaths();
     }
 
     // Starts the simulator and opens its line through port 1.
@@ -38,7 +37,7 @@ protected:
             << sim.readAllStandardError().toStdString();
         device = QString::fromLocal8Bit(sim.readLine().trimmed());
         ASSERT_TRUE(device.startsWith(QStringLiteral("/dev/pts/"))) << device.toStdString();
-        comfunct::SetDevicePath(1, device);
+        ports.SetDevicePath(1, device);
         service.SetCommPort(1);
         service.SetSettings(tuner::kLineSettings);
         service.SetInputLen(0);
@@ -59,7 +58,8 @@ protected:
 
     QProcess sim;
     QString device;
-    tuner::QtSerialPortService service;
+    comfunct::PortTable ports;
+    tuner::QtSerialPortService service{ports};
     QList<QByteArray> received;
 };
 

@@ -1,6 +1,6 @@
 #include "window/qt/dccd_window.h"
 
-#include "link/comfunct.h"
+#include "link/port_table.h"
 #include "window/layout.h"
 #include "window/qt/lamp.h"
 
@@ -18,6 +18,8 @@
 #include <algorithm>
 
 #include <limits>
+#include <memory>
+#include <optional>
 
 namespace tuner {
 namespace {
@@ -89,22 +91,26 @@ QFont DccdWindow::DesignedFont(const QString &name) {
     return font;
 }
 
-QString DccdWindow::PortTableTooltip(const QString &item) {
-    static const QList<comfunct::PortInfo> table = comfunct::PortTable();
-    const int number = item.toInt();
-    for (const comfunct::PortInfo &info : table) {
-        if (info.number != number)
-            continue;
-        QStringList lines{info.device};
-        if (!info.description.isEmpty())
-            lines.append(info.description);
-        if (!info.manufacturer.isEmpty())
-            lines.append(info.manufacturer);
-        if (!info.serialNumber.isEmpty())
-            lines.append(QStringLiteral("Serial number ") + info.serialNumber);
-        return lines.join(u'\n');
-    }
-    return {};
+DccdWindow::PortTooltip DccdWindow::PortTableTooltips(const comfunct::PortTable &ports) {
+    auto described = std::make_shared<std::optional<QList<comfunct::PortInfo>>>();
+    return [&ports, described](const QString &item) -> QString {
+        if (!described->has_value())
+            *described = ports.Describe();
+        const int number = item.toInt();
+        for (const comfunct::PortInfo &info : **described) {
+            if (info.number != number)
+                continue;
+            QStringList lines{info.device};
+            if (!info.description.isEmpty())
+                lines.append(info.description);
+            if (!info.manufacturer.isEmpty())
+                lines.append(info.manufacturer);
+            if (!info.serialNumber.isEmpty())
+                lines.append(QStringLiteral("Serial number ") + info.serialNumber);
+            return lines.join(u'\n');
+        }
+        return {};
+    };
 }
 
 void DccdWindow::Build() {
@@ -296,7 +302,9 @@ void DccdWindow::closeEvent(QCloseEvent *event) {
 }
 
 void DccdWindow::FillPortTooltips() {
-    const PortTooltip tooltip = m_portTooltip ? m_portTooltip : &PortTableTooltip;
+    if (!m_portTooltip)
+        return;
+    const PortTooltip &tooltip = m_portTooltip;
     for (int i = 0; i < m_portList->count(); ++i) {
         if (!m_portList->itemData(i, Qt::ToolTipRole).isValid())
             m_portList->setItemData(i, tooltip(m_portList->itemText(i)), Qt::ToolTipRole);

@@ -8,6 +8,10 @@
 
 class QComboBox;
 
+namespace comfunct {
+class PortTable;
+}
+
 #include <functional>
 
 namespace tuner {
@@ -35,8 +39,9 @@ public:
     // The font a control is designed with, substitutes applied.
     static QFont DesignedFont(const QString &name);
 
-    // The tooltips from the machine's port table.
-    static QString PortTableTooltip(const QString &item);
+    // The tooltips from a port table: each port's device and what the system knows of it,
+    // looked up once, when the first is asked for. The table must outlive what this gives.
+    static PortTooltip PortTableTooltips(const comfunct::PortTable &ports);
 
 protected:
     void showEvent(QShowEvent *event) override;
