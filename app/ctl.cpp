@@ -263,7 +263,7 @@ int Ctl::Run(const QStringList &arguments) {
     if (parser.isSet(timeout)) {
         const std::optional<double> seconds = ReadDecimal(parser.value(timeout));
         if (!seconds || *seconds <= 0 || *seconds > kLongestTimeoutSeconds)
-            return Fail(Usage(QStringLiteral("--timeout wants seconds from 0 to %1, not '")
+            return Fail(Usage(QStringLiteral("--timeout wants seconds above 0, up to %1, not '")
                                   .arg(kLongestTimeoutSeconds) +
                               parser.value(timeout) + u'\''));
         m_timeout = std::chrono::milliseconds(std::lround(*seconds * 1000));

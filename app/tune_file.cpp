@@ -28,12 +28,13 @@ QString Problem(const QString &fileName, const QString &key, const std::optional
     return QStringLiteral("%1: \"%2\" %3; it must be %4").arg(fileName, key, is, allowed);
 }
 
-// Line and column (both from 1) of a byte offset in the text.
+// Line and column (both from 1) of the byte a parse error names: the parser's offset points just
+// past it.
 QString Position(const QByteArray &text, qsizetype offset) {
-    offset = std::clamp<qsizetype>(offset, 0, text.size());
-    const QByteArray before = text.left(offset);
+    const qsizetype at = std::clamp<qsizetype>(offset - 1, 0, text.size());
+    const QByteArray before = text.left(at);
     const qsizetype line = before.count('\n') + 1;
-    const qsizetype column = offset - (before.lastIndexOf('\n') + 1) + 1;
+    const qsizetype column = at - (before.lastIndexOf('\n') + 1) + 1;
     return QStringLiteral("%1:%2").arg(line).arg(column);
 }
 
