@@ -24,7 +24,7 @@ int main(int argc, char **argv) {
 
     tuner::QtSerialPortService port;
     tuner::DCCD model(port, {[] { return comfunct::ScanPorts(); }, &comfunct::DevicePath});
-    tuner::DccdWindow window(model, &tuner::DccdWindow::PortTableTooltip);
+    tuner::DccdWindow window(model);
     // Exit and the close box end the program the same way: the port closed, then the loop.
     model.EndProgram = [&window] {
         window.close();

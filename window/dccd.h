@@ -58,6 +58,17 @@ public:
     // Asks the adapter to put the keyboard focus into a control.
     std::function<void(Control &)> FocusRequested;
 
+    // Adapter hook: a report has been taken and shown.
+    std::function<void()> ReportShown;
+
+    // The hint of a value box: its range and, once a report has been taken, the value the
+    // controller holds in its display form ("0 to 200 %; the controller holds 100"). Empty for
+    // every other control.
+    QString BoxHint(const Control &control) const;
+
+    // The probe and device names the port list is filled from.
+    const PortDirectory &Ports() const { return ports_; }
+
     // True once Exit has run: the window takes no further event.
     bool Ended() const { return ended_; }
 
@@ -92,6 +103,7 @@ private:
     PortDirectory ports_;
     QList<Control *> controls_;
     bool ended_ = false;
+    bool reportShown_ = false;
 };
 
 } // namespace tuner
