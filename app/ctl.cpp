@@ -222,7 +222,6 @@ int Ctl::Diff(const QString &first, const QString &second) {
     const QList<TuneDifference> differences = Differences(left.tune, right.tune);
     if (differences.isEmpty())
         return kExitOk;
-    // Two files of the same name in different places are told apart by their paths.
     m_out << DifferenceTable(differences, left.heading, right.heading);
     m_out.flush();
     return kExitDifferent;

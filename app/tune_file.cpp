@@ -59,8 +59,8 @@ bool IsWholeIn(const QJsonValue &value, double lowest, double highest) {
 
 QString WholeText(float value) {
     // The wire form without its padding: the same rounding, so equal texts mean equal records.
-    const double whole = std::round(static_cast<double>(value)) + 0.0;
-    return QString::number(whole == 0 ? 0.0 : whole, 'f', 0);
+    // Adding +0.0 turns a -0 (from -0.4) into 0, which prints without a sign.
+    return QString::number(std::round(static_cast<double>(value)) + 0.0, 'f', 0);
 }
 
 TuningParameters TuneOf(const TuningParameters &settings) {
