@@ -1,4 +1,5 @@
 #include "app/command_line.h"
+#include "app/graphical_session.h"
 #include "link/comfunct.h"
 #include "link/qt_serial_port_service.h"
 #include "window/dccd.h"
@@ -18,8 +19,11 @@ int main(int argc, char **argv) {
     if (const std::optional<int> exitCode = tuner::ApplyCommandLine(arguments))
         return *exitCode;
 
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("dccd-tuner"));
+    const std::unique_ptr<QApplication> app = tuner::StartGraphicalSession(argc, argv);
+    // The window's class (WM_CLASS) and the desktop file name are the desktop entry's, so the
+    // desktop shows the launcher's name and icon for the running window.
+    QApplication::setApplicationName(QStringLiteral(DCCD_APP_ID));
+    QApplication::setDesktopFileName(QStringLiteral(DCCD_APP_ID));
     tuner::DccdWindow::InstallFontSubstitutes();
 
     tuner::QtSerialPortService port;
@@ -38,5 +42,5 @@ int main(int argc, char **argv) {
         trace.emplace(model, traceFile);
     model.Form_Load();
     window.show();
-    return app.exec();
+    return QApplication::exec();
 }

@@ -56,6 +56,22 @@ void ResetDevicePaths() {
     Replacements().clear();
 }
 
+QString ShortDeviceName(const QString &device) {
+    const auto withoutDev = [](const QString &path) {
+        return path.startsWith(u"/dev/") ? path.mid(5) : path;
+    };
+    const QString name = withoutDev(device);
+    if (name.size() <= kShortDeviceLength)
+        return name;
+    const QString target = withoutDev(QFileInfo(device).canonicalFilePath());
+    if (!target.isEmpty() && target.size() <= kShortDeviceLength)
+        return target;
+    const QString fileName = QFileInfo(device).fileName();
+    if (fileName.size() <= kShortDeviceLength)
+        return fileName;
+    return QChar(0x2026) + fileName.right(kShortDeviceLength - 1);
+}
+
 bool ComPortExists(qint16 n) {
     const QString device = DevicePath(n);
     if (device.isEmpty())

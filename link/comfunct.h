@@ -22,6 +22,12 @@ void SetDevicePath(qint16 n, const QString &device);
 // Forgets every replacement (for tests).
 void ResetDevicePaths();
 
+// A device as the status line names it: without its "/dev/" and at most kShortDeviceLength
+// characters. A longer one (a /dev/serial/by-id link) is named by the device it leads to, else
+// by its file name, else by the end of that after an ellipsis.
+inline constexpr qsizetype kShortDeviceLength = 12;
+QString ShortDeviceName(const QString &device);
+
 // True when the device of port n exists, judged from the file system alone: opening a tty
 // would raise DTR and RTS and may reset the controller.
 bool ComPortExists(qint16 n);

@@ -58,6 +58,16 @@ NumericPart ScanNumber(const QString &text, qsizetype i) {
     return part;
 }
 
+QString WithoutBlanks(const QString &text) {
+    QString packed;
+    packed.reserve(text.size());
+    for (QChar c : text) {
+        if (!IsBlank(c))
+            packed += c;
+    }
+    return packed;
+}
+
 } // namespace
 
 bool IsBlank(QChar c) {
@@ -77,14 +87,12 @@ std::optional<double> ReadDecimal(const QString &text) {
     return part.Value();
 }
 
+bool HasLeadingNumber(const QString &text) {
+    return ScanNumber(WithoutBlanks(text), 0).HasDigits();
+}
+
 std::optional<double> ReadLeadingNumber(const QString &text) {
-    QString packed;
-    packed.reserve(text.size());
-    for (QChar c : text) {
-        if (!IsBlank(c))
-            packed += c;
-    }
-    const NumericPart part = ScanNumber(packed, 0);
+    const NumericPart part = ScanNumber(WithoutBlanks(text), 0);
     if (!part.HasDigits())
         return 0.0;
     return part.Value();

@@ -13,6 +13,9 @@ bool IsBlank(QChar c);
 // fraction (at least one digit), blanks, and nothing else. Locale-independent.
 std::optional<double> ReadDecimal(const QString &text);
 
+// True when the text, blanks skipped, starts with a number (a sign, digits, a point and digits).
+bool HasLeadingNumber(const QString &text);
+
 // The lenient reading of a port text: blanks anywhere are skipped, the leading numeric part
 // (sign, digits, optional point and fraction) is taken, and a text without one is 0.
 // Gives nothing only when the numeric part is beyond the range of a double.

@@ -48,8 +48,8 @@ QString DeviceGroup(const QByteArray &path) {
 }
 
 QString PermissionReason(const QByteArray &path) {
-    return QStringLiteral("permission denied. Add your user to the %1 group and log in again")
-        .arg(DeviceGroup(path));
+    // Short enough for the status line with the port and its device before it.
+    return QStringLiteral("join group %1, log in again").arg(DeviceGroup(path));
 }
 
 const QString kNoSuchPort = QStringLiteral("no such port");
@@ -65,19 +65,19 @@ QString ErrorReason(QSerialPort::SerialPortError error, const QString &systemTex
         // Our own open already proved the permissions: what is left is a lock or TIOCEXCL.
         return kInUse;
     case QSerialPort::UnsupportedOperationError:
-        return QStringLiteral("the device does not take the line settings");
+        return QStringLiteral("line settings not supported");
     case QSerialPort::ResourceError:
     case QSerialPort::ReadError:
         // A tty that cannot be read has hung up or gone: the system's text at that point is
         // stale (Qt's next ioctl overwrites errno) and would only confuse the user.
-        return QStringLiteral("the device was removed or stopped working");
+        return opening ? QStringLiteral("the device does not respond")
+                       : QStringLiteral("the device was removed or stopped working");
     case QSerialPort::WriteError:
-        return QStringLiteral("writing to the device failed (%1)").arg(systemText);
+        return QStringLiteral("write failed (%1)").arg(systemText);
     case QSerialPort::NotOpenError:
         return QStringLiteral("the port is not open");
     default:
-        return opening ? QStringLiteral("cannot be opened (%1)").arg(systemText)
-                       : QStringLiteral("the device failed (%1)").arg(systemText);
+        return opening ? systemText : QStringLiteral("the device failed (%1)").arg(systemText);
     }
 }
 
@@ -165,7 +165,7 @@ bool QtSerialPortService::Open() {
         else if (error == ENOENT || error == ENXIO || error == ENODEV)
             m_lastError = kNoSuchPort;
         else
-            m_lastError = QStringLiteral("cannot be opened (%1)").arg(SystemText(error));
+            m_lastError = SystemText(error);
         return false;
     }
     if (!::isatty(fd)) {

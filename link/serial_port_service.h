@@ -39,20 +39,23 @@ public:
     virtual qint16 CommEvent() const = 0;
 
     // Why the last open or write failed, or why the line was lost: the bare reason, to follow
-    // "Cannot open port 1 (/dev/ttyUSB0): " or "Connection lost: ". It starts in lower case,
+    // "Cannot open port 1 (ttyUSB0): " or "Connection lost: ". It starts in lower case,
     // has no final period (the caller ends the sentence) and does not name the port or device.
+    // Every reason is short: after "Cannot open port 16 (ttyUSB0): " it fits the window's
+    // two-line status.
     // The real service gives:
     //   open:  "no such port" (no device for the number, or none there),
     //          "not a serial device" (a file, a directory, a device that is not a tty),
     //          "in use by another program",
-    //          "permission denied. Add your user to the dialout group and log in again"
-    //              (the device's own group is named when it is not root's),
+    //          "join group dialout, log in again" (no permission; the device's own group is
+    //              named when it is not root's),
     //          "bad line settings \"57600,X,8,1\": parity must be N, E, O, M or S" (and the
     //              like for baud, data bits, stop bits or the shape of the text),
-    //          "cannot be opened (<system error text>)"
+    //          "line settings not supported", "the device does not respond",
+    //          "<system error text>" (e.g. "input/output error")
     //   while open (with LineLost): "the device was removed or stopped working" (also when
     //          reading fails),
-    //          "writing to the device failed (<system error text>)",
+    //          "write failed (<system error text>)",
     //          "the device was removed", "the device failed (<system error text>)"
     //   Output on a closed port: "the port is not open"
     // Empty after a successful open.

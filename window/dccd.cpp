@@ -1,5 +1,6 @@
 #include "window/dccd.h"
 
+#include "link/number_text.h"
 #include "link/protocol.h"
 #include "link/tuning_parameters.h"
 #include "window/branding.h"
@@ -15,6 +16,12 @@ const ControlLayout &Design(const char16_t *name) {
     const ControlLayout *design = FindLayout(QString::fromUtf16(name));
     Q_ASSERT(design);
     return *design;
+}
+
+// What the user typed, cut to what the status line has room for.
+QString Shortened(const QString &typed) {
+    constexpr qsizetype kRoom = 10;
+    return typed.size() <= kRoom ? typed : typed.left(kRoom - 1) + QChar(0x2026);
 }
 
 // A reason from the port as the end of a sentence: exactly one full stop.
@@ -96,10 +103,21 @@ void DCCD::bOpen_Click() {
 }
 
 void DCCD::Connect() {
-    const std::optional<qint16> port = PortNumber(pCPort.Text());
+    const QString typed = pCPort.Text().trimmed();
+    if (typed.isEmpty()) {
+        tStatus.SetCaption(QStringLiteral("Cannot open port: no port number given."));
+        return;
+    }
+    // A text without a number would be port 0: the user is told what they typed instead.
+    if (!HasLeadingNumber(typed)) {
+        tStatus.SetCaption(QStringLiteral("Cannot open port \"") + Shortened(typed) +
+                           QStringLiteral("\": not a port number."));
+        return;
+    }
+    const std::optional<qint16> port = PortNumber(typed);
     if (!port) {
-        tStatus.SetCaption(QStringLiteral("Cannot open port ") + pCPort.Text().trimmed() +
-                           QStringLiteral(": the number lies outside the range of ports."));
+        tStatus.SetCaption(QStringLiteral("Cannot open port ") + Shortened(typed) +
+                           QStringLiteral(": no such port number."));
         return;
     }
     MSComm1.SetCommPort(*port);
@@ -107,9 +125,11 @@ void DCCD::Connect() {
     MSComm1.SetInputLen(0);
     MSComm1.SetRThreshold(kReceiveThreshold);
     if (!MSComm1.SetPortOpen(true)) {
-        // Nothing has changed yet: the window stays as it was and says why.
-        tStatus.SetCaption(QStringLiteral("Cannot open port ") + PortName(*port) +
-                           QStringLiteral(": ") + Sentence(MSComm1.LastError()));
+        // Nothing has changed yet: the window stays as it was and says why. The status line
+        // names a long device by its short form; its tooltip has the whole path.
+        const QString reason = QStringLiteral(": ") + Sentence(MSComm1.LastError());
+        ShowStatus(QStringLiteral("Cannot open port ") + PortName(*port, true) + reason,
+                   QStringLiteral("Cannot open port ") + PortName(*port, false) + reason);
         return;
     }
     Shape1.SetFillColor(kLampYellow);
@@ -156,11 +176,23 @@ void DCCD::SetEditingEnabled(bool enabled) {
     tTurn.SetEnabled(enabled);
 }
 
-QString DCCD::PortName(qint16 port) const {
+QString DCCD::PortName(qint16 port, bool shortDevice) const {
     const QString device = ports_.devicePath ? ports_.devicePath(port) : QString();
     if (device.isEmpty())
         return QString::number(port);
-    return QString::number(port) + QStringLiteral(" (") + device + u')';
+    return QString::number(port) + QStringLiteral(" (") +
+           (shortDevice ? comfunct::ShortDeviceName(device) : device) + u')';
+}
+
+void DCCD::ShowStatus(const QString &caption, const QString &toolTip) {
+    statusToolTip_ = {caption, toolTip};
+    tStatus.SetCaption(caption);
+}
+
+QString DCCD::StatusToolTip() const {
+    if (tStatus.Caption() == statusToolTip_.first && !statusToolTip_.second.isEmpty())
+        return statusToolTip_.second;
+    return tStatus.Caption();
 }
 
 void DCCD::MSComm1_OnComm() {

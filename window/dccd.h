@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <functional>
+#include <utility>
 
 namespace tuner {
 
@@ -69,6 +70,10 @@ public:
     // The probe and device names the port list is filled from.
     const PortDirectory &Ports() const { return ports_; }
 
+    // The whole text behind the status line: the caption, or a longer form of it (a device's
+    // full path) where the caption had to be shortened to fit.
+    QString StatusToolTip() const;
+
     // True once Exit has run: the window takes no further event.
     bool Ended() const { return ended_; }
 
@@ -97,13 +102,15 @@ private:
     void MSComm1_LineLost();
     void ShowDisconnected();
     void SetEditingEnabled(bool enabled);
-    QString PortName(qint16 port) const;
+    QString PortName(qint16 port, bool shortDevice) const;
+    void ShowStatus(const QString &caption, const QString &toolTip);
     void SetFocus(Control &control);
 
     PortDirectory ports_;
     QList<Control *> controls_;
     bool ended_ = false;
     bool reportShown_ = false;
+    std::pair<QString, QString> statusToolTip_; // a caption and its longer form
 };
 
 } // namespace tuner

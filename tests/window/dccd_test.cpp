@@ -600,19 +600,20 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         OpenFailure{"NoSuchPort", 1, u"17", u"no such port", u"Cannot open port 17: no such port.",
                     true},
-        OpenFailure{"PermissionDenied", 1, u"1",
-                    u"permission denied. Add your user to the dialout group and log in again.",
-                    u"Cannot open port 1 (/dev/ttyUSB0): permission denied. Add your user to the "
-                    u"dialout group and log in again.",
-                    true},
+        OpenFailure{"PermissionDenied", 1, u"1", u"join group dialout, log in again.",
+                    u"Cannot open port 1 (ttyUSB0): join group dialout, log in again.", true},
         OpenFailure{"InUse", 1, u"4", u"the port is in use",
-                    u"Cannot open port 4 (/dev/ttyUSB3): the port is in use.", true},
+                    u"Cannot open port 4 (ttyUSB3): the port is in use.", true},
         OpenFailure{"BeyondSixteenBits", 1, u"70000", u"unused",
-                    u"Cannot open port 70000: the number lies outside the range of ports.", false},
+                    u"Cannot open port 70000: no such port number.", false},
         OpenFailure{"BelowSixteenBits", 1, u"-40000", u"unused",
-                    u"Cannot open port -40000: the number lies outside the range of ports.", false},
-        OpenFailure{"NotANumber", 1, u"abc", u"no such port", u"Cannot open port 0: no such port.",
-                    true}),
+                    u"Cannot open port -40000: no such port number.", false},
+        OpenFailure{"NotANumber", 1, u"abc", u"unused",
+                    u"Cannot open port \"abc\": not a port number.", false},
+        OpenFailure{"LongTextNotANumber", 1, u"  port number one", u"unused",
+                    u"Cannot open port \"port numb\u2026\": not a port number.", false},
+        OpenFailure{"Empty", 1, u" ", u"unused", u"Cannot open port: no port number given.", false},
+        OpenFailure{"Zero", 1, u"0", u"no such port", u"Cannot open port 0: no such port.", true}),
     [](const ::testing::TestParamInfo<OpenFailure> &info) { return std::string(info.param.name); });
 
 TEST_F(WindowLogic, AFailedFirstOpenLeavesTheStartState) {

@@ -98,7 +98,9 @@ void DccdWindow::InstallFontSubstitutes() {
     QFont::insertSubstitutions(
         QStringLiteral("MS Sans Serif"),
         {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans"), QStringLiteral("Sans")});
-    QFont::insertSubstitutions(kMagneto, {QStringLiteral("URW Chancery L"), QStringLiteral("Z003"),
+    // Z003 (fonts-urw-base35, a dependency of the package) is a chancery face narrow enough for
+    // the logo and the support line to fit their boxes on one line.
+    QFont::insertSubstitutions(kMagneto, {QStringLiteral("Z003"), QStringLiteral("URW Chancery L"),
                                           QStringLiteral("Liberation Serif"),
                                           QStringLiteral("DejaVu Serif")});
 }
@@ -228,8 +230,8 @@ void DccdWindow::UpdateAccessibleName(const Control &control) {
         if (control.Name() == u"tStatus") {
             widget->setAccessibleName(QStringLiteral("Status"));
             widget->setAccessibleDescription(control.Caption());
-            // A message longer than the two lines of the box can still be read in full.
-            widget->setToolTip(control.Caption());
+            // The whole message, where the status line names a long device by its short form.
+            widget->setToolTip(model_.StatusToolTip());
         } else {
             widget->setAccessibleName(control.Caption());
         }

@@ -1,0 +1,68 @@
+#include "app/graphical_session.h"
+
+#include <QByteArray>
+#include <QList>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace tuner {
+namespace {
+
+struct Message {
+    QtMsgType type;
+    QString text;
+    QByteArray file, function, category; // the context's strings, kept alive
+};
+
+QtMessageHandler g_previous = nullptr;
+QList<Message> *g_held = nullptr;
+
+// While the application object is being made, the toolkit's messages are held back: they are
+// passed on when a display was found, and replaced by one plain sentence when none was.
+void HoldMessage(QtMsgType type, const QMessageLogContext &context, const QString &text) {
+    if (type == QtFatalMsg) {
+        const QByteArray message = NoGraphicalSessionMessage().toLocal8Bit();
+        std::fwrite(message.constData(), 1, static_cast<size_t>(message.size()), stderr);
+        std::fflush(stderr);
+        std::_Exit(1);
+    }
+    g_held->append({type, text, context.file, context.function, context.category});
+}
+
+} // namespace
+
+QString NoGraphicalSessionMessage() {
+    const QString display = qEnvironmentVariable("DISPLAY");
+    const QString wayland = qEnvironmentVariable("WAYLAND_DISPLAY");
+    QString where;
+    if (display.isEmpty() && wayland.isEmpty())
+        where = QStringLiteral("neither DISPLAY nor WAYLAND_DISPLAY is set");
+    else
+        where = QStringLiteral("the display %1 does not answer")
+                    .arg(display.isEmpty() ? wayland + QStringLiteral(" (WAYLAND_DISPLAY)")
+                                           : display + QStringLiteral(" (DISPLAY)"));
+    return QStringLiteral("dccd-tuner: the tuning window needs a graphical session, and %1.\n"
+                          "Start it from a desktop session; 'dccd-tuner --list-ports' lists the "
+                          "serial ports without one.\n")
+        .arg(where);
+}
+
+std::unique_ptr<QApplication> StartGraphicalSession(int &argc, char **argv) {
+    QList<Message> held;
+    g_held = &held;
+    g_previous = qInstallMessageHandler(HoldMessage);
+    auto app = std::make_unique<QApplication>(argc, argv);
+    qInstallMessageHandler(g_previous);
+    g_held = nullptr;
+    for (const Message &message : std::as_const(held)) {
+        const QMessageLogContext context(
+            message.file.isEmpty() ? nullptr : message.file.constData(), 0,
+            message.function.isEmpty() ? nullptr : message.function.constData(),
+            message.category.isEmpty() ? "default" : message.category.constData());
+        qt_message_output(message.type, context, message.text);
+    }
+    return app;
+}
+
+} // namespace tuner
