@@ -64,7 +64,7 @@ private:
 
     QTextStream &m_out;
     QTextStream &m_err;
-    std::optional<qint16> m_port; // from --port; the lowest existing port when absent
+    std::optional<qint16> m_port; // the first --port; the lowest existing port when absent
     std::chrono::milliseconds m_timeout{static_cast<int>(kDefaultTimeoutSeconds * 1000)};
 };
 
@@ -80,7 +80,8 @@ std::optional<CtlFailure> Ctl::ApplyPortOptions(const QStringList &values) {
     for (const PortChoice &choice : choices) {
         if (!choice.device.isEmpty())
             comfunct::SetDevicePath(choice.number, choice.device);
-        m_port = choice.number;
+        if (!m_port)
+            m_port = choice.number; // the first --port is the choice, as in the window
     }
     return std::nullopt;
 }
@@ -332,7 +333,7 @@ QString CtlHelp() {
         "  --port N            use port N (1 to 16) of the port table; without --port the\n"
         "                      lowest port that exists is used\n"
         "  --port N=DEVICE     use DEVICE as port N for this run and pick it (repeatable;\n"
-        "                      the last --port is picked)\n"
+        "                      the first --port is picked)\n"
         "  --timeout SECONDS   how long to wait for the controller's answer (default 3)\n"
         "  -o, --output FILE   write the tune to FILE instead of standard output\n"
         "  --calibrate         write: also ask the controller to calibrate its G-sensor\n"

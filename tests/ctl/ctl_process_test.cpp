@@ -75,7 +75,10 @@ protected:
         device = QString::fromLocal8Bit(sim.readLine().trimmed());
         ASSERT_TRUE(device.startsWith(u"/dev/pts/"_qs)) << device.toStdString();
     }
-    QStringList Port() const { return {u"--port"_qs, u"1="_qs + device}; }
+    // The first --port is the one used; the second only maps a device.
+    QStringList Port() const {
+        return {u"--port"_qs, u"1="_qs + device, u"--port"_qs, u"16=/dev/null"_qs};
+    }
 
     // Every log line of the simulator so far.
     QStringList SimLog() {
