@@ -56,7 +56,7 @@ QString PortListing() {
 }
 
 std::optional<int> ApplyCommandLine(const QStringList &arguments, QTextStream &out,
-                                    QTextStream &err) {
+                                    QTextStream &err, std::optional<qint16> *chosenPort) {
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Reads and stores the settings of a DCCD controller over a serial line."));
@@ -129,6 +129,8 @@ std::optional<int> ApplyCommandLine(const QStringList &arguments, QTextStream &o
     }
     for (const auto &[n, device] : replacements)
         comfunct::SetDevicePath(n, device);
+    if (chosenPort != nullptr && !replacements.isEmpty())
+        *chosenPort = replacements.first().first;
 
     if (parser.isSet(listPorts)) {
         out << PortListing();
@@ -138,10 +140,11 @@ std::optional<int> ApplyCommandLine(const QStringList &arguments, QTextStream &o
     return std::nullopt;
 }
 
-std::optional<int> ApplyCommandLine(const QStringList &arguments) {
+std::optional<int> ApplyCommandLine(const QStringList &arguments,
+                                    std::optional<qint16> *chosenPort) {
     QTextStream out(stdout);
     QTextStream err(stderr);
-    return ApplyCommandLine(arguments, out, err);
+    return ApplyCommandLine(arguments, out, err, chosenPort);
 }
 
 } // namespace tuner

@@ -14,11 +14,14 @@ namespace tuner {
 // Applies --port through comfunct::SetDevicePath. Gives the exit code when the program should
 // end now (0 after --help, --version or --list-ports; 2 after a bad argument, with the error on
 // err), and nothing when it should go on to show the window. Needs no QApplication.
+// chosenPort, when given, receives the number of the first --port given: the user's choice,
+// which the window preselects.
 std::optional<int> ApplyCommandLine(const QStringList &arguments, QTextStream &out,
-                                    QTextStream &err);
+                                    QTextStream &err, std::optional<qint16> *chosenPort = nullptr);
 
 // The same on the process's stdout and stderr.
-std::optional<int> ApplyCommandLine(const QStringList &arguments);
+std::optional<int> ApplyCommandLine(const QStringList &arguments,
+                                    std::optional<qint16> *chosenPort = nullptr);
 
 // A --port value: "N" or "N=DEVICE", N from 1 to 16 in decimal, DEVICE not empty. The device is
 // empty for a bare number. Nothing when the value is neither.

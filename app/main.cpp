@@ -1,5 +1,6 @@
 #include "app/command_line.h"
 #include "app/graphical_session.h"
+#include "app/trace_file.h"
 #include "link/comfunct.h"
 #include "link/qt_serial_port_service.h"
 #include "window/dccd.h"
@@ -8,15 +9,19 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QTextStream>
 
+#include <memory>
 #include <optional>
+#include <variant>
 
 int main(int argc, char **argv) {
     // The command line comes first: --help, --version, --list-ports and errors need no display.
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments.append(QFile::decodeName(argv[i]));
-    if (const std::optional<int> exitCode = tuner::ApplyCommandLine(arguments))
+    std::optional<qint16> chosenPort;
+    if (const std::optional<int> exitCode = tuner::ApplyCommandLine(arguments, &chosenPort))
         return *exitCode;
 
     const std::unique_ptr<QApplication> app = tuner::StartGraphicalSession(argc, argv);
@@ -27,7 +32,11 @@ int main(int argc, char **argv) {
     tuner::DccdWindow::InstallFontSubstitutes();
 
     tuner::QtSerialPortService port;
-    tuner::DCCD model(port, {[] { return comfunct::ScanPorts(); }, &comfunct::DevicePath});
+    // A port named on the command line is preselected even when its device is missing or
+    // wrong: Connect then says why, and no other device is ever opened in its place.
+    tuner::DCCD model(
+        port, {[chosenPort] { return comfunct::ScanPorts(comfunct::ComPortExists, chosenPort); },
+               &comfunct::DevicePath});
     tuner::DccdWindow window(model);
     // Exit and the close box end the program the same way: the port closed, then the loop.
     model.EndProgram = [&window] {
@@ -35,11 +44,20 @@ int main(int argc, char **argv) {
         QCoreApplication::exit(0);
     };
     // DCCD_TUNER_TRACE=<file> records everything the window shows, for a bug report.
-    QFile traceFile(qEnvironmentVariable("DCCD_TUNER_TRACE"));
+    // The window starts whether or not the trace can be written.
+    const QString tracePath = qEnvironmentVariable("DCCD_TUNER_TRACE");
+    std::unique_ptr<QFile> traceFile;
     std::optional<tuner::ShownTrace> trace;
-    if (!traceFile.fileName().isEmpty() &&
-        traceFile.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
-        trace.emplace(model, traceFile);
+    if (!tracePath.isEmpty()) {
+        auto opened = tuner::OpenTraceFile(tracePath);
+        if (auto *file = std::get_if<std::unique_ptr<QFile>>(&opened)) {
+            traceFile = std::move(*file);
+            trace.emplace(model, *traceFile);
+        } else {
+            QTextStream(stderr) << tuner::TraceRefusal(tracePath, std::get<QString>(opened))
+                                << '\n';
+        }
+    }
     model.Form_Load();
     window.show();
     return QApplication::exec();

@@ -83,7 +83,7 @@ bool ComPortExists(qint16 n) {
     return IsRealUart(QFileInfo(device).canonicalFilePath());
 }
 
-PortScan ScanPorts(const std::function<bool(qint16)> &exists) {
+PortScan ScanPorts(const std::function<bool(qint16)> &exists, std::optional<qint16> chosen) {
     PortScan scan;
     scan.defaultPort = kLastPort + 1;
     for (qint16 n = kFirstPort; n <= kLastPort; ++n) {
@@ -93,6 +93,8 @@ PortScan ScanPorts(const std::function<bool(qint16)> &exists) {
             scan.numbers.append(QString::number(n));
         }
     }
+    if (chosen)
+        scan.defaultPort = *chosen;
     return scan;
 }
 

@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 // Port discovery: which numbered serial ports exist, without ever opening one.
 namespace comfunct {
@@ -34,10 +35,15 @@ bool ComPortExists(qint16 n);
 
 struct PortScan {
     QStringList numbers;     // existing port numbers 1 to 16 as decimal texts, ascending
-    qint16 defaultPort = 17; // the lowest existing number, or 17 when none exists
+    qint16 defaultPort = 17; // the port to preselect (see ScanPorts)
 };
 
-PortScan ScanPorts(const std::function<bool(qint16)> &exists = ComPortExists);
+// The existing ports and the one to preselect: the port the user chose (on the command line),
+// whether or not its device exists, so that Connect says what is wrong with it instead of
+// opening another device; without a choice the lowest existing number, or 17 when none
+// exists. A chosen port is listed only when it exists.
+PortScan ScanPorts(const std::function<bool(qint16)> &exists = ComPortExists,
+                   std::optional<qint16> chosen = std::nullopt);
 
 struct PortInfo {
     qint16 number = 0;

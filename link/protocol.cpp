@@ -5,6 +5,7 @@
 
 #include <QStringList>
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 
@@ -47,7 +48,16 @@ QString ReadRequest() {
     return QStringLiteral("R") + QChar(kRecordTerminator);
 }
 
+bool IsForeignControl(QChar c) {
+    const char16_t u = c.unicode();
+    if (u == u'\r' || u == u'\n' || u == u'\t')
+        return false;
+    return u < 0x20 || (u >= 0x7f && u <= 0x9f);
+}
+
 std::optional<TuningParameters> ParseReport(const QString &received) {
+    if (std::any_of(received.cbegin(), received.cend(), IsForeignControl))
+        return std::nullopt;
     const QStringList fields = modStrings::SplitFields(received, kDelimiter, kEscape, true);
     if (fields.size() < kReportFields)
         return std::nullopt;

@@ -25,9 +25,14 @@ inline constexpr int kSaveCommandLength = 57;
 // "R" followed by a carriage return: asks the controller for its settings.
 QString ReadRequest();
 
+// True for a control character that no record may hold: any of C0, DEL and C1 (what Latin-1
+// bytes 0x80 to 0x9F read as) except the CR, LF and tab a record may end or be padded with.
+bool IsForeignControl(QChar c);
+
 // A received text as a settings report: ten or more comma-separated fields, field 0 a tag
 // that is not looked at, fields 1 to 6 numbers, fields 7 to 9 truth values. Nothing when the
-// text is not a full report; never a partly filled set.
+// text is not a full report or holds a foreign control character (a NUL from a noisy line
+// would split a field in two and shift every later value); never a partly filled set.
 std::optional<TuningParameters> ParseReport(const QString &received);
 
 // The save record: "S", the wire forms of the six texts, the three switches and an empty last

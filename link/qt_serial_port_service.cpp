@@ -103,11 +103,7 @@ QtSerialPortService::QtSerialPortService(QObject *parent) : SerialPortService(pa
     m_settle.setSingleShot(true);
     m_settle.setTimerType(Qt::PreciseTimer);
     m_settle.setInterval(kSettleInterval);
-    m_latest.setSingleShot(true);
-    m_latest.setTimerType(Qt::PreciseTimer);
-    m_latest.setInterval(kLatestDelivery);
     connect(&m_settle, &QTimer::timeout, this, &QtSerialPortService::Deliver);
-    connect(&m_latest, &QTimer::timeout, this, &QtSerialPortService::Deliver);
 }
 
 QtSerialPortService::~QtSerialPortService() {
@@ -200,6 +196,11 @@ bool QtSerialPortService::Open() {
         return false;
     }
     port->clearError(); // a refused TIOCEXCL leaves an error on an open port
+    // Only an answer to what is written from now on may be read: bytes that came while the
+    // port was closed (a late answer, a controller's start-up chatter) are dropped, both
+    // those still in the kernel's queue and any Qt has taken already.
+    ::tcflush(port->handle(), TCIFLUSH);
+    port->clear(QSerialPort::Input);
     m_port = port;
     m_lockFd = fd;
     connect(port, &QSerialPort::readyRead, this, &QtSerialPortService::ArmReceive);
@@ -212,11 +213,12 @@ bool QtSerialPortService::Open() {
 
 void QtSerialPortService::Close() {
     m_settle.stop();
-    m_latest.stop();
     if (m_port == nullptr)
         return;
+    m_lastError.clear();
     m_port->disconnect(this);
-    DrainOutput();
+    if (!DrainOutput())
+        m_lastError = QStringLiteral("queued output was dropped");
     m_port->close();
     delete m_port;
     m_port = nullptr;
@@ -224,23 +226,27 @@ void QtSerialPortService::Close() {
     m_lockFd = -1;
 }
 
-void QtSerialPortService::DrainOutput() {
+bool QtSerialPortService::DrainOutput() {
     const QDeadlineTimer deadline(kDrainBound);
     // First the bytes QSerialPort still holds, then what waits in the kernel's queue.
     while (m_port->bytesToWrite() > 0 && !deadline.hasExpired()) {
         if (!m_port->waitForBytesWritten(static_cast<int>(deadline.remainingTime())))
             break;
     }
+    // What Qt could not hand to the kernel in time is lost with the close.
+    bool drained = m_port->bytesToWrite() == 0;
     int queued = 0;
     while (::ioctl(m_port->handle(), TIOCOUTQ, &queued) == 0 && queued > 0) {
         if (deadline.hasExpired()) {
             // The line does not take them (a stuck handshake): drop them, or the kernel's
             // close would wait up to half a minute.
             ::tcflush(m_port->handle(), TCOFLUSH);
+            drained = false;
             break;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
+    return drained;
 }
 
 void QtSerialPortService::OnPortError(int error) {
@@ -253,7 +259,6 @@ void QtSerialPortService::OnPortError(int error) {
     // now (PortOpen is false from here on) and closed and reported from the event loop.
     m_lastError = ErrorReason(kind, m_port->errorString(), false);
     m_settle.stop();
-    m_latest.stop();
     QPointer<QSerialPort> dead = m_port;
     m_port = nullptr;
     dead->disconnect(this);
@@ -272,18 +277,36 @@ qint64 QtSerialPortService::EffectiveThreshold() const {
     return std::min<qint64>(m_threshold, kInputBufferSize);
 }
 
+bool QtSerialPortService::EndsWithRecordEnd() const {
+    // Peeked, not read: the text stays for Input. CR LF ends with LF after a CR.
+    const QByteArray waiting = m_port->peek(kInputBufferSize);
+    if (waiting.endsWith('\r'))
+        return true;
+    return waiting.endsWith("\r\n");
+}
+
 void QtSerialPortService::ArmReceive() {
     if (m_port == nullptr || m_threshold <= 0 || m_port->bytesAvailable() < EffectiveThreshold())
         return;
-    m_settle.start(); // the quiet interval starts again with every arrival
-    if (!m_latest.isActive())
-        m_latest.start();
+    // A record that has ended, or a full buffer, goes out with the next turn of the event
+    // loop (never from inside Input or an open); anything else waits until the line has been
+    // quiet for the settle interval, which starts again with every arrival.
+    if (m_port->bytesAvailable() >= kInputBufferSize || EndsWithRecordEnd())
+        m_settle.start(0);
+    else
+        m_settle.start(kSettleInterval);
 }
 
 void QtSerialPortService::Deliver() {
     m_settle.stop();
-    m_latest.stop();
     if (m_port == nullptr || m_threshold <= 0 || m_port->bytesAvailable() < EffectiveThreshold())
+        return;
+    // Bytes the kernel holds and Qt has not read yet came while the interval ran (a busy event
+    // loop may see the timer before the descriptor): the line was not quiet, and the waiting
+    // text may not end where it seemed to. Qt reads them next, and ArmReceive decides again.
+    int unread = 0;
+    if (m_port->bytesAvailable() < kInputBufferSize &&
+        ::ioctl(m_port->handle(), FIONREAD, &unread) == 0 && unread > 0)
         return;
     m_commEvent = comEvReceive;
     Q_EMIT OnComm();

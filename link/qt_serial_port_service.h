@@ -16,9 +16,10 @@ namespace tuner {
 //     auto *port = new tuner::QtSerialPortService(parent);
 //
 // Receive: OnComm (CommEvent 2) comes from the event loop once RThreshold characters wait and
-// the line has been quiet for kSettleInterval, or at the latest kLatestDelivery after the
-// threshold was reached while bytes keep arriving. Nothing runs while the port is idle: the
-// two single-shot timers are armed only by arriving bytes.
+// either the waiting text ends with a record's end (CR, or CR LF), or kInputBufferSize
+// characters wait, or the line has been quiet for kSettleInterval. A record that trickles in
+// is therefore never cut by a clock while it keeps coming. Nothing runs while the port is
+// idle: the one single-shot timer is armed only by arriving bytes.
 class QtSerialPortService final : public SerialPortService {
     Q_OBJECT
 
@@ -26,9 +27,8 @@ public:
     // USB serial adapters deliver one burst in pieces up to 16 ms apart: a record still
     // arriving is not cut in two when the line must stay quiet this long.
     static constexpr std::chrono::milliseconds kSettleInterval{20};
-    // Under a continuous stream the event still comes this long after the threshold was met.
-    static constexpr std::chrono::milliseconds kLatestDelivery{100};
-    // One Input takes at most this many characters; the rest waits in the operating system.
+    // One Input takes at most this many characters, and this many waiting raise the event at
+    // once; the rest waits in the operating system.
     static constexpr qint64 kInputBufferSize = 1024;
     // Closing waits at most this long for queued output to reach the line.
     static constexpr std::chrono::milliseconds kDrainBound{1000};
@@ -63,7 +63,9 @@ private:
     void OnPortError(int error);
     void Deliver();
     void ArmReceive();
-    void DrainOutput();
+    // False when output the line did not take had to be dropped.
+    bool DrainOutput();
+    bool EndsWithRecordEnd() const;
     qint64 EffectiveThreshold() const;
 
     qint16 m_commPort = 1;
@@ -80,7 +82,6 @@ private:
     int m_lockFd = -1;
     bool m_opening = false;
     QTimer m_settle;
-    QTimer m_latest;
 };
 
 } // namespace tuner

@@ -28,8 +28,13 @@ public:
     virtual void SetRThreshold(qint16 threshold) = 0;
 
     virtual bool PortOpen() const = 0;
-    // Opening gives false when the port could not be opened (LastError tells why); closing
-    // lets queued output drain first and always succeeds.
+    // Opening gives false when the port could not be opened (LastError tells why). A port that
+    // opens starts with an empty input: whatever waited there (bytes that came while it was
+    // closed, an answer to an earlier request) is discarded before the caller writes anything,
+    // so the first text read is an answer to what is sent after the open.
+    // Closing lets queued output drain first and always succeeds; when output that the line
+    // did not take in time had to be dropped, LastError says so afterwards ("queued output
+    // was dropped"), and it is empty after a close that dropped nothing.
     virtual bool SetPortOpen(bool open) = 0;
 
     // Queues the text's characters as bytes (Latin-1) and returns; false when the write failed.
@@ -58,6 +63,7 @@ public:
     //          "write failed (<system error text>)",
     //          "the device was removed", "the device failed (<system error text>)"
     //   Output on a closed port: "the port is not open"
+    //   close: "queued output was dropped"
     // Empty after a successful open.
     virtual QString LastError() const = 0;
 

@@ -3,12 +3,22 @@
 #include "codec/modStrings.h"
 #include "link/protocol.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace sim {
 namespace {
 
 const QString kDelimiter = QStringLiteral(",");
 const QString kEscape = QStringLiteral("\\");
-constexpr int kSaveFields = 10; // the empty last field of a save gives no field when split
+constexpr int kValueCount = 9;
+constexpr int kSaveParts = 11; // "S", nine values and the empty piece after the final comma
+
+// A percentage a controller stores: finite, from 0 to its limit (the window clamps to these).
+bool InRange(double value, std::size_t index) {
+    return std::isfinite(value) && value >= 0 &&
+           value <= static_cast<double>(tuner::kUpperLimits.at(index));
+}
 
 QString FieldsOf(const tuner::TuningParameters &v) {
     auto whole = [](float x) { return QString::number(static_cast<double>(x), 'g', 9); };
@@ -47,7 +57,20 @@ QByteArray ReportOf(const tuner::TuningParameters &v) {
 }
 
 std::optional<tuner::TuningParameters> ParseValues(const QString &fields) {
-    return tuner::ParseReport(QStringLiteral("P,") + fields);
+    if (fields.split(u',').size() != kValueCount)
+        return std::nullopt;
+    const std::optional<tuner::TuningParameters> values =
+        tuner::ParseReport(QStringLiteral("P,") + fields);
+    if (!values)
+        return std::nullopt;
+    const std::array<float, tuner::kPercentCount> percents = {values->Accel,  values->Decel,
+                                                              values->Turn,   values->MaxOut,
+                                                              values->MinOut, values->LfbThreshold};
+    for (std::size_t i = 0; i < percents.size(); ++i) {
+        if (!InRange(static_cast<double>(percents[i]), i))
+            return std::nullopt;
+    }
+    return values;
 }
 
 QString Printable(const QByteArray &bytes) {
@@ -68,14 +91,35 @@ QString Printable(const QByteArray &bytes) {
 
 Controller::Result Controller::Receive(const QByteArray &bytes) {
     Result result;
-    m_pending += bytes;
+    auto tooLong = [&result] {
+        result.log.append(QStringLiteral("rejected: record longer than %1 bytes").arg(kMaxRecord));
+    };
+    qsizetype at = 0;
     qsizetype end = 0;
-    while ((end = m_pending.indexOf('\r')) >= 0) {
-        const QByteArray record = m_pending.left(end);
-        m_pending.remove(0, end + 1);
+    // Each byte is looked at once, and no record is kept beyond kMaxRecord: linear in the input.
+    while ((end = bytes.indexOf('\r', at)) >= 0) {
+        const qsizetype length = end - at;
+        if (m_discarding) {
+            m_discarding = false; // the dropped record ends here: in step again
+        } else if (m_pending.size() + length > kMaxRecord) {
+            tooLong();
+        } else {
+            const QByteArray record = m_pending + bytes.mid(at, length);
+            Handle(record, result);
+        }
+        m_pending.clear();
         ++result.records;
-        Handle(record, result);
+        at = end + 1;
     }
+    if (m_discarding)
+        return result;
+    if (m_pending.size() + (bytes.size() - at) > kMaxRecord) {
+        tooLong();
+        m_pending.clear();
+        m_discarding = true;
+        return result;
+    }
+    m_pending += bytes.mid(at);
     return result;
 }
 
@@ -98,19 +142,36 @@ void Controller::Handle(const QByteArray &record, Result &result) {
     }
 
     const QString text = QString::fromLatin1(record);
-    const QStringList fields = modStrings::SplitFields(text, kDelimiter, kEscape, true);
-    if (fields.size() != kSaveFields || fields.at(0) != u"S" || !text.endsWith(u',')) {
+    if (std::any_of(text.cbegin(), text.cend(), tuner::IsForeignControl)) {
+        result.log.append(QStringLiteral("rejected: a save holds a control character"));
+        return;
+    }
+    // The window's save escapes nothing and leaves no field empty: the record is taken apart
+    // at every comma, and any piece too many or too few refuses it.
+    const QStringList fields = text.split(u',');
+    const bool shaped =
+        fields.size() == kSaveParts && fields.at(0) == u"S" && fields.last().isEmpty() &&
+        std::none_of(fields.cbegin() + 1, fields.cend() - 1,
+                     [](const QString &field) { return field.trimmed().isEmpty(); });
+    if (!shaped) {
         result.log.append(QStringLiteral("rejected: a save has S, nine values and a final comma"));
         return;
     }
     std::array<double, tuner::kPercentCount> percents{};
     for (int i = 0; i < tuner::kPercentCount; ++i) {
+        const auto index = static_cast<std::size_t>(i);
         const std::optional<double> value = tuner::ReadNumber(fields.at(i + 1));
         if (!value) {
             result.log.append(QStringLiteral("rejected: field %1 is not a number").arg(i + 1));
             return;
         }
-        percents[static_cast<std::size_t>(i)] = *value;
+        if (!InRange(*value, index)) {
+            result.log.append(QStringLiteral("rejected: field %1 is not within 0 to %2")
+                                  .arg(i + 1)
+                                  .arg(tuner::kUpperLimits.at(index)));
+            return;
+        }
+        percents[index] = *value;
     }
     std::array<bool, 3> flags{};
     for (int i = 0; i < 3; ++i) {

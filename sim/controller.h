@@ -21,14 +21,20 @@ struct Behaviour {
     static tuner::TuningParameters DefaultValues();
 };
 
-// Bytes sent before a report with --noise: no comma, no NUL and no CR, so the report after them
-// still parses (they become part of its tag).
-inline constexpr char kNoise[] = "\xfe\x7f~#?\xa7\x1b!";
+// Bytes sent before a report with --noise: printable garbage, ASCII and not, with no control
+// character, comma, backslash or CR, so the report after them still parses (they become part
+// of its tag).
+inline constexpr char kNoise[] = "\xfe~#?\xa7!\xe9*";
+
+// A record that grows beyond this many bytes without its CR is dropped, and what follows up
+// to the next CR with it.
+inline constexpr qsizetype kMaxRecord = 4096;
 
 // The report of a set: tag "P", the nine values in their wire forms, a CR. 56 bytes.
 QByteArray ReportOf(const tuner::TuningParameters &values);
 
-// Nine values as a report's fields 1 to 9 ("100,100,100,100,0,33,0,0,0"), or nothing.
+// Exactly nine values as a report's fields 1 to 9 ("100,100,100,100,0,33,0,0,0"), the six
+// percentages within the ranges a save allows, or nothing.
 std::optional<tuner::TuningParameters> ParseValues(const QString &fields);
 
 // Bytes as one log line: printable ASCII as it is, a backslash doubled, anything else \xHH.
@@ -45,7 +51,7 @@ public:
     explicit Controller(Behaviour behaviour) : m_behaviour(std::move(behaviour)) {}
 
     // Takes bytes from the line; every record ends with a CR. Bytes of an unfinished record
-    // are kept for the next call.
+    // are kept for the next call, up to kMaxRecord.
     Result Receive(const QByteArray &bytes);
 
     const tuner::TuningParameters &Values() const { return m_behaviour.values; }
@@ -55,6 +61,7 @@ private:
 
     Behaviour m_behaviour;
     QByteArray m_pending;
+    bool m_discarding = false; // an overlong record was dropped; skip to its CR
 };
 
 } // namespace sim

@@ -5,10 +5,11 @@
 //   sent: <bytes>        what was sent back (the final CR shows as \x0D)
 //   stored: <9 values>   a save was taken: "100,100,100,100,0,33,0,0,1"
 //   calibrated: g-sensor the save asked for a calibration; the next report shows 0
-//   rejected: <why>      a record starting with S that is not a valid save
+//   rejected: <why>      a record starting with S that is not a valid save, or a record
+//                        longer than 4096 bytes (dropped up to its CR)
 //   ignored: <why>       any other record
 //   hangup               the line is closed (--hangup-after)
-// Ends on SIGTERM, SIGINT or SIGHUP, removing the --link.
+// Ends on SIGTERM, SIGINT or SIGHUP, removing the --link it made.
 
 #include "sim/controller.h"
 
@@ -112,7 +113,8 @@ int main(int argc, char **argv) {
     if (parser.isSet(values)) {
         const auto parsed = sim::ParseValues(parser.value(values));
         if (!parsed)
-            return Fail(QStringLiteral("--values wants nine fields: six numbers, three truth "
+            return Fail(QStringLiteral("--values wants nine fields: six numbers from 0 to the "
+                                       "save limits (200,200,200,100,100,100), three truth "
                                        "values"));
         behaviour.values = *parsed;
     }
@@ -160,15 +162,23 @@ int main(int argc, char **argv) {
     // The slave stays open here too: the line keeps its settings and its data while the
     // utility is not connected, and reading the master never fails for want of a slave.
 
+    // The link is made only where nothing stands (symlink never replaces), and it is the only
+    // one removed at the end: a user's own link or another simulator's is left alone.
     QByteArray linkPath;
     if (parser.isSet(link)) {
-        linkPath = QFile::encodeName(parser.value(link));
-        char target[256] = {};
-        if (::readlink(linkPath.constData(), target, sizeof target - 1) >= 0)
-            ::unlink(linkPath.constData()); // an old link, perhaps of a simulator that died
-        if (::symlink(name, linkPath.constData()) != 0)
+        const QByteArray path = QFile::encodeName(parser.value(link));
+        if (::symlink(name, path.constData()) != 0) {
+            const int error = errno;
+            ::close(master);
+            ::close(slave);
+            if (error == EEXIST)
+                return Fail(QStringLiteral("--link: %1 already exists; remove it or choose "
+                                           "another path")
+                                .arg(parser.value(link)));
             return Fail(QStringLiteral("cannot make the link: ") +
-                        QString::fromLocal8Bit(std::strerror(errno)));
+                        QString::fromLocal8Bit(std::strerror(error)));
+        }
+        linkPath = path;
     }
     Say(QString::fromLocal8Bit(name));
 

@@ -136,14 +136,21 @@ void DCCD::Connect() {
     bOpen.SetCaption(QStringLiteral("Disconnect"));
     SetEditingEnabled(false);
     tStatus.SetCaption(QStringLiteral("Waiting for DCCD to respond... check your com port!"));
+    saveIsLastOutput_ = false;
     if (!MSComm1.Output(ReadRequest()))
         tStatus.SetCaption(QStringLiteral("Read request failed: ") + Sentence(MSComm1.LastError()));
 }
 
 void DCCD::Disconnect() {
     MSComm1.SetPortOpen(false);
+    // Output that the close had to drop is the queue's tail, so it holds the last record
+    // written: when that was a save, the user was told of a success that never happened.
+    const bool saveDropped = saveIsLastOutput_ && !MSComm1.LastError().isEmpty();
+    saveIsLastOutput_ = false;
     ShowDisconnected();
-    tStatus.SetCaption(QStringLiteral("Disconnected."));
+    tStatus.SetCaption(saveDropped
+                           ? QStringLiteral("Disconnected. The last save did not reach the line.")
+                           : QStringLiteral("Disconnected."));
 }
 
 void DCCD::MSComm1_LineLost() {
@@ -332,6 +339,7 @@ void DCCD::bSave_Click() {
         tStatus.SetCaption(QStringLiteral("Save failed: ") + Sentence(MSComm1.LastError()));
         return;
     }
+    saveIsLastOutput_ = true;
     tStatus.SetCaption(QStringLiteral("Save was successful!"));
 }
 

@@ -110,6 +110,8 @@ private:
     QList<Control *> controls_;
     bool ended_ = false;
     bool reportShown_ = false;
+    // The last record written on this connection was a save (not the read request).
+    bool saveIsLastOutput_ = false;
     std::pair<QString, QString> statusToolTip_; // a caption and its longer form
 };
 

@@ -1,6 +1,10 @@
 // Time from the last byte of a report written on the serial line to the new values painted in
 // the window: the real port service on a pseudo-terminal, the real window, a real paint.
-// Expected: the receive settle interval plus a few milliseconds.
+// Two forms of the same report side by side:
+//   cr:1  the controller ends it with its CR: taken at once, expected a few milliseconds;
+//   cr:0  without the CR: taken once the line has been quiet for the settle interval, the
+//         wait every report had before a record's end was looked for, expected the settle
+//         interval plus a few milliseconds.
 #include "link/comfunct.h"
 #include "link/qt_serial_port_service.h"
 #include "link/tuning_parameters.h"
@@ -49,6 +53,7 @@ private:
 };
 
 void BM_ReportToScreen(benchmark::State &state) {
+    const bool withRecordEnd = state.range(0) != 0;
     int controller = -1;
     int device = -1;
     char name[256] = {};
@@ -85,7 +90,8 @@ void BM_ReportToScreen(benchmark::State &state) {
         // Alternate two values so every report changes what is shown.
         const int accel = (round++ % 2) ? 150 : 120;
         const QByteArray report = "P," + QByteArray::number(accel).rightJustified(5, '0') +
-                                  ",00100,00100,00100,00000,00033,00000,00000,00000\r";
+                                  ",00100,00100,00100,00000,00033,00000,00000,00000" +
+                                  (withRecordEnd ? "\r" : "");
         watch.Expect(tuner::DisplayForm(static_cast<float>(accel)));
         const auto start = std::chrono::steady_clock::now();
         if (write(controller, report.constData(), static_cast<size_t>(report.size())) !=
@@ -108,7 +114,13 @@ void BM_ReportToScreen(benchmark::State &state) {
     close(controller);
     close(device);
 }
-BENCHMARK(BM_ReportToScreen)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(BM_ReportToScreen)
+    ->ArgName("cr")
+    ->Arg(1)
+    ->Arg(0)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(20);
 
 } // namespace
 

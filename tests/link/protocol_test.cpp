@@ -82,6 +82,40 @@ INSTANTIATE_TEST_SUITE_P(
                       RejectCase{u"R\r"},
                       RejectCase{u",,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,"}));
 
+// One character put into the tag ("P?,...") and inside field 1 ("P,001?00,..."). A NUL splits
+// a field in two and every later value moves up a place while still reading as a number; a
+// report holding any control character but CR, LF and tab is no report. Printable characters,
+// however odd, are fine in the tag, and nothing makes "001?00" a number.
+struct ControlCase {
+    char16_t character;
+    bool accepted;
+};
+
+void PrintTo(const ControlCase &c, std::ostream *os) {
+    *os << Printable(QString(QChar(c.character)));
+}
+
+class ReportControlCharacter : public ::testing::TestWithParam<ControlCase> {};
+
+TEST_P(ReportControlCharacter, OnlyLineEndsAndTabMayStandInAReport) {
+    const ControlCase &c = GetParam();
+    QString inTag = kDefaultsReport;
+    inTag.insert(1, QChar(c.character));
+    QString inValue = kDefaultsReport;
+    inValue.insert(5, QChar(c.character));
+    EXPECT_EQ(tuner::ParseReport(inTag).has_value(), c.accepted) << Printable(inTag);
+    EXPECT_EQ(tuner::ParseReport(inValue), std::nullopt) << Printable(inValue);
+    EXPECT_EQ(tuner::IsForeignControl(QChar(c.character)), !c.accepted);
+}
+
+INSTANTIATE_TEST_SUITE_P(Characters, ReportControlCharacter,
+                         ::testing::Values(ControlCase{u'\0', false}, ControlCase{u'\x01', false},
+                                           ControlCase{u'\x1b', false}, ControlCase{u'\x1f', false},
+                                           ControlCase{u'\x7f', false}, ControlCase{u'\x80', false},
+                                           ControlCase{u'\x9f', false}, ControlCase{u'\r', true},
+                                           ControlCase{u'\n', true}, ControlCase{u'\t', true},
+                                           ControlCase{u'\xa0', true}, ControlCase{u'\xfe', true}));
+
 TEST(ParseReport, ValueBeyondSinglePrecisionDoesNotConvert) {
     const QString huge = u"1"_s + QString(40, u'0');
     EXPECT_EQ(tuner::ParseReport(u"P,"_s + huge + u",2,3,4,5,6,0,0,0"_s), std::nullopt);

@@ -53,6 +53,18 @@ INSTANTIATE_TEST_SUITE_P(
                       ScanCase{{1, 16}, {QStringLiteral("1"), QStringLiteral("16")}, 1},
                       ScanCase{{12, 9, 10}, {u"9"_qs, u"10"_qs, u"12"_qs}, 9}));
 
+// The port the user named is preselected whether or not it exists, and listed only if it does.
+TEST(ScanChosen, TheChosenPortIsPreselectedExistingOrNot) {
+    const auto present = [](qint16 n) { return n == 3 || n == 13; };
+    const comfunct::PortScan missing = comfunct::ScanPorts(present, qint16{1});
+    EXPECT_EQ(missing.numbers, (QStringList{u"3"_qs, u"13"_qs}));
+    EXPECT_EQ(missing.defaultPort, 1);
+    const comfunct::PortScan existing = comfunct::ScanPorts(present, qint16{13});
+    EXPECT_EQ(existing.numbers, (QStringList{u"3"_qs, u"13"_qs}));
+    EXPECT_EQ(existing.defaultPort, 13);
+    EXPECT_EQ(comfunct::ScanPorts(present, std::nullopt).defaultPort, 3);
+}
+
 TEST(ScanAll, EveryPortPresentGivesSixteenNumbers) {
     const comfunct::PortScan scan = comfunct::ScanPorts([](qint16) { return true; });
     ASSERT_EQ(scan.numbers.size(), 16);

@@ -11,12 +11,12 @@ struct Outcome {
     QString err;
 };
 
-Outcome Apply(QStringList arguments) {
+Outcome Apply(QStringList arguments, std::optional<qint16> *chosenPort = nullptr) {
     arguments.prepend(u"dccd-tuner"_qs);
     Outcome run;
     QTextStream out(&run.out);
     QTextStream err(&run.err);
-    run.exitCode = tuner::ApplyCommandLine(arguments, out, err);
+    run.exitCode = tuner::ApplyCommandLine(arguments, out, err, chosenPort);
     return run;
 }
 
@@ -40,6 +40,25 @@ TEST_F(CommandLine, PortOptionsReplaceDevices) {
     EXPECT_EQ(comfunct::DevicePath(1), u"/dev/pts/4"_qs);
     EXPECT_EQ(comfunct::DevicePath(16), u"/dev/serial/by-id/x=y"_qs);
     EXPECT_EQ(comfunct::DevicePath(2), u"/dev/ttyUSB1"_qs);
+}
+
+// The first --port given is the user's choice, whatever its device is; none without --port.
+TEST_F(CommandLine, FirstPortGivenIsTheChoice) {
+    const struct {
+        QStringList arguments;
+        std::optional<qint16> chosen;
+    } cases[] = {
+        {{}, std::nullopt},
+        {{u"--port=7=/no/such/file"_qs}, 7},
+        {{u"--port"_qs, u"12=/dev/null"_qs, u"--port=2=/dev/pts/4"_qs}, 12},
+        {{u"--port=2=/dev/pts/4"_qs, u"--port=12=/dev/null"_qs}, 2},
+    };
+    for (const auto &c : cases) {
+        std::optional<qint16> chosen;
+        const Outcome run = Apply(c.arguments, &chosen);
+        EXPECT_FALSE(run.exitCode.has_value()) << run.err.toStdString();
+        EXPECT_EQ(chosen, c.chosen) << c.arguments.join(u' ').toStdString();
+    }
 }
 
 class BadPort : public ::testing::TestWithParam<const char16_t *> {

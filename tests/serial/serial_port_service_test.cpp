@@ -17,6 +17,8 @@
 #include <atomic>
 #include <chrono>
 #include <grp.h>
+#include <pthread.h>
+#include <sched.h>
 #include <sys/stat.h>
 #include <thread>
 
@@ -157,21 +159,105 @@ TEST_F(ServiceTest, ReportArrivingInPiecesAcrossTheThresholdIsTakenWhole) {
     EXPECT_EQ(inputs.size(), 1);
 }
 
-TEST_F(ServiceTest, ContinuousStreamStillRaisesTheEvent) {
+TEST_F(ServiceTest, ContinuousStreamRaisesTheEventWhenTheBufferIsFull) {
     TakeEachEvent();
     ASSERT_TRUE(service.SetPortOpen(true));
     std::atomic<bool> stop = false;
     std::thread writer([&] {
-        for (int i = 0; i < 400 && !stop; ++i) { // a byte every 2 ms: the line is never quiet
-            pty.Write("x");
+        for (int i = 0; i < 400 && !stop; ++i) { // 8 bytes every 2 ms: the line is never quiet
+            pty.Write("xxxxxxxx");
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
     });
-    // The quiet interval never passes while bytes keep coming; the event must come anyway.
-    const bool during = QTest::qWaitFor([&] { return !inputs.isEmpty(); }, 600);
+    // The quiet interval never passes while bytes keep coming; a full input buffer is taken.
+    const bool during = QTest::qWaitFor([&] { return !inputs.isEmpty(); }, kWaitMs);
     stop = true;
     writer.join();
-    EXPECT_TRUE(during);
+    ASSERT_TRUE(during);
+    EXPECT_EQ(inputs.at(0).size(), QtSerialPortService::kInputBufferSize);
+}
+
+// A report that trickles in, as from a slow adapter or a busy controller: whatever its pace
+// while it keeps coming, it is taken whole, with or without the record's end.
+struct TrickleCase {
+    const char *name;
+    QByteArray report;
+    qsizetype piece;
+    int gapMs;
+};
+
+void PrintTo(const TrickleCase &c, std::ostream *os) {
+    *os << c.name;
+}
+
+class TrickleTest : public ServiceTest, public ::testing::WithParamInterface<TrickleCase> {};
+
+TEST_P(TrickleTest, ReportIsTakenWhole) {
+    const TrickleCase &c = GetParam();
+    TakeEachEvent();
+    ASSERT_TRUE(service.SetPortOpen(true));
+    std::thread writer([&] {
+        // Paced by deadlines, at real-time priority where allowed: a machine busy with builds
+        // would otherwise stretch a gap now and then beyond the quiet interval.
+        sched_param priority{};
+        priority.sched_priority = 1;
+        ::pthread_setschedparam(::pthread_self(), SCHED_FIFO, &priority);
+        const auto start = std::chrono::steady_clock::now();
+        for (qsizetype at = 0; at < c.report.size(); at += c.piece) {
+            std::this_thread::sleep_until(start +
+                                          std::chrono::milliseconds(c.gapMs) * at / c.piece);
+            pty.Write(c.report.mid(at, c.piece));
+        }
+    });
+    const bool arrived = QTest::qWaitFor([&] { return !inputs.isEmpty(); }, 4 * kWaitMs);
+    writer.join();
+    ASSERT_TRUE(arrived);
+    QTest::qWait(100);
+    ASSERT_EQ(inputs.size(), 1);
+    EXPECT_EQ(inputs.at(0), c.report);
+}
+
+// 62 characters: 13 of them come after the threshold, over more than 100 ms at these paces.
+const QByteArray kCalibratingReport =
+    "P-REPORT,00120,00090,00100,00080,00010,00040,00001,00000,00001";
+// In pieces of two, CR and LF arrive together; a longer tag keeps the pieces after the
+// threshold coming for more than 100 ms.
+const QByteArray kLongTagReport = "P-REPORT-LONG-TAG" + kCalibratingReport.mid(8) + "\r\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Paces, TrickleTest,
+    ::testing::Values(TrickleCase{"ByteEvery10msWithCR", kCalibratingReport + '\r', 1, 10},
+                      TrickleCase{"ByteEvery10msWithoutCR", kCalibratingReport, 1, 10},
+                      TrickleCase{"TwoBytesEvery10msWithCRLF", kLongTagReport, 2, 10}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(ServiceTest, InputWaitingBeforeTheOpenIsDiscarded) {
+    TakeEachEvent();
+    // A late answer from an earlier connection and a controller's chatter, both on the line
+    // before the port opens.
+    ASSERT_TRUE(pty.Write("P,00001,00002,00003,00004,00005,00006,00000,00000,00000\rxx,yy\r"));
+    QTest::qWait(100);
+    ASSERT_TRUE(service.SetPortOpen(true));
+    QTest::qWait(100);
+    EXPECT_TRUE(inputs.isEmpty()) << "taken: " << inputs.join("|").toStdString();
+    const QByteArray answer = "P,00120,00090,00100,00080,00010,00040,00001,00000,00001\r";
+    ASSERT_TRUE(pty.Write(answer));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !inputs.isEmpty(); }, kWaitMs));
+    EXPECT_EQ(inputs.join(), answer);
+}
+
+TEST_F(ServiceTest, OutputTheLineDoesNotTakeIsDroppedAtCloseAndSaidSo) {
+    ASSERT_TRUE(service.SetPortOpen(true));
+    ASSERT_EQ(::tcflow(pty.slave(), TCOOFF), 0); // the line stops taking bytes
+    ASSERT_TRUE(service.Output(u"S,00100,00100,00100,00100,00000,00033,00000,00000,00000,\r"_qs));
+    ASSERT_TRUE(service.SetPortOpen(false));
+    EXPECT_EQ(service.LastError(), u"queued output was dropped"_qs);
+    // The next connection starts clean and a close that drops nothing says nothing.
+    ASSERT_EQ(::tcflow(pty.slave(), TCOON), 0);
+    ASSERT_TRUE(service.SetPortOpen(true));
+    ASSERT_TRUE(service.Output(tuner::ReadRequest()));
+    ASSERT_TRUE(service.SetPortOpen(false));
+    EXPECT_TRUE(service.LastError().isEmpty()) << service.LastError().toStdString();
 }
 
 TEST_F(ServiceTest, FourKilobytesAtOnceAreTakenCompletelyAndInOrder) {

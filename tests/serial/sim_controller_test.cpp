@@ -68,8 +68,67 @@ INSTANTIATE_TEST_SUITE_P(
                                  u"rejected: field 4 is not a number"},
                       RejectCase{"S,00120,00090,00100,00080,00010,00040,00002,00000,00001,",
                                  u"rejected: field 7 is not 00000 or 00001"},
+                      RejectCase{"S,00120,00090,00100,00080,00010,00040,00001,00000,00001,0,",
+                                 u"rejected: a save has S, nine values and a final comma"},
+                      RejectCase{"S,00120,,00090,00100,00080,00010,00040,00001,00000,00001,",
+                                 u"rejected: a save has S, nine values and a final comma"},
+                      RejectCase{"S,00120,00090,00100,00080,00010,00040,00001,00000,00001,,",
+                                 u"rejected: a save has S, nine values and a final comma"},
+                      RejectCase{"S,-0001,00090,00100,00080,00010,00040,00001,00000,00001,",
+                                 u"rejected: field 1 is not within 0 to 200"},
+                      RejectCase{"S,00201,00090,00100,00080,00010,00040,00001,00000,00001,",
+                                 u"rejected: field 1 is not within 0 to 200"},
+                      RejectCase{"S,00120,00090,00100,00101,00010,00040,00001,00000,00001,",
+                                 u"rejected: field 4 is not within 0 to 100"},
+                      RejectCase{"S,00120,00090,00100,00080,00010,"
+                                 "10000000000000000000000000000000000000000,00001,00000,00001,",
+                                 u"rejected: field 6 is not within 0 to 100"},
+                      RejectCase{"S,00120,00090,00100,00080\x1b,00010,00040,00001,00000,00001,",
+                                 u"rejected: a save holds a control character"},
+                      RejectCase{"S,00120,00090,00100,00080,00010,00040,00001,00000\x7f,00001,",
+                                 u"rejected: a save holds a control character"},
                       RejectCase{"r", u"ignored: not a read request or a save"},
                       RejectCase{"", u"ignored: not a read request or a save"}));
+
+TEST(SimController, SaveWithANulInsideChangesNothing) {
+    sim::Controller controller{sim::Behaviour{}};
+    const QByteArray save("S,001\0"
+                          "00,00100,00100,00100,00000,00033,00000,00000,00000,\r",
+                          58);
+    const auto result = controller.Receive(save);
+    ASSERT_EQ(result.log.size(), 2);
+    EXPECT_EQ(result.log.at(1), u"rejected: a save holds a control character"_qs);
+    EXPECT_EQ(controller.Receive("R\r").reply, kDefaultReport);
+}
+
+TEST(SimController, SaveAtTheUpperLimitsIsStored) {
+    sim::Controller controller{sim::Behaviour{}};
+    const auto result =
+        controller.Receive("S,00200,00200,00200,00100,00100,00100,00000,00000,00000,\r");
+    EXPECT_EQ(result.log.last(), u"stored: 200,200,200,100,100,100,0,0,0"_qs);
+}
+
+// A line without a record end is dropped once it passes the bound, and the next CR brings
+// the simulator back in step; a record of exactly the bound is still a record.
+TEST(SimController, OverlongRecordIsDroppedUpToItsEnd) {
+    sim::Controller controller{sim::Behaviour{}};
+    const QString tooLong = u"rejected: record longer than 4096 bytes"_qs;
+    EXPECT_TRUE(controller.Receive(QByteArray(4000, 'x')).log.isEmpty());
+    EXPECT_EQ(controller.Receive(QByteArray(97, 'x')).log, QStringList{tooLong});
+    for (int i = 0; i < 100; ++i)
+        ASSERT_TRUE(controller.Receive(QByteArray(65536, 'y')).log.isEmpty());
+    const auto resumed = controller.Receive("tail\rR\r");
+    EXPECT_EQ(resumed.log.first(), u"received: R"_qs);
+    EXPECT_EQ(resumed.reply, kDefaultReport);
+    EXPECT_EQ(resumed.records, 2);
+
+    EXPECT_EQ(controller.Receive(QByteArray(sim::kMaxRecord, 'z') + '\r').log.size(), 2)
+        << "a record of exactly the bound is received and ignored";
+    EXPECT_EQ(
+        controller.Receive(QByteArray(sim::kMaxRecord + 1, 'z') + "\rR\r").log,
+        (QStringList{tooLong, u"received: R"_qs,
+                     u"sent: P,00100,00100,00100,00100,00000,00033,00000,00000,00000\\x0D"_qs}));
+}
 
 TEST(SimController, LogShowsUnprintableBytes) {
     EXPECT_EQ(sim::Printable(QByteArray("a\\b\x01\xff\r", 6)), u"a\\\\b\\x01\\xFF\\x0D"_qs);
@@ -114,8 +173,13 @@ TEST(SimController, ValuesAsReportFields) {
     ASSERT_TRUE(values.has_value());
     EXPECT_EQ(sim::ReportOf(*values),
               QByteArray("P,00001,00002,00003,00004,00005,00006,00001,00000,00001\r"));
-    EXPECT_FALSE(sim::ParseValues(u"1,2,3,4,5,6,7,8"_qs).has_value());
-    EXPECT_FALSE(sim::ParseValues(u"1,2,3,x,5,6,0,0,0"_qs).has_value());
+    EXPECT_TRUE(sim::ParseValues(u"200,200,200,100,100,100,0,0,0"_qs).has_value());
+    for (const char16_t *refused :
+         {u"1,2,3,4,5,6,7,8", u"1,2,3,x,5,6,0,0,0", u"1,2,3,4,5,6,0,0,0,0",
+          u"1,2,3,4,5,6,0,0,0,0,0", u"201,2,3,4,5,6,0,0,0", u"1,2,3,4,5,101,0,0,0",
+          u"1,-2,3,4,5,6,0,0,0", u"1,2,3,4,5,10000000000000000000000000000000000000000,0,0,0"})
+        EXPECT_FALSE(sim::ParseValues(QString::fromUtf16(refused)).has_value())
+            << QString::fromUtf16(refused).toStdString();
 }
 
 } // namespace

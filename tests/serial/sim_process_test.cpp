@@ -102,7 +102,7 @@ TEST_F(Simulator, NoiseAndFixedReports) {
     ASSERT_TRUE(service.Output(tuner::ReadRequest()));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !received.isEmpty(); }, kWaitMs));
     EXPECT_EQ(received.at(0),
-              QByteArray("\xfe\x7f~#?\xa7\x1b!X,1,2,3,4,5,6,0,0,0,and some more text after the "
+              QByteArray("\xfe~#?\xa7!\xe9*X,1,2,3,4,5,6,0,0,0,and some more text after the "
                          "tenth field\r"));
 }
 
@@ -139,10 +139,41 @@ TEST_F(Simulator, TerminateRemovesTheLink) {
     EXPECT_FALSE(QFileInfo(link).isSymLink());
 }
 
+// Something already at the --link path, a user's own link or a running simulator's, stays as
+// it is: the second simulator refuses to start, and the first keeps its link to the end.
+TEST_F(Simulator, LinkPathInUseIsRefusedAndLeftAlone) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString own = dir.filePath(u"own"_qs);
+    ASSERT_TRUE(QFile::link(u"/dev/null"_qs, own));
+    const QString link = dir.filePath(u"dccd"_qs);
+    Start({u"--link"_qs, link});
+
+    for (const QString &taken : {own, link}) {
+        QProcess second;
+        second.start(QStringLiteral(DCCD_SIM), {u"--link"_qs, taken});
+        ASSERT_TRUE(second.waitForFinished(kWaitMs));
+        EXPECT_EQ(second.exitCode(), 2) << taken.toStdString();
+        EXPECT_TRUE(second.readAllStandardOutput().isEmpty());
+        EXPECT_TRUE(second.readAllStandardError().contains("already exists"));
+    }
+    EXPECT_EQ(QFileInfo(own).symLinkTarget(), u"/dev/null"_qs);
+    EXPECT_EQ(QFileInfo(link).symLinkTarget(), device);
+    sim.terminate();
+    ASSERT_TRUE(sim.state() == QProcess::NotRunning || sim.waitForFinished(kWaitMs));
+    EXPECT_FALSE(QFileInfo(link).isSymLink());
+    EXPECT_TRUE(QFileInfo(own).isSymLink());
+}
+
 TEST(SimulatorArguments, BadValuesEndWithCodeTwo) {
     for (const QStringList &arguments :
-         {QStringList{u"--values"_qs, u"1,2,3"_qs}, QStringList{u"--chunk"_qs, u"0"_qs},
-          QStringList{u"--hangup-after"_qs, u"x"_qs}, QStringList{u"--gap"_qs, u"-1"_qs}}) {
+         {QStringList{u"--values"_qs, u"1,2,3"_qs},
+          QStringList{u"--values"_qs, u"1,2,3,4,5,6,0,0,0,0"_qs},
+          QStringList{u"--values"_qs, u"1,2,3,4,5,6,0,0,0,0,0"_qs},
+          QStringList{u"--values"_qs, u"1,2,3,101,5,6,0,0,0"_qs},
+          QStringList{u"--values"_qs, u"-1,2,3,4,5,6,0,0,0"_qs},
+          QStringList{u"--chunk"_qs, u"0"_qs}, QStringList{u"--hangup-after"_qs, u"x"_qs},
+          QStringList{u"--gap"_qs, u"-1"_qs}}) {
         QProcess sim;
         sim.start(QStringLiteral(DCCD_SIM), arguments);
         ASSERT_TRUE(sim.waitForFinished(kWaitMs));

@@ -5,6 +5,10 @@ Prints the device of the line as its first stdout line, then "done <command>" af
 command read from stdin, one per line:
   send <hex>                      write these bytes
   cut <hex> <k> <gap ms>          write the first k bytes, wait, then the rest
+  trickle <hex> <gap ms>          write the bytes one at a time, one every gap ms; prints
+                                  "longest gap <n> ms" (the longest seen) before "done"
+  stop-output / start-output      the line stops taking bytes from the program, or takes them
+                                  again (flow control on the line, as a stuck handshake)
   flood <n> <seed> <bytes per ms> n random bytes (every value 0 to 255) paced at line rate;
                                   the last 64 hold no ',' or '\\' (see flood below)
   hangup-on-save                  close the line as soon as a byte 'S' arrives
@@ -84,6 +88,15 @@ class Line:
         print("hangup", flush=True)
 
 
+def keep_pace():
+    # A paced writer on a machine busy with builds wakes late now and then; real-time priority
+    # (when the peer may take it) lets it keep its pace. It sleeps most of the time.
+    try:
+        os.sched_setscheduler(0, os.SCHED_FIFO, os.sched_param(1))
+    except (AttributeError, OSError):
+        pass
+
+
 def flood(line, count, seed, rate):
     # Every byte value may appear, NUL and 128-255 included. The last 64 bytes hold no field
     # delimiter (comma or NUL) and no escape: once the line has been quiet, fewer than 49 of
@@ -125,6 +138,28 @@ def main():
             line.write(data[:k])
             time.sleep(gap / 1000.0)
             line.write(data[k:])
+        elif words[0] == "trickle":
+            # Paced by deadlines, so one late wake-up does not delay the rest; the longest gap
+            # between two writes is told, as a busy machine may stretch one beyond the pace.
+            data, gap = bytes.fromhex(words[1]), int(words[2])
+            keep_pace()
+            start = time.monotonic()
+            last = None
+            longest = 0.0
+            for i in range(len(data)):
+                wait = start + i * gap / 1000.0 - time.monotonic()
+                if wait > 0:
+                    time.sleep(wait)
+                now = time.monotonic()
+                if last is not None:
+                    longest = max(longest, now - last)
+                last = now
+                line.write(data[i:i + 1])
+            print("longest gap %d ms" % round(longest * 1000), flush=True)
+        elif words[0] == "stop-output":
+            termios.tcflow(line.slave, termios.TCOOFF)
+        elif words[0] == "start-output":
+            termios.tcflow(line.slave, termios.TCOON)
         elif words[0] == "flood":
             flood(line, int(words[1]), int(words[2]), float(words[3]))
         elif words[0] == "hangup-on-save":

@@ -43,15 +43,18 @@ wait "$holder" 2>/dev/null || true
 exit_tuner
 
 
-# 2. A missing device.
-start_tuner "$work/missing.trace" --port 1=/nonexistent/path
-# A port that does not exist is not in the list: the user types its number.
-click pCPort
-xdotool key ctrl+a
-xdotool type --delay 30 1
-wait_for 10 "port 1 chosen" shows pCPort.Text 1
-refused "Cannot open port 1 (path): no such port."
-exit_tuner
+# 2. A missing device and a file that is not a serial device, named on the command line: not
+# listed, but preselected all the same, so Connect names the device (its short name here) and
+# says what is wrong instead of opening another port.
+: >"$work/regular"
+for case in "/nonexistent/path|no such port" "$work/regular|not a serial device"; do
+    path=${case%|*}
+    start_tuner "$work/preselected.trace" --port 1="$path"
+    shows pCPort.Text 1 || fail "port 1 ($path) is not preselected: $(now_shows pCPort.Text)"
+    ! shown | grep -qE '^pCPort\.Items (.* )?1( |$)' || fail "port 1 ($path) is listed"
+    refused "Cannot open port 1 ($(basename "$path")): ${case#*|}."
+    exit_tuner
+done
 
 # 3. A device the user may not open: the program runs as nobody against root's device.
 if [ "$(id -u)" -ne 0 ]; then

@@ -270,12 +270,17 @@ TEST_F(WindowLogic, ASecondReportReplacesEditsAndResetsTheStatus) {
 TEST_F(WindowLogic, TextThatIsNotAFullReportChangesNothing) {
     const std::vector<QString> partial = {
         QStringLiteral("garbage"),
-        QStringLiteral("P,100,100,100,100,0,33,0,0"),         // nine fields
-        QStringLiteral("P,100,,100,100,100,0,33,0,0"),        // empty field moves the rest
-        QStringLiteral("P,100,abc,100,100,0,33,0,0,0"),       // a percentage does not convert
-        QStringLiteral("P,100,100,100,100,0,33,maybe,0,0"),   // a switch does not convert
-        QStringLiteral("P,100,100,100,100,0,1e2,0,0,0"),      // exponent is not a number here
-        QStringLiteral("P,100,100,100,100,0,3\\,3,0,0,0,0,0") // escaped comma inside a number
+        QStringLiteral("P,100,100,100,100,0,33,0,0"),          // nine fields
+        QStringLiteral("P,100,,100,100,100,0,33,0,0"),         // empty field moves the rest
+        QStringLiteral("P,100,abc,100,100,0,33,0,0,0"),        // a percentage does not convert
+        QStringLiteral("P,100,100,100,100,0,33,maybe,0,0"),    // a switch does not convert
+        QStringLiteral("P,100,100,100,100,0,1e2,0,0,0"),       // exponent is not a number here
+        QStringLiteral("P,100,100,100,100,0,3\\,3,0,0,0,0,0"), // escaped comma inside a number
+        // A NUL inside field 1 splits it: every value moves up a place and still reads as one.
+        QStringLiteral("P,001") + QChar(0) +
+            QStringLiteral("00,00100,00100,00100,00000,00033,"
+                           "00001,00000,00001\r"),
+        QStringLiteral("P,00100,00100,00100,00100,00000,00033,00001,00000\x1b,00001\r"),
     };
     Shown();
     w.tAccel.SetText(QStringLiteral("150"));
@@ -303,6 +308,48 @@ TEST_F(WindowLogic, EachReceiveEventReplacesTheBuffer) {
     port.Deliver(kReport);
     EXPECT_EQ(w.ReceiveBuffer, kReport);
     EXPECT_EQ(w.tStatus.Caption(), kReceived);
+}
+
+TEST_F(WindowLogic, WhatWaitedBeforeConnectIsNeverShown) {
+    // An earlier answer still on the line when the user connects again.
+    port.Arrive(Report(u"00001,00002,00003,00004,00005,00006", u"00000,00000,00000"));
+    Connect();
+    port.Deliver(kReport);
+    EXPECT_EQ(w.ReceiveBuffer, kReport);
+    EXPECT_EQ(w.tAccel.Text(), u"100");
+    EXPECT_EQ(w.tStatus.Caption(), kReceived);
+}
+
+// When the close drops output the line did not take, the status says whether that lost a save.
+TEST_F(WindowLogic, DisconnectTellsWhenTheLastSaveWasDropped) {
+    const struct {
+        bool save;
+        bool dropped;
+        const char16_t *status;
+    } cases[] = {
+        {true, true, u"Disconnected. The last save did not reach the line."},
+        {true, false, u"Disconnected."},
+        {false, true, u"Disconnected."}, // only the read request was lost
+    };
+    for (const auto &c : cases) {
+        Shown();
+        if (c.save)
+            w.bSave.RaiseClick();
+        if (c.dropped)
+            port.DropOutputAtNextClose();
+        w.bOpen.RaiseClick();
+        EXPECT_EQ(w.tStatus.Caption(), QString::fromUtf16(c.status))
+            << "save " << c.save << ", dropped " << c.dropped;
+        EXPECT_EQ(w.bOpen.Caption(), u"Connect");
+    }
+    // A save on an earlier connection is not the last output of the next one.
+    Shown();
+    w.bSave.RaiseClick();
+    w.bOpen.RaiseClick();
+    w.bOpen.RaiseClick();
+    port.DropOutputAtNextClose();
+    w.bOpen.RaiseClick();
+    EXPECT_EQ(w.tStatus.Caption(), u"Disconnected.");
 }
 
 TEST_F(WindowLogic, DisconnectKeepsTheValuesAndReconnectShowsThemDisabled) {

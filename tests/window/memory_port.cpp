@@ -34,11 +34,16 @@ bool MemoryPort::SetPortOpen(bool open) {
         }
         ++opens;
         open_ = true;
+        input_.clear();
         return true;
     }
     calls.append(QStringLiteral("Close"));
-    if (open_)
+    if (open_) {
         ++closes;
+        lastError_ = std::exchange(dropAtClose_, false)
+                         ? QStringLiteral("queued output was dropped")
+                         : QString();
+    }
     open_ = false;
     input_.clear();
     return true;
@@ -67,6 +72,14 @@ void MemoryPort::Deliver(const QString &text, qint16 event) {
     input_ += text;
     commEvent_ = event;
     Q_EMIT OnComm();
+}
+
+void MemoryPort::Arrive(const QString &text) {
+    input_ += text;
+}
+
+void MemoryPort::DropOutputAtNextClose() {
+    dropAtClose_ = true;
 }
 
 void MemoryPort::FailNextOpen(const QString &reason) {

@@ -31,6 +31,11 @@ public:
 
     // Puts text into the input buffer and raises OnComm with the given event kind.
     void Deliver(const QString &text, qint16 event = comEvReceive);
+    // Puts text into the input buffer without an event, as bytes that came on the line while
+    // nobody read; an open discards them, as the real port does.
+    void Arrive(const QString &text);
+    // The next close drops queued output, as a line that does not take it.
+    void DropOutputAtNextClose();
     // The next open fails with this reason.
     void FailNextOpen(const QString &reason);
     // Every write fails with this reason until cleared with std::nullopt.
@@ -57,6 +62,7 @@ private:
     QString lastError_;
     std::optional<QString> failOpen_;
     std::optional<QString> failWrites_;
+    bool dropAtClose_ = false;
 };
 
 } // namespace tuner::testing

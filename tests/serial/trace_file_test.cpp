@@ -1,0 +1,68 @@
+#include "app/trace_file.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+namespace {
+
+// What the trace variable may name: only a regular file is written, and nothing blocks (a FIFO
+// without a reader would hang a blocking open for good).
+struct TraceCase {
+    const char *name;
+    const char16_t *path;    // $DIR is a fresh folder
+    const char16_t *refusal; // nullptr: opened
+};
+
+void PrintTo(const TraceCase &c, std::ostream *os) {
+    *os << c.name;
+}
+
+class TraceFile : public ::testing::TestWithParam<TraceCase> {};
+
+TEST_P(TraceFile, OnlyARegularFileIsOpened) {
+    const TraceCase &c = GetParam();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dir.filePath(u"fifo"_qs)).constData(), 0600), 0);
+    QFile existing(dir.filePath(u"existing"_qs));
+    ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
+    existing.write("before\n");
+    existing.close();
+
+    const QString path = QString::fromUtf16(c.path).replace(u"$DIR"_qs, dir.path());
+    auto opened = tuner::OpenTraceFile(path);
+    if (c.refusal != nullptr) {
+        ASSERT_TRUE(std::holds_alternative<QString>(opened));
+        EXPECT_EQ(std::get<QString>(opened), QString::fromUtf16(c.refusal));
+        return;
+    }
+    ASSERT_TRUE(std::holds_alternative<std::unique_ptr<QFile>>(opened))
+        << std::get<QString>(opened).toStdString();
+    auto &file = std::get<std::unique_ptr<QFile>>(opened);
+    EXPECT_EQ(file->write("line\n"), 5);
+    file->close();
+    QFile back(path);
+    ASSERT_TRUE(back.open(QIODevice::ReadOnly));
+    EXPECT_EQ(back.readAll(), path.endsWith(u"existing"_qs) ? "before\nline\n" : "line\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, TraceFile,
+                         ::testing::Values(TraceCase{"NewFile", u"$DIR/new.trace", nullptr},
+                                           TraceCase{"ExistingFile", u"$DIR/existing", nullptr},
+                                           TraceCase{"Fifo", u"$DIR/fifo", u"not a regular file"},
+                                           TraceCase{"Directory", u"$DIR", u"not a regular file"},
+                                           TraceCase{"Device", u"/dev/null", u"not a regular file"},
+                                           TraceCase{"MissingFolder", u"$DIR/missing/x.trace",
+                                                     u"no such file or directory"}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+TEST(TraceFile, RefusalIsOneLine) {
+    EXPECT_EQ(tuner::TraceRefusal(u"/tmp/f"_qs, u"not a regular file"_qs),
+              u"dccd-tuner: DCCD_TUNER_TRACE: /tmp/f: not a regular file; no trace is written"_qs);
+}
+
+} // namespace
