@@ -37,7 +37,7 @@ int main(int argc, char **argv) {
     tuner::DCCD model(
         port, {[chosenPort] { return comfunct::ScanPorts(comfunct::ComPortExists, chosenPort); },
                &comfunct::DevicePath});
-    tuner::DccdWindow window(model, &tuner::DccdWindow::PortTableTooltip);
+    tuner::DccdWindow window(model);
     // Exit and the close box end the program the same way: the port closed, then the loop.
     model.EndProgram = [&window] {
         window.close();

@@ -184,7 +184,7 @@ void Controller::Handle(const QByteArray &record, Result &result) {
         flags[static_cast<std::size_t>(i)] = flag == u"00001";
     }
 
-    tuner::TuningParameters &v = m_behaviour.values;
+    tuner::TuningParameters v = m_behaviour.values;
     v.Accel = static_cast<float>(percents[0]);
     v.Decel = static_cast<float>(percents[1]);
     v.Turn = static_cast<float>(percents[2]);
@@ -199,6 +199,8 @@ void Controller::Handle(const QByteArray &record, Result &result) {
         v.GSensorCalibrate = false; // carried out at once: the next report shows it done
         result.log.append(QStringLiteral("calibrated: g-sensor"));
     }
+    if (!m_behaviour.forgetful)
+        m_behaviour.values = v;
 }
 
 } // namespace sim

@@ -237,6 +237,29 @@ void DCCD::HandleInput(const QString &dRecv) {
                              &tMax, &tLFB, &tTurn})
         control->SetEnabled(true);
     tStatus.SetCaption(QStringLiteral("Parmeters Received from Controller."));
+    reportShown_ = true;
+    if (ReportShown)
+        ReportShown();
+}
+
+QString DCCD::BoxHint(const Control &control) const {
+    // The boxes and the values they came from, in wire order, the order of kUpperLimits.
+    const std::array<std::pair<const Control *, float>, kPercentCount> boxes = {
+        {{&tAccel, Accel},
+         {&tDecel, Decel},
+         {&tTurn, Turn},
+         {&tMax, MaxOut},
+         {&tMin, MinOut},
+         {&tLFB, LfbThreshold}}};
+    for (std::size_t i = 0; i < boxes.size(); ++i) {
+        if (boxes[i].first != &control)
+            continue;
+        QString hint = QStringLiteral("0 to %1 %").arg(kUpperLimits[i]);
+        if (reportShown_)
+            hint += QStringLiteral("; the controller holds ") + DisplayForm(boxes[i].second);
+        return hint;
+    }
+    return {};
 }
 
 void DCCD::bCalG_Click() {

@@ -59,6 +59,17 @@ public:
     // Asks the adapter to put the keyboard focus into a control.
     std::function<void(Control &)> FocusRequested;
 
+    // Adapter hook: a report has been taken and shown.
+    std::function<void()> ReportShown;
+
+    // The hint of a value box: its range and, once a report has been taken, the value the
+    // controller holds in its display form ("0 to 200 %; the controller holds 100"). Empty for
+    // every other control.
+    QString BoxHint(const Control &control) const;
+
+    // The probe and device names the port list is filled from.
+    const PortDirectory &Ports() const { return ports_; }
+
     // The whole text behind the status line: the caption, or a longer form of it (a device's
     // full path) where the caption had to be shortened to fit.
     QString StatusToolTip() const;
@@ -98,6 +109,7 @@ private:
     PortDirectory ports_;
     QList<Control *> controls_;
     bool ended_ = false;
+    bool reportShown_ = false;
     // The last record written on this connection was a save (not the read request).
     bool saveIsLastOutput_ = false;
     std::pair<QString, QString> statusToolTip_; // a caption and its longer form

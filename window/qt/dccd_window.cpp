@@ -4,7 +4,6 @@
 #include "window/layout.h"
 #include "window/qt/lamp.h"
 
-#include <QAbstractItemView>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -41,6 +40,21 @@ QString CaptionLabelOf(const QString &name) {
     return labels.value(name);
 }
 
+// The port list, filled again from the probe each time it opens.
+class PortList final : public QComboBox {
+public:
+    PortList(QWidget *parent, std::function<void()> aboutToOpen)
+        : QComboBox(parent), aboutToOpen_(std::move(aboutToOpen)) {}
+
+    void showPopup() override {
+        aboutToOpen_();
+        QComboBox::showPopup();
+    }
+
+private:
+    std::function<void()> aboutToOpen_;
+};
+
 } // namespace
 
 DccdWindow::DccdWindow(DCCD &model, PortTooltip portTooltip, QWidget *parent)
@@ -63,12 +77,17 @@ DccdWindow::DccdWindow(DCCD &model, PortTooltip portTooltip, QWidget *parent)
         if (QWidget *widget = Widget(control.Name()))
             widget->setFocus(Qt::OtherFocusReason);
     };
+    model_.ReportShown = [this] {
+        for (Control *control : model_.Controls())
+            UpdateBoxHint(*control);
+    };
 }
 
 DccdWindow::~DccdWindow() {
     for (Control *control : model_.Controls())
         control->Mirror = nullptr;
     model_.FocusRequested = nullptr;
+    model_.ReportShown = nullptr;
     if (ownsEnd_)
         model_.EndProgram = nullptr;
 }
@@ -102,22 +121,15 @@ QFont DccdWindow::DesignedFont(const QString &name) {
     return font;
 }
 
-QString DccdWindow::PortTableTooltip(const QString &item) {
-    static const QList<comfunct::PortInfo> table = comfunct::PortTable();
-    const int number = item.toInt();
-    for (const comfunct::PortInfo &info : table) {
-        if (info.number != number)
-            continue;
-        QStringList lines{info.device};
-        if (!info.description.isEmpty())
-            lines.append(info.description);
-        if (!info.manufacturer.isEmpty())
-            lines.append(info.manufacturer);
-        if (!info.serialNumber.isEmpty())
-            lines.append(QStringLiteral("Serial number ") + info.serialNumber);
-        return lines.join(u'\n');
-    }
-    return {};
+QString DccdWindow::PortTableTooltip(const comfunct::PortInfo &port) {
+    QStringList lines{port.device};
+    if (!port.description.isEmpty())
+        lines.append(port.description);
+    if (!port.manufacturer.isEmpty())
+        lines.append(port.manufacturer);
+    if (!port.serialNumber.isEmpty())
+        lines.append(QStringLiteral("Serial number ") + port.serialNumber);
+    return lines.join(u'\n');
 }
 
 void DccdWindow::Build() {
@@ -160,7 +172,7 @@ void DccdWindow::Build() {
             break;
         }
         case ControlKind::ComboBox: {
-            auto *combo = new QComboBox(this);
+            auto *combo = new PortList(this, [this] { RefreshPortList(); });
             combo->setEditable(true);
             combo->setInsertPolicy(QComboBox::NoInsert);
             // Completion would show "13" where the user typed "1", while Connect reads the
@@ -172,9 +184,6 @@ void DccdWindow::Build() {
                     [control](const QString &text) { control->SetText(text); });
             connect(combo, &QComboBox::activated, this,
                     [control, combo](int index) { control->SetText(combo->itemText(index)); });
-            // Asking the system about its ports walks all of sysfs: do it when the user
-            // opens the list, not while the window starts.
-            combo->view()->installEventFilter(this);
             portList_ = combo;
             widget = combo;
             break;
@@ -192,6 +201,7 @@ void DccdWindow::Build() {
             widget->setFont(DesignedFont(design.name));
         widget->setEnabled(control->Enabled());
         widgets_.insert(design.name, widget);
+        UpdateBoxHint(*control);
         control->Mirror = [this](const Control &c, ControlProperty p) { Mirror(c, p); };
     }
 
@@ -237,6 +247,15 @@ void DccdWindow::UpdateAccessibleName(const Control &control) {
     case ControlKind::Shape:
         break;
     }
+}
+
+void DccdWindow::UpdateBoxHint(const Control &control) {
+    const QString hint = model_.BoxHint(control);
+    if (hint.isEmpty())
+        return;
+    QWidget *widget = Widget(control.Name());
+    widget->setToolTip(hint);
+    widget->setAccessibleDescription(hint);
 }
 
 void DccdWindow::Mirror(const Control &control, ControlProperty property) {
@@ -306,17 +325,40 @@ void DccdWindow::closeEvent(QCloseEvent *event) {
     event->accept();
 }
 
-void DccdWindow::FillPortTooltips() {
-    const PortTooltip tooltip = portTooltip_ ? portTooltip_ : &PortTableTooltip;
+void DccdWindow::RefreshPortList() {
+    const PortDirectory &ports = model_.Ports();
+    const QStringList numbers = ports.scan ? ports.scan().numbers : QStringList();
+    // The field keeps what was typed or picked: the model's text is not written.
+    const QString typed = model_.pCPort.Text();
+    {
+        const QSignalBlocker blocker(portList_);
+        const QSignalBlocker editBlocker(portList_->lineEdit());
+        portList_->clear();
+        portList_->addItems(numbers);
+        portList_->setCurrentIndex(portList_->findText(typed));
+        portList_->setEditText(typed);
+    }
+    // Asking the system about its ports walks all of sysfs: done when the user opens the list,
+    // not while the window starts.
+    QList<comfunct::PortInfo> table;
+    if (!portTooltip_)
+        table = comfunct::PortTable();
     for (int i = 0; i < portList_->count(); ++i) {
-        if (!portList_->itemData(i, Qt::ToolTipRole).isValid())
-            portList_->setItemData(i, tooltip(portList_->itemText(i)), Qt::ToolTipRole);
+        const QString item = portList_->itemText(i);
+        QString tooltip;
+        if (portTooltip_) {
+            tooltip = portTooltip_(item);
+        } else {
+            for (const comfunct::PortInfo &port : std::as_const(table)) {
+                if (QString::number(port.number) == item)
+                    tooltip = PortTableTooltip(port);
+            }
+        }
+        portList_->setItemData(i, tooltip, Qt::ToolTipRole);
     }
 }
 
 bool DccdWindow::eventFilter(QObject *watched, QEvent *event) {
-    if (event->type() == QEvent::Show && portList_ && watched == portList_->view())
-        FillPortTooltips();
     if (event->type() == QEvent::KeyPress) {
         auto *key = static_cast<QKeyEvent *>(event);
         auto *button = qobject_cast<QPushButton *>(watched);
