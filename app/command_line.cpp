@@ -17,26 +17,26 @@ constexpr int kUsageError = 2;
 
 const QString kProgram = QStringLiteral("dccd-tuner");
 
-// "N=DEVICE" with N from 1 to 16 and a device path that is not empty.
-std::optional<std::pair<qint16, QString>> ReadPortOption(const QString &value) {
-    const qsizetype equals = value.indexOf(u'=');
-    if (equals <= 0 || equals == value.size() - 1)
-        return std::nullopt;
-    const QString number = value.left(equals);
-    if (number.size() > 2 || !std::all_of(number.cbegin(), number.cend(),
-                                          [](QChar c) { return c >= u'0' && c <= u'9'; }))
-        return std::nullopt;
-    const int n = number.toInt();
-    if (n < comfunct::kFirstPort || n > comfunct::kLastPort)
-        return std::nullopt;
-    return std::make_pair(static_cast<qint16>(n), value.mid(equals + 1));
-}
-
 QString Column(const QString &text, int width) {
     return text.leftJustified(width);
 }
 
 } // namespace
+
+std::optional<PortChoice> ReadPortChoice(const QString &value) {
+    const qsizetype equals = value.indexOf(u'=');
+    const QString number = equals < 0 ? value : value.left(equals);
+    if (number.isEmpty() || number.size() > 2 ||
+        !std::all_of(number.cbegin(), number.cend(),
+                     [](QChar c) { return c >= u'0' && c <= u'9'; }))
+        return std::nullopt;
+    const int n = number.toInt();
+    if (n < comfunct::kFirstPort || n > comfunct::kLastPort)
+        return std::nullopt;
+    if (equals >= 0 && equals == value.size() - 1)
+        return std::nullopt; // "N=" names no device
+    return PortChoice{static_cast<qint16>(n), equals < 0 ? QString() : value.mid(equals + 1)};
+}
 
 QString PortListing(const comfunct::PortTable &ports) {
     QString listing = Column(QStringLiteral("Port"), 6) + Column(QStringLiteral("Device"), 24) +
@@ -141,14 +141,14 @@ std::optional<int> ApplyCommandLine(const QStringList &arguments, comfunct::Port
     QList<std::pair<qint16, QString>> replacements;
     const QStringList portValues = parser.values(port);
     for (const QString &value : portValues) {
-        const auto replacement = ReadPortOption(value);
-        if (!replacement) {
+        const std::optional<PortChoice> replacement = ReadPortChoice(value);
+        if (!replacement || replacement->device.isEmpty()) {
             err << kProgram << ": --port wants N=DEVICE with N from 1 to 16, not '" << value
                 << "'\n";
             err.flush();
             return kUsageError;
         }
-        replacements.append(*replacement);
+        replacements.append({replacement->number, replacement->device});
     }
     for (const auto &[n, device] : replacements)
         ports.SetDevicePath(n, device);

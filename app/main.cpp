@@ -38,8 +38,9 @@ int main(int argc, char **argv) {
     // A port named on the command line is preselected even when its device is missing or
     // wrong: Connect then says why, and no other device is ever opened in its place.
     tuner::DCCD model(port, {[&ports, chosenPort] { return ports.Scan(chosenPort); },
-                             [&ports](qint16 n) { return ports.DevicePath(n); }});
-    tuner::DccdWindow window(model, tuner::DccdWindow::PortTableTooltips(ports));
+                             [&ports](qint16 n) { return ports.DevicePath(n); },
+                             [&ports] { return ports.Describe(); }});
+    tuner::DccdWindow window(model);
     // Exit and the close box end the program the same way: the port closed, then the loop.
     model.EndProgram = [&window] {
         window.close();

@@ -26,6 +26,7 @@ struct PercentField {
     QStringView defaultText;
     float TuningParameters::*value;
     QStringView noticeWord; // "<word> Changed, save required." when its text changes
+    QStringView fileKey;    // its key in a tune file
 };
 
 // A switch: a truth value the window shows, if at all, as the caption of a button.
@@ -37,22 +38,23 @@ struct SwitchField {
         offCaption;        // the button's caption while the switch is false ("" when none shows it)
     QStringView onCaption; // ... and while it is true
     QStringView noticeWord; // "<word> Changed, save required." when the button flips it
+    QStringView fileKey;    // its key in a tune file ("" for a request that is no setting)
 };
 
 // clang-format off
 inline constexpr std::array<PercentField, kPercentCount> kPercents = {{
-    {u"Accel",        1, 200, u"100", &TuningParameters::Accel,        u"Accel"},
-    {u"Decel",        2, 200, u"100", &TuningParameters::Decel,        u"Decel"},
-    {u"Turn",         3, 200, u"100", &TuningParameters::Turn,         u"Turning"},
-    {u"MaxOut",       4, 100, u"100", &TuningParameters::MaxOut,       u"Maximum"},
-    {u"MinOut",       5, 100, u"0",   &TuningParameters::MinOut,       u"Minimum"},
-    {u"LfbThreshold", 6, 100, u"33",  &TuningParameters::LfbThreshold, u"LFB Threshold"},
+    {u"Accel",        1, 200, u"100", &TuningParameters::Accel,        u"Accel",         u"acceleration"},
+    {u"Decel",        2, 200, u"100", &TuningParameters::Decel,        u"Decel",         u"deceleration"},
+    {u"Turn",         3, 200, u"100", &TuningParameters::Turn,         u"Turning",       u"turning"},
+    {u"MaxOut",       4, 100, u"100", &TuningParameters::MaxOut,       u"Maximum",       u"max_output"},
+    {u"MinOut",       5, 100, u"0",   &TuningParameters::MinOut,       u"Minimum",       u"min_output"},
+    {u"LfbThreshold", 6, 100, u"33",  &TuningParameters::LfbThreshold, u"LFB Threshold", u"lfb_threshold"},
 }};
 
 inline constexpr std::array<SwitchField, kSwitchCount> kSwitches = {{
-    {u"TpsReverse",       7, &TuningParameters::TpsReverse,       u"TPS = Normal",    u"TPS = Reverse",    u"TPS"},
-    {u"EbrakeCutOff",     8, &TuningParameters::EbrakeCutOff,     u"Ebrake Cut = On", u"Ebrake Cut = Off", u"Ebrake"},
-    {u"GSensorCalibrate", 9, &TuningParameters::GSensorCalibrate, u"",                u"",                 u""},
+    {u"TpsReverse",       7, &TuningParameters::TpsReverse,       u"TPS = Normal",    u"TPS = Reverse",    u"TPS",    u"tps_reverse"},
+    {u"EbrakeCutOff",     8, &TuningParameters::EbrakeCutOff,     u"Ebrake Cut = On", u"Ebrake Cut = Off", u"Ebrake", u"ebrake_cut_off"},
+    {u"GSensorCalibrate", 9, &TuningParameters::GSensorCalibrate, u"",                u"",                 u"",       u""},
 }};
 // clang-format on
 

@@ -173,13 +173,13 @@ void Controller::Handle(const QByteArray &record, Result &result) {
         v.*flag.value = word == u"00001";
     }
 
-    m_behaviour.values = v;
     result.log.append(QStringLiteral("stored: ") + FieldsOf(v));
     if (v.GSensorCalibrate) {
-        // Carried out at once: the next report shows it done.
-        m_behaviour.values.GSensorCalibrate = false;
+        v.GSensorCalibrate = false; // carried out at once: the next report shows it done
         result.log.append(QStringLiteral("calibrated: g-sensor"));
     }
+    if (!m_behaviour.forgetful)
+        m_behaviour.values = v;
 }
 
 } // namespace sim

@@ -16,6 +16,7 @@ struct Behaviour {
     bool silent = false;              // never answer
     bool noise = false;               // garbage before each report
     std::optional<QByteArray> report; // sent (with a CR) instead of a report
+    bool forgetful = false;           // logs a save as stored but keeps the old values
 
     static tuner::TuningParameters DefaultValues();
 };

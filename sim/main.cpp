@@ -98,12 +98,16 @@ int main(int argc, char **argv) {
         QStringLiteral("report"),
         QStringLiteral("Answer a read request with this text and a CR instead of a report."),
         QStringLiteral("text"));
-    parser.addOptions({link, values, chunk, gap, silent, noise, hangup, report});
+    const QCommandLineOption forgetful(
+        QStringLiteral("forgetful"),
+        QStringLiteral("Log each save as stored but keep the old values (a faulty controller)."));
+    parser.addOptions({link, values, chunk, gap, silent, noise, hangup, report, forgetful});
     parser.process(app);
 
     sim::Behaviour behaviour;
     behaviour.silent = parser.isSet(silent);
     behaviour.noise = parser.isSet(noise);
+    behaviour.forgetful = parser.isSet(forgetful);
     if (parser.isSet(report))
         behaviour.report = parser.value(report).toLatin1();
     if (parser.isSet(values)) {

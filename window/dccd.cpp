@@ -243,6 +243,20 @@ void DCCD::HandleInput(const QString &dRecv) {
     Shape1.SetFillColor(kLampGreen);
     SetEditingEnabled(true);
     tStatus.SetCaption(QStringLiteral("Parmeters Received from Controller."));
+    m_reportShown = true;
+    if (ReportShown)
+        ReportShown();
+}
+
+QString DCCD::BoxHint(const Control &control) const {
+    const PercentControls *percent = PercentOf(control);
+    if (!percent)
+        return {};
+    QString hint = QStringLiteral("0 to %1 %").arg(percent->field->upperLimit);
+    if (m_reportShown)
+        hint +=
+            QStringLiteral("; the controller holds ") + DisplayForm(this->*percent->field->value);
+    return hint;
 }
 
 void DCCD::bCalG_Click() {

@@ -26,6 +26,9 @@ struct PortDirectory {
     std::function<comfunct::PortScan()> scan;
     // The device behind a port number, "" when it has none.
     std::function<QString(qint16)> devicePath;
+    // Ports 1 to 16 with what the system knows of each (for the port list's tooltips); asking
+    // may take a while. Empty: the list shows no tooltips.
+    std::function<QList<comfunct::PortInfo>()> describe = {};
 };
 
 // The tuning window: its controls by name, the serial port MSComm1, the controller's settings
@@ -57,6 +60,17 @@ public:
     std::function<void()> EndProgram;
     // Asks the adapter to put the keyboard focus into a control.
     std::function<void(Control &)> FocusRequested;
+
+    // Adapter hook: a report has been taken and shown.
+    std::function<void()> ReportShown;
+
+    // The hint of a value box: its range and, once a report has been taken, the value the
+    // controller holds in its display form ("0 to 200 %; the controller holds 100"). Empty for
+    // every other control.
+    QString BoxHint(const Control &control) const;
+
+    // The probe and device names the port list is filled from.
+    const PortDirectory &Ports() const { return m_ports; }
 
     // The whole text behind the status line: the caption, or a longer form of it (a device's
     // full path) where the caption had to be shortened to fit.
@@ -118,6 +132,7 @@ private:
     QList<PercentControls> m_percentsInWireOrder;
     QList<SwitchControls> m_switches;
     bool m_ended = false;
+    bool m_reportShown = false;
     // The last record written on this connection was a save (not the read request).
     bool m_saveIsLastOutput = false;
     std::pair<QString, QString> m_statusToolTip; // a caption and its longer form

@@ -43,6 +43,26 @@ TEST(ParameterSet, NamesAreUniqueAndFoundAgain) {
     EXPECT_EQ(tuner::FindPercent(u"Accel "), nullptr);
 }
 
+TEST(ParameterSet, FileKeysAreUniqueAndOnlyTheRequestHasNone) {
+    QSet<QString> keys;
+    int withKey = 0;
+    for (const tuner::PercentField &percent : kPercents) {
+        EXPECT_FALSE(percent.fileKey.isEmpty()) << percent.name.toString().toStdString();
+        keys.insert(percent.fileKey.toString());
+        ++withKey;
+    }
+    for (const tuner::SwitchField &flag : kSwitches) {
+        // A switch a button shows is a setting; the calibration request is not.
+        EXPECT_EQ(flag.fileKey.isEmpty(), flag.offCaption.isEmpty())
+            << flag.name.toString().toStdString();
+        if (!flag.fileKey.isEmpty()) {
+            keys.insert(flag.fileKey.toString());
+            ++withKey;
+        }
+    }
+    EXPECT_EQ(keys.size(), withKey);
+}
+
 TEST(ParameterSet, EveryDefaultIsANumberWithinItsLimits) {
     for (const tuner::PercentField &percent : kPercents) {
         const std::optional<double> value = tuner::ReadNumber(percent.defaultText.toString());

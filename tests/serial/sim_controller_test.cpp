@@ -150,6 +150,17 @@ TEST(SimController, SilentNeverAnswersButStillStores) {
     EXPECT_TRUE(controller.Values().EbrakeCutOff);
 }
 
+TEST(SimController, ForgetfulLogsTheSaveButReportsTheOldValues) {
+    sim::Behaviour behaviour;
+    behaviour.forgetful = true;
+    sim::Controller controller{behaviour};
+    const auto saved =
+        controller.Receive("S,00001,00002,00003,00004,00005,00006,00000,00001,00000,\r");
+    EXPECT_TRUE(saved.log.contains(QStringLiteral("stored: 1,2,3,4,5,6,0,1,0")))
+        << saved.log.join(u'|').toStdString();
+    EXPECT_EQ(controller.Receive("R\r").reply, kDefaultReport);
+}
+
 TEST(SimController, NoiseAndFixedReport) {
     sim::Behaviour noisy;
     noisy.noise = true;

@@ -178,16 +178,22 @@ TEST_F(StatusMessages, FitTwoLinesOfTheStatusLine) {
         w.bSave.RaiseClick();
         port.LoseLine(reason);
         Connect();
+        Report();
+        w.bSave.RaiseClick();
+        port.DropOutputAtNextClose();
+        w.bOpen.RaiseClick(); // Disconnect, the save still queued
+        Connect();
         w.bOpen.RaiseClick(); // Disconnect
     }
 
     shown.removeDuplicates();
     // Every form was reached: each open failure on each device, the typed ports, the handlers'
     // messages and each line failure.
-    EXPECT_EQ(shown.size(), 55) << shown.join(u'\n').toStdString();
+    EXPECT_EQ(shown.size(), 56) << shown.join(u'\n').toStdString();
     for (const QString &message :
          {QStringLiteral("Not saved: LFB Threshold % is not a number."),
-          QStringLiteral("Save was successful!"), QStringLiteral("Disconnected.")})
+          QStringLiteral("Save was successful!"), QStringLiteral("Disconnected."),
+          QStringLiteral("Disconnected. The last save did not reach the line.")})
         EXPECT_TRUE(shown.contains(message)) << message.toStdString();
     for (const QString &message : std::as_const(shown))
         EXPECT_TRUE(Misfit(QStringLiteral("tStatus"), message).isEmpty())

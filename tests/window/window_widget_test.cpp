@@ -43,9 +43,9 @@ protected:
     }
 
     WidgetWindow()
-        : model(port, {[] {
+        : model(port, {[this] {
                            comfunct::PortScan scan;
-                           scan.numbers = {QStringLiteral("3"), QStringLiteral("5")};
+                           scan.numbers = present;
                            scan.defaultPort = 3;
                            return scan;
                        },
@@ -78,6 +78,7 @@ protected:
     }
 
     MemoryPort port;
+    QStringList present{QStringLiteral("3"), QStringLiteral("5")}; // what the probe finds
     DCCD model;
     std::unique_ptr<DccdWindow> window;
     int ended = 0;
@@ -262,6 +263,71 @@ TEST_F(WidgetWindow, ThePortListShowsItsItemsWithTooltipsAndTakesAPick) {
     model.pCPort.SetText(QStringLiteral("12"));
     EXPECT_EQ(combo->currentText(), u"12");
     EXPECT_EQ(combo->count(), 2);
+}
+
+TEST_F(WidgetWindow, OpeningThePortListProbesAgainAndKeepsTheTypedText) {
+    Show();
+    auto *combo = W<QComboBox>(u"pCPort");
+    combo->lineEdit()->setFocus();
+    combo->lineEdit()->selectAll();
+    QTest::keyClicks(combo->lineEdit(), QStringLiteral("9"));
+    const QString status = model.tStatus.Caption();
+
+    present = {QStringLiteral("5"), QStringLiteral("7")}; // 3 pulled, 7 plugged in
+    combo->showPopup();
+    QStringList items;
+    for (int i = 0; i < combo->count(); ++i)
+        items.append(combo->itemText(i));
+    EXPECT_EQ(items, present);
+    EXPECT_EQ(combo->itemData(1, Qt::ToolTipRole).toString(), u"/dev/ttyS7\nUSB serial 7");
+    combo->hidePopup();
+    EXPECT_EQ(combo->currentText(), u"9");
+    EXPECT_EQ(model.pCPort.Text(), u"9");
+    EXPECT_EQ(model.tStatus.Caption(), status) << "refilling the list raises no event";
+
+    // The new port can be picked.
+    combo->showPopup();
+    Q_EMIT combo->activated(1);
+    combo->hidePopup();
+    EXPECT_EQ(model.pCPort.Text(), u"7");
+}
+
+TEST_F(WidgetWindow, EachBoxTellsItsRangeAndAfterAReportWhatTheControllerHolds) {
+    struct Box {
+        const char16_t *name;
+        const char16_t *before;
+        const char16_t *after; // kReport holds 100, 150, 100, 100, 0, 33
+    };
+    const Box boxes[] = {
+        {u"tAccel", u"0 to 200 %", u"0 to 200 %; the controller holds 100"},
+        {u"tDecel", u"0 to 200 %", u"0 to 200 %; the controller holds 150"},
+        {u"tTurn", u"0 to 200 %", u"0 to 200 %; the controller holds 100"},
+        {u"tMax", u"0 to 100 %", u"0 to 100 %; the controller holds 100"},
+        {u"tMin", u"0 to 100 %", u"0 to 100 %; the controller holds 000"},
+        {u"tLFB", u"0 to 100 %", u"0 to 100 %; the controller holds 033"},
+    };
+    auto expectHints = [&](bool afterReport) {
+        for (const Box &box : boxes) {
+            const QString hint = QString::fromUtf16(afterReport ? box.after : box.before);
+            EXPECT_EQ(W<QLineEdit>(box.name)->toolTip(), hint);
+            EXPECT_EQ(W<QLineEdit>(box.name)->accessibleDescription(), hint);
+        }
+    };
+    Show();
+    expectHints(false);
+    model.bOpen.RaiseClick();
+    port.Deliver(QStringLiteral("not a report, but long enough to be taken as one......"));
+    expectHints(false);
+    port.Deliver(kReport);
+    expectHints(true);
+
+    // An edit changes the text, not what the controller holds.
+    W<QLineEdit>(u"tDecel")->setFocus();
+    W<QLineEdit>(u"tDecel")->selectAll();
+    QTest::keyClicks(W<QLineEdit>(u"tDecel"), QStringLiteral("180"));
+    EXPECT_EQ(W<QLineEdit>(u"tDecel")->text(), u"180");
+    expectHints(true);
+    EXPECT_TRUE(model.BoxHint(model.bSave).isEmpty());
 }
 
 TEST_F(WidgetWindow, ThePortFieldShowsExactlyWhatWasTyped) {

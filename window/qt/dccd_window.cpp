@@ -1,10 +1,9 @@
 #include "window/qt/dccd_window.h"
 
-#include "link/port_table.h"
+#include "link/comfunct.h"
 #include "window/layout.h"
 #include "window/qt/lamp.h"
 
-#include <QAbstractItemView>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -18,8 +17,6 @@
 #include <algorithm>
 
 #include <limits>
-#include <memory>
-#include <optional>
 
 namespace tuner {
 namespace {
@@ -29,6 +26,21 @@ const QString kMagneto = QStringLiteral("Magneto");
 Qt::Alignment ToAlignment(TextAlign align) {
     return (align == TextAlign::Left ? Qt::AlignLeft : Qt::AlignHCenter) | Qt::AlignTop;
 }
+
+// The port list, filled again from the probe each time it opens.
+class PortList final : public QComboBox {
+public:
+    PortList(QWidget *parent, std::function<void()> aboutToOpen)
+        : QComboBox(parent), m_aboutToOpen(std::move(aboutToOpen)) {}
+
+    void showPopup() override {
+        m_aboutToOpen();
+        QComboBox::showPopup();
+    }
+
+private:
+    std::function<void()> m_aboutToOpen;
+};
 
 } // namespace
 
@@ -52,12 +64,17 @@ DccdWindow::DccdWindow(DCCD &model, PortTooltip portTooltip, QWidget *parent)
         if (QWidget *widget = Widget(control.Name()))
             widget->setFocus(Qt::OtherFocusReason);
     };
+    m_model.ReportShown = [this] {
+        for (Control *control : m_model.Controls())
+            UpdateBoxHint(*control);
+    };
 }
 
 DccdWindow::~DccdWindow() {
     for (const auto &[control, observer] : std::as_const(m_observers))
         control->Forget(observer);
     m_model.FocusRequested = nullptr;
+    m_model.ReportShown = nullptr;
     if (m_ownsEnd)
         m_model.EndProgram = nullptr;
 }
@@ -91,26 +108,15 @@ QFont DccdWindow::DesignedFont(const QString &name) {
     return font;
 }
 
-DccdWindow::PortTooltip DccdWindow::PortTableTooltips(const comfunct::PortTable &ports) {
-    auto described = std::make_shared<std::optional<QList<comfunct::PortInfo>>>();
-    return [&ports, described](const QString &item) -> QString {
-        if (!described->has_value())
-            *described = ports.Describe();
-        const int number = item.toInt();
-        for (const comfunct::PortInfo &info : **described) {
-            if (info.number != number)
-                continue;
-            QStringList lines{info.device};
-            if (!info.description.isEmpty())
-                lines.append(info.description);
-            if (!info.manufacturer.isEmpty())
-                lines.append(info.manufacturer);
-            if (!info.serialNumber.isEmpty())
-                lines.append(QStringLiteral("Serial number ") + info.serialNumber);
-            return lines.join(u'\n');
-        }
-        return {};
-    };
+QString DccdWindow::PortTableTooltip(const comfunct::PortInfo &port) {
+    QStringList lines{port.device};
+    if (!port.description.isEmpty())
+        lines.append(port.description);
+    if (!port.manufacturer.isEmpty())
+        lines.append(port.manufacturer);
+    if (!port.serialNumber.isEmpty())
+        lines.append(QStringLiteral("Serial number ") + port.serialNumber);
+    return lines.join(u'\n');
 }
 
 void DccdWindow::Build() {
@@ -153,7 +159,7 @@ void DccdWindow::Build() {
             break;
         }
         case ControlKind::ComboBox: {
-            auto *combo = new QComboBox(this);
+            auto *combo = new PortList(this, [this] { RefreshPortList(); });
             combo->setEditable(true);
             combo->setInsertPolicy(QComboBox::NoInsert);
             // Completion would show "13" where the user typed "1", while Connect reads the
@@ -165,9 +171,6 @@ void DccdWindow::Build() {
                     [control](const QString &text) { control->SetText(text); });
             connect(combo, &QComboBox::activated, this,
                     [control, combo](int index) { control->SetText(combo->itemText(index)); });
-            // Asking the system about its ports walks all of sysfs: do it when the user
-            // opens the list, not while the window starts.
-            combo->view()->installEventFilter(this);
             m_portList = combo;
             widget = combo;
             break;
@@ -185,6 +188,7 @@ void DccdWindow::Build() {
             widget->setFont(DesignedFont(design.name));
         widget->setEnabled(control->Enabled());
         m_widgets.insert(design.name, widget);
+        UpdateBoxHint(*control);
         m_observers.append({control, control->Observe([this](const Control &c, ControlProperty p) {
                                 Mirror(c, p);
                             })});
@@ -232,6 +236,15 @@ void DccdWindow::UpdateAccessibleName(const Control &control) {
     case ControlKind::Shape:
         break;
     }
+}
+
+void DccdWindow::UpdateBoxHint(const Control &control) {
+    const QString hint = m_model.BoxHint(control);
+    if (hint.isEmpty())
+        return;
+    QWidget *widget = Widget(control.Name());
+    widget->setToolTip(hint);
+    widget->setAccessibleDescription(hint);
 }
 
 void DccdWindow::Mirror(const Control &control, ControlProperty property) {
@@ -301,19 +314,40 @@ void DccdWindow::closeEvent(QCloseEvent *event) {
     event->accept();
 }
 
-void DccdWindow::FillPortTooltips() {
-    if (!m_portTooltip)
-        return;
-    const PortTooltip &tooltip = m_portTooltip;
+void DccdWindow::RefreshPortList() {
+    const PortDirectory &ports = m_model.Ports();
+    const QStringList numbers = ports.scan ? ports.scan().numbers : QStringList();
+    // The field keeps what was typed or picked: the model's text is not written.
+    const QString typed = m_model.pCPort.Text();
+    {
+        const QSignalBlocker blocker(m_portList);
+        const QSignalBlocker editBlocker(m_portList->lineEdit());
+        m_portList->clear();
+        m_portList->addItems(numbers);
+        m_portList->setCurrentIndex(m_portList->findText(typed));
+        m_portList->setEditText(typed);
+    }
+    // Asking the system about its ports walks all of sysfs: done when the user opens the list,
+    // not while the window starts.
+    QList<comfunct::PortInfo> table;
+    if (!m_portTooltip && ports.describe)
+        table = ports.describe();
     for (int i = 0; i < m_portList->count(); ++i) {
-        if (!m_portList->itemData(i, Qt::ToolTipRole).isValid())
-            m_portList->setItemData(i, tooltip(m_portList->itemText(i)), Qt::ToolTipRole);
+        const QString item = m_portList->itemText(i);
+        QString tooltip;
+        if (m_portTooltip) {
+            tooltip = m_portTooltip(item);
+        } else {
+            for (const comfunct::PortInfo &port : std::as_const(table)) {
+                if (QString::number(port.number) == item)
+                    tooltip = PortTableTooltip(port);
+            }
+        }
+        m_portList->setItemData(i, tooltip, Qt::ToolTipRole);
     }
 }
 
 bool DccdWindow::eventFilter(QObject *watched, QEvent *event) {
-    if (event->type() == QEvent::Show && m_portList && watched == m_portList->view())
-        FillPortTooltips();
     if (event->type() == QEvent::KeyPress) {
         auto *key = static_cast<QKeyEvent *>(event);
         auto *button = qobject_cast<QPushButton *>(watched);

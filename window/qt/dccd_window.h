@@ -8,10 +8,6 @@
 
 class QComboBox;
 
-namespace comfunct {
-class PortTable;
-}
-
 #include <functional>
 
 namespace tuner {
@@ -22,7 +18,7 @@ class DccdWindow : public QWidget {
     Q_OBJECT
 
 public:
-    // The tooltip of a port list item ("3") : its device and what the system knows of it.
+    // The tooltip of a port list item ("3"). Without one, the machine's port table gives it.
     using PortTooltip = std::function<QString(const QString &item)>;
 
     explicit DccdWindow(DCCD &model, PortTooltip portTooltip = {}, QWidget *parent = nullptr);
@@ -39,9 +35,13 @@ public:
     // The font a control is designed with, substitutes applied.
     static QFont DesignedFont(const QString &name);
 
-    // The tooltips from a port table: each port's device and what the system knows of it,
-    // looked up once, when the first is asked for. The table must outlive what this gives.
-    static PortTooltip PortTableTooltips(const comfunct::PortTable &ports);
+    // The tooltip of a port from the machine's port table: its device and what the system
+    // knows of it.
+    static QString PortTableTooltip(const comfunct::PortInfo &port);
+
+    // Fills the port list again from the probe, keeping the field's text; runs each time the
+    // user opens the list.
+    void RefreshPortList();
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -52,7 +52,7 @@ private:
     void Build();
     void Mirror(const Control &control, ControlProperty property);
     void UpdateAccessibleName(const Control &control);
-    void FillPortTooltips();
+    void UpdateBoxHint(const Control &control);
 
     DCCD &m_model;
     PortTooltip m_portTooltip;

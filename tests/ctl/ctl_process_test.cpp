@@ -1,0 +1,275 @@
+// The built dccd-ctl against the built dccd-sim, and against a pseudo-terminal of the test.
+
+#include "tests/serial/pty_support.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr int kWaitMs = 15000;
+
+const char kDefaults[] = R"({
+  "format": "dccd-tune",
+  "version": 1,
+  "acceleration": 100,
+  "deceleration": 100,
+  "turning": 100,
+  "max_output": 100,
+  "min_output": 0,
+  "lfb_threshold": 33,
+  "tps_reverse": false,
+  "ebrake_cut_off": false
+}
+)";
+
+// The default file with one piece of its text replaced.
+QByteArray Edited(const char *from, const char *to) {
+    return QByteArray(kDefaults).replace(from, to);
+}
+
+struct CtlRun {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+CtlRun Ctl(const QStringList &arguments) {
+    QProcess ctl;
+    ctl.start(QStringLiteral(DCCD_CTL), arguments);
+    CtlRun run;
+    if (!ctl.waitForFinished(kWaitMs)) {
+        ctl.kill();
+        ctl.waitForFinished();
+        run.err = QStringLiteral("(dccd-ctl did not end)");
+        return run;
+    }
+    run.exitCode = ctl.exitStatus() == QProcess::NormalExit ? ctl.exitCode() : -2;
+    run.out = QString::fromUtf8(ctl.readAllStandardOutput());
+    run.err = QString::fromUtf8(ctl.readAllStandardError());
+    return run;
+}
+
+class CtlTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        testing_support::App();
+        ASSERT_TRUE(dir.isValid());
+    }
+    void TearDown() override {
+        if (sim.state() != QProcess::NotRunning) {
+            sim.terminate();
+            sim.waitForFinished(kWaitMs);
+        }
+    }
+
+    // Starts the simulator; its line becomes port 1 of every run through Port().
+    void StartSim(const QStringList &arguments) {
+        sim.start(QStringLiteral(DCCD_SIM), arguments);
+        ASSERT_TRUE(sim.waitForStarted(kWaitMs));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return sim.canReadLine(); }, kWaitMs));
+        device = QString::fromLocal8Bit(sim.readLine().trimmed());
+        ASSERT_TRUE(device.startsWith(QStringLiteral("/dev/pts/"))) << device.toStdString();
+    }
+    // The first --port is the one used; the second only maps a device.
+    QStringList Port() const {
+        return {QStringLiteral("--port"), QStringLiteral("1=") + device, QStringLiteral("--port"),
+                QStringLiteral("16=/dev/null")};
+    }
+
+    // Every log line of the simulator so far.
+    QStringList SimLog() {
+        QTest::qWait(100);
+        return QString::fromLatin1(sim.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+    }
+
+    QString File(const QString &name, const QByteArray &text) {
+        const QString path = dir.filePath(name);
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(text) == text.size());
+        return path;
+    }
+    QByteArray Contents(const QString &path) {
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+        return file.readAll();
+    }
+
+    QTemporaryDir dir;
+    QProcess sim;
+    QString device;
+};
+
+TEST_F(CtlTest, ReadPrintsTheControllersTune) {
+    StartSim({QStringLiteral("--values"), QStringLiteral("120,90,100,80,10,40,1,0,0")});
+    const CtlRun run = Ctl(QStringList{QStringLiteral("read")} + Port());
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(run.err, QString());
+    EXPECT_EQ(run.out.toUtf8(), Edited("100,\n  \"deceleration\": 100,\n  \"turning\": 100,\n  "
+                                       "\"max_output\": 100,\n  \"min_output\": 0,\n  "
+                                       "\"lfb_threshold\": 33,\n  \"tps_reverse\": false",
+                                       "120,\n  \"deceleration\": 90,\n  \"turning\": 100,\n  "
+                                       "\"max_output\": 80,\n  \"min_output\": 10,\n  "
+                                       "\"lfb_threshold\": 40,\n  \"tps_reverse\": true"));
+    EXPECT_EQ(SimLog().value(0), QStringLiteral("received: R"));
+}
+
+TEST_F(CtlTest, ReadWriteReadGivesIdenticalFilesAndWriteVerifies) {
+    StartSim({QStringLiteral("--values"), QStringLiteral("7,200,0,100,99,1,0,1,0")});
+    const QString first = dir.filePath(QStringLiteral("first.json"));
+    const QString second = dir.filePath(QStringLiteral("second.json"));
+    ASSERT_EQ(
+        Ctl(QStringList{QStringLiteral("read"), QStringLiteral("-o"), first} + Port()).exitCode, 0);
+
+    const CtlRun written = Ctl(QStringList{QStringLiteral("write"), first} + Port());
+    EXPECT_EQ(written.exitCode, 0);
+    EXPECT_EQ(written.err, QStringLiteral("dccd-ctl: saved and verified on port 1 (") + device +
+                               QStringLiteral(")\n"));
+    ASSERT_EQ(Ctl(QStringList{QStringLiteral("read"), QStringLiteral("--output"), second} + Port())
+                  .exitCode,
+              0);
+    EXPECT_EQ(Contents(first), Contents(second));
+    EXPECT_TRUE(SimLog().contains(
+        QStringLiteral("received: S,00007,00200,00000,00100,00099,00001,00000,00001,00000,")));
+}
+
+TEST_F(CtlTest, WriteSendsTheEditAndDiffComparesWithTheController) {
+    StartSim({});
+    const QString street =
+        File(QStringLiteral("street.json"), Edited("\"turning\": 100", "\"turning\": 140"));
+    const CtlRun before =
+        Ctl(QStringList{QStringLiteral("diff"), street, QStringLiteral("port")} + Port());
+    EXPECT_EQ(before.exitCode, 1) << before.err.toStdString();
+    EXPECT_EQ(before.out, QStringLiteral("setting  ") + street +
+                              QStringLiteral("  port 1\nturning  140") +
+                              QString(street.size() - 1, u' ') + QStringLiteral("100\n"));
+
+    const CtlRun written =
+        Ctl(QStringList{QStringLiteral("write"), street, QStringLiteral("--calibrate")} + Port());
+    EXPECT_EQ(written.exitCode, 0) << "the calibration request is not compared";
+    const CtlRun after =
+        Ctl(QStringList{QStringLiteral("diff"), QStringLiteral("port:1"), street} + Port());
+    EXPECT_EQ(after.exitCode, 0) << after.out.toStdString();
+    EXPECT_EQ(after.out, QString());
+    const QStringList log = SimLog();
+    EXPECT_TRUE(log.contains(QStringLiteral("stored: 100,100,140,100,0,33,0,0,1")))
+        << log.join(u'\n').toStdString();
+}
+
+TEST_F(CtlTest, NoVerifyOnlySends) {
+    StartSim({});
+    const CtlRun run =
+        Ctl(QStringList{QStringLiteral("write"), File(QStringLiteral("t.json"), kDefaults),
+                        QStringLiteral("--no-verify")} +
+            Port());
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.err, QStringLiteral("dccd-ctl: sent to port 1 (") + device +
+                           QStringLiteral("); not verified\n"));
+    EXPECT_EQ(SimLog().mid(1), QStringList{QStringLiteral("stored: 100,100,100,100,0,33,0,0,0")})
+        << "the save and no read request";
+}
+
+TEST_F(CtlTest, AControllerThatForgetsFailsVerifyWithTheDifference) {
+    StartSim({QStringLiteral("--forgetful")});
+    const QString file =
+        File(QStringLiteral("t.json"),
+             Edited("\"max_output\": 100", "\"max_output\": 90")
+                 .replace("\"ebrake_cut_off\": false", "\"ebrake_cut_off\": true"));
+    const CtlRun run = Ctl(QStringList{QStringLiteral("write"), file} + Port());
+    EXPECT_EQ(run.exitCode, 6);
+    EXPECT_EQ(run.err, QStringLiteral("dccd-ctl: verify failed: port 1 (") + device +
+                           QStringLiteral(") does not hold what was sent:\n"
+                                          "setting         sent  controller holds\n"
+                                          "max_output      90    100\n"
+                                          "ebrake_cut_off  true  false\n"));
+}
+
+TEST_F(CtlTest, ASilentControllerTimesOutAfterOneWaitingLine) {
+    StartSim({QStringLiteral("--silent")});
+    const CtlRun run =
+        Ctl(QStringList{QStringLiteral("read"), QStringLiteral("--timeout"), QStringLiteral("1")} +
+            Port());
+    EXPECT_EQ(run.exitCode, 4);
+    EXPECT_EQ(run.err,
+              QStringLiteral("dccd-ctl: Waiting for DCCD to respond... check your com port!\n"
+                             "dccd-ctl: No answer from port 1 (") +
+                  device + QStringLiteral(") within 1 s.\n"));
+    EXPECT_EQ(run.out, QString());
+}
+
+TEST_F(CtlTest, ALineThatHangsUpAfterTheSaveIsALostLine) {
+    StartSim({QStringLiteral("--hangup-after"), QStringLiteral("1")});
+    const CtlRun run = Ctl(
+        QStringList{QStringLiteral("write"), File(QStringLiteral("t.json"), kDefaults)} + Port());
+    EXPECT_EQ(run.exitCode, 7) << run.err.toStdString();
+    EXPECT_TRUE(run.err.startsWith(QStringLiteral("dccd-ctl: Connection lost: ")) ||
+                run.err.startsWith(QStringLiteral("dccd-ctl: Read request failed: ")))
+        << run.err.toStdString();
+}
+
+TEST_F(CtlTest, AMissingDeviceCannotBeOpened) {
+    const CtlRun run = Ctl({QStringLiteral("read"), QStringLiteral("--port"),
+                            QStringLiteral("3=") + dir.filePath(QStringLiteral("none"))});
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_EQ(run.err, QStringLiteral("dccd-ctl: Cannot open port 3 (") +
+                           dir.filePath(QStringLiteral("none")) +
+                           QStringLiteral("): no such port.\n"));
+}
+
+struct BadFile {
+    const char *kind;
+    QByteArray text;
+    const char16_t *message; // after "dccd-ctl: <path>"
+};
+
+class CtlBadFile : public CtlTest, public ::testing::WithParamInterface<BadFile> {};
+
+TEST_P(CtlBadFile, IsRefusedWithItsMessageAndNothingIsSent) {
+    testing_support::Pty peer;
+    ASSERT_TRUE(peer.ok());
+    const QString path = File(QStringLiteral("tune.json"), GetParam().text);
+    const CtlRun run = Ctl({QStringLiteral("write"), path, QStringLiteral("--port"),
+                            QStringLiteral("2=") + peer.path()});
+    EXPECT_EQ(run.exitCode, 5);
+    EXPECT_EQ(run.err,
+              QStringLiteral("dccd-ctl: ") + path + QString::fromUtf16(GetParam().message) + u'\n');
+    EXPECT_EQ(peer.Read(1, 300), QByteArray()) << "the peer sees no byte";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, CtlBadFile,
+    ::testing::Values(
+        BadFile{"NotParseable", Edited("\"version\": 1,", "\"version\": 1"),
+                u":4:3: not valid JSON (unterminated object)"},
+        BadFile{"MissingKey", Edited("  \"turning\": 100,\n", ""),
+                u": \"turning\" is missing; it must be a whole number from 0 to 200"},
+        BadFile{"WrongType", Edited("\"tps_reverse\": false", "\"tps_reverse\": \"no\""),
+                u": \"tps_reverse\" is \"no\"; it must be true or false"},
+        BadFile{"OutOfRange", Edited("\"max_output\": 100", "\"max_output\": 101"),
+                u": \"max_output\" is 101; it must be a whole number from 0 to 100"},
+        BadFile{"Fraction", Edited("\"lfb_threshold\": 33", "\"lfb_threshold\": 33.5"),
+                u": \"lfb_threshold\" is 33.5; it must be a whole number from 0 to 100"},
+        BadFile{"UnknownKey", Edited("\"version\": 1,", "\"version\": 1,\n  \"calibrate\": true,"),
+                u": unknown key \"calibrate\"; the keys are format, version, acceleration, "
+                u"deceleration, turning, max_output, min_output, lfb_threshold, tps_reverse, "
+                u"ebrake_cut_off"},
+        BadFile{"WrongVersion", Edited("\"version\": 1", "\"version\": 2"),
+                u": \"version\" is 2; it must be 1"}),
+    [](const ::testing::TestParamInfo<BadFile> &info) { return std::string(info.param.kind); });
+
+TEST_F(CtlTest, AnUnreadableFileIsRefused) {
+    testing_support::Pty peer;
+    const QString path = dir.filePath(QStringLiteral("absent.json"));
+    const CtlRun run = Ctl({QStringLiteral("write"), path, QStringLiteral("--port"),
+                            QStringLiteral("2=") + peer.path()});
+    EXPECT_EQ(run.exitCode, 5);
+    EXPECT_EQ(run.err, QStringLiteral("dccd-ctl: Cannot read ") + path +
+                           QStringLiteral(": No such file or directory.\n"));
+    EXPECT_EQ(peer.Read(1, 100), QByteArray());
+}
+
+} // namespace

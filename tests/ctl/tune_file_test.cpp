@@ -1,0 +1,179 @@
+// The tune file and dccd-ctl's command line, without any port.
+
+#include "app/command_line.h"
+#include "app/ctl.h"
+#include "app/tune_file.h"
+#include "link/protocol.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const char kDefaults[] = R"({
+  "format": "dccd-tune",
+  "version": 1,
+  "acceleration": 100,
+  "deceleration": 100,
+  "turning": 100,
+  "max_output": 100,
+  "min_output": 0,
+  "lfb_threshold": 33,
+  "tps_reverse": false,
+  "ebrake_cut_off": false
+}
+)";
+
+tuner::TuningParameters Tune(float accel, float decel, float turn, float max, float min, float lfb,
+                             bool tps, bool ebrake) {
+    tuner::TuningParameters p;
+    p.Accel = accel;
+    p.Decel = decel;
+    p.Turn = turn;
+    p.MaxOut = max;
+    p.MinOut = min;
+    p.LfbThreshold = lfb;
+    p.TpsReverse = tps;
+    p.EbrakeCutOff = ebrake;
+    return p;
+}
+
+TEST(TuneFile, DefaultsAreTheWindowsDefaultsInTheFixedLayout) {
+    EXPECT_EQ(tuner::TuneFileText(tuner::DefaultTune()), QByteArray(kDefaults));
+    EXPECT_EQ(tuner::SaveRecordOf(tuner::DefaultTune(), false),
+              QStringLiteral("S,00100,00100,00100,00100,00000,00033,00000,00000,00000,\r"));
+}
+
+TEST(TuneFile, WrittenTextReadsBackToTheSameTuneAndRecord) {
+    const tuner::TuningParameters tune = Tune(0, 200, 7, 100, 1, 99, true, false);
+    const auto parsed = tuner::ParseTuneFile(tuner::TuneFileText(tune), QStringLiteral("t.json"));
+    ASSERT_TRUE(std::holds_alternative<tuner::TuningParameters>(parsed))
+        << std::get<QString>(parsed).toStdString();
+    EXPECT_TRUE(tuner::Differences(tune, std::get<tuner::TuningParameters>(parsed)).isEmpty());
+    EXPECT_EQ(tuner::SaveRecordOf(std::get<tuner::TuningParameters>(parsed), true),
+              QStringLiteral("S,00000,00200,00007,00100,00001,00099,00001,00000,00001,\r"));
+}
+
+TEST(TuneFile, ReportValuesAreRoundedAsTheWireRoundsThem) {
+    const tuner::TuningParameters held = tuner::TuneOf(Tune(99.5f, 32.4f, -0.4f, 100, 0, 33, 0, 0));
+    EXPECT_EQ(tuner::WholeText(held.Accel), QStringLiteral("100"));
+    EXPECT_EQ(tuner::WholeText(held.Decel), QStringLiteral("32"));
+    EXPECT_EQ(tuner::WholeText(held.Turn), QStringLiteral("0")) << "no minus sign on zero";
+}
+
+struct Refusal {
+    const char *text;
+    const char16_t *message;
+};
+
+class TuneFileRefuses : public ::testing::TestWithParam<Refusal> {};
+
+TEST_P(TuneFileRefuses, WithOneMessage) {
+    const auto parsed = tuner::ParseTuneFile(GetParam().text, QStringLiteral("t.json"));
+    ASSERT_TRUE(std::holds_alternative<QString>(parsed));
+    EXPECT_EQ(std::get<QString>(parsed), QString::fromUtf16(GetParam().message));
+}
+
+// Kinds the process tests do not cover: positions on later lines, other types and values.
+INSTANTIATE_TEST_SUITE_P(
+    Table, TuneFileRefuses,
+    ::testing::Values(
+        Refusal{"{\n  \"format\": \"dccd-tune\",\n  \"version\" 1\n}",
+                u"t.json:3:13: not valid JSON (missing name separator)"},
+        Refusal{"", u"t.json:1:1: not valid JSON (illegal value)"},
+        Refusal{"[1, 2]", u"t.json: not a tune file: it must be one JSON object { ... }"},
+        Refusal{"{\"version\": 1}", u"t.json: \"format\" is missing; it must be \"dccd-tune\""},
+        Refusal{"{\"format\": \"tune\", \"version\": 1}",
+                u"t.json: \"format\" is \"tune\"; it must be \"dccd-tune\""},
+        Refusal{"{\"format\": \"dccd-tune\", \"version\": \"1\"}",
+                u"t.json: \"version\" is \"1\"; it must be 1"},
+        Refusal{"{\"format\": \"dccd-tune\", \"version\": 1, \"acceleration\": -1}",
+                u"t.json: \"acceleration\" is -1; it must be a whole number from 0 to 200"},
+        Refusal{"{\"format\": \"dccd-tune\", \"version\": 1, \"acceleration\": 100.5}",
+                u"t.json: \"acceleration\" is 100.5; it must be a whole number from 0 to 200"},
+        Refusal{"{\"format\": \"dccd-tune\", \"version\": 1, \"acceleration\": null}",
+                u"t.json: \"acceleration\" is null; it must be a whole number from 0 to 200"}));
+
+TEST(TuneFile, DifferenceTableHasAHeadingAndOneRowPerDifference) {
+    const auto differences = tuner::Differences(Tune(100, 100, 100, 100, 0, 33, false, false),
+                                                Tune(150, 100.4f, 100, 100, 0, 33, true, false));
+    ASSERT_EQ(differences.size(), 2) << "100.4 goes on the wire as 100";
+    EXPECT_EQ(tuner::DifferenceTable(differences, QStringLiteral("street.json"),
+                                     QStringLiteral("port 1")),
+              QStringLiteral("setting       street.json  port 1\n"
+                             "acceleration  100          150\n"
+                             "tps_reverse   false        true\n"));
+}
+
+struct PortValue {
+    const char16_t *text;
+    qint16 number; // 0: refused
+    const char16_t *device;
+};
+
+class PortChoices : public ::testing::TestWithParam<PortValue> {};
+
+TEST_P(PortChoices, AreReadAsBothProgramsReadThem) {
+    const auto choice = tuner::ReadPortChoice(QString::fromUtf16(GetParam().text));
+    if (GetParam().number == 0) {
+        EXPECT_FALSE(choice.has_value());
+        return;
+    }
+    ASSERT_TRUE(choice.has_value());
+    EXPECT_EQ(choice->number, GetParam().number);
+    EXPECT_EQ(choice->device, QString::fromUtf16(GetParam().device));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, PortChoices,
+                         ::testing::Values(PortValue{u"3", 3, u""}, PortValue{u"16", 16, u""},
+                                           PortValue{u"2=/dev/pts/4", 2, u"/dev/pts/4"},
+                                           PortValue{u"1=a=b", 1, u"a=b"}, PortValue{u"0", 0, u""},
+                                           PortValue{u"17", 0, u""}, PortValue{u"1=", 0, u""},
+                                           PortValue{u"=x", 0, u""}, PortValue{u"", 0, u""},
+                                           PortValue{u"+1", 0, u""}));
+
+struct Usage {
+    QStringList arguments;
+    const char16_t *error; // the first line on stderr
+};
+
+class CtlUsage : public ::testing::TestWithParam<Usage> {};
+
+TEST_P(CtlUsage, EndsWithCodeTwoBeforeAnyPortIsTouched) {
+    QString out;
+    QString err;
+    QTextStream outStream(&out);
+    QTextStream errStream(&err);
+    QStringList arguments = GetParam().arguments;
+    arguments.prepend(QStringLiteral("dccd-ctl"));
+    EXPECT_EQ(tuner::RunCtl(arguments, outStream, errStream), 2);
+    EXPECT_EQ(err.section(u'\n', 0, 0), QString::fromUtf16(GetParam().error));
+    EXPECT_TRUE(out.isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, CtlUsage,
+    ::testing::Values(
+        Usage{{}, u"dccd-ctl: a command is missing: read, write, diff or defaults"},
+        Usage{{QStringLiteral("backup")},
+              u"dccd-ctl: unknown command 'backup': read, write, diff or defaults"},
+        Usage{{QStringLiteral("write")}, u"dccd-ctl: write wants one file"},
+        Usage{{QStringLiteral("read"), QStringLiteral("x.json")}, u"dccd-ctl: read takes no file"},
+        Usage{{QStringLiteral("read"), QStringLiteral("--no-verify")},
+              u"dccd-ctl: --no-verify does not go with read"},
+        Usage{{QStringLiteral("defaults"), QStringLiteral("--port"), QStringLiteral("1")},
+              u"dccd-ctl: --port does not go with defaults"},
+        Usage{{QStringLiteral("read"), QStringLiteral("--port"), QStringLiteral("1:/dev/x")},
+              u"dccd-ctl: --port wants N or N=DEVICE with N from 1 to 16, not '1:/dev/x'"},
+        Usage{{QStringLiteral("read"), QStringLiteral("--timeout"), QStringLiteral("0")},
+              u"dccd-ctl: --timeout wants seconds above 0, up to 3600, not '0'"},
+        Usage{{QStringLiteral("diff"), QStringLiteral("port:17"), QStringLiteral("port"),
+               QStringLiteral("--port"), QStringLiteral("1=/dev/null")},
+              u"dccd-ctl: 'port:17' names no port: use port:N with N from 1 to 16"}));
+
+TEST(CtlHelp, NamesEveryExitCode) {
+    const QString help = tuner::CtlHelp();
+    for (int code = 0; code <= 7; ++code)
+        EXPECT_TRUE(help.contains(QStringLiteral("\n  %1  ").arg(code))) << code;
+}
+
+} // namespace

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# An adapter plugged in after the window started: opening the port list probes again, so the
+# new port is offered; the typed text stays until a port is picked, and the picked port connects.
+source "$(dirname "$0")/system_lib.sh"
+
+start_x
+adapter="$work/adapter"
+start_tuner "$work/ports.trace" --port 2="$adapter"
+click pCPort
+xdotool key ctrl+a
+xdotool type --delay 30 9
+wait_for 10 "the typed port" shows pCPort.Text 9
+
+# The adapter appears: a simulated controller behind the link that port 2 names.
+start_sim --link "$adapter"
+xdotool key F4
+sleep 0.5
+xdotool key Escape
+sleep 0.5
+shows pCPort.Text 9 || fail "opening the list changed the field to '$(now_shows pCPort.Text)'"
+
+# Open the list again and pick the new port by keyboard.
+click pCPort
+xdotool key F4
+sleep 0.5
+xdotool type --delay 30 2
+xdotool key Return
+wait_for 10 "the new port picked from the list" shows pCPort.Text 2
+
+click bOpen
+wait_for 10 "the read request on the new port" sim_logged "received: R"
+wait_for 10 "the green lamp of a shown report" lamp_is "$green"
+exit_tuner
+echo "PASS: port-list"
