@@ -31,9 +31,11 @@ class QtSerialPortService final : public SerialPortService {
     Q_OBJECT
 
 public:
-    // USB serial adapters deliver one burst in pieces up to 16 ms apart: a record still
-    // arriving is not cut in two when the line must stay quiet this long.
-    static constexpr std::chrono::milliseconds kSettleInterval{20};
+    // Text without a record's end is taken once the line has been quiet this long. USB serial
+    // adapters deliver one burst in pieces up to 16 ms apart, and a busy controller may pause
+    // some 30 ms inside a report: neither cuts a record in two. A record that ends with its CR
+    // does not wait for it.
+    static constexpr std::chrono::milliseconds kSettleInterval{50};
     // One Input takes at most this many characters, and this many waiting raise the event at
     // once; the rest waits in the operating system.
     static constexpr qint64 kInputBufferSize = 1024;

@@ -42,7 +42,7 @@ shows_values "${values_a[@]}" || fail "the values changed after a report with a 
 note "report with a NUL changed nothing"
 
 # 3. One byte every 18 ms: the line is never quiet, and the report is still taken whole. A
-# busy machine can stretch one gap beyond the 20 ms that end a record without its CR; such a
+# busy machine can stretch one gap beyond the 50 ms that end a record without its CR; such a
 # run proves nothing, and the trickle is sent again.
 for attempt in 1 2 3 4 5 6; do
     peer send "$(hex "$report_a"$'\r')"
