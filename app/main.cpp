@@ -16,7 +16,8 @@
 #include <variant>
 
 int main(int argc, char **argv) {
-    // The command line comes first: --help, --version, --list-ports and errors need no display.
+    // The command line comes first: --help, --version, --list-ports, --dump-layout and errors need
+    // no display.
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments.append(QFile::decodeName(argv[i]));
