@@ -1,6 +1,8 @@
 #include "app/command_line.h"
 
 #include "link/comfunct.h"
+#include "window/branding.h"
+#include "window/layout.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -36,10 +38,10 @@ std::optional<PortChoice> ReadPortChoice(const QString &value) {
     return PortChoice{static_cast<qint16>(n), equals < 0 ? QString() : value.mid(equals + 1)};
 }
 
-QString PortListing() {
+QString PortListing(const comfunct::PortTable &ports) {
     QString listing = Column(QStringLiteral("Port"), 6) + Column(QStringLiteral("Device"), 24) +
                       Column(QStringLiteral("Exists"), 8) + QStringLiteral("About\n");
-    const QList<comfunct::PortInfo> table = comfunct::PortTable();
+    const QList<comfunct::PortInfo> table = ports.Describe();
     for (const comfunct::PortInfo &port : table) {
         QStringList about;
         for (const QString &part : {port.description, port.manufacturer})
@@ -55,8 +57,25 @@ QString PortListing() {
     return listing;
 }
 
-std::optional<int> ApplyCommandLine(const QStringList &arguments, QTextStream &out,
-                                    QTextStream &err, std::optional<qint16> *chosenPort) {
+QString LayoutListing() {
+    QString listing = QStringLiteral("client %1 %2\n").arg(ClientWidth()).arg(ClientHeight());
+    for (const ControlLayout &design : WindowLayout()) {
+        listing += QStringLiteral("control %1 %2 %3 %4 %5\n")
+                       .arg(design.name)
+                       .arg(design.Left())
+                       .arg(design.Top())
+                       .arg(design.Width())
+                       .arg(design.Height());
+    }
+    listing += QStringLiteral("title ") + branding::TitleBar() + u'\n';
+    listing += QStringLiteral("logo ") + branding::Logo() + u'\n';
+    listing += QStringLiteral("support ") + branding::SupportLine() + u'\n';
+    return listing;
+}
+
+std::optional<int> ApplyCommandLine(const QStringList &arguments, comfunct::PortTable &ports,
+                                    QTextStream &out, QTextStream &err,
+                                    std::optional<qint16> *chosenPort) {
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Reads and stores the settings of a DCCD controller over a serial line."));
@@ -72,7 +91,11 @@ std::optional<int> ApplyCommandLine(const QStringList &arguments, QTextStream &o
     const QCommandLineOption listPorts(
         QStringLiteral("list-ports"),
         QStringLiteral("Lists ports 1 to 16 with their devices and ends."));
-    parser.addOptions({help, version, port, listPorts});
+    const QCommandLineOption dumpLayout(
+        QStringLiteral("dump-layout"),
+        QStringLiteral("Prints the window's client size, each control's designed pixel box and "
+                       "the maker texts, one per line, and ends."));
+    parser.addOptions({help, version, port, listPorts, dumpLayout});
 
     // The toolkit's own options ("-platform offscreen", "-style Fusion") are left for the
     // application object to take: accepted here, hidden from the help.
@@ -128,23 +151,29 @@ std::optional<int> ApplyCommandLine(const QStringList &arguments, QTextStream &o
         replacements.append({replacement->number, replacement->device});
     }
     for (const auto &[n, device] : replacements)
-        comfunct::SetDevicePath(n, device);
+        ports.SetDevicePath(n, device);
     if (chosenPort != nullptr && !replacements.isEmpty())
         *chosenPort = replacements.first().first;
 
+    if (parser.isSet(dumpLayout)) {
+        out << LayoutListing();
+        out.flush();
+        return 0;
+    }
+
     if (parser.isSet(listPorts)) {
-        out << PortListing();
+        out << PortListing(ports);
         out.flush();
         return 0;
     }
     return std::nullopt;
 }
 
-std::optional<int> ApplyCommandLine(const QStringList &arguments,
+std::optional<int> ApplyCommandLine(const QStringList &arguments, comfunct::PortTable &ports,
                                     std::optional<qint16> *chosenPort) {
     QTextStream out(stdout);
     QTextStream err(stderr);
-    return ApplyCommandLine(arguments, out, err, chosenPort);
+    return ApplyCommandLine(arguments, ports, out, err, chosenPort);
 }
 
 } // namespace tuner

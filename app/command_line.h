@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/port_table.h"
+
 #include <QStringList>
 #include <QTextStream>
 
@@ -10,17 +12,19 @@ namespace tuner {
 // The utility's command line (arguments[0] is the program):
 //   --port N=DEVICE   (repeatable) port N, 1 to 16, uses DEVICE for this run
 //   --list-ports      prints the port table and ends
+//   --dump-layout     prints the window's geometry and maker texts and ends
 //   --help, --version
-// Applies --port through comfunct::SetDevicePath. Gives the exit code when the program should
-// end now (0 after --help, --version or --list-ports; 2 after a bad argument, with the error on
-// err), and nothing when it should go on to show the window. Needs no QApplication.
+// Applies --port to the port table `ports`. Gives the exit code when the program should
+// end now (0 after --help, --version, --list-ports or --dump-layout; 2 after a bad argument, with
+// the error on err), and nothing when it should go on to show the window. Needs no QApplication.
 // chosenPort, when given, receives the number of the first --port given: the user's choice,
 // which the window preselects.
-std::optional<int> ApplyCommandLine(const QStringList &arguments, QTextStream &out,
-                                    QTextStream &err, std::optional<qint16> *chosenPort = nullptr);
+std::optional<int> ApplyCommandLine(const QStringList &arguments, comfunct::PortTable &ports,
+                                    QTextStream &out, QTextStream &err,
+                                    std::optional<qint16> *chosenPort = nullptr);
 
 // The same on the process's stdout and stderr.
-std::optional<int> ApplyCommandLine(const QStringList &arguments,
+std::optional<int> ApplyCommandLine(const QStringList &arguments, comfunct::PortTable &ports,
                                     std::optional<qint16> *chosenPort = nullptr);
 
 // A --port value: "N" or "N=DEVICE", N from 1 to 16 in decimal, DEVICE not empty. The device is
@@ -32,6 +36,12 @@ struct PortChoice {
 std::optional<PortChoice> ReadPortChoice(const QString &value);
 
 // The port table as --list-ports prints it: a heading, then one line per port 1 to 16.
-QString PortListing();
+QString PortListing(const comfunct::PortTable &ports);
+
+// The window as --dump-layout prints it, one item per line, the values separated by spaces and
+// any text last: "client <width> <height>", then "control <name> <left> <top> <width>
+// <height>" in designed pixels for every control in layout order, then "title <text>",
+// "logo <text>" and "support <text>".
+QString LayoutListing();
 
 } // namespace tuner

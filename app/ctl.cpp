@@ -3,8 +3,8 @@
 #include "app/command_line.h"
 #include "app/controller_connection.h"
 #include "app/tune_file.h"
-#include "link/comfunct.h"
 #include "link/number_text.h"
+#include "link/port_table.h"
 #include "link/qt_serial_port_service.h"
 
 #include <QCommandLineParser>
@@ -64,6 +64,7 @@ private:
 
     QTextStream &m_out;
     QTextStream &m_err;
+    comfunct::PortTable m_ports;  // numbers to devices, with the --port replacements
     std::optional<qint16> m_port; // the first --port; the lowest existing port when absent
     std::chrono::milliseconds m_timeout{static_cast<int>(kDefaultTimeoutSeconds * 1000)};
 };
@@ -79,7 +80,7 @@ std::optional<CtlFailure> Ctl::ApplyPortOptions(const QStringList &values) {
     }
     for (const PortChoice &choice : choices) {
         if (!choice.device.isEmpty())
-            comfunct::SetDevicePath(choice.number, choice.device);
+            m_ports.SetDevicePath(choice.number, choice.device);
         if (!m_port)
             m_port = choice.number; // the first --port is the choice, as in the window
     }
@@ -89,7 +90,7 @@ std::optional<CtlFailure> Ctl::ApplyPortOptions(const QStringList &values) {
 Outcome<qint16> Ctl::ChosenPort() const {
     if (m_port)
         return *m_port;
-    const comfunct::PortScan scan = comfunct::ScanPorts();
+    const comfunct::PortScan scan = m_ports.Scan();
     if (scan.defaultPort > comfunct::kLastPort)
         return CtlFailure{kExitCannotOpen,
                           QStringLiteral("No serial port exists; name one with --port N=DEVICE "
@@ -99,9 +100,10 @@ Outcome<qint16> Ctl::ChosenPort() const {
 }
 
 Outcome<Side> Ctl::ReadPort(qint16 number) {
-    QtSerialPortService service;
-    ControllerConnection connection(service, &comfunct::DevicePath, m_timeout,
-                                    [this](const QString &notice) { Say(notice); });
+    QtSerialPortService service(m_ports);
+    ControllerConnection connection(
+        service, [this](qint16 n) { return m_ports.DevicePath(n); }, m_timeout,
+        [this](const QString &notice) { Say(notice); });
     if (const auto failure = connection.Open(number))
         return *failure;
     Outcome<TuningParameters> report = connection.Read();
@@ -159,12 +161,12 @@ int Ctl::Read(const QString &output) {
     if (const CtlFailure *failure = std::get_if<CtlFailure>(&read))
         return Fail(*failure);
     const TuningParameters &tune = std::get<Side>(read).tune;
-    for (const TunePercent &percent : kTunePercents) {
-        const float value = tune.*percent.member;
+    for (const PercentField &percent : kPercents) {
+        const float value = tune.*percent.value;
         if (value < 0 || value > static_cast<float>(percent.upperLimit))
             Say(QStringLiteral("the controller holds %1 for %2, outside 0 to %3: write refuses "
                                "the file until the value is changed.")
-                    .arg(WholeText(value), QLatin1String(percent.key))
+                    .arg(WholeText(value), percent.fileKey.toString())
                     .arg(percent.upperLimit));
     }
     if (const auto failure = Emit(tune, output))
@@ -182,9 +184,10 @@ int Ctl::Write(const QString &path, bool calibrate, bool verify) {
     if (const CtlFailure *failure = std::get_if<CtlFailure>(&port))
         return Fail(*failure);
 
-    QtSerialPortService service;
-    ControllerConnection connection(service, &comfunct::DevicePath, m_timeout,
-                                    [this](const QString &notice) { Say(notice); });
+    QtSerialPortService service(m_ports);
+    ControllerConnection connection(
+        service, [this](qint16 n) { return m_ports.DevicePath(n); }, m_timeout,
+        [this](const QString &notice) { Say(notice); });
     if (const auto failure = connection.Open(std::get<qint16>(port)))
         return Fail(*failure);
     if (const auto failure = connection.Save(SaveRecordOf(sent, calibrate)))
@@ -256,7 +259,7 @@ int Ctl::Run(const QStringList &arguments) {
     if (const auto failure = ApplyPortOptions(parser.values(port)))
         return Fail(*failure);
     if (parser.isSet(listPorts)) {
-        m_out << PortListing();
+        m_out << PortListing(m_ports);
         m_out.flush();
         return kExitOk;
     }

@@ -40,10 +40,12 @@ QString Position(const QByteArray &text, qsizetype offset) {
 
 QStringList AllKeys() {
     QStringList keys{QStringLiteral("format"), QStringLiteral("version")};
-    for (const TunePercent &percent : kTunePercents)
-        keys.append(QLatin1String(percent.key));
-    for (const TuneSwitch &flag : kTuneSwitches)
-        keys.append(QLatin1String(flag.key));
+    for (const PercentField &percent : kPercents)
+        keys.append(percent.fileKey.toString());
+    for (const SwitchField &flag : kSwitches) {
+        if (!flag.fileKey.isEmpty())
+            keys.append(flag.fileKey.toString());
+    }
     return keys;
 }
 
@@ -65,18 +67,20 @@ QString WholeText(float value) {
 
 TuningParameters TuneOf(const TuningParameters &settings) {
     TuningParameters tune = settings;
-    for (const TunePercent &percent : kTunePercents)
-        tune.*percent.member = std::round(settings.*percent.member);
-    tune.GSensorCalibrate = false;
+    for (const PercentField &percent : kPercents)
+        tune.*percent.value = std::round(settings.*percent.value);
+    for (const SwitchField &flag : kSwitches) {
+        if (flag.fileKey.isEmpty())
+            tune.*flag.value = false; // a request, not a setting
+    }
     return tune;
 }
 
 TuningParameters DefaultTune() {
     TuningParameters tune;
-    for (int i = 0; i < kPercentCount; ++i) {
-        const auto at = static_cast<std::size_t>(i);
-        const std::optional<double> value = ReadNumber(QString::fromUtf16(kDefaultTexts[at]));
-        tune.*kTunePercents[at].member = static_cast<float>(value.value_or(0));
+    for (const PercentField &percent : kPercents) {
+        const std::optional<double> value = ReadNumber(percent.defaultText.toString());
+        tune.*percent.value = static_cast<float>(value.value_or(0));
     }
     return tune;
 }
@@ -84,14 +88,16 @@ TuningParameters DefaultTune() {
 QByteArray TuneFileText(const TuningParameters &tune) {
     QStringList lines{QStringLiteral("  \"format\": \"%1\"").arg(QLatin1String(kTuneFormat)),
                       QStringLiteral("  \"version\": %1").arg(kTuneVersion)};
-    for (const TunePercent &percent : kTunePercents)
+    for (const PercentField &percent : kPercents)
         lines.append(QStringLiteral("  \"%1\": %2")
-                         .arg(QLatin1String(percent.key), WholeText(tune.*percent.member)));
-    for (const TuneSwitch &flag : kTuneSwitches)
-        lines.append(QStringLiteral("  \"%1\": %2")
-                         .arg(QLatin1String(flag.key), tune.*flag.member
-                                                           ? QStringLiteral("true")
-                                                           : QStringLiteral("false")));
+                         .arg(percent.fileKey.toString(), WholeText(tune.*percent.value)));
+    for (const SwitchField &flag : kSwitches) {
+        if (!flag.fileKey.isEmpty())
+            lines.append(QStringLiteral("  \"%1\": %2")
+                             .arg(flag.fileKey.toString(), tune.*flag.value
+                                                               ? QStringLiteral("true")
+                                                               : QStringLiteral("false")));
+    }
     return (QStringLiteral("{\n") + lines.join(QStringLiteral(",\n")) + QStringLiteral("\n}\n"))
         .toUtf8();
 }
@@ -132,47 +138,47 @@ std::variant<TuningParameters, QString> ParseTuneFile(const QByteArray &text,
     }
 
     TuningParameters tune;
-    for (const TunePercent &percent : kTunePercents) {
-        const QString key = QLatin1String(percent.key);
+    for (const PercentField &percent : kPercents) {
+        const QString key = percent.fileKey.toString();
         const std::optional<QJsonValue> setting = value(key);
         if (!setting || !IsWholeIn(*setting, 0, percent.upperLimit))
             return Problem(fileName, key, setting,
                            QStringLiteral("a whole number from 0 to %1").arg(percent.upperLimit));
-        tune.*percent.member = static_cast<float>(setting->toDouble());
+        tune.*percent.value = static_cast<float>(setting->toDouble());
     }
-    for (const TuneSwitch &flag : kTuneSwitches) {
-        const QString key = QLatin1String(flag.key);
+    for (const SwitchField &flag : kSwitches) {
+        if (flag.fileKey.isEmpty())
+            continue;
+        const QString key = flag.fileKey.toString();
         const std::optional<QJsonValue> setting = value(key);
         if (!setting || !setting->isBool())
             return Problem(fileName, key, setting, QStringLiteral("true or false"));
-        tune.*flag.member = setting->toBool();
+        tune.*flag.value = setting->toBool();
     }
     return tune;
 }
 
 QString SaveRecordOf(const TuningParameters &tune, bool calibrate) {
     std::array<QString, kPercentCount> texts;
-    for (int i = 0; i < kPercentCount; ++i) {
-        const auto at = static_cast<std::size_t>(i);
-        texts[at] = WholeText(tune.*kTunePercents[at].member);
-    }
+    for (std::size_t i = 0; i < kPercents.size(); ++i)
+        texts[i] = WholeText(tune.*kPercents[i].value);
     // Whole numbers always read back as numbers, so the record is always made.
     return SaveCommand(texts, tune.TpsReverse, tune.EbrakeCutOff, calibrate).value_or(QString());
 }
 
 QList<TuneDifference> Differences(const TuningParameters &first, const TuningParameters &second) {
     QList<TuneDifference> differences;
-    for (const TunePercent &percent : kTunePercents) {
-        const float a = first.*percent.member;
-        const float b = second.*percent.member;
+    for (const PercentField &percent : kPercents) {
+        const float a = first.*percent.value;
+        const float b = second.*percent.value;
         if (WireForm(static_cast<double>(a)) != WireForm(static_cast<double>(b)))
-            differences.append({QLatin1String(percent.key), WholeText(a), WholeText(b)});
+            differences.append({percent.fileKey.toString(), WholeText(a), WholeText(b)});
     }
     auto text = [](bool flag) { return flag ? QStringLiteral("true") : QStringLiteral("false"); };
-    for (const TuneSwitch &flag : kTuneSwitches) {
-        if (first.*flag.member != second.*flag.member)
+    for (const SwitchField &flag : kSwitches) {
+        if (!flag.fileKey.isEmpty() && first.*flag.value != second.*flag.value)
             differences.append(
-                {QLatin1String(flag.key), text(first.*flag.member), text(second.*flag.member)});
+                {flag.fileKey.toString(), text(first.*flag.value), text(second.*flag.value)});
     }
     return differences;
 }

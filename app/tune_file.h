@@ -6,36 +6,12 @@
 #include <QList>
 #include <QString>
 
-#include <array>
 #include <variant>
 
 namespace tuner {
 
-// Everything dccd-ctl knows about the settings lives in these two tables: the key of each
-// setting in a tune file, the member of TuningParameters it fills and, for a percentage, its
-// upper limit (every lower limit is 0). Their order is the order `read` writes the keys in.
-struct TunePercent {
-    const char *key;
-    float TuningParameters::*member;
-    int upperLimit;
-};
-struct TuneSwitch {
-    const char *key;
-    bool TuningParameters::*member;
-};
-
-inline constexpr std::array<TunePercent, kPercentCount> kTunePercents = {{
-    {"acceleration", &TuningParameters::Accel, kUpperLimits[0]},
-    {"deceleration", &TuningParameters::Decel, kUpperLimits[1]},
-    {"turning", &TuningParameters::Turn, kUpperLimits[2]},
-    {"max_output", &TuningParameters::MaxOut, kUpperLimits[3]},
-    {"min_output", &TuningParameters::MinOut, kUpperLimits[4]},
-    {"lfb_threshold", &TuningParameters::LfbThreshold, kUpperLimits[5]},
-}};
-inline constexpr std::array<TuneSwitch, 2> kTuneSwitches = {{
-    {"tps_reverse", &TuningParameters::TpsReverse},
-    {"ebrake_cut_off", &TuningParameters::EbrakeCutOff},
-}};
+// The settings of a tune file are those of the parameter table (link/parameter_set.h) that have
+// a file key, under that key, in the table's order.
 
 // The first two keys of every tune file: "format": "dccd-tune", "version": 1.
 inline constexpr char kTuneFormat[] = "dccd-tune";

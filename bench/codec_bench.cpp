@@ -5,15 +5,13 @@
 
 #include <benchmark/benchmark.h>
 
-using namespace Qt::StringLiterals;
-
 namespace {
 
-const QString kReport = u"P,00100,00100,00100,00100,00000,00033,00000,00000,00000\r"_s;
+const QString kReport = QStringLiteral("P,00100,00100,00100,00100,00000,00033,00000,00000,00000\r");
 
 void BM_SplitReport(benchmark::State &state) {
-    const QString delimiter = u","_s;
-    const QString escape = u"\\"_s;
+    const QString delimiter = QStringLiteral(",");
+    const QString escape = QStringLiteral("\\");
     for (auto _ : state)
         benchmark::DoNotOptimize(modStrings::SplitFields(kReport, delimiter, escape, true));
 }
@@ -29,7 +27,8 @@ BENCHMARK(BM_ParseReport);
 QString LongText() {
     QStringList fields;
     for (int i = 0; i < 200; ++i)
-        fields.append(i % 10 == 0 ? u"a\\,b"_s : u"%1"_s.arg(i, 4, 10, QChar(u'0')));
+        fields.append(i % 10 == 0 ? QStringLiteral("a\\,b")
+                                  : QStringLiteral("%1").arg(i, 4, 10, QChar(u'0')));
     QString text = fields.join(u',');
     while (text.size() < 1024)
         text.insert(text.size() / 2, u'x');
@@ -38,8 +37,8 @@ QString LongText() {
 
 void BM_Split1024Characters(benchmark::State &state) {
     const QString text = LongText();
-    const QString delimiter = u","_s;
-    const QString escape = u"\\"_s;
+    const QString delimiter = QStringLiteral(",");
+    const QString escape = QStringLiteral("\\");
     qsizetype fields = 0;
     for (auto _ : state) {
         const QStringList result = modStrings::SplitFields(text, delimiter, escape, true);
@@ -51,7 +50,9 @@ void BM_Split1024Characters(benchmark::State &state) {
 BENCHMARK(BM_Split1024Characters);
 
 void BM_SaveCommand(benchmark::State &state) {
-    const std::array<QString, 6> texts = {u"100"_s, u"100"_s, u"100"_s, u"100"_s, u"0"_s, u"33"_s};
+    std::array<QString, tuner::kPercentCount> texts;
+    for (std::size_t i = 0; i < texts.size(); ++i)
+        texts[i] = tuner::kPercents[i].defaultText.toString();
     for (auto _ : state)
         benchmark::DoNotOptimize(tuner::SaveCommand(texts, false, true, false));
 }

@@ -14,14 +14,14 @@ bool SameIgnoringCase(QChar a, QChar b) {
 class DelimiterSet {
 public:
     explicit DelimiterSet(const QString &delimiters) {
-        ascii_.fill(false);
-        ascii_[0] = true; // NUL always ends a field
+        m_ascii.fill(false);
+        m_ascii[0] = true; // NUL always ends a field
         for (QChar c : delimiters) {
             const QChar folded = c.toCaseFolded();
-            folded_.append(folded);
-            if (folded.unicode() < ascii_.size()) {
-                ascii_[folded.toLower().unicode()] = true;
-                ascii_[folded.toUpper().unicode()] = true;
+            m_folded.append(folded);
+            if (folded.unicode() < m_ascii.size()) {
+                m_ascii[folded.toLower().unicode()] = true;
+                m_ascii[folded.toUpper().unicode()] = true;
             }
         }
     }
@@ -29,14 +29,14 @@ public:
     bool Contains(QChar c) const {
         // ASCII is decided by the table, which also holds the ASCII foldings of non-ASCII
         // delimiters (the Kelvin sign folds to "k"); everything else by case folding.
-        if (c.unicode() < ascii_.size())
-            return ascii_[c.unicode()];
-        return folded_.contains(c.toCaseFolded());
+        if (c.unicode() < m_ascii.size())
+            return m_ascii[c.unicode()];
+        return m_folded.contains(c.toCaseFolded());
     }
 
 private:
-    std::array<bool, 128> ascii_;
-    QString folded_;
+    std::array<bool, 128> m_ascii;
+    QString m_folded;
 };
 
 QString Trimmed(QString field, bool trim) {

@@ -65,8 +65,19 @@ std::optional<bool> SwitchOf(const QString &field) {
     return *v != 0;
 }
 
-std::array<float, 6> Percents(const tuner::TuningParameters &p) {
-    return {p.Accel, p.Decel, p.Turn, p.MaxOut, p.MinOut, p.LfbThreshold};
+std::array<float, tuner::kPercentCount> Percents(const tuner::TuningParameters &p) {
+    std::array<float, tuner::kPercentCount> percents{};
+    for (std::size_t i = 0; i < percents.size(); ++i)
+        percents[i] = p.*tuner::kPercents[i].value;
+    return percents;
+}
+
+bool SameSwitches(const tuner::TuningParameters &a, const tuner::TuningParameters &b) {
+    for (const tuner::SwitchField &flag : tuner::kSwitches) {
+        if (a.*flag.value != b.*flag.value)
+            return false;
+    }
+    return true;
 }
 
 bool Same(const std::optional<tuner::TuningParameters> &a,
@@ -75,45 +86,37 @@ bool Same(const std::optional<tuner::TuningParameters> &a,
         return false;
     if (!a)
         return true;
-    return Percents(*a) == Percents(*b) && a->TpsReverse == b->TpsReverse &&
-           a->EbrakeCutOff == b->EbrakeCutOff && a->GSensorCalibrate == b->GSensorCalibrate;
+    return Percents(*a) == Percents(*b) && SameSwitches(*a, *b);
 }
 
 void CheckAgainstFields(const QString &text, const std::optional<tuner::TuningParameters> &got) {
     const QStringList fields = ReportFields(text);
     std::optional<tuner::TuningParameters> expected;
-    if (fields.size() >= 10) {
+    if (fields.size() >= tuner::kReportFieldCount) {
         tuner::TuningParameters p;
-        std::array<float, 6> percents{};
         bool ok = true;
-        for (std::size_t i = 0; i < percents.size() && ok; ++i) {
-            const std::optional<float> v = PercentOf(fields.at(static_cast<qsizetype>(i) + 1));
-            ok = v.has_value();
-            if (ok)
-                percents[i] = *v;
+        for (const tuner::PercentField &percent : tuner::kPercents) {
+            const std::optional<float> v = PercentOf(fields.at(percent.wireField));
+            ok = ok && v.has_value();
+            if (v)
+                p.*percent.value = *v;
         }
-        const std::optional<bool> tps = SwitchOf(fields.at(7));
-        const std::optional<bool> ebrake = SwitchOf(fields.at(8));
-        const std::optional<bool> calibrate = SwitchOf(fields.at(9));
-        if (ok && tps && ebrake && calibrate) {
-            p.Accel = percents[0];
-            p.Decel = percents[1];
-            p.Turn = percents[2];
-            p.MaxOut = percents[3];
-            p.MinOut = percents[4];
-            p.LfbThreshold = percents[5];
-            p.TpsReverse = *tps;
-            p.EbrakeCutOff = *ebrake;
-            p.GSensorCalibrate = *calibrate;
+        for (const tuner::SwitchField &flag : tuner::kSwitches) {
+            const std::optional<bool> v = SwitchOf(fields.at(flag.wireField));
+            ok = ok && v.has_value();
+            if (v)
+                p.*flag.value = *v;
+        }
+        if (ok)
             expected = p;
-        }
     }
     if (got)
-        Check(fields.size() >= 10, "a report with fewer than ten fields was accepted");
+        Check(fields.size() >= tuner::kReportFieldCount,
+              "a report with fewer than ten fields was accepted");
     Check(Same(got, expected), "ParseReport disagrees with the conversion of fields 1 to 9");
 
     // Whatever follows a field after the tenth cannot change the outcome.
-    if (fields.size() >= 11) {
+    if (fields.size() > tuner::kReportFieldCount) {
         Check(Same(tuner::ParseReport(text + QStringLiteral(",x")), got),
               "text after the tenth field changed the report");
         Check(Same(tuner::ParseReport(text + QStringLiteral("\\,1,2,3\r\n")), got),
@@ -123,8 +126,8 @@ void CheckAgainstFields(const QString &text, const std::optional<tuner::TuningPa
 
 // Saving the texts the window would show gives a record that reads back as the shown values.
 void CheckSaveRoundTrip(const tuner::TuningParameters &p) {
-    const std::array<float, 6> percents = Percents(p);
-    std::array<QString, 6> texts;
+    const std::array<float, tuner::kPercentCount> percents = Percents(p);
+    std::array<QString, tuner::kPercentCount> texts;
     bool fiveDigits = true;
     for (std::size_t i = 0; i < texts.size(); ++i) {
         texts[i] = tuner::DisplayForm(percents[i]);
@@ -142,12 +145,10 @@ void CheckSaveRoundTrip(const tuner::TuningParameters &p) {
 
     const std::optional<tuner::TuningParameters> back = tuner::ParseReport(*command);
     Check(back.has_value(), "a save command does not read back as a report");
-    const std::array<float, 6> again = Percents(*back);
+    const std::array<float, tuner::kPercentCount> again = Percents(*back);
     for (std::size_t i = 0; i < again.size(); ++i)
         Check(again[i] == std::round(percents[i]), "a saved value did not read back rounded");
-    Check(back->TpsReverse == p.TpsReverse && back->EbrakeCutOff == p.EbrakeCutOff &&
-              back->GSensorCalibrate == p.GSensorCalibrate,
-          "a saved switch did not read back");
+    Check(SameSwitches(*back, p), "a saved switch did not read back");
 }
 
 } // namespace

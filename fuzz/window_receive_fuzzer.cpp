@@ -14,6 +14,7 @@
 #include "tests/window/memory_port.h"
 #include "tests/window/window_snapshot.h"
 #include "window/dccd.h"
+#include "window/layout.h"
 
 #include <QByteArrayView>
 #include <QList>
@@ -53,16 +54,19 @@ bool SameFloat(float a, float b) {
 // After a full report: the reported settings and their display forms, switch captions, the
 // green lamp, every editing control on, the status line last; every other control as before.
 void CheckShown(const DCCD &w, const tuner::TuningParameters &p, const QStringList &before) {
-    Check(SameFloat(w.Accel, p.Accel) && SameFloat(w.Decel, p.Decel) && SameFloat(w.Turn, p.Turn) &&
-              SameFloat(w.MaxOut, p.MaxOut) && SameFloat(w.MinOut, p.MinOut) &&
-              SameFloat(w.LfbThreshold, p.LfbThreshold) && w.TpsReverse == p.TpsReverse &&
-              w.EbrakeCutOff == p.EbrakeCutOff && w.GSensorCalibrate == p.GSensorCalibrate,
-          "a full report was not taken into the settings");
-    const Control *boxes[] = {&w.tAccel, &w.tDecel, &w.tTurn, &w.tMax, &w.tMin, &w.tLFB};
-    const float values[] = {p.Accel, p.Decel, p.Turn, p.MaxOut, p.MinOut, p.LfbThreshold};
-    for (int i = 0; i < 6; ++i)
-        Check(boxes[i]->Text() == tuner::DisplayForm(values[i]),
+    for (const tuner::PercentField &percent : tuner::kPercents)
+        Check(SameFloat(w.*percent.value, p.*percent.value),
+              "a full report was not taken into the settings");
+    for (const tuner::SwitchField &flag : tuner::kSwitches)
+        Check(w.*flag.value == p.*flag.value, "a full report was not taken into the settings");
+    QList<const Control *> editing = {&w.bSave, &w.bExit, &w.bTPS, &w.bEbrk, &w.bCalG, &w.bDef};
+    for (const tuner::PercentBox &entry : tuner::PercentBoxes()) {
+        const Control *box = w.FindControl(entry.box.toString());
+        Check(box != nullptr, "a percentage box is missing");
+        Check(box->Text() == tuner::DisplayForm(p.*tuner::FindPercent(entry.parameter)->value),
               "a box does not show the display form of its reported value");
+        editing.append(box);
+    }
     Check(w.bTPS.Caption() ==
               (p.TpsReverse ? QStringLiteral("TPS = Reverse") : QStringLiteral("TPS = Normal")),
           "the TPS caption does not match the report");
@@ -72,8 +76,6 @@ void CheckShown(const DCCD &w, const tuner::TuningParameters &p, const QStringLi
     Check(w.Shape1.FillColor() == tuner::kLampGreen, "the lamp is not green after a report");
     Check(w.tStatus.Caption() == QStringLiteral("Parmeters Received from Controller."),
           "the status line does not say the parameters were received");
-    const Control *editing[] = {&w.bSave,  &w.bExit,  &w.bTPS, &w.bEbrk, &w.bCalG, &w.bDef,
-                                &w.tAccel, &w.tDecel, &w.tMin, &w.tMax,  &w.tLFB,  &w.tTurn};
     for (const Control *c : editing)
         Check(c->Enabled(), "an editing control is off after a report");
 

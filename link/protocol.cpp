@@ -14,7 +14,6 @@ namespace {
 
 const QString kDelimiter = QStringLiteral(",");
 const QString kEscape = QStringLiteral("\\");
-constexpr int kReportFields = 10;
 
 std::optional<float> ReadPercent(const QString &field) {
     const std::optional<double> value = ReadNumber(field);
@@ -59,51 +58,50 @@ std::optional<TuningParameters> ParseReport(const QString &received) {
     if (std::any_of(received.cbegin(), received.cend(), IsForeignControl))
         return std::nullopt;
     const QStringList fields = modStrings::SplitFields(received, kDelimiter, kEscape, true);
-    if (fields.size() < kReportFields)
-        return std::nullopt;
-
-    std::array<float, kPercentCount> percents{};
-    for (int i = 0; i < kPercentCount; ++i) {
-        const std::optional<float> value = ReadPercent(fields.at(i + 1));
-        if (!value)
-            return std::nullopt;
-        percents[static_cast<std::size_t>(i)] = *value;
-    }
-    const std::optional<bool> tps = ReadTruth(fields.at(7));
-    const std::optional<bool> ebrake = ReadTruth(fields.at(8));
-    const std::optional<bool> calibrate = ReadTruth(fields.at(9));
-    if (!tps || !ebrake || !calibrate)
+    if (fields.size() < kReportFieldCount)
         return std::nullopt;
 
     TuningParameters p;
-    p.Accel = percents[0];
-    p.Decel = percents[1];
-    p.Turn = percents[2];
-    p.MaxOut = percents[3];
-    p.MinOut = percents[4];
-    p.LfbThreshold = percents[5];
-    p.TpsReverse = *tps;
-    p.EbrakeCutOff = *ebrake;
-    p.GSensorCalibrate = *calibrate;
+    for (const PercentField &percent : kPercents) {
+        const std::optional<float> value = ReadPercent(fields.at(percent.wireField));
+        if (!value)
+            return std::nullopt;
+        p.*percent.value = *value;
+    }
+    for (const SwitchField &flag : kSwitches) {
+        const std::optional<bool> value = ReadTruth(fields.at(flag.wireField));
+        if (!value)
+            return std::nullopt;
+        p.*flag.value = *value;
+    }
     return p;
 }
 
-std::optional<QString> SaveCommand(const std::array<QString, 6> &texts, bool tpsReverse,
+QString SaveCommand(const std::array<double, kPercentCount> &percents,
+                    const TuningParameters &switches) {
+    QStringList fields(kSaveFieldCount); // the empty last field leaves a comma before the end
+    fields[0] = QStringLiteral("S");
+    for (std::size_t i = 0; i < kPercents.size(); ++i)
+        fields[kPercents[i].wireField] = WireForm(percents[i]);
+    for (const SwitchField &flag : kSwitches)
+        fields[flag.wireField] = WireForm(switches.*flag.value);
+    return modStrings::JoinFields(fields, kDelimiter, kEscape) + QChar(kRecordTerminator);
+}
+
+std::optional<QString> SaveCommand(const std::array<QString, kPercentCount> &texts, bool tpsReverse,
                                    bool ebrakeCutOff, bool gSensorCalibrate) {
-    QStringList fields;
-    fields.reserve(11);
-    fields.append(QStringLiteral("S"));
-    for (const QString &text : texts) {
-        const std::optional<double> value = ReadNumber(text);
+    std::array<double, kPercentCount> percents{};
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        const std::optional<double> value = ReadNumber(texts[i]);
         if (!value)
             return std::nullopt;
-        fields.append(WireForm(*value));
+        percents[i] = *value;
     }
-    fields.append(WireForm(tpsReverse));
-    fields.append(WireForm(ebrakeCutOff));
-    fields.append(WireForm(gSensorCalibrate));
-    fields.append(QString()); // the empty last field leaves a comma before the terminator
-    return modStrings::JoinFields(fields, kDelimiter, kEscape) + QChar(kRecordTerminator);
+    TuningParameters switches;
+    switches.TpsReverse = tpsReverse;
+    switches.EbrakeCutOff = ebrakeCutOff;
+    switches.GSensorCalibrate = gSensorCalibrate;
+    return SaveCommand(percents, switches);
 }
 
 std::optional<qint16> PortNumber(const QString &text) {

@@ -35,9 +35,17 @@ bool IsForeignControl(QChar c);
 // would split a field in two and shift every later value); never a partly filled set.
 std::optional<TuningParameters> ParseReport(const QString &received);
 
-// The save record: "S", the wire forms of the six texts, the three switches and an empty last
-// field, joined by commas and ended by a carriage return. Nothing when a text is not a number.
-std::optional<QString> SaveCommand(const std::array<QString, 6> &texts, bool tpsReverse,
+// Fields of a save record: those of a report and an empty last one.
+inline constexpr int kSaveFieldCount = kReportFieldCount + 1;
+
+// The save record: "S", the wire forms of the percentages, the switches and an empty last
+// field, joined by commas and ended by a carriage return. The percentages come as numbers in
+// wire order; only the switches of `switches` are read.
+QString SaveCommand(const std::array<double, kPercentCount> &percents,
+                    const TuningParameters &switches);
+
+// The same from the percentages' texts. Nothing when a text is not a number.
+std::optional<QString> SaveCommand(const std::array<QString, kPercentCount> &texts, bool tpsReverse,
                                    bool ebrakeCutOff, bool gSensorCalibrate);
 
 // The port list's text as a port number: blanks skipped, leading numeric part (0 when none),

@@ -1,26 +1,13 @@
 #include "link/qt_serial_port_service.h"
 
-#include "link/comfunct.h"
 #include "link/line_settings.h"
+#include "link/port_table.h"
 
 #include <QDeadlineTimer>
-#include <QFile>
-#include <QFileInfo>
 #include <QPointer>
 #include <QSerialPort>
-#include <QSerialPortInfo>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <grp.h>
-#include <sys/file.h>
-#include <sys/ioctl.h>
-#include <sys/stat.h>
-#include <termios.h>
-#include <thread>
-#include <unistd.h>
 
 // Modem-control lines: this file never calls setDataTerminalReady, setRequestToSend or
 // setBreakEnabled, and QSerialPort's open and close on Linux issue no TIOCMSET, TIOCMBIS or
@@ -33,37 +20,18 @@
 namespace tuner {
 namespace {
 
-QString SystemText(int error) {
-    return QString::fromLocal8Bit(std::strerror(error)).toLower();
-}
-
-// The group that may use the device, for the permission hint ("dialout" on Debian).
-QString DeviceGroup(const QByteArray &path) {
-    struct stat info {};
-    if (::stat(path.constData(), &info) == 0) {
-        if (const group *g = ::getgrgid(info.st_gid); g != nullptr && info.st_gid != 0)
-            return QString::fromLocal8Bit(g->gr_name);
-    }
-    return QStringLiteral("dialout");
-}
-
-QString PermissionReason(const QByteArray &path) {
-    // Short enough for the status line with the port and its device before it.
-    return QStringLiteral("join group %1, log in again").arg(DeviceGroup(path));
-}
-
-const QString kNoSuchPort = QStringLiteral("no such port");
-const QString kInUse = QStringLiteral("in use by another program");
-const QString kNotSerial = QStringLiteral("not a serial device");
+const QString kNotOpen = QStringLiteral("the port is not open");
+const QString kNoSuchPortText = kNoSuchPort.toString();
+const QString kInUseText = kInUse.toString();
 
 // Every QSerialPort error becomes a reason here, whether it came while opening or while open.
 QString ErrorReason(QSerialPort::SerialPortError error, const QString &systemText, bool opening) {
     switch (error) {
     case QSerialPort::DeviceNotFoundError:
-        return opening ? kNoSuchPort : QStringLiteral("the device was removed");
+        return opening ? kNoSuchPortText : QStringLiteral("the device was removed");
     case QSerialPort::PermissionError:
         // Our own open already proved the permissions: what is left is a lock or TIOCEXCL.
-        return kInUse;
+        return kInUseText;
     case QSerialPort::UnsupportedOperationError:
         return QStringLiteral("line settings not supported");
     case QSerialPort::ResourceError:
@@ -75,7 +43,7 @@ QString ErrorReason(QSerialPort::SerialPortError error, const QString &systemTex
     case QSerialPort::WriteError:
         return QStringLiteral("write failed (%1)").arg(systemText);
     case QSerialPort::NotOpenError:
-        return QStringLiteral("the port is not open");
+        return kNotOpen;
     default:
         return opening ? systemText : QStringLiteral("the device failed (%1)").arg(systemText);
     }
@@ -99,7 +67,8 @@ QSerialPort::Parity ToQt(LineSettings::Parity parity) {
 
 } // namespace
 
-QtSerialPortService::QtSerialPortService(QObject *parent) : SerialPortService(parent) {
+QtSerialPortService::QtSerialPortService(const comfunct::PortTable &ports, QObject *parent)
+    : SerialPortService(parent), m_ports(ports) {
     m_settle.setSingleShot(true);
     m_settle.setTimerType(Qt::PreciseTimer);
     m_settle.setInterval(kSettleInterval);
@@ -127,9 +96,9 @@ bool QtSerialPortService::SetPortOpen(bool open) {
 bool QtSerialPortService::Open() {
     m_lastError.clear();
     m_commEvent = 0;
-    m_device = comfunct::DevicePath(m_commPort);
+    m_device = m_ports.DevicePath(m_commPort);
     if (m_device.isEmpty()) {
-        m_lastError = kNoSuchPort;
+        m_lastError = kNoSuchPortText;
         return false;
     }
     const auto parsed = ParseLineSettings(m_settings);
@@ -139,39 +108,11 @@ bool QtSerialPortService::Open() {
     }
     const LineSettings line = std::get<LineSettings>(parsed);
 
-    // Our own descriptor first: it tells apart a missing device, a permission problem and a
-    // port held by another program, and its flock keeps the port ours while it is open.
-    const QByteArray path = QFile::encodeName(m_device);
-    struct stat info {};
-    if (::stat(path.constData(), &info) != 0) {
-        m_lastError = errno == EACCES ? PermissionReason(path) : kNoSuchPort;
-        return false;
-    }
-    if (!S_ISCHR(info.st_mode)) {
-        m_lastError = kNotSerial;
-        return false;
-    }
-    const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        const int error = errno;
-        if (error == EACCES || error == EPERM)
-            m_lastError = PermissionReason(path);
-        else if (error == EBUSY)
-            m_lastError = kInUse;
-        else if (error == ENOENT || error == ENXIO || error == ENODEV)
-            m_lastError = kNoSuchPort;
-        else
-            m_lastError = SystemText(error);
-        return false;
-    }
-    if (!::isatty(fd)) {
-        ::close(fd);
-        m_lastError = kNotSerial;
-        return false;
-    }
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        ::close(fd);
-        m_lastError = kInUse;
+    // The device taken for us first: that tells apart a missing device, a permission problem
+    // and a port held by another program, and keeps the port ours while it is open.
+    auto taken = DeviceLock::Take(m_device);
+    if (const QString *reason = std::get_if<QString>(&taken)) {
+        m_lastError = *reason;
         return false;
     }
 
@@ -192,17 +133,16 @@ bool QtSerialPortService::Open() {
     if (!opened) {
         m_lastError = ErrorReason(port->error(), port->errorString(), true);
         delete port;
-        ::close(fd);
         return false;
     }
     port->clearError(); // a refused TIOCEXCL leaves an error on an open port
     // Only an answer to what is written from now on may be read: bytes that came while the
     // port was closed (a late answer, a controller's start-up chatter) are dropped, both
     // those still in the kernel's queue and any Qt has taken already.
-    ::tcflush(port->handle(), TCIFLUSH);
+    DiscardWaitingInput(port->handle());
     port->clear(QSerialPort::Input);
     m_port = port;
-    m_lockFd = fd;
+    m_lock.emplace(std::move(std::get<DeviceLock>(taken)));
     connect(port, &QSerialPort::readyRead, this, &QtSerialPortService::ArmReceive);
     connect(port, &QSerialPort::errorOccurred, this,
             [this](QSerialPort::SerialPortError error) { OnPortError(error); });
@@ -222,8 +162,7 @@ void QtSerialPortService::Close() {
     m_port->close();
     delete m_port;
     m_port = nullptr;
-    ::close(m_lockFd);
-    m_lockFd = -1;
+    m_lock.reset();
 }
 
 bool QtSerialPortService::DrainOutput() {
@@ -234,19 +173,8 @@ bool QtSerialPortService::DrainOutput() {
             break;
     }
     // What Qt could not hand to the kernel in time is lost with the close.
-    bool drained = m_port->bytesToWrite() == 0;
-    int queued = 0;
-    while (::ioctl(m_port->handle(), TIOCOUTQ, &queued) == 0 && queued > 0) {
-        if (deadline.hasExpired()) {
-            // The line does not take them (a stuck handshake): drop them, or the kernel's
-            // close would wait up to half a minute.
-            ::tcflush(m_port->handle(), TCOFLUSH);
-            drained = false;
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return drained;
+    const bool handedOver = m_port->bytesToWrite() == 0;
+    return DrainQueuedOutput(m_port->handle(), deadline) && handedOver;
 }
 
 void QtSerialPortService::OnPortError(int error) {
@@ -262,8 +190,7 @@ void QtSerialPortService::OnPortError(int error) {
     QPointer<QSerialPort> dead = m_port;
     m_port = nullptr;
     dead->disconnect(this);
-    ::close(m_lockFd);
-    m_lockFd = -1;
+    m_lock.reset();
     QMetaObject::invokeMethod(
         this,
         [this, dead] {
@@ -304,9 +231,7 @@ void QtSerialPortService::Deliver() {
     // Bytes the kernel holds and Qt has not read yet came while the interval ran (a busy event
     // loop may see the timer before the descriptor): the line was not quiet, and the waiting
     // text may not end where it seemed to. Qt reads them next, and ArmReceive decides again.
-    int unread = 0;
-    if (m_port->bytesAvailable() < kInputBufferSize &&
-        ::ioctl(m_port->handle(), FIONREAD, &unread) == 0 && unread > 0)
+    if (m_port->bytesAvailable() < kInputBufferSize && UnreadBytes(m_port->handle()) > 0)
         return;
     m_commEvent = comEvReceive;
     Q_EMIT OnComm();
@@ -314,7 +239,7 @@ void QtSerialPortService::Deliver() {
 
 bool QtSerialPortService::Output(const QString &text) {
     if (m_port == nullptr) {
-        m_lastError = QStringLiteral("the port is not open");
+        m_lastError = kNotOpen;
         return false;
     }
     const QByteArray bytes = text.toLatin1();
@@ -342,30 +267,3 @@ QString QtSerialPortService::Input() {
 }
 
 } // namespace tuner
-
-namespace comfunct {
-
-QList<PortInfo> PortTable() {
-    const QList<QSerialPortInfo> known = QSerialPortInfo::availablePorts();
-    QList<PortInfo> table;
-    for (qint16 n = kFirstPort; n <= kLastPort; ++n) {
-        PortInfo info;
-        info.number = n;
-        info.device = DevicePath(n);
-        info.exists = ComPortExists(n);
-        const QString target = QFileInfo(info.device).canonicalFilePath();
-        for (const QSerialPortInfo &port : known) {
-            if (!target.isEmpty() &&
-                QFileInfo(port.systemLocation()).canonicalFilePath() == target) {
-                info.description = port.description();
-                info.manufacturer = port.manufacturer();
-                info.serialNumber = port.serialNumber();
-                break;
-            }
-        }
-        table.append(info);
-    }
-    return table;
-}
-
-} // namespace comfunct

@@ -1,19 +1,26 @@
 #pragma once
 
+#include "link/serial_device.h"
 #include "link/serial_port_service.h"
 
 #include <QTimer>
 
 #include <chrono>
+#include <optional>
 
 class QSerialPort;
+
+namespace comfunct {
+class PortTable;
+}
 
 namespace tuner {
 
 // The serial port service on a real device, through QSerialPort. Port number n is the device
-// comfunct::DevicePath(n). Create it on the thread that handles OnComm (the UI thread):
+// the port table it is given names for n. Create it on the thread that handles OnComm (the UI
+// thread), with a table that outlives it:
 //
-//     auto *port = new tuner::QtSerialPortService(parent);
+//     auto *port = new tuner::QtSerialPortService(ports, parent);
 //
 // Receive: OnComm (CommEvent 2) comes from the event loop once RThreshold characters wait and
 // either the waiting text ends with a record's end (CR, or CR LF), or kInputBufferSize
@@ -35,7 +42,7 @@ public:
     // Closing waits at most this long for queued output to reach the line.
     static constexpr std::chrono::milliseconds kDrainBound{1000};
 
-    explicit QtSerialPortService(QObject *parent = nullptr);
+    explicit QtSerialPortService(const comfunct::PortTable &ports, QObject *parent = nullptr);
     ~QtSerialPortService() override;
 
     qint16 CommPort() const override { return m_commPort; }
@@ -77,11 +84,12 @@ private:
     qint16 m_commEvent = 0;
     QString m_lastError;
     QString m_device;
+    const comfunct::PortTable &m_ports;
 
     QSerialPort *m_port = nullptr;
-    // A descriptor of our own on the device, holding an exclusive flock for as long as the port
-    // is open, so that programs which honour flock see the port as taken (-1 when closed).
-    int m_lockFd = -1;
+    // The device held for us for as long as the port is open, so that programs which honour
+    // the lock see the port as taken.
+    std::optional<DeviceLock> m_lock;
     bool m_opening = false;
     QTimer m_settle;
 };

@@ -1,26 +1,12 @@
 #pragma once
 
+#include "link/parameter_set.h"
+
 #include <QString>
 
-#include <array>
 #include <optional>
 
 namespace tuner {
-
-// The settings the controller stores, in wire order (fields 1 to 9 of a report or a save).
-struct TuningParameters {
-    float Accel = 0, Decel = 0, Turn = 0, MaxOut = 0, MinOut = 0, LfbThreshold = 0;
-    bool TpsReverse = false, EbrakeCutOff = false, GSensorCalibrate = false;
-};
-
-inline constexpr int kPercentCount = 6;
-
-// Upper limit of each percentage at save, in wire order; every lower limit is 0.
-inline constexpr std::array<int, kPercentCount> kUpperLimits = {200, 200, 200, 100, 100, 100};
-
-// The texts the defaults command puts into the six boxes, in wire order.
-inline constexpr std::array<const char16_t *, kPercentCount> kDefaultTexts = {
-    u"100", u"100", u"100", u"100", u"0", u"33"};
 
 // A text read as a decimal number with a point, whatever the user's locale: optional blanks
 // (space, tab, CR, LF) around an optional sign and digits with an optional point and fraction.

@@ -11,48 +11,41 @@ namespace {
 
 const QString kDelimiter = QStringLiteral(",");
 const QString kEscape = QStringLiteral("\\");
-constexpr int kValueCount = 9;
-constexpr int kSaveParts = 11; // "S", nine values and the empty piece after the final comma
+constexpr int kValueCount = tuner::kPercentCount + tuner::kSwitchCount;
+constexpr int kSaveParts = tuner::kSaveFieldCount; // "S", the values and the empty last piece
 
 // A percentage a controller stores: finite, from 0 to its limit (the window clamps to these).
-bool InRange(double value, std::size_t index) {
-    return std::isfinite(value) && value >= 0 &&
-           value <= static_cast<double>(tuner::kUpperLimits.at(index));
+bool InRange(double value, const tuner::PercentField &percent) {
+    return std::isfinite(value) && value >= 0 && value <= static_cast<double>(percent.upperLimit);
 }
 
+// The values in wire order, as written by a person.
 QString FieldsOf(const tuner::TuningParameters &v) {
-    auto whole = [](float x) { return QString::number(static_cast<double>(x), 'g', 9); };
-    auto flag = [](bool b) { return b ? QStringLiteral("1") : QStringLiteral("0"); };
-    return QStringList{whole(v.Accel),     whole(v.Decel),       whole(v.Turn),
-                       whole(v.MaxOut),    whole(v.MinOut),      whole(v.LfbThreshold),
-                       flag(v.TpsReverse), flag(v.EbrakeCutOff), flag(v.GSensorCalibrate)}
-        .join(u',');
+    QStringList fields;
+    for (const tuner::PercentField &percent : tuner::kPercents)
+        fields.append(QString::number(static_cast<double>(v.*percent.value), 'g', 9));
+    for (const tuner::SwitchField &flag : tuner::kSwitches)
+        fields.append(v.*flag.value ? QStringLiteral("1") : QStringLiteral("0"));
+    return fields.join(u',');
 }
 
 } // namespace
 
 tuner::TuningParameters Behaviour::DefaultValues() {
     tuner::TuningParameters p;
-    p.Accel = 100;
-    p.Decel = 100;
-    p.Turn = 100;
-    p.MaxOut = 100;
-    p.MinOut = 0;
-    p.LfbThreshold = 33;
+    for (const tuner::PercentField &percent : tuner::kPercents)
+        p.*percent.value =
+            static_cast<float>(tuner::ReadNumber(percent.defaultText.toString()).value_or(0));
     return p;
 }
 
 QByteArray ReportOf(const tuner::TuningParameters &v) {
-    QStringList fields{QStringLiteral("P"),
-                       tuner::WireForm(static_cast<double>(v.Accel)),
-                       tuner::WireForm(static_cast<double>(v.Decel)),
-                       tuner::WireForm(static_cast<double>(v.Turn)),
-                       tuner::WireForm(static_cast<double>(v.MaxOut)),
-                       tuner::WireForm(static_cast<double>(v.MinOut)),
-                       tuner::WireForm(static_cast<double>(v.LfbThreshold)),
-                       tuner::WireForm(v.TpsReverse),
-                       tuner::WireForm(v.EbrakeCutOff),
-                       tuner::WireForm(v.GSensorCalibrate)};
+    QStringList fields(tuner::kReportFieldCount);
+    fields[0] = QStringLiteral("P");
+    for (const tuner::PercentField &percent : tuner::kPercents)
+        fields[percent.wireField] = tuner::WireForm(static_cast<double>(v.*percent.value));
+    for (const tuner::SwitchField &flag : tuner::kSwitches)
+        fields[flag.wireField] = tuner::WireForm(v.*flag.value);
     return (modStrings::JoinFields(fields, kDelimiter, kEscape) + u'\r').toLatin1();
 }
 
@@ -63,11 +56,8 @@ std::optional<tuner::TuningParameters> ParseValues(const QString &fields) {
         tuner::ParseReport(QStringLiteral("P,") + fields);
     if (!values)
         return std::nullopt;
-    const std::array<float, tuner::kPercentCount> percents = {values->Accel,  values->Decel,
-                                                              values->Turn,   values->MaxOut,
-                                                              values->MinOut, values->LfbThreshold};
-    for (std::size_t i = 0; i < percents.size(); ++i) {
-        if (!InRange(static_cast<double>(percents[i]), i))
+    for (const tuner::PercentField &percent : tuner::kPercents) {
+        if (!InRange(static_cast<double>((*values).*percent.value), percent))
             return std::nullopt;
     }
     return values;
@@ -157,43 +147,32 @@ void Controller::Handle(const QByteArray &record, Result &result) {
         result.log.append(QStringLiteral("rejected: a save has S, nine values and a final comma"));
         return;
     }
-    std::array<double, tuner::kPercentCount> percents{};
-    for (int i = 0; i < tuner::kPercentCount; ++i) {
-        const auto index = static_cast<std::size_t>(i);
-        const std::optional<double> value = tuner::ReadNumber(fields.at(i + 1));
+    tuner::TuningParameters v;
+    for (const tuner::PercentField &percent : tuner::kPercents) {
+        const std::optional<double> value = tuner::ReadNumber(fields.at(percent.wireField));
         if (!value) {
-            result.log.append(QStringLiteral("rejected: field %1 is not a number").arg(i + 1));
-            return;
-        }
-        if (!InRange(*value, index)) {
-            result.log.append(QStringLiteral("rejected: field %1 is not within 0 to %2")
-                                  .arg(i + 1)
-                                  .arg(tuner::kUpperLimits.at(index)));
-            return;
-        }
-        percents[index] = *value;
-    }
-    std::array<bool, 3> flags{};
-    for (int i = 0; i < 3; ++i) {
-        const QString &flag = fields.at(7 + i);
-        if (flag != u"00000" && flag != u"00001") {
             result.log.append(
-                QStringLiteral("rejected: field %1 is not 00000 or 00001").arg(7 + i));
+                QStringLiteral("rejected: field %1 is not a number").arg(percent.wireField));
             return;
         }
-        flags[static_cast<std::size_t>(i)] = flag == u"00001";
+        if (!InRange(*value, percent)) {
+            result.log.append(QStringLiteral("rejected: field %1 is not within 0 to %2")
+                                  .arg(percent.wireField)
+                                  .arg(percent.upperLimit));
+            return;
+        }
+        v.*percent.value = static_cast<float>(*value);
+    }
+    for (const tuner::SwitchField &flag : tuner::kSwitches) {
+        const QString &word = fields.at(flag.wireField);
+        if (word != u"00000" && word != u"00001") {
+            result.log.append(
+                QStringLiteral("rejected: field %1 is not 00000 or 00001").arg(flag.wireField));
+            return;
+        }
+        v.*flag.value = word == u"00001";
     }
 
-    tuner::TuningParameters v = m_behaviour.values;
-    v.Accel = static_cast<float>(percents[0]);
-    v.Decel = static_cast<float>(percents[1]);
-    v.Turn = static_cast<float>(percents[2]);
-    v.MaxOut = static_cast<float>(percents[3]);
-    v.MinOut = static_cast<float>(percents[4]);
-    v.LfbThreshold = static_cast<float>(percents[5]);
-    v.TpsReverse = flags[0];
-    v.EbrakeCutOff = flags[1];
-    v.GSensorCalibrate = flags[2];
     result.log.append(QStringLiteral("stored: ") + FieldsOf(v));
     if (v.GSensorCalibrate) {
         v.GSensorCalibrate = false; // carried out at once: the next report shows it done

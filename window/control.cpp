@@ -6,59 +6,71 @@
 
 namespace tuner {
 
-Control::Control(QString name, ControlKind kind) : name_(std::move(name)), kind_(kind) {}
+Control::Control(QString name, ControlKind kind) : m_name(std::move(name)), m_kind(kind) {}
 
 Control::Control(const ControlLayout &design)
-    : name_(design.name), kind_(design.kind), enabled_(design.startsEnabled) {
-    if (kind_ == ControlKind::TextBox || kind_ == ControlKind::ComboBox)
-        text_ = design.caption;
+    : m_name(design.name), m_kind(design.kind), m_enabled(design.startsEnabled) {
+    if (m_kind == ControlKind::TextBox || m_kind == ControlKind::ComboBox)
+        m_text = design.caption;
     else
-        caption_ = design.caption;
+        m_caption = design.caption;
 }
 
 void Control::SetCaption(const QString &caption) {
-    if (caption_ == caption)
+    if (m_caption == caption)
         return;
-    caption_ = caption;
+    m_caption = caption;
     Notify(ControlProperty::Caption);
 }
 
 void Control::SetText(const QString &text) {
-    if (text_ == text)
+    if (m_text == text)
         return;
-    text_ = text;
+    m_text = text;
     Notify(ControlProperty::Text);
     if (Change)
         Change();
 }
 
 void Control::SetEnabled(bool enabled) {
-    if (enabled_ == enabled)
+    if (m_enabled == enabled)
         return;
-    enabled_ = enabled;
+    m_enabled = enabled;
     Notify(ControlProperty::Enabled);
 }
 
 void Control::SetFillColor(qint32 color) {
-    if (fillColor_ == color)
+    if (m_fillColor == color)
         return;
-    fillColor_ = color;
+    m_fillColor = color;
     Notify(ControlProperty::FillColor);
 }
 
 void Control::AddItem(const QString &item) {
-    items_.append(item);
+    m_items.append(item);
     Notify(ControlProperty::Items);
 }
 
 void Control::RaiseClick() {
-    if (enabled_ && Click)
+    if (m_enabled && Click)
         Click();
 }
 
+int Control::Observe(Observer observer) {
+    const int id = m_nextObserver++;
+    m_observers.append({id, std::move(observer)});
+    return id;
+}
+
+void Control::Forget(int observer) {
+    m_observers.removeIf([observer](const auto &entry) { return entry.first == observer; });
+}
+
 void Control::Notify(ControlProperty property) {
-    if (Mirror)
-        Mirror(*this, property);
+    // A copy: an observer may add or remove observers while it is told.
+    const QList<std::pair<int, Observer>> observers = m_observers;
+    for (const auto &[id, observer] : observers)
+        observer(*this, property);
 }
 
 } // namespace tuner

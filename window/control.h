@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
+#include <utility>
 
 namespace tuner {
 
@@ -11,12 +13,12 @@ enum class ControlKind { Label, CommandButton, TextBox, ComboBox, Shape };
 
 struct ControlLayout;
 
-// Which property of a control a write changed; told to the mirror hook.
+// Which property of a control a write changed; told to the observers.
 enum class ControlProperty { Caption, Text, Enabled, FillColor, Items };
 
 // One control of the window as the handlers see it: a caption, a text, an enabled state, a
 // fill colour and a list of items. Handlers never draw; an adapter mirrors the properties onto
-// widgets through the mirror hook.
+// widgets, and a trace records them, as observers of the control.
 class Control {
 public:
     Control(QString name, ControlKind kind);
@@ -25,25 +27,25 @@ public:
     Control(const Control &) = delete;
     Control &operator=(const Control &) = delete;
 
-    const QString &Name() const { return name_; }
-    ControlKind Kind() const { return kind_; }
+    const QString &Name() const { return m_name; }
+    ControlKind Kind() const { return m_kind; }
 
-    const QString &Caption() const { return caption_; }
+    const QString &Caption() const { return m_caption; }
     void SetCaption(const QString &caption);
 
-    // Writing a different text raises Change inside the write, after the mirror hook.
-    const QString &Text() const { return text_; }
+    // Writing a different text raises Change inside the write, after the observers.
+    const QString &Text() const { return m_text; }
     void SetText(const QString &text);
 
-    bool Enabled() const { return enabled_; }
+    bool Enabled() const { return m_enabled; }
     void SetEnabled(bool enabled);
 
     // 24-bit colour, low byte red, middle byte green, high byte blue.
-    qint32 FillColor() const { return fillColor_; }
+    qint32 FillColor() const { return m_fillColor; }
     void SetFillColor(qint32 color);
 
     void AddItem(const QString &item);
-    const QStringList &Items() const { return items_; }
+    const QStringList &Items() const { return m_items; }
 
     // Raises Click when the control is enabled; a disabled control raises none.
     void RaiseClick();
@@ -52,20 +54,25 @@ public:
     std::function<void()> Change;
     std::function<void()> Click;
 
-    // Adapter hook: told of every property write that changed something. It must not write
-    // the control back; it never raises Change.
-    std::function<void(const Control &, ControlProperty)> Mirror;
+    // Observers are told of every property write that changed something, in the order they
+    // were added. They must not write the control back; they never raise Change.
+    using Observer = std::function<void(const Control &, ControlProperty)>;
+    // Adds an observer; the number it gives removes it again.
+    int Observe(Observer observer);
+    void Forget(int observer);
 
 private:
     void Notify(ControlProperty property);
 
-    QString name_;
-    ControlKind kind_;
-    QString caption_;
-    QString text_;
-    bool enabled_ = true;
-    qint32 fillColor_ = 0;
-    QStringList items_;
+    QString m_name;
+    ControlKind m_kind;
+    QString m_caption;
+    QString m_text;
+    bool m_enabled = true;
+    qint32 m_fillColor = 0;
+    QStringList m_items;
+    QList<std::pair<int, Observer>> m_observers;
+    int m_nextObserver = 1;
 };
 
 } // namespace tuner

@@ -6,6 +6,7 @@
 #include "window/branding.h"
 #include "window/layout.h"
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -34,6 +35,11 @@ QString Sentence(QString reason) {
     return reason + u'.';
 }
 
+// A failed open: the port as the user knows it and why, a full sentence.
+QString CannotOpen(const QString &port, const QString &why) {
+    return QStringLiteral("Cannot open port ") + port + QStringLiteral(": ") + why;
+}
+
 } // namespace
 
 DCCD::DCCD(SerialPortService &port, PortDirectory ports, QObject *parent)
@@ -46,24 +52,44 @@ DCCD::DCCD(SerialPortService &port, PortDirectory ports, QObject *parent)
       tLFB(Design(u"tLFB")), bCalG(Design(u"bCalG")), bTPS(Design(u"bTPS")),
       bEbrk(Design(u"bEbrk")), bDef(Design(u"bDef")), bSave(Design(u"bSave")),
       bExit(Design(u"bExit")), tStatus(Design(u"tStatus")), Label1(Design(u"Label1")),
-      MSComm1(port), ports_(std::move(ports)) {
-    controls_ = {&tLogo, &tTitle, &tCPort, &pCPort, &bOpen, &Shape1, &lAccel,  &tAccel, &lMin,
-                 &tMin,  &lDecel, &tDecel, &lMax,   &tMax,  &lTurn,  &tTurn,   &Label2, &tLFB,
-                 &bCalG, &bTPS,   &bEbrk,  &bDef,   &bSave, &bExit,  &tStatus, &Label1};
+      MSComm1(port), m_ports(std::move(ports)) {
+    const QList<Control *> named = {&tLogo,  &tTitle, &tCPort, &pCPort,  &bOpen,  &Shape1, &lAccel,
+                                    &tAccel, &lMin,   &tMin,   &lDecel,  &tDecel, &lMax,   &tMax,
+                                    &lTurn,  &tTurn,  &Label2, &tLFB,    &bCalG,  &bTPS,   &bEbrk,
+                                    &bDef,   &bSave,  &bExit,  &tStatus, &Label1};
+    // Every control in layout order; one the layout adds without a name here is kept all the same.
+    for (const ControlLayout &design : WindowLayout()) {
+        const auto found = std::find_if(named.cbegin(), named.cend(),
+                                        [&](const Control *c) { return c->Name() == design.name; });
+        m_controls.append(found != named.cend() ? *found : &m_moreControls.emplace_back(design));
+    }
+
+    for (const PercentBox &entry : PercentBoxes()) {
+        PercentControls percent{FindControl(entry.box.toString()),
+                                FindControl(entry.label.toString()), FindPercent(entry.parameter)};
+        Q_ASSERT(percent.box && percent.label && percent.field);
+        m_percents.append(percent);
+    }
+    m_percentsInWireOrder = m_percents;
+    std::sort(m_percentsInWireOrder.begin(), m_percentsInWireOrder.end(),
+              [](const PercentControls &a, const PercentControls &b) {
+                  return a.field->wireField < b.field->wireField;
+              });
+    for (const SwitchButton &entry : SwitchButtons()) {
+        SwitchControls flag{FindControl(entry.button.toString()), FindSwitch(entry.parameter)};
+        Q_ASSERT(flag.button && flag.field);
+        m_switches.append(flag);
+    }
 
     bOpen.Click = [this] { bOpen_Click(); };
     bCalG.Click = [this] { bCalG_Click(); };
-    bTPS.Click = [this] { bTPS_Click(); };
-    bEbrk.Click = [this] { bEbrk_Click(); };
     bDef.Click = [this] { bDef_Click(); };
     bSave.Click = [this] { bSave_Click(); };
     bExit.Click = [this] { bExit_Click(); };
-    tAccel.Change = [this] { tAccel_Change(); };
-    tDecel.Change = [this] { tDecel_Change(); };
-    tTurn.Change = [this] { tTurn_Change(); };
-    tMax.Change = [this] { tMax_Change(); };
-    tMin.Change = [this] { tMin_Change(); };
-    tLFB.Change = [this] { tLFB_Change(); };
+    for (const SwitchControls &flag : std::as_const(m_switches))
+        flag.button->Click = [this, button = flag.button] { Toggle(*button); };
+    for (const PercentControls &percent : std::as_const(m_percents))
+        percent.box->Change = [this, box = percent.box] { PercentChanged(*box); };
 
     connect(&MSComm1, &SerialPortService::OnComm, this, &DCCD::MSComm1_OnComm);
     connect(&MSComm1, &SerialPortService::LineLost, this, &DCCD::MSComm1_LineLost);
@@ -76,7 +102,7 @@ QString DCCD::Caption() const {
 }
 
 Control *DCCD::FindControl(const QString &name) const {
-    for (Control *control : controls_) {
+    for (Control *control : m_controls) {
         if (control->Name() == name)
             return control;
     }
@@ -88,7 +114,7 @@ void DCCD::Form_Load() {
     Shape1.SetFillColor(kLampRed);
     bOpen.SetEnabled(false);
     GSensorCalibrate = false;
-    const comfunct::PortScan scan = ports_.scan ? ports_.scan() : comfunct::PortScan{};
+    const comfunct::PortScan scan = m_ports.scan ? m_ports.scan() : comfunct::PortScan{};
     for (const QString &number : scan.numbers)
         pCPort.AddItem(number);
     pCPort.SetText(QString::number(scan.defaultPort));
@@ -110,14 +136,13 @@ void DCCD::Connect() {
     }
     // A text without a number would be port 0: the user is told what they typed instead.
     if (!HasLeadingNumber(typed)) {
-        tStatus.SetCaption(QStringLiteral("Cannot open port \"") + Shortened(typed) +
-                           QStringLiteral("\": not a port number."));
+        tStatus.SetCaption(
+            CannotOpen(u'"' + Shortened(typed) + u'"', QStringLiteral("not a port number.")));
         return;
     }
     const std::optional<qint16> port = PortNumber(typed);
     if (!port) {
-        tStatus.SetCaption(QStringLiteral("Cannot open port ") + Shortened(typed) +
-                           QStringLiteral(": no such port number."));
+        tStatus.SetCaption(CannotOpen(Shortened(typed), QStringLiteral("no such port number.")));
         return;
     }
     MSComm1.SetCommPort(*port);
@@ -127,16 +152,16 @@ void DCCD::Connect() {
     if (!MSComm1.SetPortOpen(true)) {
         // Nothing has changed yet: the window stays as it was and says why. The status line
         // names a long device by its short form; its tooltip has the whole path.
-        const QString reason = QStringLiteral(": ") + Sentence(MSComm1.LastError());
-        ShowStatus(QStringLiteral("Cannot open port ") + PortName(*port, true) + reason,
-                   QStringLiteral("Cannot open port ") + PortName(*port, false) + reason);
+        const QString reason = Sentence(MSComm1.LastError());
+        ShowStatus(CannotOpen(PortName(*port, true), reason),
+                   CannotOpen(PortName(*port, false), reason));
         return;
     }
     Shape1.SetFillColor(kLampYellow);
     bOpen.SetCaption(QStringLiteral("Disconnect"));
     SetEditingEnabled(false);
     tStatus.SetCaption(QStringLiteral("Waiting for DCCD to respond... check your com port!"));
-    saveIsLastOutput_ = false;
+    m_saveIsLastOutput = false;
     if (!MSComm1.Output(ReadRequest()))
         tStatus.SetCaption(QStringLiteral("Read request failed: ") + Sentence(MSComm1.LastError()));
 }
@@ -145,8 +170,8 @@ void DCCD::Disconnect() {
     MSComm1.SetPortOpen(false);
     // Output that the close had to drop is the queue's tail, so it holds the last record
     // written: when that was a save, the user was told of a success that never happened.
-    const bool saveDropped = saveIsLastOutput_ && !MSComm1.LastError().isEmpty();
-    saveIsLastOutput_ = false;
+    const bool saveDropped = m_saveIsLastOutput && !MSComm1.LastError().isEmpty();
+    m_saveIsLastOutput = false;
     ShowDisconnected();
     tStatus.SetCaption(saveDropped
                            ? QStringLiteral("Disconnected. The last save did not reach the line.")
@@ -155,7 +180,7 @@ void DCCD::Disconnect() {
 
 void DCCD::MSComm1_LineLost() {
     // The notice comes through the event queue: a port opened again meanwhile is not lost.
-    if (ended_ || MSComm1.PortOpen())
+    if (m_ended || MSComm1.PortOpen())
         return;
     ShowDisconnected();
     tStatus.SetCaption(QStringLiteral("Connection lost: ") + Sentence(MSComm1.LastError()));
@@ -163,28 +188,24 @@ void DCCD::MSComm1_LineLost() {
 
 void DCCD::ShowDisconnected() {
     Shape1.SetFillColor(kLampRed);
-    bOpen.SetCaption(QStringLiteral("Connect"));
+    bOpen.SetCaption(Design(u"bOpen").caption); // as designed: "Connect"
     SetEditingEnabled(false);
 }
 
-// The enabled states of Connect and Disconnect, in their order; bExit is always on.
+// The enabled states of the editing controls, in their order; bExit is always on.
 void DCCD::SetEditingEnabled(bool enabled) {
     bSave.SetEnabled(enabled);
     bExit.SetEnabled(true);
-    bTPS.SetEnabled(enabled);
-    bEbrk.SetEnabled(enabled);
+    for (const SwitchControls &flag : std::as_const(m_switches))
+        flag.button->SetEnabled(enabled);
     bCalG.SetEnabled(enabled);
     bDef.SetEnabled(enabled);
-    tAccel.SetEnabled(enabled);
-    tDecel.SetEnabled(enabled);
-    tMin.SetEnabled(enabled);
-    tMax.SetEnabled(enabled);
-    tLFB.SetEnabled(enabled);
-    tTurn.SetEnabled(enabled);
+    for (const PercentControls &percent : std::as_const(m_percents))
+        percent.box->SetEnabled(enabled);
 }
 
 QString DCCD::PortName(qint16 port, bool shortDevice) const {
-    const QString device = ports_.devicePath ? ports_.devicePath(port) : QString();
+    const QString device = m_ports.devicePath ? m_ports.devicePath(port) : QString();
     if (device.isEmpty())
         return QString::number(port);
     return QString::number(port) + QStringLiteral(" (") +
@@ -192,18 +213,18 @@ QString DCCD::PortName(qint16 port, bool shortDevice) const {
 }
 
 void DCCD::ShowStatus(const QString &caption, const QString &toolTip) {
-    statusToolTip_ = {caption, toolTip};
+    m_statusToolTip = {caption, toolTip};
     tStatus.SetCaption(caption);
 }
 
 QString DCCD::StatusToolTip() const {
-    if (tStatus.Caption() == statusToolTip_.first && !statusToolTip_.second.isEmpty())
-        return statusToolTip_.second;
+    if (tStatus.Caption() == m_statusToolTip.first && !m_statusToolTip.second.isEmpty())
+        return m_statusToolTip.second;
     return tStatus.Caption();
 }
 
 void DCCD::MSComm1_OnComm() {
-    if (ended_ || MSComm1.CommEvent() != comEvReceive)
+    if (m_ended || MSComm1.CommEvent() != comEvReceive)
         return;
     ReceiveBuffer = MSComm1.Input();
     HandleInput(ReceiveBuffer);
@@ -213,53 +234,29 @@ void DCCD::HandleInput(const QString &dRecv) {
     const std::optional<TuningParameters> report = ParseReport(dRecv);
     if (!report)
         return; // not a full report: nothing changes
-    Accel = report->Accel;
-    Decel = report->Decel;
-    Turn = report->Turn;
-    MaxOut = report->MaxOut;
-    MinOut = report->MinOut;
-    LfbThreshold = report->LfbThreshold;
-    TpsReverse = report->TpsReverse;
-    EbrakeCutOff = report->EbrakeCutOff;
-    GSensorCalibrate = report->GSensorCalibrate;
+    static_cast<TuningParameters &>(*this) = *report;
 
-    tAccel.SetText(DisplayForm(Accel));
-    tDecel.SetText(DisplayForm(Decel));
-    tTurn.SetText(DisplayForm(Turn));
-    tMax.SetText(DisplayForm(MaxOut));
-    tMin.SetText(DisplayForm(MinOut));
-    tLFB.SetText(DisplayForm(LfbThreshold));
-    bTPS.SetCaption(TpsReverse ? QStringLiteral("TPS = Reverse") : QStringLiteral("TPS = Normal"));
-    bEbrk.SetCaption(EbrakeCutOff ? QStringLiteral("Ebrake Cut = Off")
-                                  : QStringLiteral("Ebrake Cut = On"));
+    for (const PercentControls &percent : std::as_const(m_percentsInWireOrder))
+        percent.box->SetText(DisplayForm(this->*percent.field->value));
+    for (const SwitchControls &flag : std::as_const(m_switches))
+        flag.button->SetCaption(SwitchCaption(*flag.field, this->*flag.field->value));
     Shape1.SetFillColor(kLampGreen);
-    for (Control *control : {&bSave, &bExit, &bTPS, &bEbrk, &bCalG, &bDef, &tAccel, &tDecel, &tMin,
-                             &tMax, &tLFB, &tTurn})
-        control->SetEnabled(true);
+    SetEditingEnabled(true);
     tStatus.SetCaption(QStringLiteral("Parmeters Received from Controller."));
-    reportShown_ = true;
+    m_reportShown = true;
     if (ReportShown)
         ReportShown();
 }
 
 QString DCCD::BoxHint(const Control &control) const {
-    // The boxes and the values they came from, in wire order, the order of kUpperLimits.
-    const std::array<std::pair<const Control *, float>, kPercentCount> boxes = {
-        {{&tAccel, Accel},
-         {&tDecel, Decel},
-         {&tTurn, Turn},
-         {&tMax, MaxOut},
-         {&tMin, MinOut},
-         {&tLFB, LfbThreshold}}};
-    for (std::size_t i = 0; i < boxes.size(); ++i) {
-        if (boxes[i].first != &control)
-            continue;
-        QString hint = QStringLiteral("0 to %1 %").arg(kUpperLimits[i]);
-        if (reportShown_)
-            hint += QStringLiteral("; the controller holds ") + DisplayForm(boxes[i].second);
-        return hint;
-    }
-    return {};
+    const PercentControls *percent = PercentOf(control);
+    if (!percent)
+        return {};
+    QString hint = QStringLiteral("0 to %1 %").arg(percent->field->upperLimit);
+    if (m_reportShown)
+        hint +=
+            QStringLiteral("; the controller holds ") + DisplayForm(this->*percent->field->value);
+    return hint;
 }
 
 void DCCD::bCalG_Click() {
@@ -269,112 +266,128 @@ void DCCD::bCalG_Click() {
 }
 
 void DCCD::bTPS_Click() {
-    if (bTPS.Caption() == u"TPS = Normal") {
-        bTPS.SetCaption(QStringLiteral("TPS = Reverse"));
-        TpsReverse = true;
-    } else {
-        bTPS.SetCaption(QStringLiteral("TPS = Normal"));
-        TpsReverse = false;
-    }
-    tStatus.SetCaption(QStringLiteral("TPS Changed, save required."));
+    Toggle(bTPS);
 }
 
 void DCCD::bEbrk_Click() {
-    if (bEbrk.Caption() == u"Ebrake Cut = On") {
-        bEbrk.SetCaption(QStringLiteral("Ebrake Cut = Off"));
-        EbrakeCutOff = true;
-    } else {
-        bEbrk.SetCaption(QStringLiteral("Ebrake Cut = On"));
-        EbrakeCutOff = false;
-    }
-    tStatus.SetCaption(QStringLiteral("Ebrake Changed, save required."));
+    Toggle(bEbrk);
+}
+
+// A switch button flips its switch as its own caption says: caption first, then the switch,
+// then the notice.
+void DCCD::Toggle(const Control &button) {
+    const SwitchControls *flag = SwitchOf(button);
+    if (!flag)
+        return;
+    const bool on = flag->button->Caption() == flag->field->offCaption;
+    flag->button->SetCaption(SwitchCaption(*flag->field, on));
+    this->*flag->field->value = on;
+    tStatus.SetCaption(ChangeNotice(flag->field->noticeWord));
 }
 
 void DCCD::bDef_Click() {
-    const std::array<Control *, kPercentCount> boxes = {&tAccel, &tDecel, &tTurn,
-                                                        &tMax,   &tMin,   &tLFB};
-    for (std::size_t i = 0; i < boxes.size(); ++i)
-        boxes[i]->SetText(QString::fromUtf16(kDefaultTexts[i]));
-    TpsReverse = false;
-    bTPS.SetCaption(QStringLiteral("TPS = Normal"));
-    EbrakeCutOff = false;
-    bEbrk.SetCaption(QStringLiteral("Ebrake Cut = On"));
-    GSensorCalibrate = false;
+    for (const PercentControls &percent : std::as_const(m_percentsInWireOrder))
+        percent.box->SetText(percent.field->defaultText.toString());
+    for (const SwitchField &field : kSwitches) {
+        this->*field.value = false;
+        for (const SwitchControls &flag : std::as_const(m_switches)) {
+            if (flag.field == &field)
+                flag.button->SetCaption(SwitchCaption(field, false));
+        }
+    }
     tStatus.SetCaption(QStringLiteral("Default loaded, save required."));
 }
 
 void DCCD::bSave_Click() {
-    const std::array<Control *, kPercentCount> boxes = {&tAccel, &tDecel, &tTurn,
-                                                        &tMax,   &tMin,   &tLFB};
-    const std::array<Control *, kPercentCount> labels = {&lAccel, &lDecel, &lTurn,
-                                                         &lMax,   &lMin,   &Label2};
-    // Every box must hold a number before anything is clamped or sent.
-    for (std::size_t i = 0; i < boxes.size(); ++i) {
-        if (!ReadNumber(boxes[i]->Text())) {
-            SetFocus(*boxes[i]);
-            tStatus.SetCaption(QStringLiteral("Not saved: ") + labels[i]->Caption() +
+    // Each box is read once: every one must hold a number before anything is clamped or sent.
+    std::array<double, kPercentCount> values{};
+    for (qsizetype i = 0; i < m_percentsInWireOrder.size(); ++i) {
+        const PercentControls &percent = m_percentsInWireOrder.at(i);
+        const std::optional<double> value = ReadNumber(percent.box->Text());
+        if (!value) {
+            SetFocus(*percent.box);
+            tStatus.SetCaption(QStringLiteral("Not saved: ") + percent.label->Caption() +
                                QStringLiteral(" is not a number."));
             return;
         }
+        values[static_cast<std::size_t>(i)] = *value;
     }
 
-    std::array<QString, kPercentCount> texts;
-    for (std::size_t i = 0; i < boxes.size(); ++i) {
-        Control &box = *boxes[i];
-        const int upper = kUpperLimits[i];
-        if (ReadNumber(box.Text()).value_or(0) > upper)
-            box.SetText(QString::number(upper));
-        if (ReadNumber(box.Text()).value_or(0) < 0)
-            box.SetText(QStringLiteral("0"));
-        texts[i] = box.Text();
+    // Clamped into 0 .. the upper limit; a clamped box shows its limit.
+    for (qsizetype i = 0; i < m_percentsInWireOrder.size(); ++i) {
+        const PercentControls &percent = m_percentsInWireOrder.at(i);
+        double &value = values[static_cast<std::size_t>(i)];
+        const int upper = percent.field->upperLimit;
+        if (value > upper) {
+            value = upper;
+            percent.box->SetText(QString::number(upper));
+        } else if (value < 0) {
+            value = 0;
+            percent.box->SetText(QStringLiteral("0"));
+        }
     }
 
-    const std::optional<QString> record =
-        SaveCommand(texts, TpsReverse, EbrakeCutOff, GSensorCalibrate);
-    if (!record) {
-        tStatus.SetCaption(QStringLiteral("Save failed: a value is not a number."));
-        return;
-    }
-    if (!MSComm1.Output(*record)) {
+    if (!MSComm1.Output(SaveCommand(values, *this))) {
         tStatus.SetCaption(QStringLiteral("Save failed: ") + Sentence(MSComm1.LastError()));
         return;
     }
-    saveIsLastOutput_ = true;
+    m_saveIsLastOutput = true;
     tStatus.SetCaption(QStringLiteral("Save was successful!"));
 }
 
 void DCCD::bExit_Click() {
-    if (ended_)
+    if (m_ended)
         return;
     if (MSComm1.PortOpen())
         MSComm1.SetPortOpen(false);
-    ended_ = true;
+    m_ended = true;
     if (EndProgram)
         EndProgram();
 }
 
 void DCCD::tAccel_Change() {
-    tStatus.SetCaption(QStringLiteral("Accel Changed, save required."));
+    PercentChanged(tAccel);
 }
 
 void DCCD::tDecel_Change() {
-    tStatus.SetCaption(QStringLiteral("Decel Changed, save required."));
+    PercentChanged(tDecel);
 }
 
 void DCCD::tTurn_Change() {
-    tStatus.SetCaption(QStringLiteral("Turning Changed, save required."));
+    PercentChanged(tTurn);
 }
 
 void DCCD::tMax_Change() {
-    tStatus.SetCaption(QStringLiteral("Maximum Changed, save required."));
+    PercentChanged(tMax);
 }
 
 void DCCD::tMin_Change() {
-    tStatus.SetCaption(QStringLiteral("Minimum Changed, save required."));
+    PercentChanged(tMin);
 }
 
 void DCCD::tLFB_Change() {
-    tStatus.SetCaption(QStringLiteral("LFB Threshold Changed, save required."));
+    PercentChanged(tLFB);
+}
+
+void DCCD::PercentChanged(const Control &box) {
+    if (const PercentControls *percent = PercentOf(box))
+        tStatus.SetCaption(ChangeNotice(percent->field->noticeWord));
+}
+
+const DCCD::PercentControls *DCCD::PercentOf(const Control &box) const {
+    for (const PercentControls &percent : m_percents) {
+        if (percent.box == &box)
+            return &percent;
+    }
+    return nullptr;
+}
+
+const DCCD::SwitchControls *DCCD::SwitchOf(const Control &button) const {
+    for (const SwitchControls &flag : m_switches) {
+        if (flag.button == &button)
+            return &flag;
+    }
+    return nullptr;
 }
 
 void DCCD::SetFocus(Control &control) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/comfunct.h"
+#include "link/parameter_set.h"
 #include "link/serial_port_service.h"
 #include "window/control.h"
 
@@ -8,6 +9,7 @@
 #include <QObject>
 #include <QString>
 
+#include <deque>
 #include <functional>
 #include <utility>
 
@@ -24,12 +26,15 @@ struct PortDirectory {
     std::function<comfunct::PortScan()> scan;
     // The device behind a port number, "" when it has none.
     std::function<QString(qint16)> devicePath;
+    // Ports 1 to 16 with what the system knows of each (for the port list's tooltips); asking
+    // may take a while. Empty: the list shows no tooltips.
+    std::function<QList<comfunct::PortInfo>()> describe = {};
 };
 
 // The tuning window: its controls by name, the serial port MSComm1, the controller's settings
-// as last reported and the text of the last receive event. Every handler works on the control
-// model only; an adapter shows it.
-class DCCD : public QObject {
+// as last reported (the TuningParameters it is) and the text of the last receive event. Every
+// handler works on the control model only; an adapter shows it.
+class DCCD : public QObject, public TuningParameters {
 public:
     DCCD(SerialPortService &port, PortDirectory ports, QObject *parent = nullptr);
     ~DCCD() override;
@@ -42,16 +47,13 @@ public:
 
     SerialPortService &MSComm1;
 
-    float Accel = 0, Decel = 0, Turn = 0, MaxOut = 0, MinOut = 0, LfbThreshold = 0;
-    bool TpsReverse = false, EbrakeCutOff = false, GSensorCalibrate = false;
-
     QString ReceiveBuffer;
 
     // The title bar text.
     QString Caption() const;
 
     // Every control in layout order, and one by name (nullptr when there is none).
-    const QList<Control *> &Controls() const { return controls_; }
+    const QList<Control *> &Controls() const { return m_controls; }
     Control *FindControl(const QString &name) const;
 
     // How the program ends after Exit; the adapter or a test sets it.
@@ -68,14 +70,14 @@ public:
     QString BoxHint(const Control &control) const;
 
     // The probe and device names the port list is filled from.
-    const PortDirectory &Ports() const { return ports_; }
+    const PortDirectory &Ports() const { return m_ports; }
 
     // The whole text behind the status line: the caption, or a longer form of it (a device's
     // full path) where the caption had to be shortened to fit.
     QString StatusToolTip() const;
 
     // True once Exit has run: the window takes no further event.
-    bool Ended() const { return ended_; }
+    bool Ended() const { return m_ended; }
 
     void Form_Load();
     void bOpen_Click();
@@ -97,6 +99,18 @@ public:
     void tLFB_Change();
 
 private:
+    // A percentage box with its label and the parameter it shows.
+    struct PercentControls {
+        Control *box;
+        Control *label;
+        const PercentField *field;
+    };
+    // A button that shows and flips a switch.
+    struct SwitchControls {
+        Control *button;
+        const SwitchField *field;
+    };
+
     void Connect();
     void Disconnect();
     void MSComm1_LineLost();
@@ -105,14 +119,23 @@ private:
     QString PortName(qint16 port, bool shortDevice) const;
     void ShowStatus(const QString &caption, const QString &toolTip);
     void SetFocus(Control &control);
+    void PercentChanged(const Control &box);
+    void Toggle(const Control &button);
+    const PercentControls *PercentOf(const Control &box) const;
+    const SwitchControls *SwitchOf(const Control &button) const;
 
-    PortDirectory ports_;
-    QList<Control *> controls_;
-    bool ended_ = false;
-    bool reportShown_ = false;
+    PortDirectory m_ports;
+    QList<Control *> m_controls;
+    // Controls the layout designs beyond the named ones above.
+    std::deque<Control> m_moreControls;
+    QList<PercentControls> m_percents; // in the order the boxes are enabled
+    QList<PercentControls> m_percentsInWireOrder;
+    QList<SwitchControls> m_switches;
+    bool m_ended = false;
+    bool m_reportShown = false;
     // The last record written on this connection was a save (not the read request).
-    bool saveIsLastOutput_ = false;
-    std::pair<QString, QString> statusToolTip_; // a caption and its longer form
+    bool m_saveIsLastOutput = false;
+    std::pair<QString, QString> m_statusToolTip; // a caption and its longer form
 };
 
 } // namespace tuner

@@ -1,9 +1,13 @@
 #pragma once
 
+#include "link/parameter_set.h"
 #include "window/control.h"
 
 #include <QList>
 #include <QString>
+#include <QStringView>
+
+#include <span>
 
 namespace tuner {
 
@@ -41,6 +45,26 @@ int ClientHeight();
 
 // Every control of the window, top to bottom as laid out.
 const QList<ControlLayout> &WindowLayout();
+
+// A text box that shows a percentage of the parameter set, and the label that captions it.
+struct PercentBox {
+    QStringView box;
+    QStringView label;
+    QStringView parameter; // PercentField::name
+};
+
+// A command button that shows a switch by its caption and flips it.
+struct SwitchButton {
+    QStringView button;
+    QStringView parameter; // SwitchField::name
+};
+
+// One entry per percentage, in the order the window enables the boxes.
+std::span<const PercentBox> PercentBoxes();
+std::span<const SwitchButton> SwitchButtons();
+
+// The label that names a box or the port list ("" when none does).
+QString CaptionLabelOf(QStringView control);
 
 // The design of the named control; nullptr for a name the window does not have.
 const ControlLayout *FindLayout(const QString &name);

@@ -47,28 +47,24 @@ QString OneLine(QString text) {
 
 } // namespace
 
-ShownTrace::ShownTrace(DCCD &window, QIODevice &out) : window_(window), out_(out) {
-    clock_.start();
-    for (Control *control : window_.Controls()) {
-        previous_.append(control->Mirror);
-        control->Mirror = [this, hook = control->Mirror](const Control &c, ControlProperty p) {
-            if (hook)
-                hook(c, p);
-            Write(c, p);
-        };
+ShownTrace::ShownTrace(DCCD &window, QIODevice &out) : m_out(out) {
+    m_clock.start();
+    for (Control *control : window.Controls()) {
+        m_observers.append({control, control->Observe([this](const Control &c, ControlProperty p) {
+                                Write(c, p);
+                            })});
     }
 }
 
 ShownTrace::~ShownTrace() {
-    const QList<Control *> &controls = window_.Controls();
-    for (qsizetype i = 0; i < controls.size() && i < previous_.size(); ++i)
-        controls.at(i)->Mirror = previous_.at(i);
+    for (const auto &[control, observer] : std::as_const(m_observers))
+        control->Forget(observer);
 }
 
 void ShownTrace::Write(const Control &control, ControlProperty property) {
-    const QString line = QString::number(clock_.elapsed()) + u' ' + control.Name() + u'.' +
+    const QString line = QString::number(m_clock.elapsed()) + u' ' + control.Name() + u'.' +
                          PropertyName(property) + u' ' + OneLine(Value(control, property)) + u'\n';
-    out_.write(line.toUtf8());
+    m_out.write(line.toUtf8());
 }
 
 } // namespace tuner

@@ -5,7 +5,7 @@
 #include <QElapsedTimer>
 #include <QList>
 
-#include <functional>
+#include <utility>
 
 class QIODevice;
 
@@ -14,7 +14,6 @@ namespace tuner {
 // Writes every change of what the window shows to a device, one line each:
 // "<ms since start> <control>.<Property> <value>", e.g. "812 tStatus.Caption Disconnected.".
 // For diagnosing a user's session and for tests that drive the real program from outside.
-// Install it after the adapter; it passes every change on to the adapter's hook first.
 class ShownTrace {
 public:
     ShownTrace(DCCD &window, QIODevice &out);
@@ -25,10 +24,9 @@ public:
 private:
     void Write(const Control &control, ControlProperty property);
 
-    DCCD &window_;
-    QIODevice &out_;
-    QElapsedTimer clock_;
-    QList<std::function<void(const Control &, ControlProperty)>> previous_;
+    QIODevice &m_out;
+    QElapsedTimer m_clock;
+    QList<std::pair<Control *, int>> m_observers;
 };
 
 } // namespace tuner

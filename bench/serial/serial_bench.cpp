@@ -3,7 +3,7 @@
 //    OnComm handler (median over the samples in the "median_us" counter);
 //  - IdleOpenPort: CPU time the process spends in 10 s with an open, idle port.
 
-#include "link/comfunct.h"
+#include "link/port_table.h"
 #include "link/protocol.h"
 #include "link/qt_serial_port_service.h"
 
@@ -44,8 +44,9 @@ struct Line {
     }
 };
 
-bool OpenOn(tuner::QtSerialPortService &service, const Line &line) {
-    comfunct::SetDevicePath(1, line.path);
+// Port 1 of `ports` is the line; the service opens it through that table.
+bool OpenOn(tuner::QtSerialPortService &service, comfunct::PortTable &ports, const Line &line) {
+    ports.SetDevicePath(1, line.path);
     service.SetCommPort(1);
     service.SetSettings(tuner::kLineSettings);
     service.SetInputLen(0);
@@ -62,8 +63,9 @@ double CpuSeconds() {
 
 void ReportToOnComm(benchmark::State &state) {
     Line line;
-    tuner::QtSerialPortService service;
-    if (!OpenOn(service, line)) {
+    comfunct::PortTable ports;
+    tuner::QtSerialPortService service(ports);
+    if (!OpenOn(service, ports, line)) {
         state.SkipWithError("cannot open the pseudo-terminal");
         return;
     }
@@ -96,8 +98,9 @@ BENCHMARK(ReportToOnComm)->UseManualTime()->Iterations(200)->Unit(benchmark::kMi
 
 void IdleOpenPort(benchmark::State &state) {
     Line line;
-    tuner::QtSerialPortService service;
-    if (!OpenOn(service, line)) {
+    comfunct::PortTable ports;
+    tuner::QtSerialPortService service(ports);
+    if (!OpenOn(service, ports, line)) {
         state.SkipWithError("cannot open the pseudo-terminal");
         return;
     }

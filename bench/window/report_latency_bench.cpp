@@ -5,7 +5,7 @@
 //   cr:0  without the CR: taken once the line has been quiet for the settle interval (50 ms),
 //         expected the settle interval plus a few milliseconds. Before a record's end was looked
 //         for, every report waited for a quiet line of 20 ms: 20.6 ms from last byte to screen.
-#include "link/comfunct.h"
+#include "link/port_table.h"
 #include "link/qt_serial_port_service.h"
 #include "link/tuning_parameters.h"
 #include "window/dccd.h"
@@ -24,32 +24,30 @@
 #include <termios.h>
 #include <unistd.h>
 
-using namespace Qt::StringLiterals;
-
 namespace {
 
 // Counts paints of one widget after its text has reached an expected value.
 class PaintWatch : public QObject {
 public:
-    explicit PaintWatch(QLineEdit *box) : box_(box) { box_->installEventFilter(this); }
+    explicit PaintWatch(QLineEdit *box) : m_box(box) { m_box->installEventFilter(this); }
 
     void Expect(const QString &text) {
-        expected_ = text;
-        painted_ = false;
+        m_expected = text;
+        m_painted = false;
     }
-    bool Painted() const { return painted_; }
+    bool Painted() const { return m_painted; }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override {
-        if (watched == box_ && event->type() == QEvent::Paint && box_->text() == expected_)
-            painted_ = true;
+        if (watched == m_box && event->type() == QEvent::Paint && m_box->text() == m_expected)
+            m_painted = true;
         return false;
     }
 
 private:
-    QLineEdit *box_;
-    QString expected_;
-    bool painted_ = false;
+    QLineEdit *m_box;
+    QString m_expected;
+    bool m_painted = false;
 };
 
 void BM_ReportToScreen(benchmark::State &state) {
@@ -65,24 +63,25 @@ void BM_ReportToScreen(benchmark::State &state) {
     tcgetattr(controller, &raw);
     cfmakeraw(&raw);
     tcsetattr(controller, TCSANOW, &raw);
-    comfunct::SetDevicePath(1, QString::fromLocal8Bit(name));
+    comfunct::PortTable ports;
+    ports.SetDevicePath(1, QString::fromLocal8Bit(name));
 
-    tuner::QtSerialPortService port;
+    tuner::QtSerialPortService port(ports);
     tuner::DCCD model(port, {[] {
-                                 return comfunct::PortScan{{u"1"_s}, 1};
+                                 return comfunct::PortScan{{QStringLiteral("1")}, 1};
                              },
-                             &comfunct::DevicePath});
+                             [&ports](qint16 n) { return ports.DevicePath(n); }});
     tuner::DccdWindow window(model);
     model.EndProgram = [] {};
     model.Form_Load();
     window.show();
-    model.pCPort.SetText(u"1"_s);
+    model.pCPort.SetText(QStringLiteral("1"));
     model.bOpen_Click();
     if (!port.PortOpen()) {
         state.SkipWithError("the port did not open");
         return;
     }
-    auto *box = qobject_cast<QLineEdit *>(window.Widget(u"tAccel"_s));
+    auto *box = qobject_cast<QLineEdit *>(window.Widget(QStringLiteral("tAccel")));
     PaintWatch watch(box);
 
     int round = 0;

@@ -4,12 +4,10 @@
 
 #include <QRandomGenerator>
 
-using namespace Qt::StringLiterals;
-
 namespace {
 
-const QString kComma = u","_s;
-const QString kBackslash = u"\\"_s;
+const QString kComma = QStringLiteral(",");
+const QString kBackslash = QStringLiteral("\\");
 
 QStringList JoinThenSplit(QStringList fields) {
     const QString joined = modStrings::JoinFields(fields, kComma, kBackslash);
@@ -17,23 +15,27 @@ QStringList JoinThenSplit(QStringList fields) {
 }
 
 TEST(JoinThenSplit, DelimitersInsideFieldsComeBack) {
-    EXPECT_EQ(JoinThenSplit({u"a,b"_s, u"c"_s}), QStringList({u"a,b"_s, u"c"_s}));
-    EXPECT_EQ(JoinThenSplit({u"a,,b"_s}), QStringList({u"a,,b"_s}));
+    EXPECT_EQ(JoinThenSplit({QStringLiteral("a,b"), QStringLiteral("c")}),
+              QStringList({QStringLiteral("a,b"), QStringLiteral("c")}));
+    EXPECT_EQ(JoinThenSplit({QStringLiteral("a,,b")}), QStringList({QStringLiteral("a,,b")}));
 }
 
 TEST(JoinThenSplit, KnownLosses) {
     // Empty fields vanish, a single trailing empty field leaves nothing behind.
-    EXPECT_EQ(JoinThenSplit({u"a"_s, QString(), u"b"_s}), QStringList({u"a"_s, u"b"_s}));
-    EXPECT_EQ(JoinThenSplit({u"a"_s, QString()}), QStringList({u"a"_s}));
+    EXPECT_EQ(JoinThenSplit({QStringLiteral("a"), QString(), QStringLiteral("b")}),
+              QStringList({QStringLiteral("a"), QStringLiteral("b")}));
+    EXPECT_EQ(JoinThenSplit({QStringLiteral("a"), QString()}), QStringList({QStringLiteral("a")}));
     // A field ending in the escape character swallows the delimiter after it.
-    EXPECT_EQ(JoinThenSplit({u"a\\"_s, u"b"_s}), QStringList({u"a,b"_s}));
+    EXPECT_EQ(JoinThenSplit({QStringLiteral("a\\"), QStringLiteral("b")}),
+              QStringList({QStringLiteral("a,b")}));
     // Spaces around fields are trimmed away.
-    EXPECT_EQ(JoinThenSplit({u"  a "_s, u" b"_s}), QStringList({u"a"_s, u"b"_s}));
+    EXPECT_EQ(JoinThenSplit({QStringLiteral("  a "), QStringLiteral(" b")}),
+              QStringList({QStringLiteral("a"), QStringLiteral("b")}));
 }
 
 // Random fields from an alphabet rich in delimiters, escapes and spaces.
 QString RandomField(QRandomGenerator &random) {
-    static const QString alphabet = u"ab,\\ 0\u00e9"_s;
+    static const QString alphabet = QStringLiteral("ab,\\ 0\u00e9");
     const int length = static_cast<int>(random.bounded(7));
     QString field;
     for (int i = 0; i < length; ++i)
@@ -52,7 +54,7 @@ TEST(JoinThenSplit, RandomFieldsWithoutEscapeEndsComeBackTrimmed) {
             while (field.endsWith(u'\\'))
                 field.chop(1);
             if (field.isEmpty())
-                field = u"x"_s;
+                field = QStringLiteral("x");
             fields.append(field);
         }
         // Expected back: each field with its surrounding spaces trimmed away.
@@ -73,10 +75,11 @@ TEST(JoinThenSplit, SplitFieldsAreMadeOnlyOfInputCharactersInOrder) {
     for (int round = 0; round < 3000; ++round) {
         QString text;
         const int length = static_cast<int>(random.bounded(24));
-        static const QString alphabet = u"ab,\\ ;\u0000"_s;
+        static const QString alphabet = QStringLiteral("ab,\\ ;\u0000");
         for (int i = 0; i < length; ++i)
             text += alphabet.at(static_cast<qsizetype>(random.bounded(alphabet.size())));
-        const QStringList fields = modStrings::SplitFields(text, u",;"_s, kBackslash, false);
+        const QStringList fields =
+            modStrings::SplitFields(text, QStringLiteral(",;"), kBackslash, false);
         ASSERT_FALSE(fields.isEmpty());
         // Concatenated fields form a subsequence of the text.
         const QString all = fields.join(QString());

@@ -45,7 +45,7 @@ CtlRun Ctl(const QStringList &arguments) {
     if (!ctl.waitForFinished(kWaitMs)) {
         ctl.kill();
         ctl.waitForFinished();
-        run.err = u"(dccd-ctl did not end)"_qs;
+        run.err = QStringLiteral("(dccd-ctl did not end)");
         return run;
     }
     run.exitCode = ctl.exitStatus() == QProcess::NormalExit ? ctl.exitCode() : -2;
@@ -73,11 +73,12 @@ protected:
         ASSERT_TRUE(sim.waitForStarted(kWaitMs));
         ASSERT_TRUE(QTest::qWaitFor([&] { return sim.canReadLine(); }, kWaitMs));
         device = QString::fromLocal8Bit(sim.readLine().trimmed());
-        ASSERT_TRUE(device.startsWith(u"/dev/pts/"_qs)) << device.toStdString();
+        ASSERT_TRUE(device.startsWith(QStringLiteral("/dev/pts/"))) << device.toStdString();
     }
     // The first --port is the one used; the second only maps a device.
     QStringList Port() const {
-        return {u"--port"_qs, u"1="_qs + device, u"--port"_qs, u"16=/dev/null"_qs};
+        return {QStringLiteral("--port"), QStringLiteral("1=") + device, QStringLiteral("--port"),
+                QStringLiteral("16=/dev/null")};
     }
 
     // Every log line of the simulator so far.
@@ -104,8 +105,8 @@ protected:
 };
 
 TEST_F(CtlTest, ReadPrintsTheControllersTune) {
-    StartSim({u"--values"_qs, u"120,90,100,80,10,40,1,0,0"_qs});
-    const CtlRun run = Ctl(QStringList{u"read"_qs} + Port());
+    StartSim({QStringLiteral("--values"), QStringLiteral("120,90,100,80,10,40,1,0,0")});
+    const CtlRun run = Ctl(QStringList{QStringLiteral("read")} + Port());
     EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_EQ(run.err, QString());
     EXPECT_EQ(run.out.toUtf8(), Edited("100,\n  \"deceleration\": 100,\n  \"turning\": 100,\n  "
@@ -114,90 +115,109 @@ TEST_F(CtlTest, ReadPrintsTheControllersTune) {
                                        "120,\n  \"deceleration\": 90,\n  \"turning\": 100,\n  "
                                        "\"max_output\": 80,\n  \"min_output\": 10,\n  "
                                        "\"lfb_threshold\": 40,\n  \"tps_reverse\": true"));
-    EXPECT_EQ(SimLog().value(0), u"received: R"_qs);
+    EXPECT_EQ(SimLog().value(0), QStringLiteral("received: R"));
 }
 
 TEST_F(CtlTest, ReadWriteReadGivesIdenticalFilesAndWriteVerifies) {
-    StartSim({u"--values"_qs, u"7,200,0,100,99,1,0,1,0"_qs});
-    const QString first = dir.filePath(u"first.json"_qs);
-    const QString second = dir.filePath(u"second.json"_qs);
-    ASSERT_EQ(Ctl(QStringList{u"read"_qs, u"-o"_qs, first} + Port()).exitCode, 0);
+    StartSim({QStringLiteral("--values"), QStringLiteral("7,200,0,100,99,1,0,1,0")});
+    const QString first = dir.filePath(QStringLiteral("first.json"));
+    const QString second = dir.filePath(QStringLiteral("second.json"));
+    ASSERT_EQ(
+        Ctl(QStringList{QStringLiteral("read"), QStringLiteral("-o"), first} + Port()).exitCode, 0);
 
-    const CtlRun written = Ctl(QStringList{u"write"_qs, first} + Port());
+    const CtlRun written = Ctl(QStringList{QStringLiteral("write"), first} + Port());
     EXPECT_EQ(written.exitCode, 0);
-    EXPECT_EQ(written.err, u"dccd-ctl: saved and verified on port 1 ("_qs + device + u")\n"_qs);
-    ASSERT_EQ(Ctl(QStringList{u"read"_qs, u"--output"_qs, second} + Port()).exitCode, 0);
+    EXPECT_EQ(written.err, QStringLiteral("dccd-ctl: saved and verified on port 1 (") + device +
+                               QStringLiteral(")\n"));
+    ASSERT_EQ(Ctl(QStringList{QStringLiteral("read"), QStringLiteral("--output"), second} + Port())
+                  .exitCode,
+              0);
     EXPECT_EQ(Contents(first), Contents(second));
     EXPECT_TRUE(SimLog().contains(
-        u"received: S,00007,00200,00000,00100,00099,00001,00000,00001,00000,"_qs));
+        QStringLiteral("received: S,00007,00200,00000,00100,00099,00001,00000,00001,00000,")));
 }
 
 TEST_F(CtlTest, WriteSendsTheEditAndDiffComparesWithTheController) {
     StartSim({});
-    const QString street = File(u"street.json"_qs, Edited("\"turning\": 100", "\"turning\": 140"));
-    const CtlRun before = Ctl(QStringList{u"diff"_qs, street, u"port"_qs} + Port());
+    const QString street =
+        File(QStringLiteral("street.json"), Edited("\"turning\": 100", "\"turning\": 140"));
+    const CtlRun before =
+        Ctl(QStringList{QStringLiteral("diff"), street, QStringLiteral("port")} + Port());
     EXPECT_EQ(before.exitCode, 1) << before.err.toStdString();
-    EXPECT_EQ(before.out, u"setting  "_qs + street + u"  port 1\nturning  140"_qs +
-                              QString(street.size() - 1, u' ') + u"100\n"_qs);
+    EXPECT_EQ(before.out, QStringLiteral("setting  ") + street +
+                              QStringLiteral("  port 1\nturning  140") +
+                              QString(street.size() - 1, u' ') + QStringLiteral("100\n"));
 
-    const CtlRun written = Ctl(QStringList{u"write"_qs, street, u"--calibrate"_qs} + Port());
+    const CtlRun written =
+        Ctl(QStringList{QStringLiteral("write"), street, QStringLiteral("--calibrate")} + Port());
     EXPECT_EQ(written.exitCode, 0) << "the calibration request is not compared";
-    const CtlRun after = Ctl(QStringList{u"diff"_qs, u"port:1"_qs, street} + Port());
+    const CtlRun after =
+        Ctl(QStringList{QStringLiteral("diff"), QStringLiteral("port:1"), street} + Port());
     EXPECT_EQ(after.exitCode, 0) << after.out.toStdString();
     EXPECT_EQ(after.out, QString());
     const QStringList log = SimLog();
-    EXPECT_TRUE(log.contains(u"stored: 100,100,140,100,0,33,0,0,1"_qs))
+    EXPECT_TRUE(log.contains(QStringLiteral("stored: 100,100,140,100,0,33,0,0,1")))
         << log.join(u'\n').toStdString();
 }
 
 TEST_F(CtlTest, NoVerifyOnlySends) {
     StartSim({});
     const CtlRun run =
-        Ctl(QStringList{u"write"_qs, File(u"t.json"_qs, kDefaults), u"--no-verify"_qs} + Port());
+        Ctl(QStringList{QStringLiteral("write"), File(QStringLiteral("t.json"), kDefaults),
+                        QStringLiteral("--no-verify")} +
+            Port());
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.err, u"dccd-ctl: sent to port 1 ("_qs + device + u"); not verified\n"_qs);
-    EXPECT_EQ(SimLog().mid(1), QStringList{u"stored: 100,100,100,100,0,33,0,0,0"_qs})
+    EXPECT_EQ(run.err, QStringLiteral("dccd-ctl: sent to port 1 (") + device +
+                           QStringLiteral("); not verified\n"));
+    EXPECT_EQ(SimLog().mid(1), QStringList{QStringLiteral("stored: 100,100,100,100,0,33,0,0,0")})
         << "the save and no read request";
 }
 
 TEST_F(CtlTest, AControllerThatForgetsFailsVerifyWithTheDifference) {
-    StartSim({u"--forgetful"_qs});
+    StartSim({QStringLiteral("--forgetful")});
     const QString file =
-        File(u"t.json"_qs, Edited("\"max_output\": 100", "\"max_output\": 90")
-                               .replace("\"ebrake_cut_off\": false", "\"ebrake_cut_off\": true"));
-    const CtlRun run = Ctl(QStringList{u"write"_qs, file} + Port());
+        File(QStringLiteral("t.json"),
+             Edited("\"max_output\": 100", "\"max_output\": 90")
+                 .replace("\"ebrake_cut_off\": false", "\"ebrake_cut_off\": true"));
+    const CtlRun run = Ctl(QStringList{QStringLiteral("write"), file} + Port());
     EXPECT_EQ(run.exitCode, 6);
-    EXPECT_EQ(run.err, u"dccd-ctl: verify failed: port 1 ("_qs + device +
-                           u") does not hold what was sent:\n"
-                           u"setting         sent  controller holds\n"
-                           u"max_output      90    100\n"
-                           u"ebrake_cut_off  true  false\n"_qs);
+    EXPECT_EQ(run.err, QStringLiteral("dccd-ctl: verify failed: port 1 (") + device +
+                           QStringLiteral(") does not hold what was sent:\n"
+                                          "setting         sent  controller holds\n"
+                                          "max_output      90    100\n"
+                                          "ebrake_cut_off  true  false\n"));
 }
 
 TEST_F(CtlTest, ASilentControllerTimesOutAfterOneWaitingLine) {
-    StartSim({u"--silent"_qs});
-    const CtlRun run = Ctl(QStringList{u"read"_qs, u"--timeout"_qs, u"1"_qs} + Port());
+    StartSim({QStringLiteral("--silent")});
+    const CtlRun run =
+        Ctl(QStringList{QStringLiteral("read"), QStringLiteral("--timeout"), QStringLiteral("1")} +
+            Port());
     EXPECT_EQ(run.exitCode, 4);
-    EXPECT_EQ(run.err, u"dccd-ctl: Waiting for DCCD to respond... check your com port!\n"
-                       u"dccd-ctl: No answer from port 1 ("_qs +
-                           device + u") within 1 s.\n"_qs);
+    EXPECT_EQ(run.err,
+              QStringLiteral("dccd-ctl: Waiting for DCCD to respond... check your com port!\n"
+                             "dccd-ctl: No answer from port 1 (") +
+                  device + QStringLiteral(") within 1 s.\n"));
     EXPECT_EQ(run.out, QString());
 }
 
 TEST_F(CtlTest, ALineThatHangsUpAfterTheSaveIsALostLine) {
-    StartSim({u"--hangup-after"_qs, u"1"_qs});
-    const CtlRun run = Ctl(QStringList{u"write"_qs, File(u"t.json"_qs, kDefaults)} + Port());
+    StartSim({QStringLiteral("--hangup-after"), QStringLiteral("1")});
+    const CtlRun run = Ctl(
+        QStringList{QStringLiteral("write"), File(QStringLiteral("t.json"), kDefaults)} + Port());
     EXPECT_EQ(run.exitCode, 7) << run.err.toStdString();
-    EXPECT_TRUE(run.err.startsWith(u"dccd-ctl: Connection lost: "_qs) ||
-                run.err.startsWith(u"dccd-ctl: Read request failed: "_qs))
+    EXPECT_TRUE(run.err.startsWith(QStringLiteral("dccd-ctl: Connection lost: ")) ||
+                run.err.startsWith(QStringLiteral("dccd-ctl: Read request failed: ")))
         << run.err.toStdString();
 }
 
 TEST_F(CtlTest, AMissingDeviceCannotBeOpened) {
-    const CtlRun run = Ctl({u"read"_qs, u"--port"_qs, u"3="_qs + dir.filePath(u"none"_qs)});
+    const CtlRun run = Ctl({QStringLiteral("read"), QStringLiteral("--port"),
+                            QStringLiteral("3=") + dir.filePath(QStringLiteral("none"))});
     EXPECT_EQ(run.exitCode, 3);
-    EXPECT_EQ(run.err, u"dccd-ctl: Cannot open port 3 ("_qs + dir.filePath(u"none"_qs) +
-                           u"): no such port.\n"_qs);
+    EXPECT_EQ(run.err, QStringLiteral("dccd-ctl: Cannot open port 3 (") +
+                           dir.filePath(QStringLiteral("none")) +
+                           QStringLiteral("): no such port.\n"));
 }
 
 struct BadFile {
@@ -211,10 +231,12 @@ class CtlBadFile : public CtlTest, public ::testing::WithParamInterface<BadFile>
 TEST_P(CtlBadFile, IsRefusedWithItsMessageAndNothingIsSent) {
     testing_support::Pty peer;
     ASSERT_TRUE(peer.ok());
-    const QString path = File(u"tune.json"_qs, GetParam().text);
-    const CtlRun run = Ctl({u"write"_qs, path, u"--port"_qs, u"2="_qs + peer.path()});
+    const QString path = File(QStringLiteral("tune.json"), GetParam().text);
+    const CtlRun run = Ctl({QStringLiteral("write"), path, QStringLiteral("--port"),
+                            QStringLiteral("2=") + peer.path()});
     EXPECT_EQ(run.exitCode, 5);
-    EXPECT_EQ(run.err, u"dccd-ctl: "_qs + path + QString::fromUtf16(GetParam().message) + u'\n');
+    EXPECT_EQ(run.err,
+              QStringLiteral("dccd-ctl: ") + path + QString::fromUtf16(GetParam().message) + u'\n');
     EXPECT_EQ(peer.Read(1, 300), QByteArray()) << "the peer sees no byte";
 }
 
@@ -241,10 +263,12 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(CtlTest, AnUnreadableFileIsRefused) {
     testing_support::Pty peer;
-    const QString path = dir.filePath(u"absent.json"_qs);
-    const CtlRun run = Ctl({u"write"_qs, path, u"--port"_qs, u"2="_qs + peer.path()});
+    const QString path = dir.filePath(QStringLiteral("absent.json"));
+    const CtlRun run = Ctl({QStringLiteral("write"), path, QStringLiteral("--port"),
+                            QStringLiteral("2=") + peer.path()});
     EXPECT_EQ(run.exitCode, 5);
-    EXPECT_EQ(run.err, u"dccd-ctl: Cannot read "_qs + path + u": No such file or directory.\n"_qs);
+    EXPECT_EQ(run.err, QStringLiteral("dccd-ctl: Cannot read ") + path +
+                           QStringLiteral(": No such file or directory.\n"));
     EXPECT_EQ(peer.Read(1, 100), QByteArray());
 }
 

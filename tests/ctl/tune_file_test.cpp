@@ -40,24 +40,24 @@ tuner::TuningParameters Tune(float accel, float decel, float turn, float max, fl
 TEST(TuneFile, DefaultsAreTheWindowsDefaultsInTheFixedLayout) {
     EXPECT_EQ(tuner::TuneFileText(tuner::DefaultTune()), QByteArray(kDefaults));
     EXPECT_EQ(tuner::SaveRecordOf(tuner::DefaultTune(), false),
-              u"S,00100,00100,00100,00100,00000,00033,00000,00000,00000,\r"_qs);
+              QStringLiteral("S,00100,00100,00100,00100,00000,00033,00000,00000,00000,\r"));
 }
 
 TEST(TuneFile, WrittenTextReadsBackToTheSameTuneAndRecord) {
     const tuner::TuningParameters tune = Tune(0, 200, 7, 100, 1, 99, true, false);
-    const auto parsed = tuner::ParseTuneFile(tuner::TuneFileText(tune), u"t.json"_qs);
+    const auto parsed = tuner::ParseTuneFile(tuner::TuneFileText(tune), QStringLiteral("t.json"));
     ASSERT_TRUE(std::holds_alternative<tuner::TuningParameters>(parsed))
         << std::get<QString>(parsed).toStdString();
     EXPECT_TRUE(tuner::Differences(tune, std::get<tuner::TuningParameters>(parsed)).isEmpty());
     EXPECT_EQ(tuner::SaveRecordOf(std::get<tuner::TuningParameters>(parsed), true),
-              u"S,00000,00200,00007,00100,00001,00099,00001,00000,00001,\r"_qs);
+              QStringLiteral("S,00000,00200,00007,00100,00001,00099,00001,00000,00001,\r"));
 }
 
 TEST(TuneFile, ReportValuesAreRoundedAsTheWireRoundsThem) {
     const tuner::TuningParameters held = tuner::TuneOf(Tune(99.5f, 32.4f, -0.4f, 100, 0, 33, 0, 0));
-    EXPECT_EQ(tuner::WholeText(held.Accel), u"100"_qs);
-    EXPECT_EQ(tuner::WholeText(held.Decel), u"32"_qs);
-    EXPECT_EQ(tuner::WholeText(held.Turn), u"0"_qs) << "no minus sign on zero";
+    EXPECT_EQ(tuner::WholeText(held.Accel), QStringLiteral("100"));
+    EXPECT_EQ(tuner::WholeText(held.Decel), QStringLiteral("32"));
+    EXPECT_EQ(tuner::WholeText(held.Turn), QStringLiteral("0")) << "no minus sign on zero";
 }
 
 struct Refusal {
@@ -68,7 +68,7 @@ struct Refusal {
 class TuneFileRefuses : public ::testing::TestWithParam<Refusal> {};
 
 TEST_P(TuneFileRefuses, WithOneMessage) {
-    const auto parsed = tuner::ParseTuneFile(GetParam().text, u"t.json"_qs);
+    const auto parsed = tuner::ParseTuneFile(GetParam().text, QStringLiteral("t.json"));
     ASSERT_TRUE(std::holds_alternative<QString>(parsed));
     EXPECT_EQ(std::get<QString>(parsed), QString::fromUtf16(GetParam().message));
 }
@@ -97,10 +97,11 @@ TEST(TuneFile, DifferenceTableHasAHeadingAndOneRowPerDifference) {
     const auto differences = tuner::Differences(Tune(100, 100, 100, 100, 0, 33, false, false),
                                                 Tune(150, 100.4f, 100, 100, 0, 33, true, false));
     ASSERT_EQ(differences.size(), 2) << "100.4 goes on the wire as 100";
-    EXPECT_EQ(tuner::DifferenceTable(differences, u"street.json"_qs, u"port 1"_qs),
-              u"setting       street.json  port 1\n"
-              u"acceleration  100          150\n"
-              u"tps_reverse   false        true\n"_qs);
+    EXPECT_EQ(tuner::DifferenceTable(differences, QStringLiteral("street.json"),
+                                     QStringLiteral("port 1")),
+              QStringLiteral("setting       street.json  port 1\n"
+                             "acceleration  100          150\n"
+                             "tps_reverse   false        true\n"));
 }
 
 struct PortValue {
@@ -143,7 +144,7 @@ TEST_P(CtlUsage, EndsWithCodeTwoBeforeAnyPortIsTouched) {
     QTextStream outStream(&out);
     QTextStream errStream(&err);
     QStringList arguments = GetParam().arguments;
-    arguments.prepend(u"dccd-ctl"_qs);
+    arguments.prepend(QStringLiteral("dccd-ctl"));
     EXPECT_EQ(tuner::RunCtl(arguments, outStream, errStream), 2);
     EXPECT_EQ(err.section(u'\n', 0, 0), QString::fromUtf16(GetParam().error));
     EXPECT_TRUE(out.isEmpty());
@@ -153,17 +154,20 @@ INSTANTIATE_TEST_SUITE_P(
     Table, CtlUsage,
     ::testing::Values(
         Usage{{}, u"dccd-ctl: a command is missing: read, write, diff or defaults"},
-        Usage{{u"backup"_qs}, u"dccd-ctl: unknown command 'backup': read, write, diff or defaults"},
-        Usage{{u"write"_qs}, u"dccd-ctl: write wants one file"},
-        Usage{{u"read"_qs, u"x.json"_qs}, u"dccd-ctl: read takes no file"},
-        Usage{{u"read"_qs, u"--no-verify"_qs}, u"dccd-ctl: --no-verify does not go with read"},
-        Usage{{u"defaults"_qs, u"--port"_qs, u"1"_qs},
+        Usage{{QStringLiteral("backup")},
+              u"dccd-ctl: unknown command 'backup': read, write, diff or defaults"},
+        Usage{{QStringLiteral("write")}, u"dccd-ctl: write wants one file"},
+        Usage{{QStringLiteral("read"), QStringLiteral("x.json")}, u"dccd-ctl: read takes no file"},
+        Usage{{QStringLiteral("read"), QStringLiteral("--no-verify")},
+              u"dccd-ctl: --no-verify does not go with read"},
+        Usage{{QStringLiteral("defaults"), QStringLiteral("--port"), QStringLiteral("1")},
               u"dccd-ctl: --port does not go with defaults"},
-        Usage{{u"read"_qs, u"--port"_qs, u"1:/dev/x"_qs},
+        Usage{{QStringLiteral("read"), QStringLiteral("--port"), QStringLiteral("1:/dev/x")},
               u"dccd-ctl: --port wants N or N=DEVICE with N from 1 to 16, not '1:/dev/x'"},
-        Usage{{u"read"_qs, u"--timeout"_qs, u"0"_qs},
+        Usage{{QStringLiteral("read"), QStringLiteral("--timeout"), QStringLiteral("0")},
               u"dccd-ctl: --timeout wants seconds above 0, up to 3600, not '0'"},
-        Usage{{u"diff"_qs, u"port:17"_qs, u"port"_qs, u"--port"_qs, u"1=/dev/null"_qs},
+        Usage{{QStringLiteral("diff"), QStringLiteral("port:17"), QStringLiteral("port"),
+               QStringLiteral("--port"), QStringLiteral("1=/dev/null")},
               u"dccd-ctl: 'port:17' names no port: use port:N with N from 1 to 16"}));
 
 TEST(CtlHelp, NamesEveryExitCode) {

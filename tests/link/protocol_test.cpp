@@ -4,11 +4,10 @@
 
 #include <gtest/gtest.h>
 
-using namespace Qt::StringLiterals;
-
 namespace {
 
-const QString kDefaultsReport = u"P,00100,00100,00100,00100,00000,00033,00000,00000,00000\r"_s;
+const QString kDefaultsReport =
+    QStringLiteral("P,00100,00100,00100,00100,00000,00033,00000,00000,00000\r");
 
 TEST(ReadRequest, IsRAndCarriageReturn) {
     EXPECT_EQ(tuner::ReadRequest().toLatin1(), QByteArray("R\r"));
@@ -40,7 +39,8 @@ void PrintTo(const SwitchCase &c, std::ostream *os) {
 class ReportSwitches : public ::testing::TestWithParam<SwitchCase> {};
 
 TEST_P(ReportSwitches, ReadsTruthValues) {
-    const QString report = u"X,1,2,3,4,5,6,"_s + QString::fromUtf16(GetParam().fields789);
+    const QString report =
+        QStringLiteral("X,1,2,3,4,5,6,") + QString::fromUtf16(GetParam().fields789);
     const auto p = tuner::ParseReport(report);
     ASSERT_TRUE(p.has_value()) << report.toStdString();
     EXPECT_EQ(p->TpsReverse, GetParam().tps);
@@ -117,12 +117,14 @@ INSTANTIATE_TEST_SUITE_P(Characters, ReportControlCharacter,
                                            ControlCase{u'\xa0', true}, ControlCase{u'\xfe', true}));
 
 TEST(ParseReport, ValueBeyondSinglePrecisionDoesNotConvert) {
-    const QString huge = u"1"_s + QString(40, u'0');
-    EXPECT_EQ(tuner::ParseReport(u"P,"_s + huge + u",2,3,4,5,6,0,0,0"_s), std::nullopt);
+    const QString huge = QStringLiteral("1") + QString(40, u'0');
+    EXPECT_EQ(tuner::ParseReport(QStringLiteral("P,") + huge + QStringLiteral(",2,3,4,5,6,0,0,0")),
+              std::nullopt);
 }
 
 TEST(ParseReport, AnyTagAndExtraFieldsAreAccepted) {
-    const auto p = tuner::ParseReport(u"whatever tag,250,-5,33.6,1,2,3,1,1,0,extra,more"_s);
+    const auto p =
+        tuner::ParseReport(QStringLiteral("whatever tag,250,-5,33.6,1,2,3,1,1,0,extra,more"));
     ASSERT_TRUE(p.has_value());
     EXPECT_EQ(p->Accel, 250.0f); // no range check on a report
     EXPECT_EQ(p->Decel, -5.0f);
@@ -133,8 +135,10 @@ TEST(ParseReport, AnyTagAndExtraFieldsAreAccepted) {
 }
 
 TEST(SaveCommand, DefaultsGiveTheExact57Bytes) {
-    const auto record = tuner::SaveCommand(
-        {u"100"_s, u"100"_s, u"100"_s, u"100"_s, u"0"_s, u"33"_s}, false, false, false);
+    const auto record =
+        tuner::SaveCommand({QStringLiteral("100"), QStringLiteral("100"), QStringLiteral("100"),
+                            QStringLiteral("100"), QStringLiteral("0"), QStringLiteral("33")},
+                           false, false, false);
     ASSERT_TRUE(record.has_value());
     const QByteArray bytes = record->toLatin1();
     EXPECT_EQ(bytes, QByteArray("S,00100,00100,00100,00100,00000,00033,00000,00000,00000,\r"));
@@ -142,24 +146,31 @@ TEST(SaveCommand, DefaultsGiveTheExact57Bytes) {
 }
 
 TEST(SaveCommand, RoundsTextsAndCarriesSwitches) {
-    const auto record = tuner::SaveCommand(
-        {u"12.6"_s, u"99.5"_s, u" 200 "_s, u"033"_s, u"0.4"_s, u"100."_s}, true, false, true);
+    const auto record =
+        tuner::SaveCommand({QStringLiteral("12.6"), QStringLiteral("99.5"), QStringLiteral(" 200 "),
+                            QStringLiteral("033"), QStringLiteral("0.4"), QStringLiteral("100.")},
+                           true, false, true);
     ASSERT_TRUE(record.has_value());
-    EXPECT_EQ(*record, u"S,00013,00100,00200,00033,00000,00100,00001,00000,00001,\r"_s);
+    EXPECT_EQ(*record,
+              QStringLiteral("S,00013,00100,00200,00033,00000,00100,00001,00000,00001,\r"));
 }
 
 TEST(SaveCommand, RefusesATextThatIsNotANumber) {
-    for (const QString &bad : {u""_s, u"abc"_s, u"1e2"_s, u"12,5"_s}) {
-        EXPECT_EQ(
-            tuner::SaveCommand({u"1"_s, u"2"_s, u"3"_s, u"4"_s, bad, u"6"_s}, false, false, false),
-            std::nullopt)
+    for (const QString &bad : {QStringLiteral(""), QStringLiteral("abc"), QStringLiteral("1e2"),
+                               QStringLiteral("12,5")}) {
+        EXPECT_EQ(tuner::SaveCommand({QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"),
+                                      QStringLiteral("4"), bad, QStringLiteral("6")},
+                                     false, false, false),
+                  std::nullopt)
             << bad.toStdString();
     }
 }
 
 TEST(SaveCommand, ParsedBackGivesTheSameSettings) {
-    const auto record = tuner::SaveCommand({u"150"_s, u"0"_s, u"200"_s, u"55"_s, u"7"_s, u"33"_s},
-                                           true, true, false);
+    const auto record =
+        tuner::SaveCommand({QStringLiteral("150"), QStringLiteral("0"), QStringLiteral("200"),
+                            QStringLiteral("55"), QStringLiteral("7"), QStringLiteral("33")},
+                           true, true, false);
     ASSERT_TRUE(record.has_value());
     const auto p = tuner::ParseReport(*record);
     ASSERT_TRUE(p.has_value());

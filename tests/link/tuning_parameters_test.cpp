@@ -10,8 +10,6 @@
 #include <clocale>
 #include <limits>
 
-using namespace Qt::StringLiterals;
-
 namespace {
 
 struct NumberCase {
@@ -47,7 +45,7 @@ INSTANTIATE_TEST_SUITE_P(
                       NumberCase{u"\u0661", std::nullopt})); // Arabic-Indic one is no digit here
 
 TEST(ReadNumber, NulIsNotABlank) {
-    EXPECT_EQ(tuner::ReadNumber(u"5"_s + QChar(0)), std::nullopt);
+    EXPECT_EQ(tuner::ReadNumber(QStringLiteral("5") + QChar(0)), std::nullopt);
 }
 
 TEST(ReadNumber, IgnoresTheUsersLocale) {
@@ -55,8 +53,8 @@ TEST(ReadNumber, IgnoresTheUsersLocale) {
     const QLocale saved;
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     const char *previous = std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
-    EXPECT_EQ(tuner::ReadNumber(u"12.5"_s), 12.5);
-    EXPECT_EQ(tuner::ReadNumber(u"12,5"_s), std::nullopt);
+    EXPECT_EQ(tuner::ReadNumber(QStringLiteral("12.5")), 12.5);
+    EXPECT_EQ(tuner::ReadNumber(QStringLiteral("12,5")), std::nullopt);
     if (previous)
         std::setlocale(LC_NUMERIC, "C");
     QLocale::setDefault(saved);
@@ -64,7 +62,8 @@ TEST(ReadNumber, IgnoresTheUsersLocale) {
 
 TEST(ReadNumber, HugeAndTinyTextsAreTotal) {
     EXPECT_EQ(tuner::ReadNumber(QString(400, u'9')), std::nullopt); // beyond double
-    const std::optional<double> tiny = tuner::ReadNumber(u"0."_s + QString(400, u'0') + u"1"_s);
+    const std::optional<double> tiny =
+        tuner::ReadNumber(QStringLiteral("0.") + QString(400, u'0') + QStringLiteral("1"));
     ASSERT_TRUE(tiny.has_value());
     EXPECT_GE(*tiny, 0.0);
     EXPECT_EQ(tuner::ReadNumber(QString(100000, u'1')), std::nullopt);
@@ -125,8 +124,8 @@ INSTANTIATE_TEST_SUITE_P(Rounding, WireFormTable,
                                            WireCase{2.4999999, u"00002"}));
 
 TEST(WireForm, Switches) {
-    EXPECT_EQ(tuner::WireForm(true), u"00001"_s);
-    EXPECT_EQ(tuner::WireForm(false), u"00000"_s);
+    EXPECT_EQ(tuner::WireForm(true), QStringLiteral("00001"));
+    EXPECT_EQ(tuner::WireForm(false), QStringLiteral("00000"));
 }
 
 TEST(TuningParameters, StartAtZeroAndDefaultsMatchTheirTexts) {
@@ -135,9 +134,9 @@ TEST(TuningParameters, StartAtZeroAndDefaultsMatchTheirTexts) {
     EXPECT_FALSE(p.TpsReverse || p.EbrakeCutOff || p.GSensorCalibrate);
     const std::array<double, 6> defaults = {100, 100, 100, 100, 0, 33};
     for (std::size_t i = 0; i < defaults.size(); ++i) {
-        const QString text = QString::fromUtf16(tuner::kDefaultTexts[i]);
+        const QString text = tuner::kPercents[i].defaultText.toString();
         EXPECT_EQ(tuner::ReadNumber(text), defaults[i]);
-        EXPECT_LE(defaults[i], tuner::kUpperLimits[i]);
+        EXPECT_LE(defaults[i], tuner::kPercents[i].upperLimit);
     }
 }
 

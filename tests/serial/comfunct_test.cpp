@@ -1,4 +1,4 @@
-#include "link/comfunct.h"
+#include "link/port_table.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,7 +12,7 @@ namespace {
 
 class Comfunct : public ::testing::Test {
 protected:
-    void TearDown() override { comfunct::ResetDevicePaths(); }
+    comfunct::PortTable ports;
 };
 
 struct ScanCase {
@@ -51,16 +51,18 @@ INSTANTIATE_TEST_SUITE_P(
                       ScanCase{{}, {}, 17}, ScanCase{{17, 18, 0, -1, 100}, {}, 17},
                       ScanCase{{16, 17}, {QStringLiteral("16")}, 16},
                       ScanCase{{1, 16}, {QStringLiteral("1"), QStringLiteral("16")}, 1},
-                      ScanCase{{12, 9, 10}, {u"9"_qs, u"10"_qs, u"12"_qs}, 9}));
+                      ScanCase{{12, 9, 10},
+                               {QStringLiteral("9"), QStringLiteral("10"), QStringLiteral("12")},
+                               9}));
 
 // The port the user named is preselected whether or not it exists, and listed only if it does.
 TEST(ScanChosen, TheChosenPortIsPreselectedExistingOrNot) {
     const auto present = [](qint16 n) { return n == 3 || n == 13; };
     const comfunct::PortScan missing = comfunct::ScanPorts(present, qint16{1});
-    EXPECT_EQ(missing.numbers, (QStringList{u"3"_qs, u"13"_qs}));
+    EXPECT_EQ(missing.numbers, (QStringList{QStringLiteral("3"), QStringLiteral("13")}));
     EXPECT_EQ(missing.defaultPort, 1);
     const comfunct::PortScan existing = comfunct::ScanPorts(present, qint16{13});
-    EXPECT_EQ(existing.numbers, (QStringList{u"3"_qs, u"13"_qs}));
+    EXPECT_EQ(existing.numbers, (QStringList{QStringLiteral("3"), QStringLiteral("13")}));
     EXPECT_EQ(existing.defaultPort, 13);
     EXPECT_EQ(comfunct::ScanPorts(present, std::nullopt).defaultPort, 3);
 }
@@ -68,8 +70,8 @@ TEST(ScanChosen, TheChosenPortIsPreselectedExistingOrNot) {
 TEST(ScanAll, EveryPortPresentGivesSixteenNumbers) {
     const comfunct::PortScan scan = comfunct::ScanPorts([](qint16) { return true; });
     ASSERT_EQ(scan.numbers.size(), 16);
-    EXPECT_EQ(scan.numbers.first(), u"1"_qs);
-    EXPECT_EQ(scan.numbers.last(), u"16"_qs);
+    EXPECT_EQ(scan.numbers.first(), QStringLiteral("1"));
+    EXPECT_EQ(scan.numbers.last(), QStringLiteral("16"));
     EXPECT_EQ(scan.defaultPort, 1);
 }
 
@@ -85,52 +87,65 @@ TEST_F(Comfunct, PortTableMapsNumbersToDevices) {
                                                          {-1, u""},
                                                          {32767, u""}};
     for (const auto &[n, device] : table)
-        EXPECT_EQ(comfunct::DevicePath(n), QString::fromUtf16(device)) << "port " << n;
+        EXPECT_EQ(ports.DevicePath(n), QString::fromUtf16(device)) << "port " << n;
 }
 
 TEST_F(Comfunct, ReplacementLastsUntilReset) {
-    comfunct::SetDevicePath(3, u"/dev/pts/7"_qs);
-    EXPECT_EQ(comfunct::DevicePath(3), u"/dev/pts/7"_qs);
-    EXPECT_EQ(comfunct::DevicePath(4), u"/dev/ttyUSB3"_qs);
-    comfunct::SetDevicePath(3, QString());
-    EXPECT_EQ(comfunct::DevicePath(3), u"/dev/ttyUSB2"_qs);
-    comfunct::SetDevicePath(5, u"/dev/pts/8"_qs);
-    comfunct::ResetDevicePaths();
-    EXPECT_EQ(comfunct::DevicePath(5), u"/dev/ttyUSB4"_qs);
+    ports.SetDevicePath(3, QStringLiteral("/dev/pts/7"));
+    EXPECT_EQ(ports.DevicePath(3), QStringLiteral("/dev/pts/7"));
+    EXPECT_EQ(ports.DevicePath(4), QStringLiteral("/dev/ttyUSB3"));
+    ports.SetDevicePath(3, QString());
+    EXPECT_EQ(ports.DevicePath(3), QStringLiteral("/dev/ttyUSB2"));
+    ports.SetDevicePath(5, QStringLiteral("/dev/pts/8"));
+    ports.ResetDevicePaths();
+    EXPECT_EQ(ports.DevicePath(5), QStringLiteral("/dev/ttyUSB4"));
 }
 
 TEST_F(Comfunct, ExistsOnlyForCharacterDevices) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    QFile regular(dir.filePath(u"regular"_qs));
+    QFile regular(dir.filePath(QStringLiteral("regular")));
     ASSERT_TRUE(regular.open(QIODevice::WriteOnly));
     regular.close();
-    ASSERT_TRUE(QFile::link(u"/dev/null"_qs, dir.filePath(u"by-id-link"_qs)));
-    ASSERT_TRUE(QFile::link(dir.filePath(u"missing"_qs), dir.filePath(u"dangling"_qs)));
+    ASSERT_TRUE(
+        QFile::link(QStringLiteral("/dev/null"), dir.filePath(QStringLiteral("by-id-link"))));
+    ASSERT_TRUE(QFile::link(dir.filePath(QStringLiteral("missing")),
+                            dir.filePath(QStringLiteral("dangling"))));
 
     const std::pair<QString, bool> cases[] = {
-        {dir.filePath(u"missing"_qs), false},
-        {dir.filePath(u"regular"_qs), false},
+        {dir.filePath(QStringLiteral("missing")), false},
+        {dir.filePath(QStringLiteral("regular")), false},
         {dir.path(), false},
-        {dir.filePath(u"dangling"_qs), false},
-        {dir.filePath(u"by-id-link"_qs), true}, // a link to a character device
-        {u"/dev/null"_qs, true}};
+        {dir.filePath(QStringLiteral("dangling")), false},
+        {dir.filePath(QStringLiteral("by-id-link")), true}, // a link to a character device
+        {QStringLiteral("/dev/null"), true}};
     for (const auto &[device, exists] : cases) {
-        comfunct::SetDevicePath(2, device);
-        EXPECT_EQ(comfunct::ComPortExists(2), exists) << device.toStdString();
+        ports.SetDevicePath(2, device);
+        EXPECT_EQ(ports.ComPortExists(2), exists) << device.toStdString();
     }
-    EXPECT_FALSE(comfunct::ComPortExists(0));
-    EXPECT_FALSE(comfunct::ComPortExists(17));
+    EXPECT_FALSE(ports.ComPortExists(0));
+    EXPECT_FALSE(ports.ComPortExists(17));
+}
+
+TEST_F(Comfunct, EachTableKeepsItsOwnReplacements) {
+    comfunct::PortTable other;
+    ports.SetDevicePath(2, QStringLiteral("/dev/null"));
+    EXPECT_EQ(other.DevicePath(2), QStringLiteral("/dev/ttyUSB1"));
+    EXPECT_TRUE(ports.Scan().numbers.contains(QStringLiteral("2")));
+    // The chosen port is preselected whether or not it exists, and only listed when it does.
+    const comfunct::PortScan chosen = ports.Scan(7);
+    EXPECT_EQ(chosen.defaultPort, 7);
+    EXPECT_EQ(chosen.numbers, ports.Scan().numbers);
 }
 
 TEST_F(Comfunct, PortTableListsSixteenPortsWithTheirDevices) {
-    comfunct::SetDevicePath(4, u"/dev/null"_qs);
-    const QList<comfunct::PortInfo> table = comfunct::PortTable();
+    ports.SetDevicePath(4, QStringLiteral("/dev/null"));
+    const QList<comfunct::PortInfo> table = ports.Describe();
     ASSERT_EQ(table.size(), 16);
     for (int i = 0; i < 16; ++i) {
         EXPECT_EQ(table.at(i).number, i + 1);
-        EXPECT_EQ(table.at(i).device, comfunct::DevicePath(static_cast<qint16>(i + 1)));
-        EXPECT_EQ(table.at(i).exists, comfunct::ComPortExists(static_cast<qint16>(i + 1)));
+        EXPECT_EQ(table.at(i).device, ports.DevicePath(static_cast<qint16>(i + 1)));
+        EXPECT_EQ(table.at(i).exists, ports.ComPortExists(static_cast<qint16>(i + 1)));
     }
     EXPECT_TRUE(table.at(3).exists);
 }

@@ -1,7 +1,9 @@
 #include "app/command_line.h"
-#include "link/comfunct.h"
+#include "link/port_table.h"
 
 #include <gtest/gtest.h>
+
+#include <QRegularExpression>
 
 namespace {
 
@@ -9,37 +11,35 @@ struct Outcome {
     std::optional<int> exitCode;
     QString out;
     QString err;
+    comfunct::PortTable ports; // the table the command line filled in
 };
 
 Outcome Apply(QStringList arguments, std::optional<qint16> *chosenPort = nullptr) {
-    arguments.prepend(u"dccd-tuner"_qs);
+    arguments.prepend(QStringLiteral("dccd-tuner"));
     Outcome run;
     QTextStream out(&run.out);
     QTextStream err(&run.err);
-    run.exitCode = tuner::ApplyCommandLine(arguments, out, err, chosenPort);
+    run.exitCode = tuner::ApplyCommandLine(arguments, run.ports, out, err, chosenPort);
     return run;
 }
 
-class CommandLine : public ::testing::Test {
-protected:
-    void TearDown() override { comfunct::ResetDevicePaths(); }
-};
+class CommandLine : public ::testing::Test {};
 
 TEST_F(CommandLine, NoArgumentsGoOnToTheWindow) {
     const Outcome run = Apply({});
     EXPECT_FALSE(run.exitCode.has_value());
     EXPECT_TRUE(run.out.isEmpty());
     EXPECT_TRUE(run.err.isEmpty());
-    EXPECT_EQ(comfunct::DevicePath(1), u"/dev/ttyUSB0"_qs);
+    EXPECT_EQ(run.ports.DevicePath(1), QStringLiteral("/dev/ttyUSB0"));
 }
 
 TEST_F(CommandLine, PortOptionsReplaceDevices) {
-    const Outcome run =
-        Apply({u"--port"_qs, u"1=/dev/pts/4"_qs, u"--port=16=/dev/serial/by-id/x=y"_qs});
+    const Outcome run = Apply({QStringLiteral("--port"), QStringLiteral("1=/dev/pts/4"),
+                               QStringLiteral("--port=16=/dev/serial/by-id/x=y")});
     EXPECT_FALSE(run.exitCode.has_value()) << run.err.toStdString();
-    EXPECT_EQ(comfunct::DevicePath(1), u"/dev/pts/4"_qs);
-    EXPECT_EQ(comfunct::DevicePath(16), u"/dev/serial/by-id/x=y"_qs);
-    EXPECT_EQ(comfunct::DevicePath(2), u"/dev/ttyUSB1"_qs);
+    EXPECT_EQ(run.ports.DevicePath(1), QStringLiteral("/dev/pts/4"));
+    EXPECT_EQ(run.ports.DevicePath(16), QStringLiteral("/dev/serial/by-id/x=y"));
+    EXPECT_EQ(run.ports.DevicePath(2), QStringLiteral("/dev/ttyUSB1"));
 }
 
 // The first --port given is the user's choice, whatever its device is; none without --port.
@@ -49,9 +49,11 @@ TEST_F(CommandLine, FirstPortGivenIsTheChoice) {
         std::optional<qint16> chosen;
     } cases[] = {
         {{}, std::nullopt},
-        {{u"--port=7=/no/such/file"_qs}, 7},
-        {{u"--port"_qs, u"12=/dev/null"_qs, u"--port=2=/dev/pts/4"_qs}, 12},
-        {{u"--port=2=/dev/pts/4"_qs, u"--port=12=/dev/null"_qs}, 2},
+        {{QStringLiteral("--port=7=/no/such/file")}, 7},
+        {{QStringLiteral("--port"), QStringLiteral("12=/dev/null"),
+          QStringLiteral("--port=2=/dev/pts/4")},
+         12},
+        {{QStringLiteral("--port=2=/dev/pts/4"), QStringLiteral("--port=12=/dev/null")}, 2},
     };
     for (const auto &c : cases) {
         std::optional<qint16> chosen;
@@ -61,19 +63,18 @@ TEST_F(CommandLine, FirstPortGivenIsTheChoice) {
     }
 }
 
-class BadPort : public ::testing::TestWithParam<const char16_t *> {
-protected:
-    void TearDown() override { comfunct::ResetDevicePaths(); }
-};
+class BadPort : public ::testing::TestWithParam<const char16_t *> {};
 
 TEST_P(BadPort, EndsWithCodeTwoAndChangesNothing) {
     const QString value = QString::fromUtf16(GetParam());
-    const Outcome run = Apply({u"--port=1=/dev/pts/9"_qs, u"--port"_qs, value});
+    const Outcome run =
+        Apply({QStringLiteral("--port=1=/dev/pts/9"), QStringLiteral("--port"), value});
     ASSERT_TRUE(run.exitCode.has_value());
     EXPECT_EQ(*run.exitCode, 2);
-    EXPECT_TRUE(run.err.contains(u"N=DEVICE"_qs)) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(QStringLiteral("N=DEVICE"))) << run.err.toStdString();
     EXPECT_TRUE(run.err.contains(value)) << run.err.toStdString();
-    EXPECT_EQ(comfunct::DevicePath(1), u"/dev/ttyUSB0"_qs) << "no replacement is half applied";
+    EXPECT_EQ(run.ports.DevicePath(1), QStringLiteral("/dev/ttyUSB0"))
+        << "no replacement is half applied";
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, BadPort,
@@ -83,45 +84,66 @@ INSTANTIATE_TEST_SUITE_P(Table, BadPort,
 
 TEST_F(CommandLine, UnknownOptionOrArgumentEndsWithCodeTwo) {
     for (const QStringList &arguments :
-         {QStringList{u"--bogus"_qs}, QStringList{u"extra"_qs}, QStringList{u"--port"_qs}}) {
+         {QStringList{QStringLiteral("--bogus")}, QStringList{QStringLiteral("extra")},
+          QStringList{QStringLiteral("--port")}}) {
         const Outcome run = Apply(arguments);
         ASSERT_TRUE(run.exitCode.has_value()) << arguments.join(u' ').toStdString();
         EXPECT_EQ(*run.exitCode, 2);
-        EXPECT_TRUE(run.err.startsWith(u"dccd-tuner: "_qs)) << run.err.toStdString();
+        EXPECT_TRUE(run.err.startsWith(QStringLiteral("dccd-tuner: "))) << run.err.toStdString();
     }
 }
 
 TEST_F(CommandLine, TheToolkitsOwnOptionsAreLeftForIt) {
-    const Outcome run = Apply({u"-platform"_qs, u"offscreen"_qs, u"-style"_qs, u"Fusion"_qs,
-                               u"-reverse"_qs, u"--port"_qs, u"1=/dev/pts/4"_qs});
+    const Outcome run =
+        Apply({QStringLiteral("-platform"), QStringLiteral("offscreen"), QStringLiteral("-style"),
+               QStringLiteral("Fusion"), QStringLiteral("-reverse"), QStringLiteral("--port"),
+               QStringLiteral("1=/dev/pts/4")});
     EXPECT_EQ(run.exitCode, std::nullopt) << run.err.toStdString();
-    EXPECT_EQ(comfunct::DevicePath(1), u"/dev/pts/4"_qs);
-    const Outcome help = Apply({u"-h"_qs});
+    EXPECT_EQ(run.ports.DevicePath(1), QStringLiteral("/dev/pts/4"));
+    const Outcome help = Apply({QStringLiteral("-h")});
     EXPECT_EQ(help.exitCode, 0);
-    EXPECT_FALSE(help.out.contains(u"platform"_qs)) << help.out.toStdString();
+    EXPECT_FALSE(help.out.contains(QStringLiteral("platform"))) << help.out.toStdString();
 }
 
 TEST_F(CommandLine, HelpAndVersion) {
-    const Outcome help = Apply({u"--help"_qs});
+    const Outcome help = Apply({QStringLiteral("--help")});
     EXPECT_EQ(help.exitCode, 0);
-    EXPECT_TRUE(help.out.startsWith(u"Usage: dccd-tuner [options]"_qs)) << help.out.toStdString();
-    EXPECT_TRUE(help.out.contains(u"--list-ports"_qs));
-    EXPECT_TRUE(help.out.contains(u"--port <N=DEVICE>"_qs));
+    EXPECT_TRUE(help.out.startsWith(QStringLiteral("Usage: dccd-tuner [options]")))
+        << help.out.toStdString();
+    EXPECT_TRUE(help.out.contains(QStringLiteral("--list-ports")));
+    EXPECT_TRUE(help.out.contains(QStringLiteral("--port <N=DEVICE>")));
 
-    const Outcome version = Apply({u"--version"_qs});
+    const Outcome version = Apply({QStringLiteral("--version")});
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_EQ(version.out, QStringLiteral("dccd-tuner " DCCD_VERSION "\n"));
 }
 
 TEST_F(CommandLine, ListPortsShowsTheTableWithReplacements) {
-    const Outcome run = Apply({u"--port=2=/dev/null"_qs, u"--list-ports"_qs});
+    const Outcome run =
+        Apply({QStringLiteral("--port=2=/dev/null"), QStringLiteral("--list-ports")});
     EXPECT_EQ(run.exitCode, 0);
     const QStringList lines = run.out.split(u'\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 17);
-    EXPECT_TRUE(lines.at(0).startsWith(u"Port"_qs));
-    EXPECT_TRUE(lines.at(1).startsWith(u"1     /dev/ttyUSB0            "_qs));
-    EXPECT_EQ(lines.at(2).simplified(), u"2 /dev/null yes"_qs);
-    EXPECT_TRUE(lines.at(16).startsWith(u"16    /dev/ttyS3"_qs));
+    EXPECT_TRUE(lines.at(0).startsWith(QStringLiteral("Port")));
+    EXPECT_TRUE(lines.at(1).startsWith(QStringLiteral("1     /dev/ttyUSB0            ")));
+    EXPECT_EQ(lines.at(2).simplified(), QStringLiteral("2 /dev/null yes"));
+    EXPECT_TRUE(lines.at(16).startsWith(QStringLiteral("16    /dev/ttyS3")));
+}
+
+TEST_F(CommandLine, DumpLayoutPrintsTheWindowWithoutADisplay) {
+    const Outcome run = Apply({QStringLiteral("--dump-layout")});
+    EXPECT_EQ(run.exitCode, 0);
+    const QStringList lines = run.out.split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 1 + 26 + 3);
+    EXPECT_EQ(lines.first(), QStringLiteral("client 358 436"));
+    EXPECT_TRUE(lines.contains(QStringLiteral("control Shape1 289 72 33 22")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("control Label2 192 192 97 25")));
+    EXPECT_EQ(lines.filter(QRegularExpression(QStringLiteral("^control \\w+ \\d+ \\d+ \\d+ \\d+$")))
+                  .size(),
+              26);
+    EXPECT_EQ(lines.at(27), QStringLiteral("title dccd-tuner.example.org 2026"));
+    EXPECT_EQ(lines.at(28), QStringLiteral("logo dccd-tuner.example.org"));
+    EXPECT_EQ(lines.at(29), QStringLiteral("support Support: support@dccd-tuner.example.org"));
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 // Holds a port open through the real service until its stdin ends: another program using it.
 // Prints "open" or "failed: <reason>" as its first line.
 
-#include "link/comfunct.h"
+#include "link/port_table.h"
 #include "link/protocol.h"
 #include "link/qt_serial_port_service.h"
 
@@ -14,8 +14,9 @@ int main(int argc, char **argv) {
     QCoreApplication app(argc, argv);
     if (argc < 2)
         return 2;
-    comfunct::SetDevicePath(1, QFile::decodeName(argv[1]));
-    tuner::QtSerialPortService service;
+    comfunct::PortTable ports;
+    ports.SetDevicePath(1, QFile::decodeName(argv[1]));
+    tuner::QtSerialPortService service(ports);
     service.SetCommPort(1);
     service.SetSettings(tuner::kLineSettings);
     if (!service.SetPortOpen(true)) {

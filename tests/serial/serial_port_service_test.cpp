@@ -1,6 +1,6 @@
 // The real port service against pseudo-terminals.
 
-#include "link/comfunct.h"
+#include "link/port_table.h"
 #include "link/protocol.h"
 #include "link/qt_serial_port_service.h"
 #include "tests/serial/pty_support.h"
@@ -37,16 +37,13 @@ protected:
     void SetUp() override {
         App();
         ASSERT_TRUE(pty.ok());
-        comfunct::SetDevicePath(1, pty.path());
+        ports.SetDevicePath(1, pty.path());
         service.SetCommPort(1);
         service.SetSettings(tuner::kLineSettings);
         service.SetInputLen(0);
         service.SetRThreshold(tuner::kReceiveThreshold);
     }
-    void TearDown() override {
-        service.SetPortOpen(false);
-        comfunct::ResetDevicePaths();
-    }
+    void TearDown() override { service.SetPortOpen(false); }
 
     // Collects every receive event's Input.
     void TakeEachEvent() {
@@ -64,7 +61,8 @@ protected:
     }
 
     Pty pty;
-    QtSerialPortService service;
+    comfunct::PortTable ports;
+    QtSerialPortService service{ports};
     QList<QByteArray> inputs;
 };
 
@@ -82,8 +80,10 @@ TEST_F(ServiceTest, OpenedPortWritesEveryByteExactly) {
     ASSERT_TRUE(service.Output(QString::fromLatin1(bytes)));
     EXPECT_EQ(pty.Read(bytes.size()), bytes);
 
-    const auto save = tuner::SaveCommand(
-        {u"100"_qs, u"100"_qs, u"100"_qs, u"100"_qs, u"0"_qs, u"33"_qs}, false, false, false);
+    const auto save =
+        tuner::SaveCommand({QStringLiteral("100"), QStringLiteral("100"), QStringLiteral("100"),
+                            QStringLiteral("100"), QStringLiteral("0"), QStringLiteral("33")},
+                           false, false, false);
     ASSERT_TRUE(save.has_value());
     ASSERT_TRUE(service.Output(*save));
     EXPECT_EQ(pty.Read(tuner::kSaveCommandLength),
@@ -262,9 +262,10 @@ TEST_F(ServiceTest, InputWaitingBeforeTheOpenIsDiscarded) {
 TEST_F(ServiceTest, OutputTheLineDoesNotTakeIsDroppedAtCloseAndSaidSo) {
     ASSERT_TRUE(service.SetPortOpen(true));
     ASSERT_EQ(::tcflow(pty.slave(), TCOOFF), 0); // the line stops taking bytes
-    ASSERT_TRUE(service.Output(u"S,00100,00100,00100,00100,00000,00033,00000,00000,00000,\r"_qs));
+    ASSERT_TRUE(service.Output(
+        QStringLiteral("S,00100,00100,00100,00100,00000,00033,00000,00000,00000,\r")));
     ASSERT_TRUE(service.SetPortOpen(false));
-    EXPECT_EQ(service.LastError(), u"queued output was dropped"_qs);
+    EXPECT_EQ(service.LastError(), QStringLiteral("queued output was dropped"));
     // The next connection starts clean and a close that drops nothing says nothing.
     ASSERT_EQ(::tcflow(pty.slave(), TCOON), 0);
     ASSERT_TRUE(service.SetPortOpen(true));
@@ -312,11 +313,11 @@ TEST_F(ServiceTest, PulledLineIsReportedOnceAndThePortCanBeOpenedAgain) {
     EXPECT_FALSE(service.LastError().isEmpty());
     QTest::qWait(200);
     EXPECT_EQ(lost.count(), 1);
-    EXPECT_FALSE(service.Output(u"R\r"_qs));
+    EXPECT_FALSE(service.Output(QStringLiteral("R\r")));
 
     Pty second;
     ASSERT_TRUE(second.ok());
-    comfunct::SetDevicePath(1, second.path());
+    ports.SetDevicePath(1, second.path());
     ASSERT_TRUE(service.SetPortOpen(true)) << service.LastError().toStdString();
     ASSERT_TRUE(service.Output(tuner::ReadRequest()));
     EXPECT_EQ(second.Read(2), QByteArray("R\r"));
@@ -331,7 +332,7 @@ TEST_F(ServiceTest, PortHeldByAnotherProgramIsInUse) {
 
     EXPECT_FALSE(service.SetPortOpen(true));
     EXPECT_FALSE(service.PortOpen());
-    EXPECT_EQ(service.LastError(), u"in use by another program"_qs);
+    EXPECT_EQ(service.LastError(), QStringLiteral("in use by another program"));
 
     holder.closeWriteChannel(); // the holder closes its port and ends
     ASSERT_TRUE(holder.waitForFinished(kWaitMs));
@@ -373,11 +374,11 @@ TEST_F(ServiceTest, PermissionFailureNamesTheGroupToJoin) {
 
 TEST_F(ServiceTest, SecondServiceOnTheSamePortIsRefused) {
     ASSERT_TRUE(service.SetPortOpen(true));
-    QtSerialPortService other;
+    QtSerialPortService other(ports);
     other.SetCommPort(1);
     other.SetSettings(tuner::kLineSettings);
     EXPECT_FALSE(other.SetPortOpen(true));
-    EXPECT_EQ(other.LastError(), u"in use by another program"_qs);
+    EXPECT_EQ(other.LastError(), QStringLiteral("in use by another program"));
     EXPECT_TRUE(service.PortOpen());
 }
 
@@ -395,25 +396,52 @@ void PrintTo(const OpenFailureCase &c, std::ostream *os) {
 
 class OpenFailureTest : public ::testing::TestWithParam<OpenFailureCase> {};
 
+// Each service opens the device of the table it was given, as that table says at the open.
+TEST(ServicePortTable, OpensThroughItsOwnTable) {
+    App();
+    Pty pty;
+    ASSERT_TRUE(pty.ok());
+    comfunct::PortTable mine;
+    comfunct::PortTable other;
+    mine.SetDevicePath(1, pty.path());
+    other.SetDevicePath(1, QStringLiteral("/nonexistent/tty"));
+    QtSerialPortService service(mine);
+    QtSerialPortService elsewhere(other);
+    for (QtSerialPortService *s : {&service, &elsewhere}) {
+        s->SetCommPort(1);
+        s->SetSettings(tuner::kLineSettings);
+    }
+    ASSERT_TRUE(service.SetPortOpen(true)) << service.LastError().toStdString();
+    EXPECT_EQ(service.Device(), pty.path());
+    EXPECT_FALSE(elsewhere.SetPortOpen(true));
+    EXPECT_EQ(elsewhere.Device(), QStringLiteral("/nonexistent/tty"));
+    EXPECT_EQ(elsewhere.LastError(), QStringLiteral("no such port"));
+
+    service.SetPortOpen(false);
+    mine.SetDevicePath(1, QStringLiteral("/nonexistent/tty"));
+    EXPECT_FALSE(service.SetPortOpen(true));
+    EXPECT_EQ(service.LastError(), QStringLiteral("no such port"));
+}
+
 TEST_P(OpenFailureTest, FailsWithAReason) {
     App();
     const OpenFailureCase &c = GetParam();
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    QFile regular(dir.filePath(u"regular"_qs));
+    QFile regular(dir.filePath(QStringLiteral("regular")));
     ASSERT_TRUE(regular.open(QIODevice::WriteOnly));
     regular.close();
+    comfunct::PortTable ports;
     if (c.device != nullptr)
-        comfunct::SetDevicePath(c.port,
-                                QString::fromUtf16(c.device).replace(u"$DIR"_qs, dir.path()));
-    QtSerialPortService service;
+        ports.SetDevicePath(
+            c.port, QString::fromUtf16(c.device).replace(QStringLiteral("$DIR"), dir.path()));
+    QtSerialPortService service(ports);
     service.SetCommPort(c.port);
     service.SetSettings(QString::fromUtf16(c.settings));
     EXPECT_FALSE(service.SetPortOpen(true));
     EXPECT_FALSE(service.PortOpen());
     EXPECT_TRUE(service.LastError().startsWith(QString::fromUtf16(c.reasonStart)))
         << service.LastError().toStdString();
-    comfunct::ResetDevicePaths();
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -441,13 +469,13 @@ TEST_F(ServiceTest, OutputJustBeforeCloseStillReachesTheLine) {
 }
 
 TEST_F(ServiceTest, OutputOnAClosedPortFails) {
-    EXPECT_FALSE(service.Output(u"R\r"_qs));
+    EXPECT_FALSE(service.Output(QStringLiteral("R\r")));
     EXPECT_FALSE(service.LastError().isEmpty());
 }
 
 TEST_F(ServiceTest, ComPortExistsOnAPseudoTerminal) {
-    EXPECT_TRUE(comfunct::ComPortExists(1));
-    EXPECT_EQ(comfunct::ScanPorts().numbers.first(), u"1"_qs);
+    EXPECT_TRUE(ports.ComPortExists(1));
+    EXPECT_EQ(ports.Scan().numbers.first(), QStringLiteral("1"));
 }
 
 } // namespace

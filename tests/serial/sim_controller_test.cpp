@@ -14,8 +14,9 @@ TEST(SimController, AnswersAReadRequestWithTheDefaultReport) {
     EXPECT_GT(result.reply.size(), tuner::kReceiveThreshold);
     EXPECT_EQ(result.records, 1);
     EXPECT_EQ(result.log,
-              (QStringList{u"received: R"_qs, u"sent: P,00100,00100,00100,00100,00000,00033,00000,"
-                                              u"00000,00000\\x0D"_qs}));
+              (QStringList{QStringLiteral("received: R"),
+                           QStringLiteral("sent: P,00100,00100,00100,00100,00000,00033,00000,"
+                                          "00000,00000\\x0D")}));
     // The report is a full report for the utility.
     const auto parsed = tuner::ParseReport(QString::fromLatin1(result.reply));
     ASSERT_TRUE(parsed.has_value());
@@ -28,9 +29,12 @@ TEST(SimController, RecordsSplitOverSeveralReadsAreJoined) {
     EXPECT_EQ(controller.Receive("00100,00080,00010,00040,").records, 0);
     const auto result = controller.Receive("00001,00000,00001,\rR");
     EXPECT_EQ(result.records, 1);
-    EXPECT_EQ(result.log,
-              (QStringList{u"received: S,00120,00090,00100,00080,00010,00040,00001,00000,00001,"_qs,
-                           u"stored: 120,90,100,80,10,40,1,0,1"_qs, u"calibrated: g-sensor"_qs}));
+    EXPECT_EQ(
+        result.log,
+        (QStringList{
+            QStringLiteral("received: S,00120,00090,00100,00080,00010,00040,00001,00000,00001,"),
+            QStringLiteral("stored: 120,90,100,80,10,40,1,0,1"),
+            QStringLiteral("calibrated: g-sensor")}));
     // The calibration is done: the next report shows field 9 back at 0.
     EXPECT_EQ(controller.Receive("\r").reply,
               QByteArray("P,00120,00090,00100,00080,00010,00040,00001,00000,00000\r"));
@@ -97,7 +101,7 @@ TEST(SimController, SaveWithANulInsideChangesNothing) {
                           58);
     const auto result = controller.Receive(save);
     ASSERT_EQ(result.log.size(), 2);
-    EXPECT_EQ(result.log.at(1), u"rejected: a save holds a control character"_qs);
+    EXPECT_EQ(result.log.at(1), QStringLiteral("rejected: a save holds a control character"));
     EXPECT_EQ(controller.Receive("R\r").reply, kDefaultReport);
 }
 
@@ -105,20 +109,20 @@ TEST(SimController, SaveAtTheUpperLimitsIsStored) {
     sim::Controller controller{sim::Behaviour{}};
     const auto result =
         controller.Receive("S,00200,00200,00200,00100,00100,00100,00000,00000,00000,\r");
-    EXPECT_EQ(result.log.last(), u"stored: 200,200,200,100,100,100,0,0,0"_qs);
+    EXPECT_EQ(result.log.last(), QStringLiteral("stored: 200,200,200,100,100,100,0,0,0"));
 }
 
 // A line without a record end is dropped once it passes the bound, and the next CR brings
 // the simulator back in step; a record of exactly the bound is still a record.
 TEST(SimController, OverlongRecordIsDroppedUpToItsEnd) {
     sim::Controller controller{sim::Behaviour{}};
-    const QString tooLong = u"rejected: record longer than 4096 bytes"_qs;
+    const QString tooLong = QStringLiteral("rejected: record longer than 4096 bytes");
     EXPECT_TRUE(controller.Receive(QByteArray(4000, 'x')).log.isEmpty());
     EXPECT_EQ(controller.Receive(QByteArray(97, 'x')).log, QStringList{tooLong});
     for (int i = 0; i < 100; ++i)
         ASSERT_TRUE(controller.Receive(QByteArray(65536, 'y')).log.isEmpty());
     const auto resumed = controller.Receive("tail\rR\r");
-    EXPECT_EQ(resumed.log.first(), u"received: R"_qs);
+    EXPECT_EQ(resumed.log.first(), QStringLiteral("received: R"));
     EXPECT_EQ(resumed.reply, kDefaultReport);
     EXPECT_EQ(resumed.records, 2);
 
@@ -126,12 +130,14 @@ TEST(SimController, OverlongRecordIsDroppedUpToItsEnd) {
         << "a record of exactly the bound is received and ignored";
     EXPECT_EQ(
         controller.Receive(QByteArray(sim::kMaxRecord + 1, 'z') + "\rR\r").log,
-        (QStringList{tooLong, u"received: R"_qs,
-                     u"sent: P,00100,00100,00100,00100,00000,00033,00000,00000,00000\\x0D"_qs}));
+        (QStringList{
+            tooLong, QStringLiteral("received: R"),
+            QStringLiteral("sent: P,00100,00100,00100,00100,00000,00033,00000,00000,00000\\x0D")}));
 }
 
 TEST(SimController, LogShowsUnprintableBytes) {
-    EXPECT_EQ(sim::Printable(QByteArray("a\\b\x01\xff\r", 6)), u"a\\\\b\\x01\\xFF\\x0D"_qs);
+    EXPECT_EQ(sim::Printable(QByteArray("a\\b\x01\xff\r", 6)),
+              QStringLiteral("a\\\\b\\x01\\xFF\\x0D"));
 }
 
 TEST(SimController, SilentNeverAnswersButStillStores) {
@@ -150,7 +156,7 @@ TEST(SimController, ForgetfulLogsTheSaveButReportsTheOldValues) {
     sim::Controller controller{behaviour};
     const auto saved =
         controller.Receive("S,00001,00002,00003,00004,00005,00006,00000,00001,00000,\r");
-    EXPECT_TRUE(saved.log.contains(u"stored: 1,2,3,4,5,6,0,1,0"_qs))
+    EXPECT_TRUE(saved.log.contains(QStringLiteral("stored: 1,2,3,4,5,6,0,1,0")))
         << saved.log.join(u'|').toStdString();
     EXPECT_EQ(controller.Receive("R\r").reply, kDefaultReport);
 }
@@ -169,11 +175,11 @@ TEST(SimController, NoiseAndFixedReport) {
 }
 
 TEST(SimController, ValuesAsReportFields) {
-    const auto values = sim::ParseValues(u"1,2,3,4,5,6,True,0,1"_qs);
+    const auto values = sim::ParseValues(QStringLiteral("1,2,3,4,5,6,True,0,1"));
     ASSERT_TRUE(values.has_value());
     EXPECT_EQ(sim::ReportOf(*values),
               QByteArray("P,00001,00002,00003,00004,00005,00006,00001,00000,00001\r"));
-    EXPECT_TRUE(sim::ParseValues(u"200,200,200,100,100,100,0,0,0"_qs).has_value());
+    EXPECT_TRUE(sim::ParseValues(QStringLiteral("200,200,200,100,100,100,0,0,0")).has_value());
     for (const char16_t *refused :
          {u"1,2,3,4,5,6,7,8", u"1,2,3,x,5,6,0,0,0", u"1,2,3,4,5,6,0,0,0,0",
           u"1,2,3,4,5,6,0,0,0,0,0", u"201,2,3,4,5,6,0,0,0", u"1,2,3,4,5,101,0,0,0",

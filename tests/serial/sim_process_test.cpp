@@ -1,6 +1,6 @@
 // The built dccd-sim program against the real port service.
 
-#include "link/comfunct.h"
+#include "link/port_table.h"
 #include "link/protocol.h"
 #include "link/qt_serial_port_service.h"
 #include "tests/serial/pty_support.h"
@@ -26,7 +26,6 @@ protected:
             sim.terminate();
             sim.waitForFinished(kWaitMs);
         }
-        comfunct::ResetDevicePaths();
     }
 
     // Starts the simulator and opens its line through port 1.
@@ -37,8 +36,8 @@ protected:
         ASSERT_TRUE(QTest::qWaitFor([&] { return sim.canReadLine(); }, kWaitMs))
             << sim.readAllStandardError().toStdString();
         device = QString::fromLocal8Bit(sim.readLine().trimmed());
-        ASSERT_TRUE(device.startsWith(u"/dev/pts/"_qs)) << device.toStdString();
-        comfunct::SetDevicePath(1, device);
+        ASSERT_TRUE(device.startsWith(QStringLiteral("/dev/pts/"))) << device.toStdString();
+        ports.SetDevicePath(1, device);
         service.SetCommPort(1);
         service.SetSettings(tuner::kLineSettings);
         service.SetInputLen(0);
@@ -51,7 +50,7 @@ protected:
     // The next log line of the simulator.
     QString NextLine() {
         if (!QTest::qWaitFor([&] { return sim.canReadLine(); }, kWaitMs))
-            return u"(no line)"_qs;
+            return QStringLiteral("(no line)");
         QByteArray line = sim.readLine();
         line.chop(1);
         return QString::fromLatin1(line);
@@ -59,26 +58,31 @@ protected:
 
     QProcess sim;
     QString device;
-    tuner::QtSerialPortService service;
+    comfunct::PortTable ports;
+    tuner::QtSerialPortService service{ports};
     QList<QByteArray> received;
 };
 
 TEST_F(Simulator, AnswersAReadRequestAndStoresASave) {
     Start({});
     ASSERT_TRUE(service.Output(tuner::ReadRequest()));
-    EXPECT_EQ(NextLine(), u"received: R"_qs);
+    EXPECT_EQ(NextLine(), QStringLiteral("received: R"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !received.isEmpty(); }, kWaitMs));
     EXPECT_EQ(received.at(0),
               QByteArray("P,00100,00100,00100,00100,00000,00033,00000,00000,00000\r"));
 
-    const auto save = tuner::SaveCommand(
-        {u"120"_qs, u"90"_qs, u"100"_qs, u"80"_qs, u"10"_qs, u"40"_qs}, true, false, true);
+    const auto save =
+        tuner::SaveCommand({QStringLiteral("120"), QStringLiteral("90"), QStringLiteral("100"),
+                            QStringLiteral("80"), QStringLiteral("10"), QStringLiteral("40")},
+                           true, false, true);
     ASSERT_TRUE(save.has_value());
     ASSERT_TRUE(service.Output(*save));
-    EXPECT_EQ(NextLine(), u"sent: P,00100,00100,00100,00100,00000,00033,00000,00000,00000\\x0D"_qs);
-    EXPECT_EQ(NextLine(), u"received: S,00120,00090,00100,00080,00010,00040,00001,00000,00001,"_qs);
-    EXPECT_EQ(NextLine(), u"stored: 120,90,100,80,10,40,1,0,1"_qs);
-    EXPECT_EQ(NextLine(), u"calibrated: g-sensor"_qs);
+    EXPECT_EQ(NextLine(),
+              QStringLiteral("sent: P,00100,00100,00100,00100,00000,00033,00000,00000,00000\\x0D"));
+    EXPECT_EQ(NextLine(),
+              QStringLiteral("received: S,00120,00090,00100,00080,00010,00040,00001,00000,00001,"));
+    EXPECT_EQ(NextLine(), QStringLiteral("stored: 120,90,100,80,10,40,1,0,1"));
+    EXPECT_EQ(NextLine(), QStringLiteral("calibrated: g-sensor"));
 
     ASSERT_TRUE(service.Output(tuner::ReadRequest()));
     ASSERT_TRUE(QTest::qWaitFor([&] { return received.size() >= 2; }, kWaitMs));
@@ -87,7 +91,8 @@ TEST_F(Simulator, AnswersAReadRequestAndStoresASave) {
 }
 
 TEST_F(Simulator, ReportSentInPiecesArrivesAsOneEvent) {
-    Start({u"--chunk"_qs, u"6"_qs, u"--gap"_qs, u"2"_qs, u"--values"_qs, u"1,2,3,4,5,6,1,1,0"_qs});
+    Start({QStringLiteral("--chunk"), QStringLiteral("6"), QStringLiteral("--gap"),
+           QStringLiteral("2"), QStringLiteral("--values"), QStringLiteral("1,2,3,4,5,6,1,1,0")});
     ASSERT_TRUE(service.Output(tuner::ReadRequest()));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !received.isEmpty(); }, kWaitMs));
     QTest::qWait(200);
@@ -97,8 +102,8 @@ TEST_F(Simulator, ReportSentInPiecesArrivesAsOneEvent) {
 }
 
 TEST_F(Simulator, NoiseAndFixedReports) {
-    Start({u"--noise"_qs, u"--report"_qs,
-           u"X,1,2,3,4,5,6,0,0,0,and some more text after the tenth field"_qs});
+    Start({QStringLiteral("--noise"), QStringLiteral("--report"),
+           QStringLiteral("X,1,2,3,4,5,6,0,0,0,and some more text after the tenth field")});
     ASSERT_TRUE(service.Output(tuner::ReadRequest()));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !received.isEmpty(); }, kWaitMs));
     EXPECT_EQ(received.at(0),
@@ -107,16 +112,16 @@ TEST_F(Simulator, NoiseAndFixedReports) {
 }
 
 TEST_F(Simulator, SilentSimulatorNeverAnswers) {
-    Start({u"--silent"_qs});
+    Start({QStringLiteral("--silent")});
     ASSERT_TRUE(service.Output(tuner::ReadRequest()));
-    EXPECT_EQ(NextLine(), u"received: R"_qs);
+    EXPECT_EQ(NextLine(), QStringLiteral("received: R"));
     QTest::qWait(300);
     EXPECT_TRUE(received.isEmpty());
 }
 
 TEST_F(Simulator, HangupLeavesTheServiceClosedWithLineLost) {
     QSignalSpy lost(&service, &tuner::SerialPortService::LineLost);
-    Start({u"--hangup-after"_qs, u"1"_qs});
+    Start({QStringLiteral("--hangup-after"), QStringLiteral("1")});
     ASSERT_TRUE(service.Output(tuner::ReadRequest()));
     ASSERT_TRUE(QTest::qWaitFor([&] { return lost.count() > 0; }, kWaitMs));
     EXPECT_FALSE(service.PortOpen());
@@ -128,8 +133,8 @@ TEST_F(Simulator, HangupLeavesTheServiceClosedWithLineLost) {
 TEST_F(Simulator, TerminateRemovesTheLink) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    const QString link = dir.filePath(u"dccd"_qs);
-    Start({u"--link"_qs, link});
+    const QString link = dir.filePath(QStringLiteral("dccd"));
+    Start({QStringLiteral("--link"), link});
     EXPECT_EQ(QFileInfo(link).symLinkTarget(), device);
     sim.terminate();
     ASSERT_TRUE(sim.state() == QProcess::NotRunning || sim.waitForFinished(kWaitMs));
@@ -144,20 +149,20 @@ TEST_F(Simulator, TerminateRemovesTheLink) {
 TEST_F(Simulator, LinkPathInUseIsRefusedAndLeftAlone) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    const QString own = dir.filePath(u"own"_qs);
-    ASSERT_TRUE(QFile::link(u"/dev/null"_qs, own));
-    const QString link = dir.filePath(u"dccd"_qs);
-    Start({u"--link"_qs, link});
+    const QString own = dir.filePath(QStringLiteral("own"));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/null"), own));
+    const QString link = dir.filePath(QStringLiteral("dccd"));
+    Start({QStringLiteral("--link"), link});
 
     for (const QString &taken : {own, link}) {
         QProcess second;
-        second.start(QStringLiteral(DCCD_SIM), {u"--link"_qs, taken});
+        second.start(QStringLiteral(DCCD_SIM), {QStringLiteral("--link"), taken});
         ASSERT_TRUE(second.waitForFinished(kWaitMs));
         EXPECT_EQ(second.exitCode(), 2) << taken.toStdString();
         EXPECT_TRUE(second.readAllStandardOutput().isEmpty());
         EXPECT_TRUE(second.readAllStandardError().contains("already exists"));
     }
-    EXPECT_EQ(QFileInfo(own).symLinkTarget(), u"/dev/null"_qs);
+    EXPECT_EQ(QFileInfo(own).symLinkTarget(), QStringLiteral("/dev/null"));
     EXPECT_EQ(QFileInfo(link).symLinkTarget(), device);
     sim.terminate();
     ASSERT_TRUE(sim.state() == QProcess::NotRunning || sim.waitForFinished(kWaitMs));
@@ -167,13 +172,14 @@ TEST_F(Simulator, LinkPathInUseIsRefusedAndLeftAlone) {
 
 TEST(SimulatorArguments, BadValuesEndWithCodeTwo) {
     for (const QStringList &arguments :
-         {QStringList{u"--values"_qs, u"1,2,3"_qs},
-          QStringList{u"--values"_qs, u"1,2,3,4,5,6,0,0,0,0"_qs},
-          QStringList{u"--values"_qs, u"1,2,3,4,5,6,0,0,0,0,0"_qs},
-          QStringList{u"--values"_qs, u"1,2,3,101,5,6,0,0,0"_qs},
-          QStringList{u"--values"_qs, u"-1,2,3,4,5,6,0,0,0"_qs},
-          QStringList{u"--chunk"_qs, u"0"_qs}, QStringList{u"--hangup-after"_qs, u"x"_qs},
-          QStringList{u"--gap"_qs, u"-1"_qs}}) {
+         {QStringList{QStringLiteral("--values"), QStringLiteral("1,2,3")},
+          QStringList{QStringLiteral("--values"), QStringLiteral("1,2,3,4,5,6,0,0,0,0")},
+          QStringList{QStringLiteral("--values"), QStringLiteral("1,2,3,4,5,6,0,0,0,0,0")},
+          QStringList{QStringLiteral("--values"), QStringLiteral("1,2,3,101,5,6,0,0,0")},
+          QStringList{QStringLiteral("--values"), QStringLiteral("-1,2,3,4,5,6,0,0,0")},
+          QStringList{QStringLiteral("--chunk"), QStringLiteral("0")},
+          QStringList{QStringLiteral("--hangup-after"), QStringLiteral("x")},
+          QStringList{QStringLiteral("--gap"), QStringLiteral("-1")}}) {
         QProcess sim;
         sim.start(QStringLiteral(DCCD_SIM), arguments);
         ASSERT_TRUE(sim.waitForFinished(kWaitMs));

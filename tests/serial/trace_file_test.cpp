@@ -27,13 +27,14 @@ TEST_P(TraceFile, OnlyARegularFileIsOpened) {
     const TraceCase &c = GetParam();
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    ASSERT_EQ(::mkfifo(QFile::encodeName(dir.filePath(u"fifo"_qs)).constData(), 0600), 0);
-    QFile existing(dir.filePath(u"existing"_qs));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("fifo"))).constData(), 0600),
+              0);
+    QFile existing(dir.filePath(QStringLiteral("existing")));
     ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
     existing.write("before\n");
     existing.close();
 
-    const QString path = QString::fromUtf16(c.path).replace(u"$DIR"_qs, dir.path());
+    const QString path = QString::fromUtf16(c.path).replace(QStringLiteral("$DIR"), dir.path());
     auto opened = tuner::OpenTraceFile(path);
     if (c.refusal != nullptr) {
         ASSERT_TRUE(std::holds_alternative<QString>(opened));
@@ -47,7 +48,8 @@ TEST_P(TraceFile, OnlyARegularFileIsOpened) {
     file->close();
     QFile back(path);
     ASSERT_TRUE(back.open(QIODevice::ReadOnly));
-    EXPECT_EQ(back.readAll(), path.endsWith(u"existing"_qs) ? "before\nline\n" : "line\n");
+    EXPECT_EQ(back.readAll(),
+              path.endsWith(QStringLiteral("existing")) ? "before\nline\n" : "line\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, TraceFile,
@@ -61,8 +63,9 @@ INSTANTIATE_TEST_SUITE_P(Paths, TraceFile,
                          [](const auto &info) { return std::string(info.param.name); });
 
 TEST(TraceFile, RefusalIsOneLine) {
-    EXPECT_EQ(tuner::TraceRefusal(u"/tmp/f"_qs, u"not a regular file"_qs),
-              u"dccd-tuner: DCCD_TUNER_TRACE: /tmp/f: not a regular file; no trace is written"_qs);
+    EXPECT_EQ(tuner::TraceRefusal(QStringLiteral("/tmp/f"), QStringLiteral("not a regular file")),
+              QStringLiteral(
+                  "dccd-tuner: DCCD_TUNER_TRACE: /tmp/f: not a regular file; no trace is written"));
 }
 
 } // namespace

@@ -1,20 +1,14 @@
 #!/usr/bin/env python3
 """Compares the window drawn at scale 1 with the window drawn at scale 2.
 
-Usage: compare_scaled.py <layout.cpp> <scale-1 RGB> <width> <height> <scale-2 RGB>
-The images are raw 8-bit RGB. For every control of the designed layout, the mean colour of its
+Usage: compare_scaled.py <layout> <scale-1 RGB> <width> <height> <scale-2 RGB>
+The layout is what dccd-tuner --dump-layout prints. The images are raw 8-bit RGB. For every control of the designed layout, the mean colour of its
 box (inset by 2 designed pixels) must be the same in both renderings within a tolerance: a control drawn elsewhere than at twice its
 designed place, or at another size, leaves another colour in that box.
 """
-import re
 import sys
 
-TWIPS = 15
 TOLERANCE = 8  # per channel, out of 255: anti-aliased text differs a little between sizes
-
-
-def pixels(twips):
-    return (twips + TWIPS // 2) // TWIPS
 
 
 def mean(image, width, x0, y0, x1, y1):
@@ -40,15 +34,14 @@ def main():
         print("FAIL: the renderings are not %dx%d and %dx%d" % (width, height, 2 * width,
                                                               2 * height))
         return 1
-    entry = re.compile(r'\{u"(\w+)"_qs,\s*K::\w+,[^,]*,\s*(\d+),\s*(\d+),\s*(\d+),\s*(\d+),')
     failures = 0
     controls = 0
     for line in open(layout):
-        match = entry.search(line)
-        if not match:
+        fields = line.split()
+        if len(fields) != 6 or fields[0] != "control":
             continue
-        name = match.group(1)
-        left, top, w, h = (pixels(int(v)) for v in match.groups()[1:])
+        name = fields[1]
+        left, top, w, h = (int(v) for v in fields[2:])
         x0, y0, x1, y1 = left + 2, top + 2, left + w - 2, top + h - 2
         if x1 <= x0 or y1 <= y0:
             continue

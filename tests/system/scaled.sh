@@ -5,8 +5,7 @@ source "$(dirname "$0")/system_lib.sh"
 
 start_x
 start_peer
-width=$(($(grep -oE 'kClientWidthTwips *= *[0-9]+' "$source_dir/window/layout.h" | grep -oE '[0-9]+$') / 15))
-height=$(($(grep -oE 'kClientHeightTwips *= *[0-9]+' "$source_dir/window/layout.h" | grep -oE '[0-9]+$') / 15))
+read -r width height <<<"$(client_size)"
 
 for scale in 1 2; do
     ui_scale=$scale
@@ -18,6 +17,6 @@ for scale in 1 2; do
     convert "$artifacts/scale$scale.png" -depth 8 "rgb:$work/scale$scale.rgb"
     exit_tuner
 done
-"$python" "$source_dir/tests/system/compare_scaled.py" "$source_dir/window/layout.cpp" \
+"$python" "$source_dir/tests/system/compare_scaled.py" "$layout" \
     "$work/scale1.rgb" "$width" "$height" "$work/scale2.rgb" || fail "the scaled window differs"
 echo "PASS: scaled"

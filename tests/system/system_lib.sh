@@ -10,8 +10,6 @@ sim=$DCCD_SIM
 source_dir=$DCCD_SOURCE
 artifacts=$DCCD_ARTIFACTS
 python=$DCCD_PYTHON
-layout="$source_dir/window/layout.cpp"
-branding="$source_dir/window/branding.h"
 peer_script="$source_dir/tests/system/line_peer.py"
 mkdir -p "$artifacts"
 work=$(mktemp -d)
@@ -56,6 +54,10 @@ skip() {
 note() {
     echo "$*"
 }
+
+# The window as the program describes it: client size, designed pixel boxes, maker texts.
+layout="$work/layout.txt"
+"$tuner" --dump-layout >"$layout" 2>"$work/dump-layout.log" || fail "dccd-tuner --dump-layout failed"
 
 # wait_for <seconds> <what> <command...>: polls the command until it succeeds.
 wait_for() {
@@ -140,7 +142,12 @@ sim_logged() { grep -qxF -- "$1" "$work/sim.log"; }
 # ---- the program under test
 
 title() {
-    sed -n '/TitleBar()/,/}/s/.*QStringLiteral("\(.*\)").*/\1/p' "$branding"
+    sed -n 's/^title //p' "$layout"
+}
+
+# The client area in designed pixels: "<width> <height>".
+client_size() {
+    awk '$1 == "client" { print $2, $3 }' "$layout"
 }
 
 # start_tuner <trace file> [arguments...]: the real program on the X server, run through the
@@ -179,16 +186,15 @@ exit_tuner() {
 
 # ---- the window's controls
 
-# The centre of a control in window pixels, from the designed twips (15 twips per pixel),
-# times ui_scale when the window is drawn scaled.
+# The centre of a control in window pixels, from its designed pixel box, times ui_scale when
+# the window is drawn scaled.
 centre() {
     local numbers
-    numbers=$(grep -E "\{u\"$1\"_qs," "$layout" |
-        sed -E 's/^[^,]*,[^,]*,[^,]*, *([0-9]+), *([0-9]+), *([0-9]+), *([0-9]+),.*/\1 \2 \3 \4/')
+    numbers=$(awk -v n="$1" '$1 == "control" && $2 == n { print $3, $4, $5, $6 }' "$layout")
     [ -n "$numbers" ] || fail "no layout for $1"
     read -r left top width height <<<"$numbers"
     local scale=${ui_scale:-1}
-    echo "$((scale * ((2 * left + width + 15) / 30))) $((scale * ((2 * top + height + 15) / 30)))"
+    echo "$((scale * (left + width / 2))) $((scale * (top + height / 2)))"
 }
 
 click() {

@@ -15,10 +15,10 @@ namespace {
 TEST(Control, ChangeRunsInsideTheWriteAfterTheMirror) {
     Control box(QStringLiteral("tAccel"), ControlKind::TextBox);
     QStringList events;
-    box.Mirror = [&](const Control &c, ControlProperty p) {
+    box.Observe([&](const Control &c, ControlProperty p) {
         if (p == ControlProperty::Text)
             events.append(QStringLiteral("mirror ") + c.Text());
-    };
+    });
     box.Change = [&] { events.append(QStringLiteral("change ") + box.Text()); };
     box.SetText(QStringLiteral("12"));
     events.append(QStringLiteral("after"));
@@ -31,7 +31,7 @@ TEST(Control, WritingTheSameTextRaisesNothing) {
     int changes = 0;
     int mirrors = 0;
     box.Change = [&] { ++changes; };
-    box.Mirror = [&](const Control &, ControlProperty) { ++mirrors; };
+    box.Observe([&](const Control &, ControlProperty) { ++mirrors; });
     box.SetText(QString()); // empty to empty
     EXPECT_EQ(changes, 0);
     box.SetText(QStringLiteral("5"));
@@ -47,7 +47,7 @@ TEST(Control, OtherPropertiesNeverRaiseChange) {
     int changes = 0;
     QList<ControlProperty> mirrored;
     box.Change = [&] { ++changes; };
-    box.Mirror = [&](const Control &, ControlProperty p) { mirrored.append(p); };
+    box.Observe([&](const Control &, ControlProperty p) { mirrored.append(p); });
     box.SetCaption(QStringLiteral("x"));
     box.SetEnabled(false);
     box.SetEnabled(false);
@@ -57,6 +57,21 @@ TEST(Control, OtherPropertiesNeverRaiseChange) {
     EXPECT_EQ(mirrored,
               (QList<ControlProperty>{ControlProperty::Caption, ControlProperty::Enabled,
                                       ControlProperty::FillColor, ControlProperty::Items}));
+}
+
+TEST(Control, EveryObserverIsToldInTheOrderAddedUntilForgotten) {
+    Control box(QStringLiteral("tAccel"), ControlKind::TextBox);
+    QStringList told;
+    const int first = box.Observe(
+        [&](const Control &, ControlProperty) { told.append(QStringLiteral("first")); });
+    box.Observe([&](const Control &, ControlProperty) { told.append(QStringLiteral("second")); });
+    box.SetText(QStringLiteral("1"));
+    EXPECT_EQ(told, (QStringList{QStringLiteral("first"), QStringLiteral("second")}));
+    told.clear();
+    box.Forget(first);
+    box.Forget(first); // forgetting twice changes nothing
+    box.SetEnabled(false);
+    EXPECT_EQ(told, QStringList{QStringLiteral("second")});
 }
 
 TEST(Control, AddItemAppendsInOrder) {
@@ -138,6 +153,48 @@ TEST(Layout, HasEveryControlOnceAndTheClientArea) {
     EXPECT_EQ(ClientWidth(), 358);
     EXPECT_EQ(ClientHeight(), 436);
     EXPECT_EQ(FindLayout(QStringLiteral("MSComm1")), nullptr);
+}
+
+TEST(Layout, EveryPercentageHasOneBoxCaptionedByItsLabel) {
+    QStringList parameters;
+    for (const PercentBox &entry : PercentBoxes()) {
+        const ControlLayout *box = FindLayout(entry.box.toString());
+        const ControlLayout *label = FindLayout(entry.label.toString());
+        ASSERT_NE(box, nullptr) << entry.box.toString().toStdString();
+        ASSERT_NE(label, nullptr) << entry.label.toString().toStdString();
+        EXPECT_EQ(box->kind, ControlKind::TextBox);
+        EXPECT_EQ(label->kind, ControlKind::Label);
+        EXPECT_NE(FindPercent(entry.parameter), nullptr);
+        EXPECT_EQ(CaptionLabelOf(entry.box), entry.label.toString());
+        parameters.append(entry.parameter.toString());
+    }
+    QStringList expected;
+    for (const PercentField &percent : kPercents)
+        expected.append(percent.name.toString());
+    parameters.sort();
+    expected.sort();
+    EXPECT_EQ(parameters, expected);
+    EXPECT_EQ(CaptionLabelOf(u"pCPort"), u"tCPort");
+    EXPECT_EQ(CaptionLabelOf(u"bSave"), u"");
+}
+
+TEST(Layout, EverySwitchWithCaptionsHasAButtonThatStartsOff) {
+    QStringList shown;
+    for (const SwitchButton &entry : SwitchButtons()) {
+        const ControlLayout *button = FindLayout(entry.button.toString());
+        const SwitchField *flag = FindSwitch(entry.parameter);
+        ASSERT_NE(button, nullptr);
+        ASSERT_NE(flag, nullptr);
+        EXPECT_EQ(button->kind, ControlKind::CommandButton);
+        EXPECT_EQ(button->caption, flag->offCaption.toString());
+        shown.append(flag->name.toString());
+    }
+    QStringList withCaptions;
+    for (const SwitchField &flag : kSwitches) {
+        if (!flag.offCaption.isEmpty())
+            withCaptions.append(flag.name.toString());
+    }
+    EXPECT_EQ(shown, withCaptions);
 }
 
 TEST(Layout, FocusOrderWithEveryControlEnabled) {

@@ -41,10 +41,10 @@ protected:
             portOpenAtEnd = port.PortOpen();
         };
         w.FocusRequested = [this](Control &c) { focused.append(c.Name()); };
-        w.tStatus.Mirror = [this](const Control &c, ControlProperty p) {
+        w.tStatus.Observe([this](const Control &c, ControlProperty p) {
             if (p == ControlProperty::Caption)
                 statusHistory.append(c.Caption());
-        };
+        });
     }
 
     PortDirectory Directory() {
@@ -486,7 +486,7 @@ TEST_P(Clamping, ClampsAtTheBoxLimitsOnly) {
     Control &box = *boxes[static_cast<std::size_t>(c.box)];
     box.SetText(QString::fromUtf16(c.typed));
     int changes = 0;
-    box.Mirror = [&](const Control &, ControlProperty p) { changes += p == ControlProperty::Text; };
+    box.Observe([&](const Control &, ControlProperty p) { changes += p == ControlProperty::Text; });
     const QStringList fields = SaveFields();
     EXPECT_EQ(box.Text(), QString::fromUtf16(c.shown));
     EXPECT_EQ(fields.value(c.box + 1), QString::fromUtf16(c.sent));

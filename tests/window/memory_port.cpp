@@ -5,58 +5,58 @@
 namespace tuner::testing {
 
 void MemoryPort::SetCommPort(qint16 port) {
-    commPort_ = port;
+    m_commPort = port;
     calls.append(QStringLiteral("CommPort=") + QString::number(port));
 }
 
 void MemoryPort::SetSettings(const QString &settings) {
-    settings_ = settings;
+    m_settings = settings;
     calls.append(QStringLiteral("Settings=") + settings);
 }
 
 void MemoryPort::SetInputLen(qint16 length) {
-    inputLen_ = length;
+    m_inputLen = length;
     calls.append(QStringLiteral("InputLen=") + QString::number(length));
 }
 
 void MemoryPort::SetRThreshold(qint16 threshold) {
-    rThreshold_ = threshold;
+    m_rThreshold = threshold;
     calls.append(QStringLiteral("RThreshold=") + QString::number(threshold));
 }
 
 bool MemoryPort::SetPortOpen(bool open) {
     if (open) {
         calls.append(QStringLiteral("Open"));
-        if (failOpen_) {
-            lastError_ = *failOpen_;
-            failOpen_.reset();
+        if (m_failOpen) {
+            m_lastError = *m_failOpen;
+            m_failOpen.reset();
             return false;
         }
         ++opens;
-        open_ = true;
-        input_.clear();
+        m_open = true;
+        m_input.clear();
         return true;
     }
     calls.append(QStringLiteral("Close"));
-    if (open_) {
+    if (m_open) {
         ++closes;
-        lastError_ = std::exchange(dropAtClose_, false)
-                         ? QStringLiteral("queued output was dropped")
-                         : QString();
+        m_lastError = std::exchange(m_dropAtClose, false)
+                          ? QStringLiteral("queued output was dropped")
+                          : QString();
     }
-    open_ = false;
-    input_.clear();
+    m_open = false;
+    m_input.clear();
     return true;
 }
 
 bool MemoryPort::Output(const QString &text) {
     calls.append(QStringLiteral("Output"));
-    if (!open_) {
-        lastError_ = QStringLiteral("port not open");
+    if (!m_open) {
+        m_lastError = QStringLiteral("port not open");
         return false;
     }
-    if (failWrites_) {
-        lastError_ = *failWrites_;
+    if (m_failWrites) {
+        m_lastError = *m_failWrites;
         return false;
     }
     written.append(text);
@@ -65,35 +65,35 @@ bool MemoryPort::Output(const QString &text) {
 
 QString MemoryPort::Input() {
     calls.append(QStringLiteral("Input"));
-    return std::exchange(input_, QString());
+    return std::exchange(m_input, QString());
 }
 
 void MemoryPort::Deliver(const QString &text, qint16 event) {
-    input_ += text;
-    commEvent_ = event;
+    m_input += text;
+    m_commEvent = event;
     Q_EMIT OnComm();
 }
 
 void MemoryPort::Arrive(const QString &text) {
-    input_ += text;
+    m_input += text;
 }
 
 void MemoryPort::DropOutputAtNextClose() {
-    dropAtClose_ = true;
+    m_dropAtClose = true;
 }
 
 void MemoryPort::FailNextOpen(const QString &reason) {
-    failOpen_ = reason;
+    m_failOpen = reason;
 }
 
 void MemoryPort::FailWrites(std::optional<QString> reason) {
-    failWrites_ = std::move(reason);
+    m_failWrites = std::move(reason);
 }
 
 void MemoryPort::LoseLine(const QString &reason) {
-    open_ = false;
-    input_.clear();
-    lastError_ = reason;
+    m_open = false;
+    m_input.clear();
+    m_lastError = reason;
     Q_EMIT LineLost();
 }
 

@@ -13,21 +13,21 @@ namespace tuner::testing {
 // demand, and fails an open or a write, or loses the line, when told to.
 class MemoryPort : public SerialPortService {
 public:
-    qint16 CommPort() const override { return commPort_; }
+    qint16 CommPort() const override { return m_commPort; }
     void SetCommPort(qint16 port) override;
-    QString Settings() const override { return settings_; }
+    QString Settings() const override { return m_settings; }
     void SetSettings(const QString &settings) override;
-    qint16 InputLen() const override { return inputLen_; }
+    qint16 InputLen() const override { return m_inputLen; }
     void SetInputLen(qint16 length) override;
-    qint16 RThreshold() const override { return rThreshold_; }
+    qint16 RThreshold() const override { return m_rThreshold; }
     void SetRThreshold(qint16 threshold) override;
 
-    bool PortOpen() const override { return open_; }
+    bool PortOpen() const override { return m_open; }
     bool SetPortOpen(bool open) override;
     bool Output(const QString &text) override;
     QString Input() override;
-    qint16 CommEvent() const override { return commEvent_; }
-    QString LastError() const override { return lastError_; }
+    qint16 CommEvent() const override { return m_commEvent; }
+    QString LastError() const override { return m_lastError; }
 
     // Puts text into the input buffer and raises OnComm with the given event kind.
     void Deliver(const QString &text, qint16 event = comEvReceive);
@@ -52,17 +52,17 @@ public:
     int closes = 0;
 
 private:
-    qint16 commPort_ = 1;
-    QString settings_ = QStringLiteral("9600,N,8,1");
-    qint16 inputLen_ = 0;
-    qint16 rThreshold_ = 0;
-    bool open_ = false;
-    qint16 commEvent_ = 0;
-    QString input_;
-    QString lastError_;
-    std::optional<QString> failOpen_;
-    std::optional<QString> failWrites_;
-    bool dropAtClose_ = false;
+    qint16 m_commPort = 1;
+    QString m_settings = QStringLiteral("9600,N,8,1");
+    qint16 m_inputLen = 0;
+    qint16 m_rThreshold = 0;
+    bool m_open = false;
+    qint16 m_commEvent = 0;
+    QString m_input;
+    QString m_lastError;
+    std::optional<QString> m_failOpen;
+    std::optional<QString> m_failWrites;
+    bool m_dropAtClose = false;
 };
 
 } // namespace tuner::testing

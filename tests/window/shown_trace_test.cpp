@@ -5,8 +5,6 @@
 
 #include <QBuffer>
 
-using namespace Qt::StringLiterals;
-
 namespace tuner {
 namespace {
 
@@ -21,39 +19,59 @@ QStringList Lines(const QBuffer &buffer) {
 TEST(ShownTrace, RecordsWhatTheWindowShowsAndKeepsTheAdaptersHook) {
     testing::MemoryPort port;
     DCCD window(port, {[] {
-                           return comfunct::PortScan{{u"1"_s}, 1};
+                           return comfunct::PortScan{{QStringLiteral("1")}, 1};
                        },
-                       [](qint16) { return u"/dev/ttyUSB0"_s; }});
+                       [](qint16) { return QStringLiteral("/dev/ttyUSB0"); }});
     QStringList adapterSaw;
-    window.tStatus.Mirror = [&](const Control &c, ControlProperty) {
-        adapterSaw.append(c.Caption());
-    };
+    window.tStatus.Observe(
+        [&](const Control &c, ControlProperty) { adapterSaw.append(c.Caption()); });
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     {
         ShownTrace trace(window, buffer);
         window.Form_Load();
         window.bOpen_Click();
-        port.Deliver(u"P,00100,00100,00100,00100,00000,00033,00001,00000,00000\r"_s);
-        window.tAccel.SetText(u"1\n2"_s);
+        port.Deliver(QStringLiteral("P,00100,00100,00100,00100,00000,00033,00001,00000,00000\r"));
+        window.tAccel.SetText(QStringLiteral("1\n2"));
     }
     const QStringList lines = Lines(buffer);
-    EXPECT_TRUE(lines.contains(u"Shape1.FillColor 255"_s));
-    EXPECT_TRUE(lines.contains(u"Shape1.FillColor 65280"_s));
-    EXPECT_TRUE(lines.contains(u"bOpen.Caption Disconnect"_s));
-    EXPECT_TRUE(lines.contains(u"tLFB.Text 033"_s));
-    EXPECT_TRUE(lines.contains(u"bTPS.Caption TPS = Reverse"_s));
-    EXPECT_TRUE(lines.contains(u"bSave.Enabled 1"_s));
-    EXPECT_TRUE(lines.contains(u"pCPort.Items 1"_s));
-    EXPECT_TRUE(lines.contains(u"tAccel.Text 1\\n2"_s)); // one line per change, always
-    EXPECT_EQ(lines.last(), u"tStatus.Caption Accel Changed, save required."_s);
-    EXPECT_EQ(adapterSaw.last(), u"Accel Changed, save required."_s);
+    EXPECT_TRUE(lines.contains(QStringLiteral("Shape1.FillColor 255")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("Shape1.FillColor 65280")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("bOpen.Caption Disconnect")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("tLFB.Text 033")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("bTPS.Caption TPS = Reverse")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("bSave.Enabled 1")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("pCPort.Items 1")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("tAccel.Text 1\\n2"))); // one line per change, always
+    EXPECT_EQ(lines.last(), QStringLiteral("tStatus.Caption Accel Changed, save required."));
+    EXPECT_EQ(adapterSaw.last(), QStringLiteral("Accel Changed, save required."));
 
     // Gone with the trace: the adapter's own hook is back and nothing more is written.
     const qint64 size = buffer.size();
     window.bDef_Click();
     EXPECT_EQ(buffer.size(), size);
-    EXPECT_EQ(adapterSaw.last(), u"Default loaded, save required."_s);
+    EXPECT_EQ(adapterSaw.last(), QStringLiteral("Default loaded, save required."));
+}
+
+TEST(ShownTrace, AttachesBeforeOrAfterAnotherObserver) {
+    testing::MemoryPort port;
+    DCCD window(port, {[] { return comfunct::PortScan{}; }, [](qint16) { return QString(); }});
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    ShownTrace trace(window, buffer);
+    QStringList adapterSaw;
+    window.tStatus.Observe(
+        [&](const Control &c, ControlProperty) { adapterSaw.append(c.Caption()); });
+    window.bDef_Click();
+    // Both saw every status change: the six notices of the written boxes, then the handler's own.
+    QStringList traced;
+    for (const QString &line : Lines(buffer)) {
+        if (line.startsWith(u"tStatus.Caption "))
+            traced.append(line.section(u' ', 1));
+    }
+    EXPECT_EQ(adapterSaw.size(), 7);
+    EXPECT_EQ(traced, adapterSaw);
+    EXPECT_EQ(adapterSaw.last(), QStringLiteral("Default loaded, save required."));
 }
 
 } // namespace

@@ -100,10 +100,10 @@ protected:
                        return comfunct::PortScan{{QStringLiteral("16")}, 16};
                    },
                    [this](qint16) { return device; }}) {
-        w.tStatus.Mirror = [this](const Control &c, ControlProperty p) {
+        w.tStatus.Observe([this](const Control &c, ControlProperty p) {
             if (p == ControlProperty::Caption && !c.Caption().isEmpty())
                 shown.append(c.Caption());
-        };
+        });
         w.Form_Load();
     }
 

@@ -19,16 +19,12 @@ inline QStringList WindowSnapshot(const DCCD &w) {
     QStringList out;
     for (const Control *c : w.Controls())
         out.append(ControlState(*c));
-    out.append(QStringLiteral("settings|%1|%2|%3|%4|%5|%6|%7|%8|%9")
-                   .arg(w.Accel)
-                   .arg(w.Decel)
-                   .arg(w.Turn)
-                   .arg(w.MaxOut)
-                   .arg(w.MinOut)
-                   .arg(w.LfbThreshold)
-                   .arg(w.TpsReverse)
-                   .arg(w.EbrakeCutOff)
-                   .arg(w.GSensorCalibrate));
+    QString settings = QStringLiteral("settings");
+    for (const PercentField &percent : kPercents)
+        settings += QStringLiteral("|%1").arg(w.*percent.value);
+    for (const SwitchField &flag : kSwitches)
+        settings += QStringLiteral("|%1").arg(w.*flag.value);
+    out.append(settings);
     return out;
 }
 

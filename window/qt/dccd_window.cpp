@@ -27,32 +27,19 @@ Qt::Alignment ToAlignment(TextAlign align) {
     return (align == TextAlign::Left ? Qt::AlignLeft : Qt::AlignHCenter) | Qt::AlignTop;
 }
 
-// The caption label of each box, which names the box for a screen reader.
-QString CaptionLabelOf(const QString &name) {
-    static const QHash<QString, QString> labels = {
-        {QStringLiteral("tAccel"), QStringLiteral("lAccel")},
-        {QStringLiteral("tDecel"), QStringLiteral("lDecel")},
-        {QStringLiteral("tTurn"), QStringLiteral("lTurn")},
-        {QStringLiteral("tMax"), QStringLiteral("lMax")},
-        {QStringLiteral("tMin"), QStringLiteral("lMin")},
-        {QStringLiteral("tLFB"), QStringLiteral("Label2")},
-        {QStringLiteral("pCPort"), QStringLiteral("tCPort")}};
-    return labels.value(name);
-}
-
 // The port list, filled again from the probe each time it opens.
 class PortList final : public QComboBox {
 public:
     PortList(QWidget *parent, std::function<void()> aboutToOpen)
-        : QComboBox(parent), aboutToOpen_(std::move(aboutToOpen)) {}
+        : QComboBox(parent), m_aboutToOpen(std::move(aboutToOpen)) {}
 
     void showPopup() override {
-        aboutToOpen_();
+        m_aboutToOpen();
         QComboBox::showPopup();
     }
 
 private:
-    std::function<void()> aboutToOpen_;
+    std::function<void()> m_aboutToOpen;
 };
 
 } // namespace
@@ -60,36 +47,36 @@ private:
 DccdWindow::DccdWindow(DCCD &model, PortTooltip portTooltip, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
-      model_(model), portTooltip_(std::move(portTooltip)) {
+      m_model(model), m_portTooltip(std::move(portTooltip)) {
     setObjectName(QStringLiteral("DCCD"));
-    setWindowTitle(model_.Caption());
+    setWindowTitle(m_model.Caption());
     setFixedSize(ClientWidth(), ClientHeight());
     Build();
 
-    if (!model_.EndProgram) {
-        ownsEnd_ = true;
-        model_.EndProgram = [this] {
+    if (!m_model.EndProgram) {
+        m_ownsEnd = true;
+        m_model.EndProgram = [this] {
             close();
             QCoreApplication::quit();
         };
     }
-    model_.FocusRequested = [this](Control &control) {
+    m_model.FocusRequested = [this](Control &control) {
         if (QWidget *widget = Widget(control.Name()))
             widget->setFocus(Qt::OtherFocusReason);
     };
-    model_.ReportShown = [this] {
-        for (Control *control : model_.Controls())
+    m_model.ReportShown = [this] {
+        for (Control *control : m_model.Controls())
             UpdateBoxHint(*control);
     };
 }
 
 DccdWindow::~DccdWindow() {
-    for (Control *control : model_.Controls())
-        control->Mirror = nullptr;
-    model_.FocusRequested = nullptr;
-    model_.ReportShown = nullptr;
-    if (ownsEnd_)
-        model_.EndProgram = nullptr;
+    for (const auto &[control, observer] : std::as_const(m_observers))
+        control->Forget(observer);
+    m_model.FocusRequested = nullptr;
+    m_model.ReportShown = nullptr;
+    if (m_ownsEnd)
+        m_model.EndProgram = nullptr;
 }
 
 void DccdWindow::InstallFontSubstitutes() {
@@ -134,7 +121,7 @@ QString DccdWindow::PortTableTooltip(const comfunct::PortInfo &port) {
 
 void DccdWindow::Build() {
     for (const ControlLayout &design : WindowLayout()) {
-        Control *control = model_.FindControl(design.name);
+        Control *control = m_model.FindControl(design.name);
         Q_ASSERT(control);
         QWidget *widget = nullptr;
         switch (design.kind) {
@@ -184,7 +171,7 @@ void DccdWindow::Build() {
                     [control](const QString &text) { control->SetText(text); });
             connect(combo, &QComboBox::activated, this,
                     [control, combo](int index) { control->SetText(combo->itemText(index)); });
-            portList_ = combo;
+            m_portList = combo;
             widget = combo;
             break;
         }
@@ -200,9 +187,11 @@ void DccdWindow::Build() {
         if (!design.fontFamily.isEmpty())
             widget->setFont(DesignedFont(design.name));
         widget->setEnabled(control->Enabled());
-        widgets_.insert(design.name, widget);
+        m_widgets.insert(design.name, widget);
         UpdateBoxHint(*control);
-        control->Mirror = [this](const Control &c, ControlProperty p) { Mirror(c, p); };
+        m_observers.append({control, control->Observe([this](const Control &c, ControlProperty p) {
+                                Mirror(c, p);
+                            })});
     }
 
     QList<const ControlLayout *> focusable;
@@ -215,11 +204,11 @@ void DccdWindow::Build() {
         focusable.begin(), focusable.end(),
         [](const ControlLayout *a, const ControlLayout *b) { return a->tabIndex < b->tabIndex; });
     for (const ControlLayout *design : focusable)
-        tabOrder_.append(widgets_.value(design->name));
-    for (qsizetype i = 1; i < tabOrder_.size(); ++i)
-        QWidget::setTabOrder(tabOrder_.at(i - 1), tabOrder_.at(i));
+        m_tabOrder.append(m_widgets.value(design->name));
+    for (qsizetype i = 1; i < m_tabOrder.size(); ++i)
+        QWidget::setTabOrder(m_tabOrder.at(i - 1), m_tabOrder.at(i));
 
-    for (Control *control : model_.Controls())
+    for (Control *control : m_model.Controls())
         UpdateAccessibleName(*control);
 }
 
@@ -231,7 +220,7 @@ void DccdWindow::UpdateAccessibleName(const Control &control) {
             widget->setAccessibleName(QStringLiteral("Status"));
             widget->setAccessibleDescription(control.Caption());
             // The whole message, where the status line names a long device by its short form.
-            widget->setToolTip(model_.StatusToolTip());
+            widget->setToolTip(m_model.StatusToolTip());
         } else {
             widget->setAccessibleName(control.Caption());
         }
@@ -241,7 +230,7 @@ void DccdWindow::UpdateAccessibleName(const Control &control) {
         break;
     case ControlKind::TextBox:
     case ControlKind::ComboBox:
-        if (const Control *label = model_.FindControl(CaptionLabelOf(control.Name())))
+        if (const Control *label = m_model.FindControl(CaptionLabelOf(control.Name())))
             widget->setAccessibleName(label->Caption());
         break;
     case ControlKind::Shape:
@@ -250,7 +239,7 @@ void DccdWindow::UpdateAccessibleName(const Control &control) {
 }
 
 void DccdWindow::UpdateBoxHint(const Control &control) {
-    const QString hint = model_.BoxHint(control);
+    const QString hint = m_model.BoxHint(control);
     if (hint.isEmpty())
         return;
     QWidget *widget = Widget(control.Name());
@@ -306,11 +295,11 @@ void DccdWindow::Mirror(const Control &control, ControlProperty property) {
 
 void DccdWindow::showEvent(QShowEvent *event) {
     QWidget::showEvent(event);
-    if (shownOnce_)
+    if (m_shownOnce)
         return;
-    shownOnce_ = true;
+    m_shownOnce = true;
     // The first control in tab order that can take the focus gets it.
-    for (QWidget *widget : std::as_const(tabOrder_)) {
+    for (QWidget *widget : std::as_const(m_tabOrder)) {
         if (widget->isEnabled()) {
             widget->setFocus(Qt::TabFocusReason);
             break;
@@ -320,41 +309,41 @@ void DccdWindow::showEvent(QShowEvent *event) {
 
 void DccdWindow::closeEvent(QCloseEvent *event) {
     // The close box is Exit: an open port is closed before the program ends.
-    if (!model_.Ended())
-        model_.bExit_Click();
+    if (!m_model.Ended())
+        m_model.bExit_Click();
     event->accept();
 }
 
 void DccdWindow::RefreshPortList() {
-    const PortDirectory &ports = model_.Ports();
+    const PortDirectory &ports = m_model.Ports();
     const QStringList numbers = ports.scan ? ports.scan().numbers : QStringList();
     // The field keeps what was typed or picked: the model's text is not written.
-    const QString typed = model_.pCPort.Text();
+    const QString typed = m_model.pCPort.Text();
     {
-        const QSignalBlocker blocker(portList_);
-        const QSignalBlocker editBlocker(portList_->lineEdit());
-        portList_->clear();
-        portList_->addItems(numbers);
-        portList_->setCurrentIndex(portList_->findText(typed));
-        portList_->setEditText(typed);
+        const QSignalBlocker blocker(m_portList);
+        const QSignalBlocker editBlocker(m_portList->lineEdit());
+        m_portList->clear();
+        m_portList->addItems(numbers);
+        m_portList->setCurrentIndex(m_portList->findText(typed));
+        m_portList->setEditText(typed);
     }
     // Asking the system about its ports walks all of sysfs: done when the user opens the list,
     // not while the window starts.
     QList<comfunct::PortInfo> table;
-    if (!portTooltip_)
-        table = comfunct::PortTable();
-    for (int i = 0; i < portList_->count(); ++i) {
-        const QString item = portList_->itemText(i);
+    if (!m_portTooltip && ports.describe)
+        table = ports.describe();
+    for (int i = 0; i < m_portList->count(); ++i) {
+        const QString item = m_portList->itemText(i);
         QString tooltip;
-        if (portTooltip_) {
-            tooltip = portTooltip_(item);
+        if (m_portTooltip) {
+            tooltip = m_portTooltip(item);
         } else {
             for (const comfunct::PortInfo &port : std::as_const(table)) {
                 if (QString::number(port.number) == item)
                     tooltip = PortTableTooltip(port);
             }
         }
-        portList_->setItemData(i, tooltip, Qt::ToolTipRole);
+        m_portList->setItemData(i, tooltip, Qt::ToolTipRole);
     }
 }
 

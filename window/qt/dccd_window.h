@@ -24,10 +24,10 @@ public:
     explicit DccdWindow(DCCD &model, PortTooltip portTooltip = {}, QWidget *parent = nullptr);
     ~DccdWindow() override;
 
-    DCCD &Model() const { return model_; }
-    QWidget *Widget(const QString &name) const { return widgets_.value(name); }
+    DCCD &Model() const { return m_model; }
+    QWidget *Widget(const QString &name) const { return m_widgets.value(name); }
     // Buttons, boxes and the port list in tab-index order.
-    const QList<QWidget *> &TabOrder() const { return tabOrder_; }
+    const QList<QWidget *> &TabOrder() const { return m_tabOrder; }
 
     // Families for the designed fonts where the machine lacks them. Call once after the
     // application object exists.
@@ -54,13 +54,14 @@ private:
     void UpdateAccessibleName(const Control &control);
     void UpdateBoxHint(const Control &control);
 
-    DCCD &model_;
-    PortTooltip portTooltip_;
-    QHash<QString, QWidget *> widgets_;
-    QList<QWidget *> tabOrder_;
-    QComboBox *portList_ = nullptr;
-    bool shownOnce_ = false;
-    bool ownsEnd_ = false; // EndProgram is the window's own: close and quit
+    DCCD &m_model;
+    PortTooltip m_portTooltip;
+    QHash<QString, QWidget *> m_widgets;
+    QList<QWidget *> m_tabOrder;
+    QComboBox *m_portList = nullptr;
+    bool m_shownOnce = false;
+    bool m_ownsEnd = false; // EndProgram is the window's own: close and quit
+    QList<std::pair<Control *, int>> m_observers;
 };
 
 } // namespace tuner

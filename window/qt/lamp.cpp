@@ -10,13 +10,13 @@ namespace tuner {
 Lamp::Lamp(QWidget *parent) : QWidget(parent) {
     setFocusPolicy(Qt::NoFocus);
     setAccessibleName(QStringLiteral("Connection lamp"));
-    setAccessibleDescription(Describe(fillColor_));
+    setAccessibleDescription(Describe(m_fillColor));
 }
 
 void Lamp::SetFillColor(qint32 color) {
-    if (fillColor_ == color)
+    if (m_fillColor == color)
         return;
-    fillColor_ = color;
+    m_fillColor = color;
     setAccessibleDescription(Describe(color));
     update();
 }
@@ -45,7 +45,7 @@ void Lamp::paintEvent(QPaintEvent *) {
     const QRectF circle((width() - diameter) / 2.0, (height() - diameter) / 2.0, diameter,
                         diameter);
     painter.setPen(QPen(palette().color(QPalette::WindowText), 1));
-    painter.setBrush(ToColor(fillColor_));
+    painter.setBrush(ToColor(m_fillColor));
     painter.drawEllipse(circle);
 }
 

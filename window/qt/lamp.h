@@ -14,7 +14,7 @@ public:
 
     // 24-bit colour, low byte red, middle byte green, high byte blue.
     void SetFillColor(qint32 color);
-    qint32 FillColor() const { return fillColor_; }
+    qint32 FillColor() const { return m_fillColor; }
 
     static QColor ToColor(qint32 color);
     // The lamp's state in words for a screen reader.
@@ -24,7 +24,7 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    qint32 fillColor_ = 0;
+    qint32 m_fillColor = 0;
 };
 
 } // namespace tuner

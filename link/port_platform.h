@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+
+// What a platform adds to the port table: the name of its n-th serial device and a probe that
+// tells whether a device exists without opening it. One file per platform defines these
+// (link/port_platform_<platform>.cpp), chosen in the top CMakeLists.txt.
+namespace comfunct::platform {
+
+// The platform's device for serial port number n, "" when the number has none.
+QString DefaultDevice(qint16 n);
+
+// True when the device exists and is a serial device, judged without opening it.
+bool DeviceExists(const QString &device);
+
+} // namespace comfunct::platform
