@@ -1,5 +1,6 @@
 // The built dccd-ctl against the built dccd-sim, and against a pseudo-terminal of the test.
 
+#include "tests/ctl/default_tune.h"
 #include "tests/serial/pty_support.h"
 
 #include <QFile>
@@ -13,19 +14,7 @@ namespace {
 
 constexpr int kWaitMs = 15000;
 
-const char kDefaults[] = R"({
-  "format": "dccd-tune",
-  "version": 1,
-  "acceleration": 100,
-  "deceleration": 100,
-  "turning": 100,
-  "max_output": 100,
-  "min_output": 0,
-  "lfb_threshold": 33,
-  "tps_reverse": false,
-  "ebrake_cut_off": false
-}
-)";
+const char *const kDefaults = kDefaultTuneFile;
 
 // The default file with one piece of its text replaced.
 QByteArray Edited(const char *from, const char *to) {

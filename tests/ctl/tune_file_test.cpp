@@ -4,24 +4,13 @@
 #include "app/ctl.h"
 #include "app/tune_file.h"
 #include "link/protocol.h"
+#include "tests/ctl/default_tune.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-const char kDefaults[] = R"({
-  "format": "dccd-tune",
-  "version": 1,
-  "acceleration": 100,
-  "deceleration": 100,
-  "turning": 100,
-  "max_output": 100,
-  "min_output": 0,
-  "lfb_threshold": 33,
-  "tps_reverse": false,
-  "ebrake_cut_off": false
-}
-)";
+const char *const kDefaults = kDefaultTuneFile;
 
 tuner::TuningParameters Tune(float accel, float decel, float turn, float max, float min, float lfb,
                              bool tps, bool ebrake) {
