@@ -12,6 +12,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
 #include <array>
 #include <cfloat>
 #include <cmath>
@@ -91,8 +92,14 @@ bool Same(const std::optional<tuner::TuningParameters> &a,
 
 void CheckAgainstFields(const QString &text, const std::optional<tuner::TuningParameters> &got) {
     const QStringList fields = ReportFields(text);
+    // A line's damage, not a report: a control character other than the CR, LF and tab a
+    // report may end or be padded with (C0, DEL and the C1 range of Latin-1 bytes).
+    const bool damaged = std::any_of(text.cbegin(), text.cend(), [](QChar c) {
+        const char16_t u = c.unicode();
+        return (u < 0x20 && u != u'\t' && u != u'\r' && u != u'\n') || (u >= 0x7f && u < 0xa0);
+    });
     std::optional<tuner::TuningParameters> expected;
-    if (fields.size() >= tuner::kReportFieldCount) {
+    if (!damaged && fields.size() >= tuner::kReportFieldCount) {
         tuner::TuningParameters p;
         bool ok = true;
         for (const tuner::PercentField &percent : tuner::kPercents) {
