@@ -1,5 +1,6 @@
 #include "app/controller_connection.h"
 
+#include "link/port_messages.h"
 #include "link/protocol.h"
 
 #include <QEventLoop>
@@ -7,14 +8,6 @@
 
 namespace tuner {
 namespace {
-
-// A reason from the port as the end of a sentence, with exactly one full stop.
-QString Sentence(QString reason) {
-    reason = reason.trimmed();
-    while (reason.endsWith(u'.'))
-        reason.chop(1);
-    return (reason.isEmpty() ? QStringLiteral("unknown error") : reason) + u'.';
-}
 
 // Pieces of a report cut over two receive events are joined; older bytes are dropped.
 constexpr qsizetype kPendingLimit = 1024;
@@ -33,28 +26,19 @@ ControllerConnection::~ControllerConnection() {
 }
 
 QString ControllerConnection::PortName() const {
-    const QString device = m_devicePath ? m_devicePath(m_number) : QString();
-    if (device.isEmpty())
-        return QString::number(m_number);
-    return QString::number(m_number) + QStringLiteral(" (") + device + u')';
+    return PortWithDevice(m_number, m_devicePath ? m_devicePath(m_number) : QString());
 }
 
 std::optional<CtlFailure> ControllerConnection::Open(qint16 port) {
     m_number = port;
-    m_port.SetCommPort(port);
-    m_port.SetSettings(kLineSettings);
-    m_port.SetInputLen(0);
-    m_port.SetRThreshold(kReceiveThreshold);
-    if (!m_port.SetPortOpen(true))
-        return CtlFailure{kExitCannotOpen, QStringLiteral("Cannot open port ") + PortName() +
-                                               QStringLiteral(": ") + Sentence(m_port.LastError())};
+    if (!OpenControllerPort(m_port, port))
+        return CtlFailure{kExitCannotOpen, CannotOpenMessage(PortName(), m_port.LastError())};
     return std::nullopt;
 }
 
 std::optional<CtlFailure> ControllerConnection::Save(const QString &record) {
     if (!m_port.Output(record))
-        return CtlFailure{kExitLineLost,
-                          QStringLiteral("Save failed: ") + Sentence(m_port.LastError())};
+        return CtlFailure{kExitLineLost, SaveFailedMessage(m_port.LastError())};
     return std::nullopt;
 }
 
@@ -80,23 +64,21 @@ std::variant<TuningParameters, CtlFailure> ControllerConnection::Read() {
         pending = (pending + piece).right(kPendingLimit);
     });
     QObject::connect(&m_port, &SerialPortService::LineLost, &loop, [&] {
-        result = CtlFailure{kExitLineLost,
-                            QStringLiteral("Connection lost: ") + Sentence(m_port.LastError())};
+        result = CtlFailure{kExitLineLost, ConnectionLostMessage(m_port.LastError())};
         loop.quit();
     });
     QTimer notice;
     notice.setSingleShot(true);
     QObject::connect(&notice, &QTimer::timeout, &loop, [this] {
         if (m_notice)
-            m_notice(QStringLiteral("Waiting for DCCD to respond... check your com port!"));
+            m_notice(WaitingMessage());
     });
     QTimer deadline;
     deadline.setSingleShot(true);
     QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
 
     if (!m_port.Output(ReadRequest()))
-        return CtlFailure{kExitLineLost,
-                          QStringLiteral("Read request failed: ") + Sentence(m_port.LastError())};
+        return CtlFailure{kExitLineLost, ReadRequestFailedMessage(m_port.LastError())};
     if (m_timeout > kNoticeAfter)
         notice.start(kNoticeAfter);
     deadline.start(m_timeout);

@@ -1,6 +1,7 @@
 #include "window/dccd.h"
 
 #include "link/number_text.h"
+#include "link/port_messages.h"
 #include "link/protocol.h"
 #include "link/tuning_parameters.h"
 #include "window/branding.h"
@@ -23,21 +24,6 @@ const ControlLayout &Design(const char16_t *name) {
 QString Shortened(const QString &typed) {
     constexpr qsizetype kRoom = 10;
     return typed.size() <= kRoom ? typed : typed.left(kRoom - 1) + QChar(0x2026);
-}
-
-// A reason from the port as the end of a sentence: exactly one full stop.
-QString Sentence(QString reason) {
-    reason = reason.trimmed();
-    while (reason.endsWith(u'.'))
-        reason.chop(1);
-    if (reason.isEmpty())
-        reason = QStringLiteral("unknown error");
-    return reason + u'.';
-}
-
-// A failed open: the port as the user knows it and why, a full sentence.
-QString CannotOpen(const QString &port, const QString &why) {
-    return QStringLiteral("Cannot open port ") + port + QStringLiteral(": ") + why;
 }
 
 } // namespace
@@ -136,34 +122,31 @@ void DCCD::Connect() {
     }
     // A text without a number would be port 0: the user is told what they typed instead.
     if (!HasLeadingNumber(typed)) {
-        tStatus.SetCaption(
-            CannotOpen(u'"' + Shortened(typed) + u'"', QStringLiteral("not a port number.")));
+        tStatus.SetCaption(CannotOpenMessage(u'"' + Shortened(typed) + u'"',
+                                             QStringLiteral("not a port number.")));
         return;
     }
     const std::optional<qint16> port = PortNumber(typed);
     if (!port) {
-        tStatus.SetCaption(CannotOpen(Shortened(typed), QStringLiteral("no such port number.")));
+        tStatus.SetCaption(
+            CannotOpenMessage(Shortened(typed), QStringLiteral("no such port number.")));
         return;
     }
-    MSComm1.SetCommPort(*port);
-    MSComm1.SetSettings(kLineSettings);
-    MSComm1.SetInputLen(0);
-    MSComm1.SetRThreshold(kReceiveThreshold);
-    if (!MSComm1.SetPortOpen(true)) {
+    if (!OpenControllerPort(MSComm1, *port)) {
         // Nothing has changed yet: the window stays as it was and says why. The status line
         // names a long device by its short form; its tooltip has the whole path.
-        const QString reason = Sentence(MSComm1.LastError());
-        ShowStatus(CannotOpen(PortName(*port, true), reason),
-                   CannotOpen(PortName(*port, false), reason));
+        const QString reason = MSComm1.LastError();
+        ShowStatus(CannotOpenMessage(PortName(*port, true), reason),
+                   CannotOpenMessage(PortName(*port, false), reason));
         return;
     }
     Shape1.SetFillColor(kLampYellow);
     bOpen.SetCaption(QStringLiteral("Disconnect"));
     SetEditingEnabled(false);
-    tStatus.SetCaption(QStringLiteral("Waiting for DCCD to respond... check your com port!"));
+    tStatus.SetCaption(WaitingMessage());
     m_saveIsLastOutput = false;
     if (!MSComm1.Output(ReadRequest()))
-        tStatus.SetCaption(QStringLiteral("Read request failed: ") + Sentence(MSComm1.LastError()));
+        tStatus.SetCaption(ReadRequestFailedMessage(MSComm1.LastError()));
 }
 
 void DCCD::Disconnect() {
@@ -183,7 +166,7 @@ void DCCD::MSComm1_LineLost() {
     if (m_ended || MSComm1.PortOpen())
         return;
     ShowDisconnected();
-    tStatus.SetCaption(QStringLiteral("Connection lost: ") + Sentence(MSComm1.LastError()));
+    tStatus.SetCaption(ConnectionLostMessage(MSComm1.LastError()));
 }
 
 void DCCD::ShowDisconnected() {
@@ -206,10 +189,8 @@ void DCCD::SetEditingEnabled(bool enabled) {
 
 QString DCCD::PortName(qint16 port, bool shortDevice) const {
     const QString device = m_ports.devicePath ? m_ports.devicePath(port) : QString();
-    if (device.isEmpty())
-        return QString::number(port);
-    return QString::number(port) + QStringLiteral(" (") +
-           (shortDevice ? comfunct::ShortDeviceName(device) : device) + u')';
+    return PortWithDevice(port, shortDevice && !device.isEmpty() ? comfunct::ShortDeviceName(device)
+                                                                 : device);
 }
 
 void DCCD::ShowStatus(const QString &caption, const QString &toolTip) {
@@ -328,7 +309,7 @@ void DCCD::bSave_Click() {
     }
 
     if (!MSComm1.Output(SaveCommand(values, *this))) {
-        tStatus.SetCaption(QStringLiteral("Save failed: ") + Sentence(MSComm1.LastError()));
+        tStatus.SetCaption(SaveFailedMessage(MSComm1.LastError()));
         return;
     }
     m_saveIsLastOutput = true;

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "link/serial_port_service.h"
+
+#include <QString>
+
+// The sentences in which the port's outcomes are told: the same words in the window's status
+// line and on dccd-ctl's standard error.
+namespace tuner {
+
+// Opens the port for the controller: port number, line settings, read size and receive
+// threshold set in that order, then the port opened. False when it cannot be opened
+// (LastError tells why).
+bool OpenControllerPort(SerialPortService &port, qint16 number);
+
+// A port as the user knows it: "1 (DEVICE)", or "1" when it has no device.
+QString PortWithDevice(qint16 number, const QString &device);
+
+// A reason from the port as the end of a sentence: exactly one full stop.
+QString ReasonSentence(QString reason);
+
+// "Cannot open port PORT: REASON."
+QString CannotOpenMessage(const QString &port, const QString &reason);
+// "Read request failed: REASON."
+QString ReadRequestFailedMessage(const QString &reason);
+// "Save failed: REASON."
+QString SaveFailedMessage(const QString &reason);
+// "Connection lost: REASON."
+QString ConnectionLostMessage(const QString &reason);
+// The controller has not answered the read request yet.
+QString WaitingMessage();
+
+} // namespace tuner
