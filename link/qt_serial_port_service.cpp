@@ -68,11 +68,11 @@ QSerialPort::Parity ToQt(LineSettings::Parity parity) {
 } // namespace
 
 QtSerialPortService::QtSerialPortService(const comfunct::PortTable &ports, QObject *parent)
-    : SerialPortService(parent), m_ports(ports) {
-    m_settle.setSingleShot(true);
-    m_settle.setTimerType(Qt::PreciseTimer);
-    m_settle.setInterval(kSettleInterval);
-    connect(&m_settle, &QTimer::timeout, this, &QtSerialPortService::Deliver);
+    : SerialPortService(parent), m_ports(ports),
+      m_delivery({[this] { return m_port != nullptr ? m_port->bytesAvailable() : 0; },
+                  [this](qint64 n) { return m_port != nullptr ? m_port->peek(n) : QByteArray(); },
+                  [this] { return m_port != nullptr && UnreadBytes(m_port->handle()) > 0; }}) {
+    connect(&m_delivery, &RecordDelivery::Due, this, &QtSerialPortService::Deliver);
 }
 
 QtSerialPortService::~QtSerialPortService() {
@@ -143,16 +143,17 @@ bool QtSerialPortService::Open() {
     port->clear(QSerialPort::Input);
     m_port = port;
     m_lock.emplace(std::move(std::get<DeviceLock>(taken)));
-    connect(port, &QSerialPort::readyRead, this, &QtSerialPortService::ArmReceive);
+    connect(port, &QSerialPort::readyRead, &m_delivery, &RecordDelivery::Arrived);
     connect(port, &QSerialPort::errorOccurred, this,
             [this](QSerialPort::SerialPortError error) { OnPortError(error); });
     // Bytes that arrived between the open and the connection still count.
-    ArmReceive();
+    m_delivery.SetThreshold(m_threshold);
+    m_delivery.Start();
     return true;
 }
 
 void QtSerialPortService::Close() {
-    m_settle.stop();
+    m_delivery.Stop();
     if (m_port == nullptr)
         return;
     m_lastError.clear();
@@ -186,7 +187,7 @@ void QtSerialPortService::OnPortError(int error) {
     // The port failed under us. It cannot be closed inside its own signal, so it is detached
     // now (PortOpen is false from here on) and closed and reported from the event loop.
     m_lastError = ErrorReason(kind, m_port->errorString(), false);
-    m_settle.stop();
+    m_delivery.Stop();
     QPointer<QSerialPort> dead = m_port;
     m_port = nullptr;
     dead->disconnect(this);
@@ -200,38 +201,8 @@ void QtSerialPortService::OnPortError(int error) {
         Qt::QueuedConnection);
 }
 
-qint64 QtSerialPortService::EffectiveThreshold() const {
-    return std::min<qint64>(m_threshold, kInputBufferSize);
-}
-
-bool QtSerialPortService::EndsWithRecordEnd() const {
-    // Peeked, not read: the text stays for Input. CR LF ends with LF after a CR.
-    const QByteArray waiting = m_port->peek(kInputBufferSize);
-    if (waiting.endsWith('\r'))
-        return true;
-    return waiting.endsWith("\r\n");
-}
-
-void QtSerialPortService::ArmReceive() {
-    if (m_port == nullptr || m_threshold <= 0 || m_port->bytesAvailable() < EffectiveThreshold())
-        return;
-    // A record that has ended, or a full buffer, goes out with the next turn of the event
-    // loop (never from inside Input or an open); anything else waits until the line has been
-    // quiet for the settle interval, which starts again with every arrival.
-    if (m_port->bytesAvailable() >= kInputBufferSize || EndsWithRecordEnd())
-        m_settle.start(0);
-    else
-        m_settle.start(kSettleInterval);
-}
-
 void QtSerialPortService::Deliver() {
-    m_settle.stop();
-    if (m_port == nullptr || m_threshold <= 0 || m_port->bytesAvailable() < EffectiveThreshold())
-        return;
-    // Bytes the kernel holds and Qt has not read yet came while the interval ran (a busy event
-    // loop may see the timer before the descriptor): the line was not quiet, and the waiting
-    // text may not end where it seemed to. Qt reads them next, and ArmReceive decides again.
-    if (m_port->bytesAvailable() < kInputBufferSize && UnreadBytes(m_port->handle()) > 0)
+    if (m_port == nullptr)
         return;
     m_commEvent = comEvReceive;
     Q_EMIT OnComm();
@@ -261,8 +232,7 @@ QString QtSerialPortService::Input() {
     if (m_inputLen > 0)
         count = std::min<qint64>(count, m_inputLen);
     const QString text = QString::fromLatin1(m_port->read(count));
-    // What still reaches the threshold raises the event again after a quiet interval.
-    ArmReceive();
+    m_delivery.Taken(text.size());
     return text;
 }
 

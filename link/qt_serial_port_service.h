@@ -1,9 +1,8 @@
 #pragma once
 
+#include "link/record_delivery.h"
 #include "link/serial_device.h"
 #include "link/serial_port_service.h"
-
-#include <QTimer>
 
 #include <chrono>
 #include <optional>
@@ -22,23 +21,14 @@ namespace tuner {
 //
 //     auto *port = new tuner::QtSerialPortService(ports, parent);
 //
-// Receive: OnComm (CommEvent 2) comes from the event loop once RThreshold characters wait and
-// either the waiting text ends with a record's end (CR, or CR LF), or kInputBufferSize
-// characters wait, or the line has been quiet for kSettleInterval. A record that trickles in
-// is therefore never cut by a clock while it keeps coming. Nothing runs while the port is
-// idle: the one single-shot timer is armed only by arriving bytes.
+// Receive: OnComm (CommEvent 2) comes from the event loop when RecordDelivery says the waiting
+// text is due.
 class QtSerialPortService final : public SerialPortService {
     Q_OBJECT
 
 public:
-    // Text without a record's end is taken once the line has been quiet this long. USB serial
-    // adapters deliver one burst in pieces up to 16 ms apart, and a busy controller may pause
-    // some 30 ms inside a report: neither cuts a record in two. A record that ends with its CR
-    // does not wait for it.
-    static constexpr std::chrono::milliseconds kSettleInterval{50};
-    // One Input takes at most this many characters, and this many waiting raise the event at
-    // once; the rest waits in the operating system.
-    static constexpr qint64 kInputBufferSize = 1024;
+    static constexpr std::chrono::milliseconds kSettleInterval = RecordDelivery::kSettleInterval;
+    static constexpr qint64 kInputBufferSize = RecordDelivery::kInputBufferSize;
     // Closing waits at most this long for queued output to reach the line.
     static constexpr std::chrono::milliseconds kDrainBound{1000};
 
@@ -52,7 +42,10 @@ public:
     qint16 InputLen() const override { return m_inputLen; }
     void SetInputLen(qint16 length) override { m_inputLen = length; }
     qint16 RThreshold() const override { return m_threshold; }
-    void SetRThreshold(qint16 threshold) override { m_threshold = threshold; }
+    void SetRThreshold(qint16 threshold) override {
+        m_threshold = threshold;
+        m_delivery.SetThreshold(threshold);
+    }
 
     bool PortOpen() const override;
     bool SetPortOpen(bool open) override;
@@ -71,11 +64,8 @@ private:
     void Close();
     void OnPortError(int error);
     void Deliver();
-    void ArmReceive();
     // False when output the line did not take had to be dropped.
     bool DrainOutput();
-    bool EndsWithRecordEnd() const;
-    qint64 EffectiveThreshold() const;
 
     qint16 m_commPort = 1;
     QString m_settings;
@@ -91,7 +81,7 @@ private:
     // the lock see the port as taken.
     std::optional<DeviceLock> m_lock;
     bool m_opening = false;
-    QTimer m_settle;
+    RecordDelivery m_delivery;
 };
 
 } // namespace tuner

@@ -18,8 +18,28 @@ ensure_packages() {
     echo "Installing: ${missing[*]}"
     local sudo=""
     [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    wait_for_apt_lock
     $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
+        -o DPkg::Lock::Timeout="${DCCD_APT_WAIT:-600}" "${missing[@]}"
+}
+
+# Another apt-get or an unattended upgrade may hold dpkg's lock: wait for it (up to
+# DCCD_APT_WAIT seconds, 600 by default) instead of stopping at apt's error.
+wait_for_apt_lock() {
+    local waited=0 limit=${DCCD_APT_WAIT:-600}
+    command -v fuser >/dev/null || return 0
+    while fuser /var/lib/dpkg/lock-frontend /var/lib/dpkg/lock /var/lib/apt/lists/lock >/dev/null 2>&1; do
+        if [ "$waited" -eq 0 ]; then
+            echo "Another package manager holds the lock; waiting for it (up to $limit s)..."
+        fi
+        if [ "$waited" -ge "$limit" ]; then
+            echo "The package lock is still held after $limit s; try again when the other installation has finished." >&2
+            return 1
+        fi
+        sleep 2
+        waited=$((waited + 2))
+    done
 }
 
 # Configures and builds one preset of CMakePresets.json.
