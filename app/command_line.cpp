@@ -137,12 +137,12 @@ std::optional<int> ApplyCommandLine(const QStringList &arguments, comfunct::Port
         return 0;
     }
 
-    // All replacements are checked before any is applied: a bad one changes nothing.
+    // All choices are checked before any is applied: a bad one changes nothing.
     QList<std::pair<qint16, QString>> replacements;
     const QStringList portValues = parser.values(port);
     for (const QString &value : portValues) {
         const std::optional<PortChoice> replacement = ReadPortChoice(value);
-        if (!replacement || replacement->device.isEmpty()) {
+        if (!replacement) {
             err << kProgram << ": --port wants N=DEVICE with N from 1 to 16, not '" << value
                 << "'\n";
             err.flush();
@@ -150,8 +150,10 @@ std::optional<int> ApplyCommandLine(const QStringList &arguments, comfunct::Port
         }
         replacements.append({replacement->number, replacement->device});
     }
+    // "--port N" picks N with the device it has; "--port N=DEVICE" maps it too.
     for (const auto &[n, device] : replacements)
-        ports.SetDevicePath(n, device);
+        if (!device.isEmpty())
+            ports.SetDevicePath(n, device);
     if (chosenPort != nullptr && !replacements.isEmpty())
         *chosenPort = replacements.first().first;
 

@@ -10,7 +10,8 @@
 namespace tuner {
 
 // The utility's command line (arguments[0] is the program):
-//   --port N=DEVICE   (repeatable) port N, 1 to 16, uses DEVICE for this run
+//   --port N          picks port N, 1 to 16
+//   --port N=DEVICE   (repeatable) port N uses DEVICE for this run, and is picked when first
 //   --list-ports      prints the port table and ends
 //   --dump-layout     prints the window's geometry and maker texts and ends
 //   --help, --version

@@ -4,8 +4,8 @@
 #include "app/controller_connection.h"
 #include "app/tune_file.h"
 #include "link/number_text.h"
+#include "link/platform_port_service.h"
 #include "link/port_table.h"
-#include "link/qt_serial_port_service.h"
 
 #include <QCommandLineParser>
 #include <QFile>
@@ -100,9 +100,9 @@ Outcome<qint16> Ctl::ChosenPort() const {
 }
 
 Outcome<Side> Ctl::ReadPort(qint16 number) {
-    QtSerialPortService service(m_ports);
+    const std::unique_ptr<SerialPortService> service = MakePortService(m_ports);
     ControllerConnection connection(
-        service, [this](qint16 n) { return m_ports.DevicePath(n); }, m_timeout,
+        *service, [this](qint16 n) { return m_ports.DevicePath(n); }, m_timeout,
         [this](const QString &notice) { Say(notice); });
     if (const auto failure = connection.Open(number))
         return *failure;
@@ -184,9 +184,9 @@ int Ctl::Write(const QString &path, bool calibrate, bool verify) {
     if (const CtlFailure *failure = std::get_if<CtlFailure>(&port))
         return Fail(*failure);
 
-    QtSerialPortService service(m_ports);
+    const std::unique_ptr<SerialPortService> service = MakePortService(m_ports);
     ControllerConnection connection(
-        service, [this](qint16 n) { return m_ports.DevicePath(n); }, m_timeout,
+        *service, [this](qint16 n) { return m_ports.DevicePath(n); }, m_timeout,
         [this](const QString &notice) { Say(notice); });
     if (const auto failure = connection.Open(std::get<qint16>(port)))
         return Fail(*failure);

@@ -1,16 +1,14 @@
 // dccd-ctl: the command-line companion of the tuning window.
 
 #include "app/ctl.h"
+#include "app/program_start.h"
 
 #include <QCoreApplication>
-#include <QFile>
 
 #include <cstdio>
 
 int main(int argc, char **argv) {
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments.append(QFile::decodeName(argv[i]));
+    const QStringList arguments = tuner::ProgramArguments(argc, argv);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("dccd-ctl"));
     QTextStream out(stdout);

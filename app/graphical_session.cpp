@@ -1,5 +1,7 @@
 #include "app/graphical_session.h"
 
+#include "app/program_start.h"
+
 #include <QByteArray>
 #include <QList>
 
@@ -33,19 +35,10 @@ void HoldMessage(QtMsgType type, const QMessageLogContext &context, const QStrin
 } // namespace
 
 QString NoGraphicalSessionMessage() {
-    const QString display = qEnvironmentVariable("DISPLAY");
-    const QString wayland = qEnvironmentVariable("WAYLAND_DISPLAY");
-    QString where;
-    if (display.isEmpty() && wayland.isEmpty())
-        where = QStringLiteral("neither DISPLAY nor WAYLAND_DISPLAY is set");
-    else
-        where = QStringLiteral("the display %1 does not answer")
-                    .arg(display.isEmpty() ? wayland + QStringLiteral(" (WAYLAND_DISPLAY)")
-                                           : display + QStringLiteral(" (DISPLAY)"));
     return QStringLiteral("dccd-tuner: the tuning window needs a graphical session, and %1.\n"
                           "Start it from a desktop session; 'dccd-tuner --list-ports' lists the "
                           "serial ports without one.\n")
-        .arg(where);
+        .arg(MissingSessionReason());
 }
 
 std::unique_ptr<QApplication> StartGraphicalSession(int &argc, char **argv) {

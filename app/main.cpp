@@ -1,8 +1,9 @@
 #include "app/command_line.h"
 #include "app/graphical_session.h"
+#include "app/program_start.h"
 #include "app/trace_file.h"
+#include "link/platform_port_service.h"
 #include "link/port_table.h"
-#include "link/qt_serial_port_service.h"
 #include "window/dccd.h"
 #include "window/qt/dccd_window.h"
 #include "window/shown_trace.h"
@@ -18,9 +19,8 @@
 int main(int argc, char **argv) {
     // The command line comes first: --help, --version, --list-ports, --dump-layout and errors need
     // no display.
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments.append(QFile::decodeName(argv[i]));
+    tuner::UseParentConsole();
+    const QStringList arguments = tuner::ProgramArguments(argc, argv);
     // The one port table of the run: the command line fills it, the window lists it, the port
     // service opens through it.
     comfunct::PortTable ports;
@@ -35,12 +35,12 @@ int main(int argc, char **argv) {
     QApplication::setDesktopFileName(QStringLiteral(DCCD_APP_ID));
     tuner::DccdWindow::InstallFontSubstitutes();
 
-    tuner::QtSerialPortService port(ports);
+    const std::unique_ptr<tuner::SerialPortService> port = tuner::MakePortService(ports);
     // A port named on the command line is preselected even when its device is missing or
     // wrong: Connect then says why, and no other device is ever opened in its place.
-    tuner::DCCD model(port, {[&ports, chosenPort] { return ports.Scan(chosenPort); },
-                             [&ports](qint16 n) { return ports.DevicePath(n); },
-                             [&ports] { return ports.Describe(); }});
+    tuner::DCCD model(*port, {[&ports, chosenPort] { return ports.Scan(chosenPort); },
+                              [&ports](qint16 n) { return ports.DevicePath(n); },
+                              [&ports] { return ports.Describe(); }});
     tuner::DccdWindow window(model);
     // Exit and the close box end the program the same way: the port closed, then the loop.
     model.EndProgram = [&window] {

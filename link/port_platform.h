@@ -1,5 +1,8 @@
 #pragma once
 
+#include "link/comfunct.h"
+
+#include <QList>
 #include <QString>
 
 // What a platform adds to the port table: the name of its n-th serial device and a probe that
@@ -12,5 +15,9 @@ QString DefaultDevice(qint16 n);
 
 // True when the device exists and is a serial device, judged without opening it.
 bool DeviceExists(const QString &device);
+
+// Fills in what the system tells of each port's device (description, maker, serial number)
+// where it knows them: asked once for the whole table, never by opening a device.
+void DescribeDevices(QList<PortInfo> &table);
 
 } // namespace comfunct::platform

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSerialPortInfo>
 
 #include <sys/stat.h>
 
@@ -41,6 +42,24 @@ bool DeviceExists(const QString &device) {
     if (::stat(QFile::encodeName(device).constData(), &info) != 0 || !S_ISCHR(info.st_mode))
         return false;
     return IsRealUart(QFileInfo(device).canonicalFilePath());
+}
+
+// The system's knowledge of a port is matched by the device's canonical path, so a
+// /dev/serial/by-id link finds the ttyUSB device it leads to.
+void DescribeDevices(QList<PortInfo> &table) {
+    const QList<QSerialPortInfo> known = QSerialPortInfo::availablePorts();
+    for (PortInfo &info : table) {
+        const QString target = QFileInfo(info.device).canonicalFilePath();
+        for (const QSerialPortInfo &port : known) {
+            if (!target.isEmpty() &&
+                QFileInfo(port.systemLocation()).canonicalFilePath() == target) {
+                info.description = port.description();
+                info.manufacturer = port.manufacturer();
+                info.serialNumber = port.serialNumber();
+                break;
+            }
+        }
+    }
 }
 
 } // namespace comfunct::platform

@@ -2,9 +2,6 @@
 
 #include "link/port_platform.h"
 
-#include <QFileInfo>
-#include <QSerialPortInfo>
-
 namespace comfunct {
 
 QString PortTable::DevicePath(qint16 n) const {
@@ -34,25 +31,15 @@ PortScan PortTable::Scan(std::optional<qint16> chosen) const {
 }
 
 QList<PortInfo> PortTable::Describe() const {
-    const QList<QSerialPortInfo> known = QSerialPortInfo::availablePorts();
     QList<PortInfo> table;
     for (qint16 n = kFirstPort; n <= kLastPort; ++n) {
         PortInfo info;
         info.number = n;
         info.device = DevicePath(n);
         info.exists = ComPortExists(n);
-        const QString target = QFileInfo(info.device).canonicalFilePath();
-        for (const QSerialPortInfo &port : known) {
-            if (!target.isEmpty() &&
-                QFileInfo(port.systemLocation()).canonicalFilePath() == target) {
-                info.description = port.description();
-                info.manufacturer = port.manufacturer();
-                info.serialNumber = port.serialNumber();
-                break;
-            }
-        }
         table.append(info);
     }
+    platform::DescribeDevices(table);
     return table;
 }
 

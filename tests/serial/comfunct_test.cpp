@@ -1,4 +1,8 @@
+#include "link/port_platform.h"
 #include "link/port_table.h"
+#ifdef Q_OS_WIN
+#include "link/win_comm.h"
+#endif
 
 #include <QDir>
 #include <QFile>
@@ -7,8 +11,19 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <vector>
 
 namespace {
+
+// A device the port table takes for an existing serial port, or "" when this system has none to
+// offer (a Windows without registered ports).
+QString AnExistingDevice() {
+#ifdef Q_OS_WIN
+    return tuner::win::RegisteredPorts().value(0);
+#else
+    return QStringLiteral("/dev/null");
+#endif
+}
 
 class Comfunct : public ::testing::Test {
 protected:
@@ -76,6 +91,12 @@ TEST(ScanAll, EveryPortPresentGivesSixteenNumbers) {
 }
 
 TEST_F(Comfunct, PortTableMapsNumbersToDevices) {
+#ifdef Q_OS_WIN
+    // Port n is COMn.
+    const std::pair<qint16, const char16_t *> table[] = {
+        {1, u"COM1"},   {2, u"COM2"}, {5, u"COM5"}, {9, u"COM9"}, {10, u"COM10"},
+        {16, u"COM16"}, {0, u""},     {17, u""},    {-1, u""},    {32767, u""}};
+#else
     const std::pair<qint16, const char16_t *> table[] = {{1, u"/dev/ttyUSB0"},
                                                          {8, u"/dev/ttyUSB7"},
                                                          {9, u"/dev/ttyACM0"},
@@ -86,21 +107,52 @@ TEST_F(Comfunct, PortTableMapsNumbersToDevices) {
                                                          {17, u""},
                                                          {-1, u""},
                                                          {32767, u""}};
+#endif
     for (const auto &[n, device] : table)
         EXPECT_EQ(ports.DevicePath(n), QString::fromUtf16(device)) << "port " << n;
 }
 
 TEST_F(Comfunct, ReplacementLastsUntilReset) {
+    using comfunct::platform::DefaultDevice;
     ports.SetDevicePath(3, QStringLiteral("/dev/pts/7"));
     EXPECT_EQ(ports.DevicePath(3), QStringLiteral("/dev/pts/7"));
-    EXPECT_EQ(ports.DevicePath(4), QStringLiteral("/dev/ttyUSB3"));
+    EXPECT_EQ(ports.DevicePath(4), DefaultDevice(4));
     ports.SetDevicePath(3, QString());
-    EXPECT_EQ(ports.DevicePath(3), QStringLiteral("/dev/ttyUSB2"));
+    EXPECT_EQ(ports.DevicePath(3), DefaultDevice(3));
     ports.SetDevicePath(5, QStringLiteral("/dev/pts/8"));
     ports.ResetDevicePaths();
-    EXPECT_EQ(ports.DevicePath(5), QStringLiteral("/dev/ttyUSB4"));
+    EXPECT_EQ(ports.DevicePath(5), DefaultDevice(5));
 }
 
+#ifdef Q_OS_WIN
+// A port exists when the system's registry of serial devices names it, in any case and with or
+// without the device namespace; nothing else does, and nothing is opened to find out.
+TEST_F(Comfunct, ExistsOnlyForRegisteredPorts) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QFile regular(dir.filePath(QStringLiteral("COM7")));
+    ASSERT_TRUE(regular.open(QIODevice::WriteOnly));
+    regular.close();
+    std::vector<std::pair<QString, bool>> cases = {
+        {QString(), false},
+        {QStringLiteral("COM200"), false},
+        {QStringLiteral("\\\\.\\COM200"), false},
+        {QStringLiteral("NUL"), false},
+        {QDir::toNativeSeparators(regular.fileName()), false}, // a file named like a port
+        {QDir::toNativeSeparators(dir.path()), false}};
+    for (const QString &name : tuner::win::RegisteredPorts()) {
+        cases.emplace_back(name, true);
+        cases.emplace_back(name.toLower(), true);
+        cases.emplace_back(QStringLiteral("\\\\.\\") + name, true);
+    }
+    for (const auto &[device, exists] : cases) {
+        ports.SetDevicePath(2, device);
+        EXPECT_EQ(ports.ComPortExists(2), exists) << device.toStdString();
+    }
+    EXPECT_FALSE(ports.ComPortExists(0));
+    EXPECT_FALSE(ports.ComPortExists(17));
+}
+#else
 TEST_F(Comfunct, ExistsOnlyForCharacterDevices) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
@@ -126,11 +178,15 @@ TEST_F(Comfunct, ExistsOnlyForCharacterDevices) {
     EXPECT_FALSE(ports.ComPortExists(0));
     EXPECT_FALSE(ports.ComPortExists(17));
 }
+#endif
 
 TEST_F(Comfunct, EachTableKeepsItsOwnReplacements) {
+    const QString existing = AnExistingDevice();
+    if (existing.isEmpty())
+        GTEST_SKIP() << "no serial port registered here";
     comfunct::PortTable other;
-    ports.SetDevicePath(2, QStringLiteral("/dev/null"));
-    EXPECT_EQ(other.DevicePath(2), QStringLiteral("/dev/ttyUSB1"));
+    ports.SetDevicePath(2, existing);
+    EXPECT_EQ(other.DevicePath(2), comfunct::platform::DefaultDevice(2));
     EXPECT_TRUE(ports.Scan().numbers.contains(QStringLiteral("2")));
     // The chosen port is preselected whether or not it exists, and only listed when it does.
     const comfunct::PortScan chosen = ports.Scan(7);
@@ -139,7 +195,10 @@ TEST_F(Comfunct, EachTableKeepsItsOwnReplacements) {
 }
 
 TEST_F(Comfunct, PortTableListsSixteenPortsWithTheirDevices) {
-    ports.SetDevicePath(4, QStringLiteral("/dev/null"));
+    const QString existing = AnExistingDevice();
+    if (existing.isEmpty())
+        GTEST_SKIP() << "no serial port registered here";
+    ports.SetDevicePath(4, existing);
     const QList<comfunct::PortInfo> table = ports.Describe();
     ASSERT_EQ(table.size(), 16);
     for (int i = 0; i < 16; ++i) {

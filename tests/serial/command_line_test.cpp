@@ -1,4 +1,5 @@
 #include "app/command_line.h"
+#include "link/port_platform.h"
 #include "link/port_table.h"
 
 #include <gtest/gtest.h>
@@ -6,6 +7,11 @@
 #include <QRegularExpression>
 
 namespace {
+
+// The platform's own device of a port number, as the port table starts.
+QString OwnDevice(qint16 n) {
+    return comfunct::platform::DefaultDevice(n);
+}
 
 struct Outcome {
     std::optional<int> exitCode;
@@ -30,7 +36,7 @@ TEST_F(CommandLine, NoArgumentsGoOnToTheWindow) {
     EXPECT_FALSE(run.exitCode.has_value());
     EXPECT_TRUE(run.out.isEmpty());
     EXPECT_TRUE(run.err.isEmpty());
-    EXPECT_EQ(run.ports.DevicePath(1), QStringLiteral("/dev/ttyUSB0"));
+    EXPECT_EQ(run.ports.DevicePath(1), OwnDevice(1));
 }
 
 TEST_F(CommandLine, PortOptionsReplaceDevices) {
@@ -39,27 +45,44 @@ TEST_F(CommandLine, PortOptionsReplaceDevices) {
     EXPECT_FALSE(run.exitCode.has_value()) << run.err.toStdString();
     EXPECT_EQ(run.ports.DevicePath(1), QStringLiteral("/dev/pts/4"));
     EXPECT_EQ(run.ports.DevicePath(16), QStringLiteral("/dev/serial/by-id/x=y"));
-    EXPECT_EQ(run.ports.DevicePath(2), QStringLiteral("/dev/ttyUSB1"));
+    EXPECT_EQ(run.ports.DevicePath(2), OwnDevice(2));
 }
 
 // The first --port given is the user's choice, whatever its device is; none without --port.
+// "--port N" picks N with its own device (as dccd-ctl takes it), "--port N=DEVICE" maps it too.
 TEST_F(CommandLine, FirstPortGivenIsTheChoice) {
     const struct {
         QStringList arguments;
         std::optional<qint16> chosen;
+        qint16 mapped = 0; // a port whose device the arguments replace, 0 when none
+        const char16_t *device = u"";
     } cases[] = {
         {{}, std::nullopt},
-        {{QStringLiteral("--port=7=/no/such/file")}, 7},
+        {{QStringLiteral("--port=7=/no/such/file")}, 7, 7, u"/no/such/file"},
         {{QStringLiteral("--port"), QStringLiteral("12=/dev/null"),
           QStringLiteral("--port=2=/dev/pts/4")},
-         12},
-        {{QStringLiteral("--port=2=/dev/pts/4"), QStringLiteral("--port=12=/dev/null")}, 2},
+         12,
+         2,
+         u"/dev/pts/4"},
+        {{QStringLiteral("--port=2=/dev/pts/4"), QStringLiteral("--port=12=/dev/null")},
+         2,
+         12,
+         u"/dev/null"},
+        {{QStringLiteral("--port"), QStringLiteral("1")}, 1},
+        {{QStringLiteral("--port"), QStringLiteral("5")}, 5},
+        {{QStringLiteral("--port=16"), QStringLiteral("--port=3=COM9")}, 16, 3, u"COM9"},
+        {{QStringLiteral("--port=4=COM9"), QStringLiteral("--port=4")}, 4, 4, u"COM9"},
     };
     for (const auto &c : cases) {
         std::optional<qint16> chosen;
         const Outcome run = Apply(c.arguments, &chosen);
-        EXPECT_FALSE(run.exitCode.has_value()) << run.err.toStdString();
-        EXPECT_EQ(chosen, c.chosen) << c.arguments.join(u' ').toStdString();
+        const std::string what = c.arguments.join(u' ').toStdString();
+        EXPECT_FALSE(run.exitCode.has_value()) << what << ": " << run.err.toStdString();
+        EXPECT_EQ(chosen, c.chosen) << what;
+        for (qint16 n = 1; n <= 16; ++n)
+            EXPECT_EQ(run.ports.DevicePath(n),
+                      n == c.mapped ? QString::fromUtf16(c.device) : OwnDevice(n))
+                << what << ", port " << n;
     }
 }
 
@@ -73,14 +96,14 @@ TEST_P(BadPort, EndsWithCodeTwoAndChangesNothing) {
     EXPECT_EQ(*run.exitCode, 2);
     EXPECT_TRUE(run.err.contains(QStringLiteral("N=DEVICE"))) << run.err.toStdString();
     EXPECT_TRUE(run.err.contains(value)) << run.err.toStdString();
-    EXPECT_EQ(run.ports.DevicePath(1), QStringLiteral("/dev/ttyUSB0"))
-        << "no replacement is half applied";
+    EXPECT_EQ(run.ports.DevicePath(1), OwnDevice(1)) << "no replacement is half applied";
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, BadPort,
                          ::testing::Values(u"0=/dev/pts/1", u"17=/dev/pts/1", u"-1=/dev/pts/1",
-                                           u"one=/dev/pts/1", u"1", u"1=", u"=/dev/pts/1",
-                                           u"1.5=/dev/pts/1", u" 1=/dev/pts/1x"));
+                                           u"one=/dev/pts/1", u"1=", u"=/dev/pts/1",
+                                           u"1.5=/dev/pts/1", u" 1=/dev/pts/1x", u"0", u"17",
+                                           u"COM5", u"5 "));
 
 TEST_F(CommandLine, UnknownOptionOrArgumentEndsWithCodeTwo) {
     for (const QStringList &arguments :
@@ -119,15 +142,24 @@ TEST_F(CommandLine, HelpAndVersion) {
 }
 
 TEST_F(CommandLine, ListPortsShowsTheTableWithReplacements) {
+#ifdef Q_OS_WIN
+    // A name the system has not registered is no port.
+    const QString replacement = QStringLiteral("COM200");
+    const QString exists = QStringLiteral("no");
+#else
+    const QString replacement = QStringLiteral("/dev/null");
+    const QString exists = QStringLiteral("yes");
+#endif
     const Outcome run =
-        Apply({QStringLiteral("--port=2=/dev/null"), QStringLiteral("--list-ports")});
+        Apply({QStringLiteral("--port=2=") + replacement, QStringLiteral("--list-ports")});
     EXPECT_EQ(run.exitCode, 0);
     const QStringList lines = run.out.split(u'\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 17);
     EXPECT_TRUE(lines.at(0).startsWith(QStringLiteral("Port")));
-    EXPECT_TRUE(lines.at(1).startsWith(QStringLiteral("1     /dev/ttyUSB0            ")));
-    EXPECT_EQ(lines.at(2).simplified(), QStringLiteral("2 /dev/null yes"));
-    EXPECT_TRUE(lines.at(16).startsWith(QStringLiteral("16    /dev/ttyS3")));
+    EXPECT_TRUE(lines.at(1).startsWith(QStringLiteral("1     ") + OwnDevice(1).leftJustified(24)))
+        << lines.at(1).toStdString();
+    EXPECT_EQ(lines.at(2).simplified(), QStringLiteral("2 ") + replacement + u' ' + exists);
+    EXPECT_TRUE(lines.at(16).startsWith(QStringLiteral("16    ") + OwnDevice(16)));
 }
 
 TEST_F(CommandLine, DumpLayoutPrintsTheWindowWithoutADisplay) {

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#ifndef Q_OS_WIN
 #include <sys/stat.h>
+#endif
 
 namespace {
 
@@ -27,14 +29,17 @@ TEST_P(TraceFile, OnlyARegularFileIsOpened) {
     const TraceCase &c = GetParam();
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
+#ifndef Q_OS_WIN
     ASSERT_EQ(::mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("fifo"))).constData(), 0600),
               0);
+#endif
     QFile existing(dir.filePath(QStringLiteral("existing")));
     ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
     existing.write("before\n");
     existing.close();
 
-    const QString path = QString::fromUtf16(c.path).replace(QStringLiteral("$DIR"), dir.path());
+    const QString path = QDir::toNativeSeparators(
+        QString::fromUtf16(c.path).replace(QStringLiteral("$DIR"), dir.path()));
     auto opened = tuner::OpenTraceFile(path);
     if (c.refusal != nullptr) {
         ASSERT_TRUE(std::holds_alternative<QString>(opened));
@@ -52,14 +57,27 @@ TEST_P(TraceFile, OnlyARegularFileIsOpened) {
               path.endsWith(QStringLiteral("existing")) ? "before\nline\n" : "line\n");
 }
 
-INSTANTIATE_TEST_SUITE_P(Paths, TraceFile,
-                         ::testing::Values(TraceCase{"NewFile", u"$DIR/new.trace", nullptr},
-                                           TraceCase{"ExistingFile", u"$DIR/existing", nullptr},
-                                           TraceCase{"Fifo", u"$DIR/fifo", u"not a regular file"},
-                                           TraceCase{"Directory", u"$DIR", u"not a regular file"},
-                                           TraceCase{"Device", u"/dev/null", u"not a regular file"},
-                                           TraceCase{"MissingFolder", u"$DIR/missing/x.trace",
-                                                     u"no such file or directory"}),
+const TraceCase kTraceCases[] = {
+    {"NewFile", u"$DIR/new.trace", nullptr},
+    {"ExistingFile", u"$DIR/existing", nullptr},
+    {"Directory", u"$DIR", u"not a regular file"},
+    {"MissingFolder", u"$DIR/missing/x.trace", u"no such file or directory"},
+#ifdef Q_OS_WIN
+    // Device names open a device in any folder and with any extension; opening a serial port
+    // may reset the board behind it.
+    {"Device", u"NUL", u"not a regular file"},
+    {"DeviceInAFolder", u"$DIR/nul.txt", u"not a regular file"},
+    {"SerialPort", u"COM5", u"not a regular file"},
+    {"DeviceNamespace", u"\\\\.\\COM5", u"not a regular file"},
+    {"Console", u"CONOUT$", u"not a regular file"},
+    {"LongPathFile", u"\\\\?\\$DIR/long.trace", nullptr},
+#else
+    {"Fifo", u"$DIR/fifo", u"not a regular file"},
+    {"Device", u"/dev/null", u"not a regular file"},
+#endif
+};
+
+INSTANTIATE_TEST_SUITE_P(Paths, TraceFile, ::testing::ValuesIn(kTraceCases),
                          [](const auto &info) { return std::string(info.param.name); });
 
 TEST(TraceFile, RefusalIsOneLine) {

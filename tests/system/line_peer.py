@@ -4,6 +4,9 @@
 Prints the device of the line as its first stdout line, then "done <command>" after each
 command read from stdin, one per line:
   send <hex>                      write these bytes
+  queue <hex>                     write these bytes and wait until they wait in the line's
+                                  input, unread (so a program that opens the line later finds
+                                  them there)
   cut <hex> <k> <gap ms>          write the first k bytes, wait, then the rest
   trickle <hex> <gap ms>          write the bytes one at a time, one every gap ms; prints
                                   "longest gap <n> ms" (the longest seen) before "done"
@@ -12,13 +15,16 @@ command read from stdin, one per line:
   flood <n> <seed> <bytes per ms> n random bytes (every value 0 to 255) paced at line rate;
                                   the last 64 hold no ',' or '\\' (see flood below)
   hangup-on-save                  close the line as soon as a byte 'S' arrives
+  echo                            from now on send every byte received straight back
   hangup                          close the line now and end
 Every byte received is appended to <dir>/received.bin as it arrives.
 """
 import argparse
+import fcntl
 import os
 import random
 import select
+import struct
 import sys
 import termios
 import threading
@@ -43,6 +49,7 @@ class Line:
         self.lock = threading.Lock()
         self.closed = False
         self.hangup_on_save = False
+        self.echo = False
         self.ended = threading.Event()
         # The slave stays open here too, so reading the master never fails while the program
         # under test is not connected.
@@ -65,6 +72,8 @@ class Line:
             if not data:
                 continue
             self.received.write(data)
+            if self.echo:
+                self.write(data)
             if self.hangup_on_save and b"S" in data:
                 self.hangup()
                 return
@@ -74,6 +83,10 @@ class Line:
         while view:
             put = os.write(self.master, view)
             view = view[put:]
+
+    def waiting_input(self):
+        # The bytes the far end has not read yet (FIONREAD on the slave, which the peer holds).
+        return struct.unpack("i", fcntl.ioctl(self.slave, termios.FIONREAD, b"\0\0\0\0"))[0]
 
     def hangup(self):
         with self.lock:
@@ -133,6 +146,13 @@ def main():
             continue
         if words[0] == "send":
             line.write(bytes.fromhex(words[1]))
+        elif words[0] == "queue":
+            data = bytes.fromhex(words[1])
+            before = line.waiting_input()
+            line.write(data)
+            deadline = time.monotonic() + 10
+            while line.waiting_input() < before + len(data) and time.monotonic() < deadline:
+                time.sleep(0.005)
         elif words[0] == "cut":
             data, k, gap = bytes.fromhex(words[1]), int(words[2]), int(words[3])
             line.write(data[:k])
@@ -164,6 +184,8 @@ def main():
             flood(line, int(words[1]), int(words[2]), float(words[3]))
         elif words[0] == "hangup-on-save":
             line.hangup_on_save = True
+        elif words[0] == "echo":
+            line.echo = True
         elif words[0] == "hangup":
             line.hangup()
             return

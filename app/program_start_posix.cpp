@@ -1,0 +1,26 @@
+#include "app/program_start.h"
+
+#include <QFile>
+
+namespace tuner {
+
+QStringList ProgramArguments(int argc, char **argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QFile::decodeName(argv[i]));
+    return arguments;
+}
+
+void UseParentConsole() {}
+
+QString MissingSessionReason() {
+    const QString display = qEnvironmentVariable("DISPLAY");
+    const QString wayland = qEnvironmentVariable("WAYLAND_DISPLAY");
+    if (display.isEmpty() && wayland.isEmpty())
+        return QStringLiteral("neither DISPLAY nor WAYLAND_DISPLAY is set");
+    return QStringLiteral("the display %1 does not answer")
+        .arg(display.isEmpty() ? wayland + QStringLiteral(" (WAYLAND_DISPLAY)")
+                               : display + QStringLiteral(" (DISPLAY)"));
+}
+
+} // namespace tuner

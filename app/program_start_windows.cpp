@@ -1,0 +1,60 @@
+#include "app/program_start.h"
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <cstdio>
+
+namespace tuner {
+namespace {
+
+// True when the standard handle leads somewhere already (a console, a file, a pipe).
+bool Connected(DWORD which) {
+    const HANDLE handle = GetStdHandle(which);
+    return handle != nullptr && handle != INVALID_HANDLE_VALUE &&
+           GetFileType(handle) != FILE_TYPE_UNKNOWN;
+}
+
+} // namespace
+
+// The wide command line, split as the C runtime and Qt split it: the narrow argv holds only
+// what the ANSI code page can spell.
+QStringList ProgramArguments(int argc, char **argv) {
+    QStringList arguments;
+    int count = 0;
+    if (wchar_t **wide = CommandLineToArgvW(GetCommandLineW(), &count); wide != nullptr) {
+        for (int i = 0; i < count; ++i)
+            arguments.append(QString::fromWCharArray(wide[i]));
+        LocalFree(wide);
+        return arguments;
+    }
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    return arguments;
+}
+
+// A GUI-subsystem program gets no console: it borrows its parent's, when it has one, for the
+// output that is not redirected.
+void UseParentConsole() {
+    const bool out = Connected(STD_OUTPUT_HANDLE);
+    const bool err = Connected(STD_ERROR_HANDLE);
+    if ((out && err) || !AttachConsole(ATTACH_PARENT_PROCESS))
+        return;
+    if (!out && std::freopen("CONOUT$", "w", stdout) == nullptr)
+        return;
+    if (!err)
+        std::freopen("CONOUT$", "w", stderr);
+}
+
+QString MissingSessionReason() {
+    return QStringLiteral("no desktop can be reached");
+}
+
+} // namespace tuner
