@@ -1,0 +1,41 @@
+# Shared helpers of the Windows system tests: the programs under Wine, with COM5 led to a line
+# peer's pseudo-terminal, and everything else as tests/system/system_lib.sh has it (the private X
+# server, the line peer, clicks, the lamp and the trace). Sourced by each test; reads its inputs
+# from the environment set by CMake and the test preset:
+#   DCCD_TUNER_EXE DCCD_CTL_EXE DCCD_WINE DCCD_WINE_COM5 DCCD_SOURCE DCCD_ARTIFACTS DCCD_PYTHON
+#   WINEPREFIX (scripts/windows wires COM5 there)
+if [ -z "${WINEPREFIX:-}" ]; then
+    echo "SKIPPED: no WINEPREFIX (scripts/windows runs these tests)"
+    exit 77
+fi
+export DCCD_TUNER_EXE DCCD_WINE
+export DCCD_TUNER="$DCCD_SOURCE/tests/windows/wine_tuner.sh"
+export DCCD_SIM=none # the simulator is a Linux program; these tests use the line peer
+export DCCD_SANITIZED=OFF
+# shellcheck source=tests/system/system_lib.sh
+source "$DCCD_SOURCE/tests/system/system_lib.sh"
+
+# A Unix path as the Windows programs see it: on Wine's drive Z:.
+windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+
+# ctl <arguments...>: dccd-ctl.exe, its output with Unix line ends once it has ended.
+ctl() {
+    local out err status=0
+    out=$(mktemp "$work/ctl-out.XXXXXX")
+    err=$(mktemp "$work/ctl-err.XXXXXX")
+    "$DCCD_WINE" "$DCCD_CTL_EXE" "$@" >"$out" 2>"$err" || status=$?
+    tr -d '\r' <"$out"
+    tr -d '\r' <"$err" >&2
+    return "$status"
+}
+
+# The line peer behind COM5.
+start_com5_peer() { start_peer --link "$DCCD_WINE_COM5"; }
+
+# received_has <text>: the bytes (printf escapes allowed) arrived at the peer.
+received_has() { [ "$(received_count "$(printf '%b' "$1")")" -gt 0 ]; }
+
+# A report of the six percentages and three switches given, as the controller sends it.
+report_hex() {
+    hex "$(printf 'P,%05d,%05d,%05d,%05d,%05d,%05d,%05d,%05d,%05d\r' "$@")"
+}
