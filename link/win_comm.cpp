@@ -17,7 +17,7 @@ bool DeviceGone(DWORD error) {
     case ERROR_DEVICE_NOT_CONNECTED:
     case ERROR_FILE_NOT_FOUND:
     case ERROR_INVALID_HANDLE:
-    case ERROR_NO_SUCH_DEVICE:
+    case ERROR_DEV_NOT_EXIST:
         return true;
     default:
         return false;
@@ -136,7 +136,7 @@ QString OpenFailure(DWORD error) {
     case ERROR_PATH_NOT_FOUND:
     case ERROR_INVALID_NAME:
     case ERROR_BAD_PATHNAME:
-    case ERROR_NO_SUCH_DEVICE:
+    case ERROR_DEV_NOT_EXIST:
     case ERROR_DEVICE_REMOVED:
         return kNoSuchPort.toString();
     case ERROR_ACCESS_DENIED:

@@ -54,24 +54,25 @@ TEST_F(CommandLine, FirstPortGivenIsTheChoice) {
     const struct {
         QStringList arguments;
         std::optional<qint16> chosen;
-        qint16 mapped = 0; // a port whose device the arguments replace, 0 when none
-        const char16_t *device = u"";
+        QMap<qint16, QString> mapped; // the ports whose device the arguments replace
     } cases[] = {
-        {{}, std::nullopt},
-        {{QStringLiteral("--port=7=/no/such/file")}, 7, 7, u"/no/such/file"},
+        {{}, std::nullopt, {}},
+        {{QStringLiteral("--port=7=/no/such/file")}, 7, {{7, QStringLiteral("/no/such/file")}}},
         {{QStringLiteral("--port"), QStringLiteral("12=/dev/null"),
           QStringLiteral("--port=2=/dev/pts/4")},
          12,
-         2,
-         u"/dev/pts/4"},
+         {{12, QStringLiteral("/dev/null")}, {2, QStringLiteral("/dev/pts/4")}}},
         {{QStringLiteral("--port=2=/dev/pts/4"), QStringLiteral("--port=12=/dev/null")},
          2,
-         12,
-         u"/dev/null"},
-        {{QStringLiteral("--port"), QStringLiteral("1")}, 1},
-        {{QStringLiteral("--port"), QStringLiteral("5")}, 5},
-        {{QStringLiteral("--port=16"), QStringLiteral("--port=3=COM9")}, 16, 3, u"COM9"},
-        {{QStringLiteral("--port=4=COM9"), QStringLiteral("--port=4")}, 4, 4, u"COM9"},
+         {{12, QStringLiteral("/dev/null")}, {2, QStringLiteral("/dev/pts/4")}}},
+        {{QStringLiteral("--port"), QStringLiteral("1")}, 1, {}},
+        {{QStringLiteral("--port"), QStringLiteral("5")}, 5, {}},
+        {{QStringLiteral("--port=16"), QStringLiteral("--port=3=COM9")},
+         16,
+         {{3, QStringLiteral("COM9")}}},
+        {{QStringLiteral("--port=4=COM9"), QStringLiteral("--port=4")},
+         4,
+         {{4, QStringLiteral("COM9")}}},
     };
     for (const auto &c : cases) {
         std::optional<qint16> chosen;
@@ -80,8 +81,8 @@ TEST_F(CommandLine, FirstPortGivenIsTheChoice) {
         EXPECT_FALSE(run.exitCode.has_value()) << what << ": " << run.err.toStdString();
         EXPECT_EQ(chosen, c.chosen) << what;
         for (qint16 n = 1; n <= 16; ++n)
-            EXPECT_EQ(run.ports.DevicePath(n),
-                      n == c.mapped ? QString::fromUtf16(c.device) : OwnDevice(n))
+            EXPECT_EQ(run.ports.DevicePath(n).toStdString(),
+                      c.mapped.value(n, OwnDevice(n)).toStdString())
                 << what << ", port " << n;
     }
 }

@@ -1,5 +1,6 @@
 // The port service on Windows where no port is needed: what it refuses to open, and why.
 
+#include "link/line_settings.h"
 #include "link/port_messages.h"
 #include "link/port_table.h"
 #include "link/protocol.h"
