@@ -64,5 +64,11 @@ int main(int argc, char **argv) {
     }
     model.Form_Load();
     window.show();
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    // A save the line never took is told once more where it outlives the window.
+    if (!model.ClosingNotice().isEmpty()) {
+        QTextStream(stderr) << "dccd-tuner: " << model.ClosingNotice() << '\n';
+        return status == 0 ? 1 : status;
+    }
+    return status;
 }

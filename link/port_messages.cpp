@@ -1,5 +1,6 @@
 #include "link/port_messages.h"
 
+#include "link/line_settings.h"
 #include "link/protocol.h"
 
 namespace tuner {
@@ -46,6 +47,40 @@ QString ConnectionLostMessage(const QString &reason) {
 
 QString WaitingMessage() {
     return QStringLiteral("Waiting for DCCD to respond... check your com port!");
+}
+
+} // namespace tuner
+
+namespace tuner {
+
+QString PrintableText(QStringView text) {
+    QString line;
+    line.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u == u'\\')
+            line += QStringLiteral("\\\\");
+        else if (u >= 0x20 && u <= 0x7e)
+            line += c;
+        else
+            line += QStringLiteral("\\x") +
+                    QString::number(u & 0xff, 16).rightJustified(2, u'0').toUpper();
+    }
+    return line;
+}
+
+QString NotAReportMessage(const QString &port, const QString &received) {
+    constexpr qsizetype kShown = 40;
+    QString shown = PrintableText(QStringView(received).left(kShown));
+    if (received.size() > kShown)
+        shown += QChar(0x2026);
+    const auto line = ParseLineSettings(kLineSettings);
+    const int baud =
+        std::holds_alternative<LineSettings>(line) ? std::get<LineSettings>(line).baud : 0;
+    return QStringLiteral("port %1 answered, but not with a settings report (%2): is this the "
+                          "controller, at %3 baud?")
+        .arg(port, shown)
+        .arg(baud);
 }
 
 } // namespace tuner

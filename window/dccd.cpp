@@ -20,6 +20,8 @@ const ControlLayout &Design(const char16_t *name) {
     return *design;
 }
 
+const QString kSaveDidNotReachTheLine = QStringLiteral("The last save did not reach the line.");
+
 // What the user typed, cut to what the status line has room for.
 QString Shortened(const QString &typed) {
     constexpr qsizetype kRoom = 10;
@@ -145,28 +147,48 @@ void DCCD::Connect() {
     SetEditingEnabled(false);
     tStatus.SetCaption(WaitingMessage());
     m_saveIsLastOutput = false;
+    m_lastSave.clear();
+    // Nothing is known of what this controller holds until it reports.
+    SetKnown(Known::Nothing);
     if (!MSComm1.Output(ReadRequest()))
         tStatus.SetCaption(ReadRequestFailedMessage(MSComm1.LastError()));
 }
 
+// Output that a close or a lost line had to drop is the queue's tail, so it holds the last
+// record written: when that was a save, the user was told of a success that never happened.
+bool DCCD::LastSaveDropped() const {
+    return m_saveIsLastOutput && MSComm1.OutputDropped();
+}
+
+void DCCD::SetKnown(Known known) {
+    m_known = known;
+    if (HintsChanged)
+        HintsChanged();
+}
+
 void DCCD::Disconnect() {
     MSComm1.SetPortOpen(false);
-    // Output that the close had to drop is the queue's tail, so it holds the last record
-    // written: when that was a save, the user was told of a success that never happened.
-    const bool saveDropped = m_saveIsLastOutput && !MSComm1.LastError().isEmpty();
+    const bool saveDropped = LastSaveDropped();
     m_saveIsLastOutput = false;
     ShowDisconnected();
-    tStatus.SetCaption(saveDropped
-                           ? QStringLiteral("Disconnected. The last save did not reach the line.")
-                           : QStringLiteral("Disconnected."));
+    tStatus.SetCaption(saveDropped ? QStringLiteral("Disconnected. ") + kSaveDidNotReachTheLine
+                                   : QStringLiteral("Disconnected."));
 }
 
 void DCCD::MSComm1_LineLost() {
     // The notice comes through the event queue: a port opened again meanwhile is not lost.
     if (m_ended || MSComm1.PortOpen())
         return;
+    const bool saveDropped = LastSaveDropped();
+    m_saveIsLastOutput = false;
     ShowDisconnected();
-    tStatus.SetCaption(ConnectionLostMessage(MSComm1.LastError()));
+    SetKnown(Known::Nothing);
+    const QString lost = ConnectionLostMessage(MSComm1.LastError());
+    if (saveDropped)
+        ShowStatus(QStringLiteral("Connection lost. ") + kSaveDidNotReachTheLine,
+                   lost + u' ' + kSaveDidNotReachTheLine);
+    else
+        tStatus.SetCaption(lost);
 }
 
 void DCCD::ShowDisconnected() {
@@ -212,7 +234,11 @@ void DCCD::MSComm1_OnComm() {
 }
 
 void DCCD::HandleInput(const QString &dRecv) {
-    const std::optional<TuningParameters> report = ParseReport(dRecv);
+    // The text is the controller's report; when it holds more than one record, the last report
+    // among them is. The save just sent, coming back from a line that echoes, is none.
+    const std::optional<TuningParameters> report = ReportIn(dRecv, [this](QStringView record) {
+        return !m_lastSave.isEmpty() && record.trimmed() == QStringView(m_lastSave).trimmed();
+    });
     if (!report)
         return; // not a full report: nothing changes
     static_cast<TuningParameters &>(*this) = *report;
@@ -224,20 +250,27 @@ void DCCD::HandleInput(const QString &dRecv) {
     Shape1.SetFillColor(kLampGreen);
     SetEditingEnabled(true);
     tStatus.SetCaption(QStringLiteral("Parmeters Received from Controller."));
-    m_reportShown = true;
-    if (ReportShown)
-        ReportShown();
+    SetKnown(Known::Reported);
 }
 
 QString DCCD::BoxHint(const Control &control) const {
     const PercentControls *percent = PercentOf(control);
     if (!percent)
         return {};
-    QString hint = QStringLiteral("0 to %1 %").arg(percent->field->upperLimit);
-    if (m_reportShown)
-        hint +=
-            QStringLiteral("; the controller holds ") + DisplayForm(this->*percent->field->value);
-    return hint;
+    const QString range = QStringLiteral("0 to %1 %").arg(percent->field->upperLimit);
+    switch (m_known) {
+    case Known::Reported:
+        return range + QStringLiteral("; the controller holds ") +
+               DisplayForm(this->*percent->field->value);
+    case Known::Sent:
+        return range + QStringLiteral("; ") +
+               DisplayForm(static_cast<float>(
+                   m_sent[static_cast<std::size_t>(percent->field->wireField - 1)])) +
+               QStringLiteral(" sent, not read back");
+    case Known::Nothing:
+        break;
+    }
+    return range;
 }
 
 void DCCD::bCalG_Click() {
@@ -308,19 +341,34 @@ void DCCD::bSave_Click() {
         }
     }
 
-    if (!MSComm1.Output(SaveCommand(values, *this))) {
+    const QString record = SaveCommand(values, *this);
+    if (!MSComm1.Output(record)) {
         tStatus.SetCaption(SaveFailedMessage(MSComm1.LastError()));
         return;
     }
     m_saveIsLastOutput = true;
+    m_lastSave = record;
+    for (qsizetype i = 0; i < m_percentsInWireOrder.size(); ++i) {
+        const auto place =
+            static_cast<std::size_t>(m_percentsInWireOrder.at(i).field->wireField - 1);
+        m_sent[place] = values[static_cast<std::size_t>(i)];
+    }
+    SetKnown(Known::Sent);
     tStatus.SetCaption(QStringLiteral("Save was successful!"));
 }
 
 void DCCD::bExit_Click() {
     if (m_ended)
         return;
-    if (MSComm1.PortOpen())
+    if (MSComm1.PortOpen()) {
         MSComm1.SetPortOpen(false);
+        // The window goes at once: the status line says it while it is still there, and the
+        // program says it once more as it ends.
+        if (LastSaveDropped()) {
+            m_closingNotice = kSaveDidNotReachTheLine;
+            tStatus.SetCaption(m_closingNotice);
+        }
+    }
     m_ended = true;
     if (EndProgram)
         EndProgram();

@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QString>
 
+#include <array>
 #include <deque>
 #include <functional>
 #include <utility>
@@ -61,13 +62,19 @@ public:
     // Asks the adapter to put the keyboard focus into a control.
     std::function<void(Control &)> FocusRequested;
 
-    // Adapter hook: a report has been taken and shown.
-    std::function<void()> ReportShown;
+    // Adapter hook: what the box hints say has changed (a report, a save, a new connection, a
+    // lost line).
+    std::function<void()> HintsChanged;
 
-    // The hint of a value box: its range and, once a report has been taken, the value the
-    // controller holds in its display form ("0 to 200 %; the controller holds 100"). Empty for
-    // every other control.
+    // The hint of a value box: its range and what is known of the controller's value, in its
+    // display form: "0 to 200 %; the controller holds 100" after a report of this connection,
+    // "0 to 200 %; 140 sent, not read back" after a save, the range alone before any report of
+    // this connection and after a lost line. Empty for every other control.
     QString BoxHint(const Control &control) const;
+
+    // What the program must still tell as it ends ("" when nothing): Exit or the close box
+    // dropped a save the line never took.
+    const QString &ClosingNotice() const { return m_closingNotice; }
 
     // The probe and device names the port list is filled from.
     const PortDirectory &Ports() const { return m_ports; }
@@ -99,6 +106,9 @@ public:
     void tLFB_Change();
 
 private:
+    // What the box hints know of the controller's values: nothing, a report, or a save sent.
+    enum class Known { Nothing, Reported, Sent };
+
     // A percentage box with its label and the parameter it shows.
     struct PercentControls {
         Control *box;
@@ -115,6 +125,8 @@ private:
     void Disconnect();
     void MSComm1_LineLost();
     void ShowDisconnected();
+    bool LastSaveDropped() const;
+    void SetKnown(Known known);
     void SetEditingEnabled(bool enabled);
     QString PortName(qint16 port, bool shortDevice) const;
     void ShowStatus(const QString &caption, const QString &toolTip);
@@ -132,9 +144,14 @@ private:
     QList<PercentControls> m_percentsInWireOrder;
     QList<SwitchControls> m_switches;
     bool m_ended = false;
-    bool m_reportShown = false;
+    Known m_known = Known::Nothing;
+    std::array<double, kPercentCount> m_sent{}; // in wire order
     // The last record written on this connection was a save (not the read request).
     bool m_saveIsLastOutput = false;
+    // The save last written on this connection: a line that echoes gives it back, and that
+    // is never a report.
+    QString m_lastSave;
+    QString m_closingNotice;
     std::pair<QString, QString> m_statusToolTip; // a caption and its longer form
 };
 

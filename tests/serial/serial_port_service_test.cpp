@@ -289,6 +289,24 @@ TEST_F(ServiceTest, FourKilobytesAtOnceAreTakenCompletelyAndInOrder) {
         EXPECT_LE(part.size(), QtSerialPortService::kInputBufferSize);
 }
 
+// A burst longer than the input limit: its rest, under the threshold, still comes (at once when
+// it ends a record, else once the line is quiet), so a report straddling the limit is not lost.
+// Nothing before the limit ends a record, so the first take is cut at the limit whatever pieces
+// the system hands over.
+TEST_F(ServiceTest, TheRestOfABurstCutAtTheLimitComesBelowTheThreshold) {
+    TakeEachEvent();
+    ASSERT_TRUE(service.SetPortOpen(true));
+    for (const QByteArray &rest : {QByteArray("P,1,2,3,4,5,6,0,0,0\r"), QByteArray("0,0,0")}) {
+        inputs.clear();
+        const QByteArray sent = QByteArray(QtSerialPortService::kInputBufferSize, 'x') + rest;
+        ASSERT_TRUE(pty.Write(sent));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return Taken() >= sent.size(); }, kWaitMs))
+            << "taken " << Taken();
+        EXPECT_EQ(inputs,
+                  (QList<QByteArray>{sent.left(QtSerialPortService::kInputBufferSize), rest}));
+    }
+}
+
 TEST_F(ServiceTest, EventComesAgainWhileTheThresholdIsStillMet) {
     service.SetInputLen(10);
     TakeEachEvent();

@@ -64,7 +64,7 @@ DccdWindow::DccdWindow(DCCD &model, PortTooltip portTooltip, QWidget *parent)
         if (QWidget *widget = Widget(control.Name()))
             widget->setFocus(Qt::OtherFocusReason);
     };
-    m_model.ReportShown = [this] {
+    m_model.HintsChanged = [this] {
         for (Control *control : m_model.Controls())
             UpdateBoxHint(*control);
     };
@@ -74,7 +74,7 @@ DccdWindow::~DccdWindow() {
     for (const auto &[control, observer] : std::as_const(m_observers))
         control->Forget(observer);
     m_model.FocusRequested = nullptr;
-    m_model.ReportShown = nullptr;
+    m_model.HintsChanged = nullptr;
     if (m_ownsEnd)
         m_model.EndProgram = nullptr;
 }
