@@ -91,9 +91,11 @@ int main(int argc, char **argv) {
     const QCommandLineOption silent(QStringLiteral("silent"), QStringLiteral("Never answer."));
     const QCommandLineOption noise(QStringLiteral("noise"),
                                    QStringLiteral("Send garbage bytes before each report."));
-    const QCommandLineOption hangup(QStringLiteral("hangup-after"),
-                                    QStringLiteral("Close the line after n records."),
-                                    QStringLiteral("n"));
+    const QCommandLineOption hangup(
+        QStringLiteral("hangup-after"),
+        QStringLiteral("Close the line right after the nth record; what came with it is "
+                       "dropped."),
+        QStringLiteral("n"));
     const QCommandLineOption report(
         QStringLiteral("report"),
         QStringLiteral("Answer a read request with this text and a CR instead of a report."),

@@ -73,10 +73,17 @@ protected:
                 QStringLiteral("16=/dev/null")};
     }
 
-    // Every log line of the simulator so far.
-    QStringList SimLog() {
-        QTest::qWait(100);
-        return QString::fromLatin1(sim.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+    // Every log line of the simulator so far, once the line `until` is among them (the
+    // simulator may log a record after dccd-ctl has ended).
+    QStringList SimLog(const QString &until) {
+        const bool seen = QTest::qWaitFor(
+            [&] {
+                m_simLog += QString::fromLatin1(sim.readAllStandardOutput());
+                return m_simLog.split(u'\n').contains(until);
+            },
+            kWaitMs);
+        EXPECT_TRUE(seen) << "the simulator never logged " << until.toStdString();
+        return m_simLog.split(u'\n', Qt::SkipEmptyParts);
     }
 
     QString File(const QString &name, const QByteArray &text) {
@@ -94,6 +101,7 @@ protected:
     QTemporaryDir dir;
     QProcess sim;
     QString device;
+    QString m_simLog;
 };
 
 TEST_F(CtlTest, ReadPrintsTheControllersTune) {
@@ -107,7 +115,7 @@ TEST_F(CtlTest, ReadPrintsTheControllersTune) {
                                        "120,\n  \"deceleration\": 90,\n  \"turning\": 100,\n  "
                                        "\"max_output\": 80,\n  \"min_output\": 10,\n  "
                                        "\"lfb_threshold\": 40,\n  \"tps_reverse\": true"));
-    EXPECT_EQ(SimLog().value(0), QStringLiteral("received: R"));
+    EXPECT_EQ(SimLog(QStringLiteral("received: R")).value(0), QStringLiteral("received: R"));
 }
 
 TEST_F(CtlTest, ReadWriteReadGivesIdenticalFilesAndWriteVerifies) {
@@ -125,8 +133,9 @@ TEST_F(CtlTest, ReadWriteReadGivesIdenticalFilesAndWriteVerifies) {
                   .exitCode,
               0);
     EXPECT_EQ(Contents(first), Contents(second));
-    EXPECT_TRUE(SimLog().contains(
-        QStringLiteral("received: S,00007,00200,00000,00100,00099,00001,00000,00001,00000,")));
+    const QString save =
+        QStringLiteral("received: S,00007,00200,00000,00100,00099,00001,00000,00001,00000,");
+    EXPECT_TRUE(SimLog(save).contains(save));
 }
 
 TEST_F(CtlTest, WriteSendsTheEditAndDiffComparesWithTheController) {
@@ -147,9 +156,8 @@ TEST_F(CtlTest, WriteSendsTheEditAndDiffComparesWithTheController) {
         Ctl(QStringList{QStringLiteral("diff"), QStringLiteral("port:1"), street} + Port());
     EXPECT_EQ(after.exitCode, 0) << after.out.toStdString();
     EXPECT_EQ(after.out, QString());
-    const QStringList log = SimLog();
-    EXPECT_TRUE(log.contains(QStringLiteral("stored: 100,100,140,100,0,33,0,0,1")))
-        << log.join(u'\n').toStdString();
+    const QString stored = QStringLiteral("stored: 100,100,140,100,0,33,0,0,1");
+    EXPECT_TRUE(SimLog(stored).contains(stored));
 }
 
 TEST_F(CtlTest, NoVerifyOnlySends) {
@@ -161,8 +169,8 @@ TEST_F(CtlTest, NoVerifyOnlySends) {
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.err, QStringLiteral("dccd-ctl: sent to port 1 (") + device +
                            QStringLiteral("); not verified\n"));
-    EXPECT_EQ(SimLog().mid(1), QStringList{QStringLiteral("stored: 100,100,100,100,0,33,0,0,0")})
-        << "the save and no read request";
+    const QString stored = QStringLiteral("stored: 100,100,100,100,0,33,0,0,0");
+    EXPECT_EQ(SimLog(stored).mid(1), QStringList{stored}) << "the save and no read request";
 }
 
 TEST_F(CtlTest, AControllerThatForgetsFailsVerifyWithTheDifference) {

@@ -21,6 +21,7 @@
 #include <grp.h>
 #include <pthread.h>
 #include <sched.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <thread>
 
@@ -248,8 +249,15 @@ TEST_F(ServiceTest, InputWaitingBeforeTheOpenIsDiscarded) {
     TakeEachEvent();
     // A late answer from an earlier connection and a controller's chatter, both on the line
     // before the port opens.
-    ASSERT_TRUE(pty.Write("P,00001,00002,00003,00004,00005,00006,00000,00000,00000\rxx,yy\r"));
-    QTest::qWait(100);
+    const QByteArray before = "P,00001,00002,00003,00004,00005,00006,00000,00000,00000\rxx,yy\r";
+    ASSERT_TRUE(pty.Write(before));
+    // Really waiting on the line, however late the system moves the bytes there.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            int waiting = 0;
+            return ::ioctl(pty.slave(), FIONREAD, &waiting) == 0 && waiting >= before.size();
+        },
+        kWaitMs));
     ASSERT_TRUE(service.SetPortOpen(true));
     QTest::qWait(100);
     EXPECT_TRUE(inputs.isEmpty()) << "taken: " << inputs.join("|").toStdString();
