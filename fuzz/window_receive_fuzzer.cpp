@@ -101,10 +101,7 @@ public:
                        scan.defaultPort = 1;
                        return scan;
                    },
-                   [](qint16 n) { return n == 1 ? QStringLiteral("/dev/ttyUSB0") : QString(); }}) {
-        w.EndProgram = [] {};
-        w.FocusRequested = [](Control &) {};
-    }
+                   [](qint16 n) { return n == 1 ? QStringLiteral("/dev/ttyUSB0") : QString(); }}) {}
 
     tuner::testing::MemoryPort port;
     DCCD w;

@@ -2,6 +2,7 @@
 #include "tests/window/memory_port.h"
 #include "tests/window/window_snapshot.h"
 #include "window/dccd.h"
+#include "window/layout.h"
 
 #include <gtest/gtest.h>
 
@@ -36,11 +37,12 @@ QStringList Snapshot(const DCCD &w) {
 class WindowLogic : public ::testing::Test {
 protected:
     WindowLogic() : w(port, Directory()) {
-        w.EndProgram = [this] {
+        QObject::connect(&w, &DCCD::ProgramEnds, [this] {
             ++ended;
             portOpenAtEnd = port.PortOpen();
-        };
-        w.FocusRequested = [this](Control &c) { focused.append(c.Name()); };
+        });
+        QObject::connect(&w, &DCCD::FocusRequested,
+                         [this](Control *c) { focused.append(c->Name()); });
         w.tStatus.Observe([this](const Control &c, ControlProperty p) {
             if (p == ControlProperty::Caption)
                 statusHistory.append(c.Caption());
@@ -105,6 +107,24 @@ TEST_F(WindowLogic, StartsWithTheDesignedStateAndZeroParameters) {
             enabledBoxesAndButtons.append(c->Name());
     }
     EXPECT_EQ(enabledBoxesAndButtons.join(u' '), u"pCPort bOpen tLFB bExit");
+}
+
+// Each control is built from its entry in the layout: name, kind, initial caption or text and
+// enabled state as designed, in layout order.
+TEST_F(WindowLogic, EveryControlStartsAsItsLayoutDesignsIt) {
+    ASSERT_EQ(w.Controls().size(), WindowLayout().size());
+    for (qsizetype i = 0; i < WindowLayout().size(); ++i) {
+        const ControlLayout &design = WindowLayout().at(i);
+        const Control *c = w.Controls().at(i);
+        EXPECT_EQ(c, w.FindControl(design.name));
+        EXPECT_EQ(c->Name(), design.name);
+        EXPECT_EQ(c->Kind(), design.kind) << design.name.toStdString();
+        const bool boxLike =
+            design.kind == ControlKind::TextBox || design.kind == ControlKind::ComboBox;
+        EXPECT_EQ(boxLike ? c->Text() : c->Caption(), design.caption) << design.name.toStdString();
+        EXPECT_EQ(c->Enabled(), design.startsEnabled) << design.name.toStdString();
+    }
+    EXPECT_EQ(&w.tTitle, w.FindControl(QStringLiteral("tTitle")));
 }
 
 TEST_F(WindowLogic, LoadFillsThePortListWithTheExistingPorts) {
@@ -344,7 +364,6 @@ TEST_F(WindowLogic, EveryEndOfAConnectionTellsWhenTheLastSaveWasDropped) {
     for (const auto &c : cases) {
         MemoryPort linePort;
         DCCD window(linePort, Directory());
-        window.EndProgram = [] {};
         window.Form_Load();
         window.bOpen.RaiseClick();
         linePort.Deliver(kReport);

@@ -49,11 +49,20 @@ protected:
                            scan.defaultPort = 3;
                            return scan;
                        },
-                       [](qint16 n) { return QStringLiteral("/dev/ttyS%1").arg(n); }}) {
-        model.EndProgram = [this] { ++ended; };
-        window = std::make_unique<DccdWindow>(model, [](const QString &item) {
-            return QStringLiteral("/dev/ttyS") + item + QStringLiteral("\nUSB serial ") + item;
-        });
+                       [](qint16 n) { return QStringLiteral("/dev/ttyS%1").arg(n); },
+                       [this] {
+                           QList<comfunct::PortInfo> table;
+                           for (const QString &n : std::as_const(present))
+                               table.append({static_cast<qint16>(n.toInt()),
+                                             QStringLiteral("/dev/ttyS") + n,
+                                             true,
+                                             QStringLiteral("USB serial ") + n,
+                                             {},
+                                             {}});
+                           return table;
+                       }}) {
+        QObject::connect(&model, &DCCD::ProgramEnds, [this] { ++ended; });
+        window = std::make_unique<DccdWindow>(model);
         model.Form_Load();
     }
 
@@ -334,7 +343,7 @@ TEST_F(WidgetWindow, EachBoxTellsItsRangeAndWhatIsKnownOfTheControllersValue) {
     QTest::keyClicks(W<QLineEdit>(u"tDecel"), QStringLiteral("180"));
     EXPECT_EQ(W<QLineEdit>(u"tDecel")->text(), u"180");
     expectHints(Held, __LINE__);
-    EXPECT_TRUE(model.BoxHint(model.bSave).isEmpty());
+    EXPECT_TRUE(model.bSave.Hint().isEmpty());
 
     model.bSave.RaiseClick();
     expectHints(Sent, __LINE__);
