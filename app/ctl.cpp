@@ -3,6 +3,7 @@
 #include "app/command_line.h"
 #include "app/controller_connection.h"
 #include "app/tune_file.h"
+#include "dccd_version.h"
 #include "link/number_text.h"
 #include "link/port_table.h"
 #include "link/qt_serial_port_service.h"

@@ -1,6 +1,5 @@
 #include "link/port_messages.h"
 
-#include "link/line_settings.h"
 #include "link/protocol.h"
 
 namespace tuner {
@@ -74,13 +73,10 @@ QString NotAReportMessage(const QString &port, const QString &received) {
     QString shown = PrintableText(QStringView(received).left(kShown));
     if (received.size() > kShown)
         shown += QChar(0x2026);
-    const auto line = ParseLineSettings(kLineSettings);
-    const int baud =
-        std::holds_alternative<LineSettings>(line) ? std::get<LineSettings>(line).baud : 0;
     return QStringLiteral("port %1 answered, but not with a settings report (%2): is this the "
                           "controller, at %3 baud?")
         .arg(port, shown)
-        .arg(baud);
+        .arg(kLine.baud);
 }
 
 } // namespace tuner

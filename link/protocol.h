@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/line_settings.h"
 #include "link/tuning_parameters.h"
 
 #include <QLatin1String>
@@ -15,8 +16,11 @@ namespace tuner {
 // The receive event fires once at least this many characters wait.
 inline constexpr int kReceiveThreshold = 49;
 
-// Line settings of every open: 57600 baud, no parity, 8 data bits, 1 stop bit.
+// Line settings of every open: 57600 baud, no parity, 8 data bits, 1 stop bit, as the text
+// the port's Settings take, and the same taken apart.
 inline constexpr QLatin1String kLineSettings{"57600,N,8,1"};
+inline constexpr LineSettings kLine{57600, LineSettings::Parity::None, 8,
+                                    LineSettings::StopBits::One};
 
 // Every record the utility sends ends with a carriage return.
 inline constexpr char16_t kRecordTerminator = u'\r';

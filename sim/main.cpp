@@ -11,6 +11,7 @@
 //   hangup               the line is closed (--hangup-after)
 // Ends on SIGTERM, SIGINT or SIGHUP, removing the --link it made.
 
+#include "dccd_version.h"
 #include "sim/controller.h"
 
 #include <QByteArray>

@@ -32,7 +32,7 @@ struct NamedControl {
 };
 
 // clang-format off
-const std::array<NamedControl, 26> kNamedControls = {{
+const NamedControl kNamedControls[] = {
     {u"tLogo", &DCCD::tLogo},     {u"tTitle", &DCCD::tTitle},   {u"tCPort", &DCCD::tCPort},
     {u"pCPort", &DCCD::pCPort},   {u"bOpen", &DCCD::bOpen},     {u"Shape1", &DCCD::Shape1},
     {u"lAccel", &DCCD::lAccel},   {u"tAccel", &DCCD::tAccel},   {u"lMin", &DCCD::lMin},
@@ -42,16 +42,16 @@ const std::array<NamedControl, 26> kNamedControls = {{
     {u"bCalG", &DCCD::bCalG},     {u"bTPS", &DCCD::bTPS},       {u"bEbrk", &DCCD::bEbrk},
     {u"bDef", &DCCD::bDef},       {u"bSave", &DCCD::bSave},     {u"bExit", &DCCD::bExit},
     {u"tStatus", &DCCD::tStatus}, {u"Label1", &DCCD::Label1},
-}};
+};
 // clang-format on
 
 DCCD::DCCD(SerialPortService &port, PortDirectory ports, QObject *parent)
     : QObject(parent), MSComm1(port), m_ports(std::move(ports)) {
     for (const ControlLayout &design : WindowLayout()) {
         const auto named =
-            std::find_if(kNamedControls.cbegin(), kNamedControls.cend(),
+            std::find_if(std::cbegin(kNamedControls), std::cend(kNamedControls),
                          [&](const NamedControl &entry) { return entry.name == design.name; });
-        if (named == kNamedControls.cend())
+        if (named == std::cend(kNamedControls))
             qFatal("the window has no member for the designed control %s", qPrintable(design.name));
         Control &control = this->*named->member;
         control.Design(design.name, design.kind, design.caption, design.startsEnabled);
