@@ -51,18 +51,20 @@ bool NulBeforeTheTenthFieldEnds(const QString &text) {
     const qsizetype nul = text.indexOf(QChar(0));
     if (nul < 0)
         return false;
-    const QString before = text.left(nul);
-    const qsizetype fieldsBefore =
-        modStrings::SplitFields(before, kDelimiter, kEscape, true).size();
-    if (fieldsBefore != kReportFieldCount)
-        return fieldsBefore < kReportFieldCount; // more: the tenth field ended before it
-    if (before.endsWith(kDelimiter) && !before.endsWith(kEscape + kDelimiter))
-        return false; // it starts the eleventh field
-    // It stands in the tenth field: only the record's end may follow it there.
+    // The fields that ended before the NUL: those of the text before it and one more character,
+    // less the field that character is in.
+    const qsizetype ended =
+        modStrings::SplitFields(text.left(nul) + u'x', kDelimiter, kEscape, true).size() - 1;
+    if (ended != kReportFieldCount - 1)
+        return ended < kReportFieldCount;
+    // It stands in the tenth field: that field began before it, and only the record's end
+    // follows it there.
+    const qsizetype start = text.lastIndexOf(kDelimiter, nul);
+    const bool begun = !QStringView(text).mid(start + 1, nul - start - 1).trimmed().isEmpty();
     const qsizetype comma = text.indexOf(kDelimiter, nul + 1);
     const QStringView rest =
         QStringView(text).mid(nul + 1, comma < 0 ? text.size() - nul - 1 : comma - nul - 1);
-    return !std::all_of(rest.cbegin(), rest.cend(), IsRecordEndOrBlank);
+    return !begun || !std::all_of(rest.cbegin(), rest.cend(), IsRecordEndOrBlank);
 }
 
 } // namespace

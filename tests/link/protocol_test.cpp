@@ -159,6 +159,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReceivedCase{"NulAfterTheTenthField", u"P,7,2,3,4,5,6,0,0,0,\u0000x"sv, 7},
         ReceivedCase{"NulInsideTheLastValue", u"P,7,2,3,4,5,6,0,0,00\u0000001\r"sv, 0},
         ReceivedCase{"NulShiftsTheValues", u"P,001\u000000,2,3,4,5,6,0,0,0,0\r"sv, 0},
+        ReceivedCase{"NulAfterAnEmptyPiece", u"P,7,2,3,4,5,6,0,0,,\u00001\r"sv, 0},
         ReceivedCase{"StxEtxFrame", u"\u0002P,7,2,3,4,5,6,0,0,0,\u0003\r"sv, 7},
         ReceivedCase{"DelAfterTheCR", u"P,7,2,3,4,5,6,0,0,0\r\u007f"sv, 7},
         ReceivedCase{"ControlInAValue", u"P,7\u0001,2,3,4,5,6,0,0,0\r"sv, 0},
