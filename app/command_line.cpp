@@ -1,5 +1,6 @@
 #include "app/command_line.h"
 
+#include "dccd_version.h"
 #include "link/comfunct.h"
 #include "window/branding.h"
 #include "window/layout.h"

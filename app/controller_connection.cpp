@@ -2,6 +2,7 @@
 
 #include "link/port_messages.h"
 #include "link/protocol.h"
+#include "link/record_assembler.h"
 
 #include <QEventLoop>
 #include <QTimer>
@@ -9,8 +10,11 @@
 namespace tuner {
 namespace {
 
-// Pieces of a report cut over two receive events are joined; older bytes are dropped.
-constexpr qsizetype kPendingLimit = 1024;
+// Pieces of a report cut over two receive events are joined; a record that grows longer than
+// this without its end is dropped.
+constexpr qsizetype kRecordLimit = 1024;
+// What arrived is quoted from its start when none of it was a report.
+constexpr qsizetype kQuotedLimit = 64;
 
 } // namespace
 
@@ -48,20 +52,24 @@ std::variant<TuningParameters, CtlFailure> ControllerConnection::Read() {
                                       .arg(PortName())
                                       .arg(static_cast<double>(m_timeout.count()) / 1000.0)};
     QEventLoop loop;
-    QString pending;
+    RecordAssembler records(kRecordLimit);
+    QString received; // the start of what arrived, for the message when none of it is a report
     QObject::connect(&m_port, &SerialPortService::OnComm, &loop, [&] {
         if (m_port.CommEvent() != comEvReceive)
             return;
         const QString piece = m_port.Input();
-        std::optional<TuningParameters> report = ParseReport(piece);
-        if (!report && !pending.isEmpty())
-            report = ParseReport(pending + piece);
-        if (report) {
+        if (received.size() < kQuotedLimit)
+            received += piece.left(kQuotedLimit - received.size());
+        // The last report among the records that ended, else the record still coming if it
+        // already reads as one (a report without its CR). A record tagged S is our own save
+        // coming back from a line that echoes: never the controller's answer.
+        const QStringList ended = records.Add(piece).records;
+        QList<QStringView> candidates(ended.cbegin(), ended.cend());
+        candidates.append(records.Unfinished());
+        if (std::optional<TuningParameters> report = LastReport(candidates, IsSaveRecord)) {
             result = *report;
             loop.quit();
-            return;
         }
-        pending = (pending + piece).right(kPendingLimit);
     });
     QObject::connect(&m_port, &SerialPortService::LineLost, &loop, [&] {
         result = CtlFailure{kExitLineLost, ConnectionLostMessage(m_port.LastError())};
@@ -83,11 +91,20 @@ std::variant<TuningParameters, CtlFailure> ControllerConnection::Read() {
         notice.start(kNoticeAfter);
     deadline.start(m_timeout);
     loop.exec();
+    // An answer too short to be delivered still tells that something answered.
+    if (std::holds_alternative<CtlFailure>(result) && m_port.PortOpen() && received.isEmpty())
+        received = m_port.Input().left(kQuotedLimit);
+    if (!received.isEmpty() && std::holds_alternative<CtlFailure>(result) &&
+        std::get<CtlFailure>(result).exitCode == kExitNoAnswer)
+        std::get<CtlFailure>(result).message = NotAReportMessage(PortName(), received);
     return result;
 }
 
-void ControllerConnection::Close() {
+bool ControllerConnection::Close() {
+    if (!m_port.PortOpen())
+        return true;
     m_port.SetPortOpen(false);
+    return !m_port.OutputDropped();
 }
 
 } // namespace tuner

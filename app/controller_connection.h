@@ -53,8 +53,9 @@ public:
     // Sends the read request and waits for one full report.
     std::variant<TuningParameters, CtlFailure> Read();
 
-    // Closes the port once the output has reached the line.
-    void Close();
+    // Closes the port once the output has reached the line. False when output the line did not
+    // take had to be dropped.
+    bool Close();
 
     // "1 (/dev/pts/3)", as the window names a port.
     QString PortName() const;

@@ -3,6 +3,7 @@
 #include "app/command_line.h"
 #include "app/controller_connection.h"
 #include "app/tune_file.h"
+#include "dccd_version.h"
 #include "link/number_text.h"
 #include "link/platform_port_service.h"
 #include "link/port_table.h"
@@ -193,7 +194,11 @@ int Ctl::Write(const QString &path, bool calibrate, bool verify) {
     if (const auto failure = connection.Save(SaveRecordOf(sent, calibrate)))
         return Fail(*failure);
     if (!verify) {
-        connection.Close();
+        // Sent means taken by the line: a save still queued when the close gave up was lost.
+        if (!connection.Close())
+            return Fail({kExitLineLost, QStringLiteral("the save did not reach the line of port ") +
+                                            connection.PortName() +
+                                            QStringLiteral(": it was dropped at the close.")});
         Say(QStringLiteral("sent to port ") + connection.PortName() +
             QStringLiteral("; not verified"));
         return kExitOk;

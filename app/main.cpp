@@ -42,11 +42,10 @@ int main(int argc, char **argv) {
                               [&ports](qint16 n) { return ports.DevicePath(n); },
                               [&ports] { return ports.Describe(); }});
     tuner::DccdWindow window(model);
-    // Exit and the close box end the program the same way: the port closed, then the loop.
-    model.EndProgram = [&window] {
-        window.close();
-        QCoreApplication::exit(0);
-    };
+    // Exit and the close box end the program the same way: the port closed, the window gone,
+    // then the loop.
+    QObject::connect(&model, &tuner::DCCD::ProgramEnds, app.get(),
+                     [] { QCoreApplication::exit(0); });
     // DCCD_TUNER_TRACE=<file> records everything the window shows, for a bug report.
     // The window starts whether or not the trace can be written.
     const QString tracePath = qEnvironmentVariable("DCCD_TUNER_TRACE");
@@ -64,5 +63,11 @@ int main(int argc, char **argv) {
     }
     model.Form_Load();
     window.show();
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    // A save the line never took is told once more where it outlives the window.
+    if (!model.ClosingNotice().isEmpty()) {
+        QTextStream(stderr) << "dccd-tuner: " << model.ClosingNotice() << '\n';
+        return status == 0 ? 1 : status;
+    }
+    return status;
 }

@@ -1,7 +1,9 @@
 // Fuzzes report parsing: the input bytes are a received text exactly as the serial line hands
 // it over (one byte, one Latin-1 character). ParseReport must accept precisely the texts whose
-// fields 1 to 9 convert, never depend on what follows the tenth field, and a parsed set saved
-// from its displayed texts must read back as the same set, rounded to whole numbers.
+// fields 1 to 9 convert, except that it may refuse one holding a NUL (a noisy line's NUL splits
+// fields); what it accepts never depends on anything from a NUL on, nor on what follows the
+// tenth field; and a parsed set saved from its displayed texts must read back as the same set,
+// rounded to whole numbers.
 
 #include "codec/modStrings.h"
 #include "link/number_text.h"
@@ -21,6 +23,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
+#include <string>
 
 namespace {
 
@@ -38,9 +41,49 @@ QStringList ReportFields(const QString &text) {
     return modStrings::SplitFields(text, QStringLiteral(","), QStringLiteral("\\"), true);
 }
 
+// A field without the blanks (space, tab, CR, LF) around it.
+QString Unpadded(const QString &field) {
+    const auto blank = [](QChar c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; };
+    qsizetype first = 0;
+    qsizetype last = field.size();
+    while (first < last && blank(field.at(first)))
+        ++first;
+    while (last > first && blank(field.at(last - 1)))
+        --last;
+    return field.mid(first, last - first);
+}
+
+// The number a field holds, read by the rule written out character by character, independent
+// of the parser's own reading: blanks around an optional sign and digits with an optional
+// point and fraction, at least one digit. Nothing for anything else.
+std::optional<double> NumberOf(const QString &field) {
+    const QString number = Unpadded(field);
+    std::string ascii;
+    bool digit = false;
+    bool point = false;
+    for (qsizetype i = 0; i < number.size(); ++i) {
+        const char16_t c = number.at(i).unicode();
+        if ((c == u'+' || c == u'-') && i == 0) {
+        } else if (c >= u'0' && c <= u'9') {
+            digit = true;
+        } else if (c == u'.' && !point) {
+            point = true;
+        } else {
+            return std::nullopt;
+        }
+        ascii += static_cast<char>(c);
+    }
+    if (!digit)
+        return std::nullopt;
+    const double value = std::strtod(ascii.c_str(), nullptr);
+    if (!std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
 // A percentage field converts when it reads as a number that a float can hold.
 std::optional<float> PercentOf(const QString &field) {
-    const std::optional<double> v = tuner::ReadNumber(field);
+    const std::optional<double> v = NumberOf(field);
     if (!v || std::fabs(*v) > static_cast<double>(FLT_MAX))
         return std::nullopt;
     return static_cast<float>(*v);
@@ -49,18 +92,12 @@ std::optional<float> PercentOf(const QString &field) {
 // A switch field converts when, without surrounding blanks, it is "true" or "false" in any
 // letter case, or a number (true when not zero).
 std::optional<bool> SwitchOf(const QString &field) {
-    qsizetype first = 0;
-    qsizetype last = field.size();
-    while (first < last && tuner::IsBlank(field.at(first)))
-        ++first;
-    while (last > first && tuner::IsBlank(field.at(last - 1)))
-        --last;
-    const QString word = field.mid(first, last - first).toLower();
+    const QString word = Unpadded(field).toLower();
     if (word == u"true")
         return true;
     if (word == u"false")
         return false;
-    const std::optional<double> v = tuner::ReadNumber(field);
+    const std::optional<double> v = NumberOf(field);
     if (!v)
         return std::nullopt;
     return *v != 0;
@@ -92,14 +129,8 @@ bool Same(const std::optional<tuner::TuningParameters> &a,
 
 void CheckAgainstFields(const QString &text, const std::optional<tuner::TuningParameters> &got) {
     const QStringList fields = ReportFields(text);
-    // A line's damage, not a report: a control character other than the CR, LF and tab a
-    // report may end or be padded with (C0, DEL and the C1 range of Latin-1 bytes).
-    const bool damaged = std::any_of(text.cbegin(), text.cend(), [](QChar c) {
-        const char16_t u = c.unicode();
-        return (u < 0x20 && u != u'\t' && u != u'\r' && u != u'\n') || (u >= 0x7f && u < 0xa0);
-    });
     std::optional<tuner::TuningParameters> expected;
-    if (!damaged && fields.size() >= tuner::kReportFieldCount) {
+    if (fields.size() >= tuner::kReportFieldCount) {
         tuner::TuningParameters p;
         bool ok = true;
         for (const tuner::PercentField &percent : tuner::kPercents) {
@@ -120,10 +151,20 @@ void CheckAgainstFields(const QString &text, const std::optional<tuner::TuningPa
     if (got)
         Check(fields.size() >= tuner::kReportFieldCount,
               "a report with fewer than ten fields was accepted");
-    Check(Same(got, expected), "ParseReport disagrees with the conversion of fields 1 to 9");
+    const qsizetype nul = text.indexOf(QChar(0));
+    if (nul < 0 || !got) {
+        Check(Same(got, expected) || (nul >= 0 && !got),
+              "ParseReport disagrees with the conversion of fields 1 to 9");
+    } else {
+        // Taken despite a NUL: every value stood before it.
+        Check(Same(got, expected), "ParseReport disagrees with the conversion of fields 1 to 9");
+        Check(Same(tuner::ParseReport(text.left(nul)), got),
+              "a report taken despite a NUL depends on what follows the NUL");
+    }
 
-    // Whatever follows a field after the tenth cannot change the outcome.
-    if (fields.size() > tuner::kReportFieldCount) {
+    // Whatever follows a field after the tenth cannot change the outcome. (A NUL in the text is
+    // judged by the text after it up to the next comma: it may stand inside the last value.)
+    if (fields.size() > tuner::kReportFieldCount && nul < 0) {
         Check(Same(tuner::ParseReport(text + QStringLiteral(",x")), got),
               "text after the tenth field changed the report");
         Check(Same(tuner::ParseReport(text + QStringLiteral("\\,1,2,3\r\n")), got),

@@ -101,10 +101,7 @@ public:
                        scan.defaultPort = 1;
                        return scan;
                    },
-                   [](qint16 n) { return n == 1 ? QStringLiteral("/dev/ttyUSB0") : QString(); }}) {
-        w.EndProgram = [] {};
-        w.FocusRequested = [](Control &) {};
-    }
+                   [](qint16 n) { return n == 1 ? QStringLiteral("/dev/ttyUSB0") : QString(); }}) {}
 
     tuner::testing::MemoryPort port;
     DCCD w;
@@ -165,7 +162,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
         Check(port.written == writtenBefore, "receiving wrote to the port");
         Check(port.PortOpen(), "receiving closed the port");
-        const std::optional<tuner::TuningParameters> report = tuner::ParseReport(received);
+        // The last report among its records: the window takes what ReportIn finds.
+        const std::optional<tuner::TuningParameters> report = tuner::ReportIn(received);
         if (report)
             CheckShown(w, *report, before);
         else

@@ -49,3 +49,34 @@ QString WaitingMessage() {
 }
 
 } // namespace tuner
+
+namespace tuner {
+
+QString PrintableText(QStringView text) {
+    QString line;
+    line.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u == u'\\')
+            line += QStringLiteral("\\\\");
+        else if (u >= 0x20 && u <= 0x7e)
+            line += c;
+        else
+            line += QStringLiteral("\\x") +
+                    QString::number(u & 0xff, 16).rightJustified(2, u'0').toUpper();
+    }
+    return line;
+}
+
+QString NotAReportMessage(const QString &port, const QString &received) {
+    constexpr qsizetype kShown = 40;
+    QString shown = PrintableText(QStringView(received).left(kShown));
+    if (received.size() > kShown)
+        shown += QChar(0x2026);
+    return QStringLiteral("port %1 answered, but not with a settings report (%2): is this the "
+                          "controller, at %3 baud?")
+        .arg(port, shown)
+        .arg(kLine.baud);
+}
+
+} // namespace tuner

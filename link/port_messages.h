@@ -30,4 +30,12 @@ QString ConnectionLostMessage(const QString &reason);
 // The controller has not answered the read request yet.
 QString WaitingMessage();
 
+// Text from the line as one line of plain ASCII: printable ASCII as it is, a backslash
+// doubled, any other character as \xHH (its Latin-1 byte).
+QString PrintableText(QStringView text);
+
+// "port PORT answered, but not with a settings report (FIRST 40 CHARACTERS…): is this the
+// controller, at 57600 baud?"
+QString NotAReportMessage(const QString &port, const QString &received);
+
 } // namespace tuner

@@ -41,6 +41,32 @@ std::optional<bool> ReadTruth(const QString &field) {
     return *value != 0;
 }
 
+bool IsRecordEndOrBlank(QChar c) {
+    return c == QChar(0) || c == u'\r' || c == u'\n' || c == u' ' || c == u'\t';
+}
+
+// The splitter takes a NUL for a delimiter. One after the tenth field ends (after a report's
+// CR, at the end of its last value) changes nothing; one before would split a field in two.
+bool NulBeforeTheTenthFieldEnds(const QString &text) {
+    const qsizetype nul = text.indexOf(QChar(0));
+    if (nul < 0)
+        return false;
+    // The fields that ended before the NUL: those of the text before it and one more character,
+    // less the field that character is in.
+    const qsizetype ended =
+        modStrings::SplitFields(text.left(nul) + u'x', kDelimiter, kEscape, true).size() - 1;
+    if (ended != kReportFieldCount - 1)
+        return ended < kReportFieldCount;
+    // It stands in the tenth field: that field began before it, and only the record's end
+    // follows it there.
+    const qsizetype start = text.lastIndexOf(kDelimiter, nul);
+    const bool begun = !QStringView(text).mid(start + 1, nul - start - 1).trimmed().isEmpty();
+    const qsizetype comma = text.indexOf(kDelimiter, nul + 1);
+    const QStringView rest =
+        QStringView(text).mid(nul + 1, comma < 0 ? text.size() - nul - 1 : comma - nul - 1);
+    return !begun || !std::all_of(rest.cbegin(), rest.cend(), IsRecordEndOrBlank);
+}
+
 } // namespace
 
 QString ReadRequest() {
@@ -55,7 +81,7 @@ bool IsForeignControl(QChar c) {
 }
 
 std::optional<TuningParameters> ParseReport(const QString &received) {
-    if (std::any_of(received.cbegin(), received.cend(), IsForeignControl))
+    if (NulBeforeTheTenthFieldEnds(received))
         return std::nullopt;
     const QStringList fields = modStrings::SplitFields(received, kDelimiter, kEscape, true);
     if (fields.size() < kReportFieldCount)
@@ -75,6 +101,27 @@ std::optional<TuningParameters> ParseReport(const QString &received) {
         p.*flag.value = *value;
     }
     return p;
+}
+
+bool IsSaveRecord(QStringView record) {
+    const QStringList fields =
+        modStrings::SplitFields(record.toString(), kDelimiter, kEscape, true);
+    return fields.constFirst().trimmed() == u"S";
+}
+
+std::optional<TuningParameters> LastReport(const QList<QStringView> &records,
+                                           const OwnRecordTest &isOwn) {
+    for (auto record = records.crbegin(); record != records.crend(); ++record) {
+        if (record->trimmed().isEmpty() || (isOwn && isOwn(*record)))
+            continue;
+        if (std::optional<TuningParameters> report = ParseReport(record->toString()))
+            return report;
+    }
+    return std::nullopt;
+}
+
+std::optional<TuningParameters> ReportIn(const QString &received, const OwnRecordTest &isOwn) {
+    return LastReport(QStringView(received).split(QChar(kRecordTerminator)), isOwn);
 }
 
 QString SaveCommand(const std::array<double, kPercentCount> &percents,

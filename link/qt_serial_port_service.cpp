@@ -95,6 +95,7 @@ bool QtSerialPortService::SetPortOpen(bool open) {
 
 bool QtSerialPortService::Open() {
     m_lastError.clear();
+    m_outputDropped = false;
     m_commEvent = 0;
     m_device = m_ports.DevicePath(m_commPort);
     if (m_device.isEmpty()) {
@@ -158,7 +159,8 @@ void QtSerialPortService::Close() {
         return;
     m_lastError.clear();
     m_port->disconnect(this);
-    if (!DrainOutput())
+    m_outputDropped = !DrainOutput();
+    if (m_outputDropped)
         m_lastError = QStringLiteral("queued output was dropped");
     m_port->close();
     delete m_port;
@@ -187,6 +189,9 @@ void QtSerialPortService::OnPortError(int error) {
     // The port failed under us. It cannot be closed inside its own signal, so it is detached
     // now (PortOpen is false from here on) and closed and reported from the event loop.
     m_lastError = ErrorReason(kind, m_port->errorString(), false);
+    // What Qt still held, or the system still queued, dies with the line.
+    m_outputDropped =
+        m_port->bytesToWrite() > 0 || !DrainQueuedOutput(m_port->handle(), QDeadlineTimer(0));
     m_delivery.Stop();
     QPointer<QSerialPort> dead = m_port;
     m_port = nullptr;

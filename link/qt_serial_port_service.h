@@ -55,6 +55,7 @@ public:
     qint16 CommEvent() const override { return m_commEvent; }
 
     QString LastError() const override { return m_lastError; }
+    bool OutputDropped() const override { return m_outputDropped; }
 
     // The device the open port uses, or the one the last open tried ("" before any).
     QString Device() const { return m_device; }
@@ -73,6 +74,7 @@ private:
     qint16 m_threshold = 0;
     qint16 m_commEvent = 0;
     QString m_lastError;
+    bool m_outputDropped = false;
     QString m_device;
     const comfunct::PortTable &m_ports;
 

@@ -47,22 +47,27 @@ void RecordDelivery::Arrived() {
 }
 
 void RecordDelivery::Taken(qint64 taken) {
-    m_restOfBurst = taken >= kInputBufferSize && m_waiting.count() > 0;
+    // A take cut at the limit leaves the rest of its burst behind, perhaps still in the system:
+    // that rest is due however short it is, until the line has been quiet.
+    m_restOfBurst = taken >= kInputBufferSize;
+    if (m_restOfBurst)
+        m_settle.start(kSettleInterval);
     // What still meets the rule is due again.
     Arrived();
 }
 
 void RecordDelivery::Settled() {
     const qint64 count = m_waiting.count();
-    if (!Eligible(count))
-        return;
     // Bytes the system holds and the service has not read yet came while the interval ran (a
     // busy event loop may see the timer before the descriptor): the line was not quiet, and the
     // waiting text may not end where it seemed to. The service reads them next, and Arrived
     // decides again.
     if (count < kInputBufferSize && m_waiting.systemHoldsMore && m_waiting.systemHoldsMore())
         return;
-    Q_EMIT Due();
+    if (Eligible(count))
+        Q_EMIT Due();
+    else
+        m_restOfBurst = false; // the line is quiet and nothing is due: the burst is over
 }
 
 } // namespace tuner

@@ -67,6 +67,11 @@ public:
     // Empty after a successful open.
     virtual QString LastError() const = 0;
 
+    // True when the last close, or the loss of the line, dropped output the line had not taken
+    // (a stuck handshake, a device that stopped): what was written last never went out. False
+    // after a close or loss that dropped nothing, and while the port is open.
+    virtual bool OutputDropped() const = 0;
+
 Q_SIGNALS:
     void OnComm();
     // An open port failed under the program (adapter pulled, I/O error). The port is closed

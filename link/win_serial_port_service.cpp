@@ -94,6 +94,7 @@ bool WinSerialPortService::SetPortOpen(bool open) {
 
 bool WinSerialPortService::Open() {
     m_lastError.clear();
+    m_outputDropped = false;
     m_commEvent = 0;
     m_device = m_ports.DevicePath(m_commPort);
     if (m_device.isEmpty()) {
@@ -168,7 +169,8 @@ void WinSerialPortService::Close() {
         return;
     m_lastError.clear();
     m_closing = true;
-    if (!DrainOutput())
+    m_outputDropped = !DrainOutput();
+    if (m_outputDropped)
         m_lastError = QStringLiteral("queued output was dropped");
     m_closing = false;
     Release();
@@ -198,6 +200,12 @@ void WinSerialPortService::Lose(const QString &reason) {
     if (m_io == nullptr)
         return;
     m_lastError = reason;
+    // What was queued here, still being written, or still in the driver's queue dies with the
+    // line.
+    COMSTAT status{};
+    DWORD errors = 0;
+    m_outputDropped = m_io->writeUnderWay || !m_outgoing.isEmpty() ||
+                      (ClearCommError(m_io->port, &errors, &status) && status.cbOutQue > 0);
     m_delivery.Stop();
     PurgeComm(m_io->port, PURGE_TXABORT | PURGE_TXCLEAR | PURGE_RXABORT | PURGE_RXCLEAR);
     Release();
@@ -297,7 +305,9 @@ bool WinSerialPortService::StartWrite() {
         if (!WriteFile(io.port, io.writing.constData(), static_cast<DWORD>(io.writing.size()),
                        nullptr, &io.write) &&
             GetLastError() != ERROR_IO_PENDING) {
-            Lose(win::WriteFailure(GetLastError()));
+            const DWORD error = GetLastError();
+            m_outgoing.prepend(std::exchange(io.writing, QByteArray())); // never went out
+            Lose(win::WriteFailure(error));
             return false;
         }
         // Done at once or later: WriteDone takes the result when the event is signalled.
@@ -319,6 +329,7 @@ void WinSerialPortService::WriteDone() {
         if (error == ERROR_IO_INCOMPLETE)
             return;
         m_io->writeUnderWay = false;
+        m_outgoing.prepend(std::exchange(m_io->writing, QByteArray())); // did not go out whole
         Lose(win::WriteFailure(error));
         return;
     }

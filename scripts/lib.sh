@@ -49,6 +49,29 @@ build_preset() {
     cmake --build --preset "$preset" -j "$(nproc)"
 }
 
+# start_xvfb <log file> [Xvfb arguments...]: a private X server on a display number it picks
+# itself (never one another server holds), DISPLAY exported for it and its pid in xvfb_pid.
+start_xvfb() {
+    local log=$1 number_file
+    shift
+    number_file=$(mktemp)
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset "$@" 3>"$number_file" \
+        >"$log" 2>&1 &
+    xvfb_pid=$!
+    local waited=0
+    until [ -s "$number_file" ]; do
+        if [ "$waited" -ge 100 ] || ! kill -0 "$xvfb_pid" 2>/dev/null; then
+            echo "The X server did not start: $(tail -n 5 "$log")" >&2
+            rm -f "$number_file"
+            return 1
+        fi
+        sleep 0.1
+        waited=$((waited + 1))
+    done
+    export DISPLAY=":$(head -n 1 "$number_file")"
+    rm -f "$number_file"
+}
+
 # Wine for the Windows build (scripts/windows, scripts/bench): a private prefix in <dir>/wine,
 # quiet and without the Mono and Gecko installers, whose COM5 leads to the link <dir>/com5 (each
 # test points it at its own pseudo-terminal), and one wineserver kept running so that every

@@ -1,6 +1,7 @@
 #include "sim/controller.h"
 
 #include "codec/modStrings.h"
+#include "link/port_messages.h"
 #include "link/protocol.h"
 
 #include <algorithm>
@@ -64,52 +65,32 @@ std::optional<tuner::TuningParameters> ParseValues(const QString &fields) {
 }
 
 QString Printable(const QByteArray &bytes) {
-    QString line;
-    line.reserve(bytes.size());
-    for (const char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte == '\\')
-            line += QStringLiteral("\\\\");
-        else if (byte >= 0x20 && byte <= 0x7e)
-            line += QChar(static_cast<char16_t>(byte));
-        else
-            line +=
-                QStringLiteral("\\x") + QString::number(byte, 16).rightJustified(2, u'0').toUpper();
-    }
-    return line;
+    return tuner::PrintableText(QString::fromLatin1(bytes));
 }
 
 Controller::Result Controller::Receive(const QByteArray &bytes) {
     Result result;
-    auto tooLong = [&result] {
-        result.log.append(QStringLiteral("rejected: record longer than %1 bytes").arg(kMaxRecord));
-    };
+    if (m_behaviour.hangupAfter > 0 && m_taken >= m_behaviour.hangupAfter)
+        return result;
+    // One record at a time, so that the one to hang up after is the last one taken.
     qsizetype at = 0;
-    qsizetype end = 0;
-    // Each byte is looked at once, and no record is kept beyond kMaxRecord: linear in the input.
-    while ((end = bytes.indexOf('\r', at)) >= 0) {
-        const qsizetype length = end - at;
-        if (m_discarding) {
-            m_discarding = false; // the dropped record ends here: in step again
-        } else if (m_pending.size() + length > kMaxRecord) {
-            tooLong();
-        } else {
-            const QByteArray record = m_pending + bytes.mid(at, length);
+    while (at < bytes.size()) {
+        const qsizetype end = bytes.indexOf('\r', at);
+        const qsizetype next = end < 0 ? bytes.size() : end + 1;
+        const auto piece = m_records.Add(bytes.mid(at, next - at));
+        at = next;
+        for (int i = 0; i < piece.dropped; ++i)
+            result.log.append(
+                QStringLiteral("rejected: record longer than %1 bytes").arg(kMaxRecord));
+        for (const QByteArray &record : piece.records)
             Handle(record, result);
+        result.records += piece.ended;
+        m_taken += piece.ended;
+        if (m_behaviour.hangupAfter > 0 && m_taken >= m_behaviour.hangupAfter) {
+            result.hangup = true;
+            break;
         }
-        m_pending.clear();
-        ++result.records;
-        at = end + 1;
     }
-    if (m_discarding)
-        return result;
-    if (m_pending.size() + (bytes.size() - at) > kMaxRecord) {
-        tooLong();
-        m_pending.clear();
-        m_discarding = true;
-        return result;
-    }
-    m_pending += bytes.mid(at);
     return result;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/record_assembler.h"
 #include "link/tuning_parameters.h"
 
 #include <QByteArray>
@@ -17,6 +18,7 @@ struct Behaviour {
     bool noise = false;               // garbage before each report
     std::optional<QByteArray> report; // sent (with a CR) instead of a report
     bool forgetful = false;           // logs a save as stored but keeps the old values
+    int hangupAfter = 0;              // hang up right after this many records (0: never)
 
     static tuner::TuningParameters DefaultValues();
 };
@@ -43,15 +45,17 @@ QString Printable(const QByteArray &bytes);
 class Controller {
 public:
     struct Result {
-        QByteArray reply; // bytes to send, in order
-        QStringList log;  // one entry per line, without the newline
-        int records = 0;  // complete records taken
+        QByteArray reply;    // bytes to send, in order
+        QStringList log;     // one entry per line, without the newline
+        int records = 0;     // complete records taken
+        bool hangup = false; // the last record taken was the one to hang up after
     };
 
     explicit Controller(Behaviour behaviour) : m_behaviour(std::move(behaviour)) {}
 
     // Takes bytes from the line; every record ends with a CR. Bytes of an unfinished record
-    // are kept for the next call, up to kMaxRecord.
+    // are kept for the next call, up to kMaxRecord. Once the record to hang up after has been
+    // taken, the rest of the bytes, and every later call, are ignored.
     Result Receive(const QByteArray &bytes);
 
     const tuner::TuningParameters &Values() const { return m_behaviour.values; }
@@ -60,8 +64,8 @@ private:
     void Handle(const QByteArray &record, Result &result);
 
     Behaviour m_behaviour;
-    QByteArray m_pending;
-    bool m_discarding = false; // an overlong record was dropped; skip to its CR
+    tuner::ByteRecordAssembler m_records{kMaxRecord};
+    int m_taken = 0;
 };
 
 } // namespace sim

@@ -11,6 +11,7 @@
 //   hangup               the line is closed (--hangup-after)
 // Ends on SIGTERM, SIGINT or SIGHUP, removing the --link it made.
 
+#include "dccd_version.h"
 #include "sim/controller.h"
 
 #include <QByteArray>
@@ -91,9 +92,11 @@ int main(int argc, char **argv) {
     const QCommandLineOption silent(QStringLiteral("silent"), QStringLiteral("Never answer."));
     const QCommandLineOption noise(QStringLiteral("noise"),
                                    QStringLiteral("Send garbage bytes before each report."));
-    const QCommandLineOption hangup(QStringLiteral("hangup-after"),
-                                    QStringLiteral("Close the line after n records."),
-                                    QStringLiteral("n"));
+    const QCommandLineOption hangup(
+        QStringLiteral("hangup-after"),
+        QStringLiteral("Close the line right after the nth record; what came with it is "
+                       "dropped."),
+        QStringLiteral("n"));
     const QCommandLineOption report(
         QStringLiteral("report"),
         QStringLiteral("Answer a read request with this text and a CR instead of a report."),
@@ -128,12 +131,11 @@ int main(int argc, char **argv) {
     const auto gapMs = Whole(parser.value(gap), 0);
     if (!gapMs)
         return Fail(QStringLiteral("--gap wants a whole number of milliseconds"));
-    int hangupAfter = 0;
     if (parser.isSet(hangup)) {
         const auto n = Whole(parser.value(hangup), 1);
         if (!n)
             return Fail(QStringLiteral("--hangup-after wants a whole number of at least 1"));
-        hangupAfter = *n;
+        behaviour.hangupAfter = *n;
     }
 
     // Signals arrive as readable data, so the loop below ends cleanly.
@@ -184,7 +186,6 @@ int main(int argc, char **argv) {
 
     sim::Controller controller(std::move(behaviour));
     std::deque<Piece> outgoing;
-    int records = 0;
     bool hangingUp = false;
     bool running = true;
     while (running) {
@@ -195,7 +196,9 @@ int main(int argc, char **argv) {
         // Sleep until a line or a signal arrives, the next piece is due, or there is room for
         // a piece that is due: no timer runs while nothing is to be sent.
         int timeout = -1;
-        pollfd fds[2] = {{master, POLLIN, 0}, {signalFd, POLLIN, 0}};
+        // Once hanging up, nothing more is read: only the answers already due go out.
+        pollfd fds[2] = {{master, static_cast<short>(hangingUp ? 0 : POLLIN), 0},
+                         {signalFd, POLLIN, 0}};
         if (!outgoing.empty()) {
             const auto wait =
                 std::chrono::ceil<std::chrono::milliseconds>(outgoing.front().due - Clock::now());
@@ -227,8 +230,8 @@ int main(int argc, char **argv) {
                         due += std::chrono::milliseconds(*gapMs);
                     }
                 }
-                records += result.records;
-                if (hangupAfter > 0 && records >= hangupAfter)
+                // Right after the record to hang up after: what came with it is dropped.
+                if (result.hangup)
                     hangingUp = true;
             }
         }

@@ -1,19 +1,19 @@
 #include "window/control.h"
 
-#include "window/layout.h"
-
 #include <utility>
 
 namespace tuner {
 
 Control::Control(QString name, ControlKind kind) : m_name(std::move(name)), m_kind(kind) {}
 
-Control::Control(const ControlLayout &design)
-    : m_name(design.name), m_kind(design.kind), m_enabled(design.startsEnabled) {
+void Control::Design(QString name, ControlKind kind, const QString &initial, bool enabled) {
+    m_name = std::move(name);
+    m_kind = kind;
+    m_enabled = enabled;
     if (m_kind == ControlKind::TextBox || m_kind == ControlKind::ComboBox)
-        m_text = design.caption;
+        m_text = initial;
     else
-        m_caption = design.caption;
+        m_caption = initial;
 }
 
 void Control::SetCaption(const QString &caption) {
@@ -44,6 +44,13 @@ void Control::SetFillColor(qint32 color) {
         return;
     m_fillColor = color;
     Notify(ControlProperty::FillColor);
+}
+
+void Control::SetHint(const QString &hint) {
+    if (m_hint == hint)
+        return;
+    m_hint = hint;
+    Notify(ControlProperty::Hint);
 }
 
 void Control::AddItem(const QString &item) {

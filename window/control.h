@@ -11,21 +11,23 @@ namespace tuner {
 
 enum class ControlKind { Label, CommandButton, TextBox, ComboBox, Shape };
 
-struct ControlLayout;
-
 // Which property of a control a write changed; told to the observers.
-enum class ControlProperty { Caption, Text, Enabled, FillColor, Items };
+enum class ControlProperty { Caption, Text, Enabled, FillColor, Items, Hint };
 
 // One control of the window as the handlers see it: a caption, a text, an enabled state, a
-// fill colour and a list of items. Handlers never draw; an adapter mirrors the properties onto
-// widgets, and a trace records them, as observers of the control.
+// fill colour, a list of items and a hint (what resting the pointer on it tells). Handlers never
+// draw; an adapter mirrors the properties onto widgets, and a trace records them, as observers
+// of the control.
 class Control {
 public:
+    Control() = default;
     Control(QString name, ControlKind kind);
-    // A control in its designed initial state: caption or text, enabled or not.
-    explicit Control(const ControlLayout &design);
     Control(const Control &) = delete;
     Control &operator=(const Control &) = delete;
+
+    // Gives the control its name and designed initial state (a label's or button's caption, a
+    // box's text), once, before anything observes it.
+    void Design(QString name, ControlKind kind, const QString &initial, bool enabled);
 
     const QString &Name() const { return m_name; }
     ControlKind Kind() const { return m_kind; }
@@ -43,6 +45,11 @@ public:
     // 24-bit colour, low byte red, middle byte green, high byte blue.
     qint32 FillColor() const { return m_fillColor; }
     void SetFillColor(qint32 color);
+
+    // What the control tells beyond what it shows: a box's range and what is known of the
+    // controller's value, the whole of a status that had to be shortened. Empty for none.
+    const QString &Hint() const { return m_hint; }
+    void SetHint(const QString &hint);
 
     void AddItem(const QString &item);
     const QStringList &Items() const { return m_items; }
@@ -65,12 +72,13 @@ private:
     void Notify(ControlProperty property);
 
     QString m_name;
-    ControlKind m_kind;
+    ControlKind m_kind = ControlKind::Label;
     QString m_caption;
     QString m_text;
     bool m_enabled = true;
     qint32 m_fillColor = 0;
     QStringList m_items;
+    QString m_hint;
     QList<std::pair<int, Observer>> m_observers;
     int m_nextObserver = 1;
 };

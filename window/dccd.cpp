@@ -14,11 +14,7 @@
 namespace tuner {
 namespace {
 
-const ControlLayout &Design(const char16_t *name) {
-    const ControlLayout *design = FindLayout(QString::fromUtf16(name));
-    Q_ASSERT(design);
-    return *design;
-}
+const QString kSaveDidNotReachTheLine = QStringLiteral("The last save did not reach the line.");
 
 // What the user typed, cut to what the status line has room for.
 QString Shortened(const QString &typed) {
@@ -28,26 +24,38 @@ QString Shortened(const QString &typed) {
 
 } // namespace
 
+// Every control of the window and the member that holds it. Each member is built from its
+// entry in the layout, which alone says what the control is and how it starts.
+struct NamedControl {
+    QStringView name;
+    Control DCCD::*member;
+};
+
+// clang-format off
+const NamedControl kNamedControls[] = {
+    {u"tLogo", &DCCD::tLogo},     {u"tTitle", &DCCD::tTitle},   {u"tCPort", &DCCD::tCPort},
+    {u"pCPort", &DCCD::pCPort},   {u"bOpen", &DCCD::bOpen},     {u"Shape1", &DCCD::Shape1},
+    {u"lAccel", &DCCD::lAccel},   {u"tAccel", &DCCD::tAccel},   {u"lMin", &DCCD::lMin},
+    {u"tMin", &DCCD::tMin},       {u"lDecel", &DCCD::lDecel},   {u"tDecel", &DCCD::tDecel},
+    {u"lMax", &DCCD::lMax},       {u"tMax", &DCCD::tMax},       {u"lTurn", &DCCD::lTurn},
+    {u"tTurn", &DCCD::tTurn},     {u"Label2", &DCCD::Label2},   {u"tLFB", &DCCD::tLFB},
+    {u"bCalG", &DCCD::bCalG},     {u"bTPS", &DCCD::bTPS},       {u"bEbrk", &DCCD::bEbrk},
+    {u"bDef", &DCCD::bDef},       {u"bSave", &DCCD::bSave},     {u"bExit", &DCCD::bExit},
+    {u"tStatus", &DCCD::tStatus}, {u"Label1", &DCCD::Label1},
+};
+// clang-format on
+
 DCCD::DCCD(SerialPortService &port, PortDirectory ports, QObject *parent)
-    : QObject(parent), tLogo(Design(u"tLogo")), tTitle(Design(u"tTitle")),
-      tCPort(Design(u"tCPort")), pCPort(Design(u"pCPort")), bOpen(Design(u"bOpen")),
-      Shape1(Design(u"Shape1")), lAccel(Design(u"lAccel")), tAccel(Design(u"tAccel")),
-      lMin(Design(u"lMin")), tMin(Design(u"tMin")), lDecel(Design(u"lDecel")),
-      tDecel(Design(u"tDecel")), lMax(Design(u"lMax")), tMax(Design(u"tMax")),
-      lTurn(Design(u"lTurn")), tTurn(Design(u"tTurn")), Label2(Design(u"Label2")),
-      tLFB(Design(u"tLFB")), bCalG(Design(u"bCalG")), bTPS(Design(u"bTPS")),
-      bEbrk(Design(u"bEbrk")), bDef(Design(u"bDef")), bSave(Design(u"bSave")),
-      bExit(Design(u"bExit")), tStatus(Design(u"tStatus")), Label1(Design(u"Label1")),
-      MSComm1(port), m_ports(std::move(ports)) {
-    const QList<Control *> named = {&tLogo,  &tTitle, &tCPort, &pCPort,  &bOpen,  &Shape1, &lAccel,
-                                    &tAccel, &lMin,   &tMin,   &lDecel,  &tDecel, &lMax,   &tMax,
-                                    &lTurn,  &tTurn,  &Label2, &tLFB,    &bCalG,  &bTPS,   &bEbrk,
-                                    &bDef,   &bSave,  &bExit,  &tStatus, &Label1};
-    // Every control in layout order; one the layout adds without a name here is kept all the same.
+    : QObject(parent), MSComm1(port), m_ports(std::move(ports)) {
     for (const ControlLayout &design : WindowLayout()) {
-        const auto found = std::find_if(named.cbegin(), named.cend(),
-                                        [&](const Control *c) { return c->Name() == design.name; });
-        m_controls.append(found != named.cend() ? *found : &m_moreControls.emplace_back(design));
+        const auto named =
+            std::find_if(std::cbegin(kNamedControls), std::cend(kNamedControls),
+                         [&](const NamedControl &entry) { return entry.name == design.name; });
+        if (named == std::cend(kNamedControls))
+            qFatal("the window has no member for the designed control %s", qPrintable(design.name));
+        Control &control = this->*named->member;
+        control.Design(design.name, design.kind, design.caption, design.startsEnabled);
+        m_controls.append(&control);
     }
 
     for (const PercentBox &entry : PercentBoxes()) {
@@ -67,18 +75,23 @@ DCCD::DCCD(SerialPortService &port, PortDirectory ports, QObject *parent)
         m_switches.append(flag);
     }
 
+    // One handler per handled event, each control to its own.
     bOpen.Click = [this] { bOpen_Click(); };
     bCalG.Click = [this] { bCalG_Click(); };
+    bTPS.Click = [this] { bTPS_Click(); };
+    bEbrk.Click = [this] { bEbrk_Click(); };
     bDef.Click = [this] { bDef_Click(); };
     bSave.Click = [this] { bSave_Click(); };
     bExit.Click = [this] { bExit_Click(); };
-    for (const SwitchControls &flag : std::as_const(m_switches))
-        flag.button->Click = [this, button = flag.button] { Toggle(*button); };
-    for (const PercentControls &percent : std::as_const(m_percents))
-        percent.box->Change = [this, box = percent.box] { PercentChanged(*box); };
-
+    tAccel.Change = [this] { tAccel_Change(); };
+    tDecel.Change = [this] { tDecel_Change(); };
+    tTurn.Change = [this] { tTurn_Change(); };
+    tMax.Change = [this] { tMax_Change(); };
+    tMin.Change = [this] { tMin_Change(); };
+    tLFB.Change = [this] { tLFB_Change(); };
     connect(&MSComm1, &SerialPortService::OnComm, this, &DCCD::MSComm1_OnComm);
     connect(&MSComm1, &SerialPortService::LineLost, this, &DCCD::MSComm1_LineLost);
+    SetKnown(Known::Nothing); // the boxes tell their ranges from the start
 }
 
 DCCD::~DCCD() = default;
@@ -96,7 +109,7 @@ Control *DCCD::FindControl(const QString &name) const {
 }
 
 void DCCD::Form_Load() {
-    tStatus.SetCaption(QString());
+    ShowStatus(QString());
     Shape1.SetFillColor(kLampRed);
     bOpen.SetEnabled(false);
     GSensorCalibrate = false;
@@ -117,19 +130,18 @@ void DCCD::bOpen_Click() {
 void DCCD::Connect() {
     const QString typed = pCPort.Text().trimmed();
     if (typed.isEmpty()) {
-        tStatus.SetCaption(QStringLiteral("Cannot open port: no port number given."));
+        ShowStatus(QStringLiteral("Cannot open port: no port number given."));
         return;
     }
     // A text without a number would be port 0: the user is told what they typed instead.
     if (!HasLeadingNumber(typed)) {
-        tStatus.SetCaption(CannotOpenMessage(u'"' + Shortened(typed) + u'"',
-                                             QStringLiteral("not a port number.")));
+        ShowStatus(CannotOpenMessage(u'"' + Shortened(typed) + u'"',
+                                     QStringLiteral("not a port number.")));
         return;
     }
     const std::optional<qint16> port = PortNumber(typed);
     if (!port) {
-        tStatus.SetCaption(
-            CannotOpenMessage(Shortened(typed), QStringLiteral("no such port number.")));
+        ShowStatus(CannotOpenMessage(Shortened(typed), QStringLiteral("no such port number.")));
         return;
     }
     if (!OpenControllerPort(MSComm1, *port)) {
@@ -143,21 +155,33 @@ void DCCD::Connect() {
     Shape1.SetFillColor(kLampYellow);
     bOpen.SetCaption(QStringLiteral("Disconnect"));
     SetEditingEnabled(false);
-    tStatus.SetCaption(WaitingMessage());
+    ShowStatus(WaitingMessage());
     m_saveIsLastOutput = false;
+    m_lastSave.clear();
+    // Nothing is known of what this controller holds until it reports.
+    SetKnown(Known::Nothing);
     if (!MSComm1.Output(ReadRequest()))
-        tStatus.SetCaption(ReadRequestFailedMessage(MSComm1.LastError()));
+        ShowStatus(ReadRequestFailedMessage(MSComm1.LastError()));
+}
+
+// Output that a close or a lost line had to drop is the queue's tail, so it holds the last
+// record written: when that was a save, the user was told of a success that never happened.
+bool DCCD::LastSaveDropped() const {
+    return m_saveIsLastOutput && MSComm1.OutputDropped();
+}
+
+void DCCD::SetKnown(Known known) {
+    m_known = known;
+    for (const PercentControls &percent : std::as_const(m_percents))
+        percent.box->SetHint(BoxHint(percent));
 }
 
 void DCCD::Disconnect() {
     MSComm1.SetPortOpen(false);
-    // Output that the close had to drop is the queue's tail, so it holds the last record
-    // written: when that was a save, the user was told of a success that never happened.
-    const bool saveDropped = m_saveIsLastOutput && !MSComm1.LastError().isEmpty();
+    const bool saveDropped = LastSaveDropped();
     m_saveIsLastOutput = false;
     ShowDisconnected();
-    tStatus.SetCaption(saveDropped
-                           ? QStringLiteral("Disconnected. The last save did not reach the line.")
+    ShowStatus(saveDropped ? QStringLiteral("Disconnected. ") + kSaveDidNotReachTheLine
                            : QStringLiteral("Disconnected."));
 }
 
@@ -165,13 +189,21 @@ void DCCD::MSComm1_LineLost() {
     // The notice comes through the event queue: a port opened again meanwhile is not lost.
     if (m_ended || MSComm1.PortOpen())
         return;
+    const bool saveDropped = LastSaveDropped();
+    m_saveIsLastOutput = false;
     ShowDisconnected();
-    tStatus.SetCaption(ConnectionLostMessage(MSComm1.LastError()));
+    SetKnown(Known::Nothing);
+    const QString lost = ConnectionLostMessage(MSComm1.LastError());
+    if (saveDropped)
+        ShowStatus(QStringLiteral("Connection lost. ") + kSaveDidNotReachTheLine,
+                   lost + u' ' + kSaveDidNotReachTheLine);
+    else
+        ShowStatus(lost);
 }
 
 void DCCD::ShowDisconnected() {
     Shape1.SetFillColor(kLampRed);
-    bOpen.SetCaption(Design(u"bOpen").caption); // as designed: "Connect"
+    bOpen.SetCaption(FindLayout(bOpen.Name())->caption); // as designed: "Connect"
     SetEditingEnabled(false);
 }
 
@@ -193,15 +225,13 @@ QString DCCD::PortName(qint16 port, bool shortDevice) const {
                                                                  : device);
 }
 
-void DCCD::ShowStatus(const QString &caption, const QString &toolTip) {
-    m_statusToolTip = {caption, toolTip};
+void DCCD::ShowStatus(const QString &caption, const QString &whole) {
     tStatus.SetCaption(caption);
+    tStatus.SetHint(whole == caption ? QString() : whole);
 }
 
 QString DCCD::StatusToolTip() const {
-    if (tStatus.Caption() == m_statusToolTip.first && !m_statusToolTip.second.isEmpty())
-        return m_statusToolTip.second;
-    return tStatus.Caption();
+    return tStatus.Hint().isEmpty() ? tStatus.Caption() : tStatus.Hint();
 }
 
 void DCCD::MSComm1_OnComm() {
@@ -212,7 +242,11 @@ void DCCD::MSComm1_OnComm() {
 }
 
 void DCCD::HandleInput(const QString &dRecv) {
-    const std::optional<TuningParameters> report = ParseReport(dRecv);
+    // The text is the controller's report; when it holds more than one record, the last report
+    // among them is. The save just sent, coming back from a line that echoes, is none.
+    const std::optional<TuningParameters> report = ReportIn(dRecv, [this](QStringView record) {
+        return !m_lastSave.isEmpty() && record.trimmed() == QStringView(m_lastSave).trimmed();
+    });
     if (!report)
         return; // not a full report: nothing changes
     static_cast<TuningParameters &>(*this) = *report;
@@ -223,27 +257,31 @@ void DCCD::HandleInput(const QString &dRecv) {
         flag.button->SetCaption(SwitchCaption(*flag.field, this->*flag.field->value));
     Shape1.SetFillColor(kLampGreen);
     SetEditingEnabled(true);
-    tStatus.SetCaption(QStringLiteral("Parmeters Received from Controller."));
-    m_reportShown = true;
-    if (ReportShown)
-        ReportShown();
+    ShowStatus(QStringLiteral("Parmeters Received from Controller."));
+    SetKnown(Known::Reported);
 }
 
-QString DCCD::BoxHint(const Control &control) const {
-    const PercentControls *percent = PercentOf(control);
-    if (!percent)
-        return {};
-    QString hint = QStringLiteral("0 to %1 %").arg(percent->field->upperLimit);
-    if (m_reportShown)
-        hint +=
-            QStringLiteral("; the controller holds ") + DisplayForm(this->*percent->field->value);
-    return hint;
+QString DCCD::BoxHint(const PercentControls &percent) const {
+    const QString range = QStringLiteral("0 to %1 %").arg(percent.field->upperLimit);
+    switch (m_known) {
+    case Known::Reported:
+        return range + QStringLiteral("; the controller holds ") +
+               DisplayForm(this->*percent.field->value);
+    case Known::Sent:
+        return range + QStringLiteral("; ") +
+               DisplayForm(static_cast<float>(
+                   m_sent[static_cast<std::size_t>(percent.field->wireField - 1)])) +
+               QStringLiteral(" sent, not read back");
+    case Known::Nothing:
+        break;
+    }
+    return range;
 }
 
 void DCCD::bCalG_Click() {
     bCalG.SetEnabled(false);
     GSensorCalibrate = true;
-    tStatus.SetCaption(QStringLiteral("G-Sensor changed, save required."));
+    ShowStatus(QStringLiteral("G-Sensor changed, save required."));
 }
 
 void DCCD::bTPS_Click() {
@@ -263,7 +301,7 @@ void DCCD::Toggle(const Control &button) {
     const bool on = flag->button->Caption() == flag->field->offCaption;
     flag->button->SetCaption(SwitchCaption(*flag->field, on));
     this->*flag->field->value = on;
-    tStatus.SetCaption(ChangeNotice(flag->field->noticeWord));
+    ShowStatus(ChangeNotice(flag->field->noticeWord));
 }
 
 void DCCD::bDef_Click() {
@@ -276,7 +314,7 @@ void DCCD::bDef_Click() {
                 flag.button->SetCaption(SwitchCaption(field, false));
         }
     }
-    tStatus.SetCaption(QStringLiteral("Default loaded, save required."));
+    ShowStatus(QStringLiteral("Default loaded, save required."));
 }
 
 void DCCD::bSave_Click() {
@@ -286,9 +324,9 @@ void DCCD::bSave_Click() {
         const PercentControls &percent = m_percentsInWireOrder.at(i);
         const std::optional<double> value = ReadNumber(percent.box->Text());
         if (!value) {
-            SetFocus(*percent.box);
-            tStatus.SetCaption(QStringLiteral("Not saved: ") + percent.label->Caption() +
-                               QStringLiteral(" is not a number."));
+            Q_EMIT FocusRequested(percent.box);
+            ShowStatus(QStringLiteral("Not saved: ") + percent.label->Caption() +
+                       QStringLiteral(" is not a number."));
             return;
         }
         values[static_cast<std::size_t>(i)] = *value;
@@ -308,22 +346,36 @@ void DCCD::bSave_Click() {
         }
     }
 
-    if (!MSComm1.Output(SaveCommand(values, *this))) {
-        tStatus.SetCaption(SaveFailedMessage(MSComm1.LastError()));
+    const QString record = SaveCommand(values, *this);
+    if (!MSComm1.Output(record)) {
+        ShowStatus(SaveFailedMessage(MSComm1.LastError()));
         return;
     }
     m_saveIsLastOutput = true;
-    tStatus.SetCaption(QStringLiteral("Save was successful!"));
+    m_lastSave = record;
+    for (qsizetype i = 0; i < m_percentsInWireOrder.size(); ++i) {
+        const auto place =
+            static_cast<std::size_t>(m_percentsInWireOrder.at(i).field->wireField - 1);
+        m_sent[place] = values[static_cast<std::size_t>(i)];
+    }
+    SetKnown(Known::Sent);
+    ShowStatus(QStringLiteral("Save was successful!"));
 }
 
 void DCCD::bExit_Click() {
     if (m_ended)
         return;
-    if (MSComm1.PortOpen())
+    if (MSComm1.PortOpen()) {
         MSComm1.SetPortOpen(false);
+        // The window goes at once: the status line says it while it is still there, and the
+        // program says it once more as it ends.
+        if (LastSaveDropped()) {
+            m_closingNotice = kSaveDidNotReachTheLine;
+            ShowStatus(m_closingNotice);
+        }
+    }
     m_ended = true;
-    if (EndProgram)
-        EndProgram();
+    Q_EMIT ProgramEnds();
 }
 
 void DCCD::tAccel_Change() {
@@ -352,7 +404,7 @@ void DCCD::tLFB_Change() {
 
 void DCCD::PercentChanged(const Control &box) {
     if (const PercentControls *percent = PercentOf(box))
-        tStatus.SetCaption(ChangeNotice(percent->field->noticeWord));
+        ShowStatus(ChangeNotice(percent->field->noticeWord));
 }
 
 const DCCD::PercentControls *DCCD::PercentOf(const Control &box) const {
@@ -369,11 +421,6 @@ const DCCD::SwitchControls *DCCD::SwitchOf(const Control &button) const {
             return &flag;
     }
     return nullptr;
-}
-
-void DCCD::SetFocus(Control &control) {
-    if (FocusRequested)
-        FocusRequested(control);
 }
 
 } // namespace tuner

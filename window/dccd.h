@@ -9,9 +9,8 @@
 #include <QObject>
 #include <QString>
 
-#include <deque>
+#include <array>
 #include <functional>
-#include <utility>
 
 namespace tuner {
 
@@ -35,6 +34,8 @@ struct PortDirectory {
 // as last reported (the TuningParameters it is) and the text of the last receive event. Every
 // handler works on the control model only; an adapter shows it.
 class DCCD : public QObject, public TuningParameters {
+    Q_OBJECT
+
 public:
     DCCD(SerialPortService &port, PortDirectory ports, QObject *parent = nullptr);
     ~DCCD() override;
@@ -56,24 +57,21 @@ public:
     const QList<Control *> &Controls() const { return m_controls; }
     Control *FindControl(const QString &name) const;
 
-    // How the program ends after Exit; the adapter or a test sets it.
-    std::function<void()> EndProgram;
-    // Asks the adapter to put the keyboard focus into a control.
-    std::function<void(Control &)> FocusRequested;
+    // The hint of each value box (Control::Hint) is its range and what is known of the
+    // controller's value, in its display form: "0 to 200 %; the controller holds 100" after a
+    // report of this connection, "0 to 200 %; 140 sent, not read back" after a save, the range
+    // alone before any report of this connection and after a lost line. The hint of tStatus is
+    // the whole message where the caption had to be shortened (a device's full path), else
+    // empty.
 
-    // Adapter hook: a report has been taken and shown.
-    std::function<void()> ReportShown;
-
-    // The hint of a value box: its range and, once a report has been taken, the value the
-    // controller holds in its display form ("0 to 200 %; the controller holds 100"). Empty for
-    // every other control.
-    QString BoxHint(const Control &control) const;
+    // What the program must still tell as it ends ("" when nothing): Exit or the close box
+    // dropped a save the line never took.
+    const QString &ClosingNotice() const { return m_closingNotice; }
 
     // The probe and device names the port list is filled from.
     const PortDirectory &Ports() const { return m_ports; }
 
-    // The whole text behind the status line: the caption, or a longer form of it (a device's
-    // full path) where the caption had to be shortened to fit.
+    // The whole text behind the status line: its hint where it has one, else its caption.
     QString StatusToolTip() const;
 
     // True once Exit has run: the window takes no further event.
@@ -98,7 +96,16 @@ public:
     void tMin_Change();
     void tLFB_Change();
 
+Q_SIGNALS:
+    // Exit has run: the program ends now, without any further handler.
+    void ProgramEnds();
+    // The keyboard focus belongs in this control (a box that must be corrected).
+    void FocusRequested(tuner::Control *control);
+
 private:
+    // What the box hints know of the controller's values: nothing, a report, or a save sent.
+    enum class Known { Nothing, Reported, Sent };
+
     // A percentage box with its label and the parameter it shows.
     struct PercentControls {
         Control *box;
@@ -115,10 +122,14 @@ private:
     void Disconnect();
     void MSComm1_LineLost();
     void ShowDisconnected();
+    bool LastSaveDropped() const;
+    void SetKnown(Known known);
+    QString BoxHint(const PercentControls &percent) const;
     void SetEditingEnabled(bool enabled);
     QString PortName(qint16 port, bool shortDevice) const;
-    void ShowStatus(const QString &caption, const QString &toolTip);
-    void SetFocus(Control &control);
+    // Every status message goes through here: the caption, and its whole form as the hint
+    // where the caption is a shortened one.
+    void ShowStatus(const QString &caption, const QString &whole = {});
     void PercentChanged(const Control &box);
     void Toggle(const Control &button);
     const PercentControls *PercentOf(const Control &box) const;
@@ -126,16 +137,18 @@ private:
 
     PortDirectory m_ports;
     QList<Control *> m_controls;
-    // Controls the layout designs beyond the named ones above.
-    std::deque<Control> m_moreControls;
     QList<PercentControls> m_percents; // in the order the boxes are enabled
     QList<PercentControls> m_percentsInWireOrder;
     QList<SwitchControls> m_switches;
     bool m_ended = false;
-    bool m_reportShown = false;
+    Known m_known = Known::Nothing;
+    std::array<double, kPercentCount> m_sent{}; // in wire order
     // The last record written on this connection was a save (not the read request).
     bool m_saveIsLastOutput = false;
-    std::pair<QString, QString> m_statusToolTip; // a caption and its longer form
+    // The save last written on this connection: a line that echoes gives it back, and that
+    // is never a report.
+    QString m_lastSave;
+    QString m_closingNotice;
 };
 
 } // namespace tuner

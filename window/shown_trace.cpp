@@ -17,6 +17,8 @@ QString PropertyName(ControlProperty property) {
         return QStringLiteral("FillColor");
     case ControlProperty::Items:
         return QStringLiteral("Items");
+    case ControlProperty::Hint:
+        return QStringLiteral("Hint");
     }
     return {};
 }
@@ -33,6 +35,8 @@ QString Value(const Control &control, ControlProperty property) {
         return QString::number(control.FillColor());
     case ControlProperty::Items:
         return control.Items().join(u' ');
+    case ControlProperty::Hint:
+        return control.Hint();
     }
     return {};
 }

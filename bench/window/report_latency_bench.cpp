@@ -72,7 +72,6 @@ void BM_ReportToScreen(benchmark::State &state) {
                              },
                              [&ports](qint16 n) { return ports.DevicePath(n); }});
     tuner::DccdWindow window(model);
-    model.EndProgram = [] {};
     model.Form_Load();
     window.show();
     model.pCPort.SetText(QStringLiteral("1"));

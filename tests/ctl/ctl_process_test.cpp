@@ -10,6 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 namespace {
 
 constexpr int kWaitMs = 15000;
@@ -70,10 +73,17 @@ protected:
                 QStringLiteral("16=/dev/null")};
     }
 
-    // Every log line of the simulator so far.
-    QStringList SimLog() {
-        QTest::qWait(100);
-        return QString::fromLatin1(sim.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+    // Every log line of the simulator so far, once the line `until` is among them (the
+    // simulator may log a record after dccd-ctl has ended).
+    QStringList SimLog(const QString &until) {
+        const bool seen = QTest::qWaitFor(
+            [&] {
+                m_simLog += QString::fromLatin1(sim.readAllStandardOutput());
+                return m_simLog.split(u'\n').contains(until);
+            },
+            kWaitMs);
+        EXPECT_TRUE(seen) << "the simulator never logged " << until.toStdString();
+        return m_simLog.split(u'\n', Qt::SkipEmptyParts);
     }
 
     QString File(const QString &name, const QByteArray &text) {
@@ -91,6 +101,7 @@ protected:
     QTemporaryDir dir;
     QProcess sim;
     QString device;
+    QString m_simLog;
 };
 
 TEST_F(CtlTest, ReadPrintsTheControllersTune) {
@@ -104,7 +115,7 @@ TEST_F(CtlTest, ReadPrintsTheControllersTune) {
                                        "120,\n  \"deceleration\": 90,\n  \"turning\": 100,\n  "
                                        "\"max_output\": 80,\n  \"min_output\": 10,\n  "
                                        "\"lfb_threshold\": 40,\n  \"tps_reverse\": true"));
-    EXPECT_EQ(SimLog().value(0), QStringLiteral("received: R"));
+    EXPECT_EQ(SimLog(QStringLiteral("received: R")).value(0), QStringLiteral("received: R"));
 }
 
 TEST_F(CtlTest, ReadWriteReadGivesIdenticalFilesAndWriteVerifies) {
@@ -122,8 +133,9 @@ TEST_F(CtlTest, ReadWriteReadGivesIdenticalFilesAndWriteVerifies) {
                   .exitCode,
               0);
     EXPECT_EQ(Contents(first), Contents(second));
-    EXPECT_TRUE(SimLog().contains(
-        QStringLiteral("received: S,00007,00200,00000,00100,00099,00001,00000,00001,00000,")));
+    const QString save =
+        QStringLiteral("received: S,00007,00200,00000,00100,00099,00001,00000,00001,00000,");
+    EXPECT_TRUE(SimLog(save).contains(save));
 }
 
 TEST_F(CtlTest, WriteSendsTheEditAndDiffComparesWithTheController) {
@@ -144,9 +156,8 @@ TEST_F(CtlTest, WriteSendsTheEditAndDiffComparesWithTheController) {
         Ctl(QStringList{QStringLiteral("diff"), QStringLiteral("port:1"), street} + Port());
     EXPECT_EQ(after.exitCode, 0) << after.out.toStdString();
     EXPECT_EQ(after.out, QString());
-    const QStringList log = SimLog();
-    EXPECT_TRUE(log.contains(QStringLiteral("stored: 100,100,140,100,0,33,0,0,1")))
-        << log.join(u'\n').toStdString();
+    const QString stored = QStringLiteral("stored: 100,100,140,100,0,33,0,0,1");
+    EXPECT_TRUE(SimLog(stored).contains(stored));
 }
 
 TEST_F(CtlTest, NoVerifyOnlySends) {
@@ -158,8 +169,8 @@ TEST_F(CtlTest, NoVerifyOnlySends) {
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.err, QStringLiteral("dccd-ctl: sent to port 1 (") + device +
                            QStringLiteral("); not verified\n"));
-    EXPECT_EQ(SimLog().mid(1), QStringList{QStringLiteral("stored: 100,100,100,100,0,33,0,0,0")})
-        << "the save and no read request";
+    const QString stored = QStringLiteral("stored: 100,100,100,100,0,33,0,0,0");
+    EXPECT_EQ(SimLog(stored).mid(1), QStringList{stored}) << "the save and no read request";
 }
 
 TEST_F(CtlTest, AControllerThatForgetsFailsVerifyWithTheDifference) {
@@ -208,6 +219,132 @@ TEST_F(CtlTest, AMissingDeviceCannotBeOpened) {
                            dir.filePath(QStringLiteral("none")) +
                            QStringLiteral("): no such port.\n"));
 }
+
+// A line scripted on the test's own pseudo-terminal: each record that arrives is answered from
+// the row, by a thread of its own while dccd-ctl runs.
+struct LineScript {
+    const char *name;
+    bool echo;           // every record comes straight back first (a half-duplex line)
+    QByteArray toRead;   // the answer to a read request
+    QByteArray toSave;   // the answer to a save
+    const char *command; // "read", "write" (the default tune) or "write-no-verify"
+    int exitCode;
+    const char16_t *said; // the end of standard error (read: of standard output)
+    bool stuck = false;   // the line takes no output
+};
+
+class ScriptedPeer {
+public:
+    ScriptedPeer(const testing_support::Pty &pty, const LineScript &script)
+        : m_pty(pty), m_script(script), m_thread([this] { Run(); }) {}
+    ~ScriptedPeer() {
+        m_stop = true;
+        m_thread.join();
+    }
+
+private:
+    void Run() {
+        QByteArray pending;
+        while (!m_stop) {
+            pollfd p{m_pty.master(), POLLIN, 0};
+            if (::poll(&p, 1, 20) <= 0 || !(p.revents & POLLIN))
+                continue;
+            char buffer[4096];
+            const ssize_t n = ::read(m_pty.master(), buffer, sizeof buffer);
+            if (n <= 0)
+                continue;
+            pending.append(buffer, n);
+            qsizetype end = 0;
+            while ((end = pending.indexOf('\r')) >= 0) {
+                const QByteArray record = pending.left(end);
+                pending.remove(0, end + 1);
+                if (m_script.echo)
+                    m_pty.Write(record + '\r');
+                m_pty.Write(record == "R" ? m_script.toRead
+                                          : (record.startsWith('S') ? m_script.toSave : ""));
+            }
+        }
+    }
+
+    const testing_support::Pty &m_pty;
+    const LineScript &m_script;
+    std::atomic<bool> m_stop = false;
+    std::thread m_thread;
+};
+
+void PrintTo(const LineScript &script, std::ostream *os) {
+    *os << script.name;
+}
+
+class CtlOnALine : public CtlTest, public ::testing::WithParamInterface<LineScript> {};
+
+TEST_P(CtlOnALine, TellsOnlyWhatHappened) {
+    const LineScript &script = GetParam();
+    testing_support::Pty line;
+    ASSERT_TRUE(line.ok());
+    if (script.stuck) {
+        ASSERT_EQ(::tcflow(line.slave(), TCOOFF), 0);
+    }
+    const QString command = QString::fromLatin1(script.command);
+    QStringList arguments{command.section(u'-', 0, 0)};
+    if (command.startsWith(u"write"))
+        arguments.append(File(QStringLiteral("t.json"), kDefaults));
+    if (command.endsWith(u"no-verify"))
+        arguments.append(QStringLiteral("--no-verify"));
+    arguments << QStringLiteral("--timeout") << QStringLiteral("1") << QStringLiteral("--port")
+              << QStringLiteral("1=") + line.path();
+    CtlRun run;
+    {
+        const ScriptedPeer peer(line, script);
+        run = Ctl(arguments);
+    }
+    EXPECT_EQ(run.exitCode, script.exitCode) << run.err.toStdString();
+    const QString said =
+        QString::fromUtf16(script.said).replace(QStringLiteral("$DEVICE"), line.path());
+    EXPECT_TRUE((command == u"read" && run.exitCode == 0 ? run.out : run.err).endsWith(said))
+        << "out: " << run.out.toStdString() << "\nerr: " << run.err.toStdString();
+}
+
+// The controller's report in its CR, and one with another acceleration.
+const QByteArray kReport = "P,00100,00100,00100,00100,00000,00033,00000,00000,00000\r";
+const QByteArray kOtherReport = "P,00120,00100,00100,00100,00000,00033,00000,00000,00000\r";
+
+INSTANTIATE_TEST_SUITE_P(
+    Scripts, CtlOnALine,
+    ::testing::Values(
+        LineScript{"LoopBackPlug", true, "", "", "write", 4,
+                   u"dccd-ctl: port 1 ($DEVICE) answered, but not with a settings report "
+                   u"(S,00100,00100,00100,00100,00000,00033,00\u2026): is this the controller, at "
+                   u"57600 baud?\n"},
+        LineScript{"EchoAndTheOldValues", true, kOtherReport, "", "write", 6,
+                   u"acceleration  100   120\n"},
+        LineScript{"EchoAndTheStoredValues", true, kReport, "", "write", 0,
+                   u"dccd-ctl: saved and verified on port 1 ($DEVICE)\n"},
+        LineScript{"AReportToEachSave", false, kReport, kReport, "write", 0,
+                   u"dccd-ctl: saved and verified on port 1 ($DEVICE)\n"},
+        LineScript{"TwoReports", false, kReport + kOtherReport, "", "read", 0,
+                   u"\"acceleration\": 120,\n  \"deceleration\": 100,\n  \"turning\": 100,\n  "
+                   u"\"max_output\": 100,\n  \"min_output\": 0,\n  \"lfb_threshold\": 33,\n  "
+                   u"\"tps_reverse\": false,\n  \"ebrake_cut_off\": false\n}\n"},
+        LineScript{"ThenAPrompt", false, kOtherReport + "\nOK>", "", "read", 0,
+                   u"\"ebrake_cut_off\": false\n}\n"},
+        LineScript{"BannerFirst", false, "DCCD 2.1, ready, 57600 8N1\r\n" + kOtherReport, "",
+                   "read", 0, u"\"ebrake_cut_off\": false\n}\n"},
+        LineScript{"AcrossTheInputLimit", false, QByteArray(1000, 'x') + '\r' + kOtherReport, "",
+                   "read", 0, u"\"ebrake_cut_off\": false\n}\n"},
+        LineScript{"AShortAnswer", false, "AT+OK, a modem here\r\n", "", "read", 4,
+                   u"dccd-ctl: port 1 ($DEVICE) answered, but not with a settings report (AT+OK, a "
+                   u"modem here\\x0D\\x0A): is this the controller, at 57600 baud?\n"},
+        LineScript{
+            "NotTheController", false, "AT+OK, a modem here and not the controller you want\r\n",
+            "", "read", 4,
+            u"dccd-ctl: port 1 ($DEVICE) answered, but not with a settings report (AT+OK, a "
+            u"modem here and not the controll\u2026): is this the controller, at 57600 baud?\n"},
+        LineScript{"StuckLineNoVerify", false, "", "", "write-no-verify", 7,
+                   u"dccd-ctl: the save did not reach the line of port 1 ($DEVICE): it was "
+                   u"dropped at the close.\n",
+                   true}),
+    [](const ::testing::TestParamInfo<LineScript> &info) { return std::string(info.param.name); });
 
 struct BadFile {
     const char *kind;

@@ -92,35 +92,26 @@ TEST(ParameterSet, ChangeNoticeEndsWithSaveRequired) {
 
 // Each field of a report lands in the member the table names, and a save puts each member at
 // its wire place: values distinct per field catch any two places swapped.
+// Each setting's place on the wire, pinned to records written out by hand: a swapped wire field
+// in the table reads the wrong value here.
 TEST(ParameterSet, ReportsAndSavesUseEachWirePlace) {
-    QStringList report(tuner::kReportFieldCount);
-    report[0] = QStringLiteral("P");
-    std::array<double, tuner::kPercentCount> percents{};
-    for (std::size_t i = 0; i < kPercents.size(); ++i) {
-        percents[i] = 10.0 * kPercents[i].wireField;
-        report[kPercents[i].wireField] = QString::number(percents[i]);
-    }
-    for (const tuner::SwitchField &flag : kSwitches)
-        report[flag.wireField] =
-            flag.wireField % 2 == 0 ? QStringLiteral("1") : QStringLiteral("0");
-
-    const std::optional<tuner::TuningParameters> parsed =
-        tuner::ParseReport(report.join(u',') + u'\r');
+    const std::optional<tuner::TuningParameters> parsed = tuner::ParseReport(
+        QStringLiteral("P,00011,00022,00033,00044,00055,00066,00001,00000,00001\r"));
     ASSERT_TRUE(parsed.has_value());
-    for (std::size_t i = 0; i < kPercents.size(); ++i)
-        EXPECT_EQ((*parsed).*kPercents[i].value, static_cast<float>(percents[i]))
-            << kPercents[i].name.toString().toStdString();
-    for (const tuner::SwitchField &flag : kSwitches)
-        EXPECT_EQ((*parsed).*flag.value, flag.wireField % 2 == 0)
-            << flag.name.toString().toStdString();
+    EXPECT_EQ(parsed->Accel, 11.0f);
+    EXPECT_EQ(parsed->Decel, 22.0f);
+    EXPECT_EQ(parsed->Turn, 33.0f);
+    EXPECT_EQ(parsed->MaxOut, 44.0f);
+    EXPECT_EQ(parsed->MinOut, 55.0f);
+    EXPECT_EQ(parsed->LfbThreshold, 66.0f);
+    EXPECT_TRUE(parsed->TpsReverse);
+    EXPECT_FALSE(parsed->EbrakeCutOff);
+    EXPECT_TRUE(parsed->GSensorCalibrate);
 
-    const QStringList saved = tuner::SaveCommand(percents, *parsed).split(u',');
-    ASSERT_EQ(saved.size(), tuner::kSaveFieldCount);
-    for (std::size_t i = 0; i < kPercents.size(); ++i)
-        EXPECT_EQ(saved.at(kPercents[i].wireField), tuner::WireForm(percents[i]));
-    for (const tuner::SwitchField &flag : kSwitches)
-        EXPECT_EQ(saved.at(flag.wireField), tuner::WireForm(flag.wireField % 2 == 0));
-    EXPECT_EQ(saved.last(), u"\r");
+    tuner::TuningParameters switches;
+    switches.EbrakeCutOff = true;
+    EXPECT_EQ(tuner::SaveCommand({11, 22, 33, 44, 55, 66}, switches),
+              QStringLiteral("S,00011,00022,00033,00044,00055,00066,00000,00001,00000,\r"));
 }
 
 TEST(ParameterSet, SavingNumbersAndSavingTheirTextsGiveTheSameRecord) {

@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <string_view>
+
+using namespace std::string_view_literals;
+
 namespace {
 
 const QString kDefaultsReport =
@@ -83,12 +87,12 @@ INSTANTIATE_TEST_SUITE_P(
                       RejectCase{u",,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,"}));
 
 // One character put into the tag ("P?,...") and inside field 1 ("P,001?00,..."). A NUL splits
-// a field in two and every later value moves up a place while still reading as a number; a
-// report holding any control character but CR, LF and tab is no report. Printable characters,
-// however odd, are fine in the tag, and nothing makes "001?00" a number.
+// a field in two and every later value moves up a place while still reading as a number, so a
+// NUL is refused wherever it stands before the tenth field ends. Any other character, control
+// or not, is fine in the tag, and nothing makes "001?00" a number.
 struct ControlCase {
     char16_t character;
-    bool accepted;
+    bool foreign; // never in a record the utility sends
 };
 
 void PrintTo(const ControlCase &c, std::ostream *os) {
@@ -97,24 +101,81 @@ void PrintTo(const ControlCase &c, std::ostream *os) {
 
 class ReportControlCharacter : public ::testing::TestWithParam<ControlCase> {};
 
-TEST_P(ReportControlCharacter, OnlyLineEndsAndTabMayStandInAReport) {
+TEST_P(ReportControlCharacter, OnlyANulInTheTagRefusesTheReport) {
     const ControlCase &c = GetParam();
     QString inTag = kDefaultsReport;
     inTag.insert(1, QChar(c.character));
     QString inValue = kDefaultsReport;
     inValue.insert(5, QChar(c.character));
-    EXPECT_EQ(tuner::ParseReport(inTag).has_value(), c.accepted) << Printable(inTag);
+    EXPECT_EQ(tuner::ParseReport(inTag).has_value(), c.character != u'\0') << Printable(inTag);
     EXPECT_EQ(tuner::ParseReport(inValue), std::nullopt) << Printable(inValue);
-    EXPECT_EQ(tuner::IsForeignControl(QChar(c.character)), !c.accepted);
+    EXPECT_EQ(tuner::IsForeignControl(QChar(c.character)), c.foreign);
 }
 
 INSTANTIATE_TEST_SUITE_P(Characters, ReportControlCharacter,
-                         ::testing::Values(ControlCase{u'\0', false}, ControlCase{u'\x01', false},
-                                           ControlCase{u'\x1b', false}, ControlCase{u'\x1f', false},
-                                           ControlCase{u'\x7f', false}, ControlCase{u'\x80', false},
-                                           ControlCase{u'\x9f', false}, ControlCase{u'\r', true},
-                                           ControlCase{u'\n', true}, ControlCase{u'\t', true},
-                                           ControlCase{u'\xa0', true}, ControlCase{u'\xfe', true}));
+                         ::testing::Values(ControlCase{u'\0', true}, ControlCase{u'\x01', true},
+                                           ControlCase{u'\x1b', true}, ControlCase{u'\x1f', true},
+                                           ControlCase{u'\x7f', true}, ControlCase{u'\x80', true},
+                                           ControlCase{u'\x9f', true}, ControlCase{u'\r', false},
+                                           ControlCase{u'\n', false}, ControlCase{u'\t', false},
+                                           ControlCase{u'\xa0', false},
+                                           ControlCase{u'\xfe', false}));
+
+// What a controller may say around its report in one go, and the report that is taken from it:
+// its acceleration, or 0 for none. Records end at each CR; the last report counts, and our own
+// save coming back (the echo of a half-duplex line) is never one.
+struct ReceivedCase {
+    const char *name;
+    std::u16string_view text;
+    int accel;
+    bool echoIsOwn = false; // records tagged S are our own
+};
+
+void PrintTo(const ReceivedCase &c, std::ostream *os) {
+    *os << c.name;
+}
+
+class ReportInReceived : public ::testing::TestWithParam<ReceivedCase> {};
+
+TEST_P(ReportInReceived, TakesTheLastReport) {
+    const ReceivedCase &c = GetParam();
+    const QString text = QString::fromUtf16(c.text.data(), static_cast<qsizetype>(c.text.size()));
+    const tuner::OwnRecordTest own =
+        c.echoIsOwn ? tuner::OwnRecordTest(tuner::IsSaveRecord) : tuner::OwnRecordTest();
+    const std::optional<tuner::TuningParameters> report = tuner::ReportIn(text, own);
+    EXPECT_EQ(report ? static_cast<int>(report->Accel) : 0, c.accel) << Printable(text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, ReportInReceived,
+    ::testing::Values(
+        ReceivedCase{"OneReport", u"P,7,2,3,4,5,6,0,0,0\r"sv, 7},
+        ReceivedCase{"WithoutItsCR", u"P,7,2,3,4,5,6,0,0,0"sv, 7},
+        ReceivedCase{"TwoReports", u"P,7,2,3,4,5,6,0,0,0\rP,8,2,3,4,5,6,0,0,0\r"sv, 8},
+        ReceivedCase{"ThenAPrompt", u"P,7,2,3,4,5,6,0,0,0\r\nOK>"sv, 7},
+        ReceivedCase{"BannerWithCommas", u"DCCD v1, ready, 2 ports\r\nP,7,2,3,4,5,6,0,0,0\r"sv, 7},
+        ReceivedCase{"NulAfterTheCR", u"P,7,2,3,4,5,6,0,0,0\r\u0000"sv, 7},
+        ReceivedCase{"NulEndsTheLastValue", u"P,7,2,3,4,5,6,0,0,0\u0000"sv, 7},
+        ReceivedCase{"NulAfterTheTenthField", u"P,7,2,3,4,5,6,0,0,0,\u0000x"sv, 7},
+        ReceivedCase{"NulInsideTheLastValue", u"P,7,2,3,4,5,6,0,0,00\u0000001\r"sv, 0},
+        ReceivedCase{"NulShiftsTheValues", u"P,001\u000000,2,3,4,5,6,0,0,0,0\r"sv, 0},
+        ReceivedCase{"NulAfterAnEmptyPiece", u"P,7,2,3,4,5,6,0,0,,\u00001\r"sv, 0},
+        ReceivedCase{"StxEtxFrame", u"\u0002P,7,2,3,4,5,6,0,0,0,\u0003\r"sv, 7},
+        ReceivedCase{"DelAfterTheCR", u"P,7,2,3,4,5,6,0,0,0\r\u007f"sv, 7},
+        ReceivedCase{"ControlInAValue", u"P,7\u0001,2,3,4,5,6,0,0,0\r"sv, 0},
+        ReceivedCase{"OnlyOurSave", u"S,00007,00002,00003,00004,00005,00006,00000,00000,00000,\r"sv,
+                     0, true},
+        ReceivedCase{"OurSaveThenTheReport",
+                     u"S,00009,00002,00003,00004,00005,00006,00000,00000,00000,\r"
+                     u"P,7,2,3,4,5,6,0,0,0\r"sv,
+                     7, true},
+        ReceivedCase{"TheReportThenOurSave",
+                     u"P,7,2,3,4,5,6,0,0,0\r"
+                     u"S,00009,00002,00003,00004,00005,00006,00000,00000,00000,\r"sv,
+                     7, true},
+        ReceivedCase{"ASaveTaggedReportWhenNoEchoIsKnown",
+                     u"S,00007,00002,00003,00004,00005,00006,00000,00000,00000,\r"sv, 7}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 TEST(ParseReport, ValueBeyondSinglePrecisionDoesNotConvert) {
     const QString huge = QStringLiteral("1") + QString(40, u'0');

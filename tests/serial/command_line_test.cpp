@@ -1,4 +1,5 @@
 #include "app/command_line.h"
+#include "dccd_version.h"
 #include "link/port_platform.h"
 #include "link/port_table.h"
 

@@ -1,4 +1,5 @@
 #include "link/line_settings.h"
+#include "link/protocol.h"
 
 #include <gtest/gtest.h>
 
@@ -24,6 +25,13 @@ TEST_P(GoodSettings, AreTakenApart) {
     ASSERT_TRUE(std::holds_alternative<LineSettings>(parsed))
         << std::get<QString>(parsed).toStdString();
     EXPECT_EQ(std::get<LineSettings>(parsed), GetParam().expected);
+}
+
+// The controller's line, written once as the text the port takes and once taken apart.
+TEST(ControllerLine, TheTextReadsAsTheSettings) {
+    const auto parsed = tuner::ParseLineSettings(tuner::kLineSettings);
+    ASSERT_TRUE(std::holds_alternative<LineSettings>(parsed));
+    EXPECT_EQ(std::get<LineSettings>(parsed), tuner::kLine);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -57,6 +57,7 @@ public:
     bool ok() const { return !m_path.isEmpty(); }
     const QString &path() const { return m_path; }
     int slave() const { return m_slave; }
+    int master() const { return m_master; }
 
     // Writes every byte to the line (the service's side receives them).
     bool Write(const QByteArray &bytes) const {

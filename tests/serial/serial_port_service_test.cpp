@@ -21,6 +21,7 @@
 #include <grp.h>
 #include <pthread.h>
 #include <sched.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <thread>
 
@@ -248,8 +249,15 @@ TEST_F(ServiceTest, InputWaitingBeforeTheOpenIsDiscarded) {
     TakeEachEvent();
     // A late answer from an earlier connection and a controller's chatter, both on the line
     // before the port opens.
-    ASSERT_TRUE(pty.Write("P,00001,00002,00003,00004,00005,00006,00000,00000,00000\rxx,yy\r"));
-    QTest::qWait(100);
+    const QByteArray before = "P,00001,00002,00003,00004,00005,00006,00000,00000,00000\rxx,yy\r";
+    ASSERT_TRUE(pty.Write(before));
+    // Really waiting on the line, however late the system moves the bytes there.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            int waiting = 0;
+            return ::ioctl(pty.slave(), FIONREAD, &waiting) == 0 && waiting >= before.size();
+        },
+        kWaitMs));
     ASSERT_TRUE(service.SetPortOpen(true));
     QTest::qWait(100);
     EXPECT_TRUE(inputs.isEmpty()) << "taken: " << inputs.join("|").toStdString();
@@ -287,6 +295,24 @@ TEST_F(ServiceTest, FourKilobytesAtOnceAreTakenCompletelyAndInOrder) {
     EXPECT_GE(inputs.size(), 4);
     for (const QByteArray &part : inputs)
         EXPECT_LE(part.size(), QtSerialPortService::kInputBufferSize);
+}
+
+// A burst longer than the input limit: its rest, under the threshold, still comes (at once when
+// it ends a record, else once the line is quiet), so a report straddling the limit is not lost.
+// Nothing before the limit ends a record, so the first take is cut at the limit whatever pieces
+// the system hands over.
+TEST_F(ServiceTest, TheRestOfABurstCutAtTheLimitComesBelowTheThreshold) {
+    TakeEachEvent();
+    ASSERT_TRUE(service.SetPortOpen(true));
+    for (const QByteArray &rest : {QByteArray("P,1,2,3,4,5,6,0,0,0\r"), QByteArray("0,0,0")}) {
+        inputs.clear();
+        const QByteArray sent = QByteArray(QtSerialPortService::kInputBufferSize, 'x') + rest;
+        ASSERT_TRUE(pty.Write(sent));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return Taken() >= sent.size(); }, kWaitMs))
+            << "taken " << Taken();
+        EXPECT_EQ(inputs,
+                  (QList<QByteArray>{sent.left(QtSerialPortService::kInputBufferSize), rest}));
+    }
 }
 
 TEST_F(ServiceTest, EventComesAgainWhileTheThresholdIsStillMet) {

@@ -40,6 +40,22 @@ TEST(SimController, RecordsSplitOverSeveralReadsAreJoined) {
               QByteArray("P,00120,00090,00100,00080,00010,00040,00001,00000,00000\r"));
 }
 
+// The line closes right after the record to hang up after: a read request that came in the
+// same read is never answered, so whether the answer goes out first is not a race.
+TEST(SimController, HangsUpRightAfterTheNthRecordAndDropsTheRest) {
+    sim::Behaviour behaviour;
+    behaviour.hangupAfter = 2;
+    sim::Controller controller{behaviour};
+    EXPECT_FALSE(controller.Receive("R\r").hangup);
+    const auto result =
+        controller.Receive("S,00120,00090,00100,00080,00010,00040,00001,00000,00000,\rR\r");
+    EXPECT_TRUE(result.hangup);
+    EXPECT_EQ(result.records, 1);
+    EXPECT_TRUE(result.reply.isEmpty());
+    EXPECT_EQ(result.log.last(), QStringLiteral("stored: 120,90,100,80,10,40,1,0,0"));
+    EXPECT_TRUE(controller.Receive("R\r").log.isEmpty()) << "nothing is taken after the hang-up";
+}
+
 struct RejectCase {
     const char *record;
     const char16_t *logLine;

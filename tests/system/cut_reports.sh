@@ -11,13 +11,15 @@ report_b="P,00187,00021,00143,00056,00078,00009,00000,00001,00000"
 values_a=(123 045 067 089 012 034)
 values_b=(187 021 143 056 078 009)
 [ ${#report_a} -eq 55 ] && [ ${#report_b} -eq 55 ] || fail "the test's reports are not 55 long"
-gap_ms=60
+gap_ms=150
 
 # What the window must make of the report cut after k characters:
 # - below the threshold the first piece waits for the second, and the whole report is shown;
 # - after 49 or 50 characters the first piece is taken alone and is not a full report (nine
 #   fields). Its rest (",00000\r" or "00000\r") waits below the threshold and is taken with
-#   the next report, where it only lengthens the tag;
+#   the next report, where it is a record of its own. On a machine so busy that the window
+#   sees the quiet interval end only after the rest has come, the two are taken together as
+#   the whole report: either is right, a part of the report shown never is;
 # - from 51 on the first piece holds a full report whose field 9 is a run of zeros, which reads
 #   as the whole report does.
 expect_shown() { [ "$1" -ne 49 ] && [ "$1" -ne 50 ]; }
@@ -48,11 +50,16 @@ for ((k = 1; k < length; k++)); do
             shows tStatus.Caption "Parmeters Received from Controller."
         if ((k % 2)); then shown_a=$((shown_a + 1)); else shown_b=$((shown_b + 1)); fi
     else
-        # Both pieces and a settle interval go by: the window must not change at all.
+        # Both pieces and a settle interval go by: the window shows nothing new, or the whole
+        # report (checked with the others at the end).
         sleep 0.5
-        [ "$(wc -l <"$trace")" -eq "$before" ] ||
-            fail "the report cut after $k characters changed the window: $(tail -n +"$((before + 1))" "$trace")"
-        lost=$((lost + 1))
+        if [ "$(wc -l <"$trace")" -eq "$before" ]; then
+            lost=$((lost + 1))
+        else
+            wait_for 20 "the report cut after $k characters shown whole" shows_values "${values[@]}"
+            note "the report cut after $k characters was taken whole: the window was late"
+            if ((k % 2)); then shown_a=$((shown_a + 1)); else shown_b=$((shown_b + 1)); fi
+        fi
     fi
     tuner_running || fail "dccd-tuner ended after the report cut after $k characters"
 done

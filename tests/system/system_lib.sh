@@ -11,6 +11,8 @@ source_dir=$DCCD_SOURCE
 artifacts=$DCCD_ARTIFACTS
 python=$DCCD_PYTHON
 peer_script="$source_dir/tests/system/line_peer.py"
+# shellcheck source=scripts/lib.sh
+source "$source_dir/scripts/lib.sh"
 mkdir -p "$artifacts"
 work=$(mktemp -d)
 chmod 755 "$work" # an unprivileged tuner must reach its trace and the device links
@@ -72,15 +74,10 @@ wait_for() {
 
 # ---- the X server
 
-display_ready() { [ -s "$work/display" ]; }
-
 # start_x [extra Xvfb arguments...]: a private X server on a free display number.
 start_x() {
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset "$@" 3>"$work/display" \
-        >"$work/xvfb.log" 2>&1 &
-    pids+=($!)
-    wait_for 10 "the X server" display_ready
-    export DISPLAY=":$(head -n 1 "$work/display")"
+    start_xvfb "$work/xvfb.log" "$@" || fail "the X server did not start"
+    pids+=("$xvfb_pid")
 }
 
 # ---- the line peer

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # A line that is not clean: bytes left on it before Connect, a report damaged by a NUL, a
-# report that trickles in one byte at a time, a line that stops taking bytes. The window shows
-# only what the controller holds and answered to this connection, a save carries the reported
-# switches unchanged, and a save the line never took is not left for a success.
+# report that trickles in one byte at a time, a line that stops taking bytes, a line that echoes
+# the save, a controller that says more than its report. The window shows only what the
+# controller holds and answered to this connection, a save carries the reported switches
+# unchanged, and a save the line never took is not left for a success, not even at Exit.
 source "$(dirname "$0")/system_lib.sh"
 
 report_a="P,00123,00045,00067,00089,00012,00034,00001,00000,00000"
@@ -13,6 +14,7 @@ values_b=(011 022 033 044 055 066)
 report_c="P,00150,00140,00130,00090,00020,00010,00000,00001,00001"
 values_c=(150 140 130 090 020 010)
 save_c="S,00150,00140,00130,00090,00020,00010,00000,00001,00001,"
+save_a="S,00123,00045,00067,00089,00012,00034,00001,00000,00000,"
 
 # unchanged_for <seconds> <what>: the window shows nothing new meanwhile.
 unchanged_for() {
@@ -86,6 +88,39 @@ wait_for 20 "the dropped save told" \
 peer start-output
 note "a save dropped at Disconnect is told"
 
-tuner_running || fail "dccd-tuner ended"
-exit_tuner
+# 6. A line that echoes gives the save straight back: that is no report. The controller's own
+# report after it, followed by a prompt in the same burst, is.
+click bOpen
+wait_for 20 "the third read request" test "$(received_count $'R\r')" -eq 3
+peer send "$(hex "$report_a"$'\r')"
+wait_for 20 "the report shown after reconnecting" shows_values "${values_a[@]}"
+click bSave
+wait_for 10 "the save on the line" test "$(received_count "$save_a"$'\r')" -eq 1
+wait_for 10 "the save status" shows tStatus.Caption "Save was successful!"
+peer send "$(hex "$save_a"$'\r')"
+unchanged_for 1 "our own save coming back"
+peer send "$(hex "$save_a"$'\r'"$report_b"$'\r\nOK>')"
+wait_for 20 "the report after the echo shown" shows_values "${values_b[@]}"
+note "the echoed save ignored, the report after it and before a prompt shown"
+
+# 7. A good report followed by its CR and a NUL from a noisy line is still the report.
+peer send "$(hex "$report_a"$'\r')00"
+wait_for 20 "a report with a NUL after its CR shown" shows_values "${values_a[@]}"
+note "a NUL after the report's end changed nothing of it"
+
+# 8. Exit with a save the line never took: the status line says so, and so does the program as
+# it ends, with status 1.
+peer stop-output
+click bSave
+wait_for 10 "the save status" shows tStatus.Caption "Save was successful!"
+click bExit
+wait_for 20 "the program to end after Exit" tuner_gone
+status=0
+wait "$tuner_pid" || status=$?
+[ "$status" -eq 1 ] || fail "dccd-tuner ended with status $status after dropping a save"
+shown_has "tStatus.Caption The last save did not reach the line." ||
+    fail "the status line did not tell the dropped save"
+grep -qxF "dccd-tuner: The last save did not reach the line." "$work/tuner.log" ||
+    fail "stderr did not tell the dropped save: $(cat "$work/tuner.log")"
+peer start-output
 echo "PASS: unclean-line"

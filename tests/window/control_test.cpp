@@ -94,16 +94,6 @@ TEST(Control, ADisabledControlRaisesNoClick) {
     EXPECT_EQ(clicks, 1);
 }
 
-TEST(Control, StartsFromItsDesign) {
-    const Control title(*FindLayout(QStringLiteral("tTitle")));
-    EXPECT_EQ(title.Caption(), u"Tuning Utility V2.1");
-    EXPECT_TRUE(title.Enabled());
-    const Control save(*FindLayout(QStringLiteral("bSave")));
-    EXPECT_EQ(save.Caption(), u"Save");
-    EXPECT_FALSE(save.Enabled());
-    EXPECT_EQ(save.Kind(), ControlKind::CommandButton);
-}
-
 // The designed pixel boxes of the window, from the twips at 15 twips per pixel.
 struct PixelBox {
     const char16_t *name;

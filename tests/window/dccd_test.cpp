@@ -2,6 +2,7 @@
 #include "tests/window/memory_port.h"
 #include "tests/window/window_snapshot.h"
 #include "window/dccd.h"
+#include "window/layout.h"
 
 #include <gtest/gtest.h>
 
@@ -36,11 +37,12 @@ QStringList Snapshot(const DCCD &w) {
 class WindowLogic : public ::testing::Test {
 protected:
     WindowLogic() : w(port, Directory()) {
-        w.EndProgram = [this] {
+        QObject::connect(&w, &DCCD::ProgramEnds, [this] {
             ++ended;
             portOpenAtEnd = port.PortOpen();
-        };
-        w.FocusRequested = [this](Control &c) { focused.append(c.Name()); };
+        });
+        QObject::connect(&w, &DCCD::FocusRequested,
+                         [this](Control *c) { focused.append(c->Name()); });
         w.tStatus.Observe([this](const Control &c, ControlProperty p) {
             if (p == ControlProperty::Caption)
                 statusHistory.append(c.Caption());
@@ -105,6 +107,24 @@ TEST_F(WindowLogic, StartsWithTheDesignedStateAndZeroParameters) {
             enabledBoxesAndButtons.append(c->Name());
     }
     EXPECT_EQ(enabledBoxesAndButtons.join(u' '), u"pCPort bOpen tLFB bExit");
+}
+
+// Each control is built from its entry in the layout: name, kind, initial caption or text and
+// enabled state as designed, in layout order.
+TEST_F(WindowLogic, EveryControlStartsAsItsLayoutDesignsIt) {
+    ASSERT_EQ(w.Controls().size(), WindowLayout().size());
+    for (qsizetype i = 0; i < WindowLayout().size(); ++i) {
+        const ControlLayout &design = WindowLayout().at(i);
+        const Control *c = w.Controls().at(i);
+        EXPECT_EQ(c, w.FindControl(design.name));
+        EXPECT_EQ(c->Name(), design.name);
+        EXPECT_EQ(c->Kind(), design.kind) << design.name.toStdString();
+        const bool boxLike =
+            design.kind == ControlKind::TextBox || design.kind == ControlKind::ComboBox;
+        EXPECT_EQ(boxLike ? c->Text() : c->Caption(), design.caption) << design.name.toStdString();
+        EXPECT_EQ(c->Enabled(), design.startsEnabled) << design.name.toStdString();
+    }
+    EXPECT_EQ(&w.tTitle, w.FindControl(QStringLiteral("tTitle")));
 }
 
 TEST_F(WindowLogic, LoadFillsThePortListWithTheExistingPorts) {
@@ -320,27 +340,50 @@ TEST_F(WindowLogic, WhatWaitedBeforeConnectIsNeverShown) {
     EXPECT_EQ(w.tStatus.Caption(), kReceived);
 }
 
-// When the close drops output the line did not take, the status says whether that lost a save.
-TEST_F(WindowLogic, DisconnectTellsWhenTheLastSaveWasDropped) {
+// When the close or the loss of the line drops output the line did not take, the window says
+// whether that lost a save, however the connection ends.
+TEST_F(WindowLogic, EveryEndOfAConnectionTellsWhenTheLastSaveWasDropped) {
+    enum class End { Disconnect, Exit, LineLost };
     const struct {
+        End end;
         bool save;
         bool dropped;
         const char16_t *status;
+        const char16_t *notice; // what the program says as it ends
     } cases[] = {
-        {true, true, u"Disconnected. The last save did not reach the line."},
-        {true, false, u"Disconnected."},
-        {false, true, u"Disconnected."}, // only the read request was lost
+        {End::Disconnect, true, true, u"Disconnected. The last save did not reach the line.", u""},
+        {End::Disconnect, true, false, u"Disconnected.", u""},
+        {End::Disconnect, false, true, u"Disconnected.", u""}, // only the read request was lost
+        {End::Exit, true, true, u"The last save did not reach the line.",
+         u"The last save did not reach the line."},
+        {End::Exit, true, false, u"Save was successful!", u""},
+        {End::LineLost, true, true, u"Connection lost. The last save did not reach the line.", u""},
+        {End::LineLost, true, false, u"Connection lost: the device was removed.", u""},
+        {End::LineLost, false, true, u"Connection lost: the device was removed.", u""},
     };
     for (const auto &c : cases) {
-        Shown();
+        MemoryPort linePort;
+        DCCD window(linePort, Directory());
+        window.Form_Load();
+        window.bOpen.RaiseClick();
+        linePort.Deliver(kReport);
         if (c.save)
-            w.bSave.RaiseClick();
+            window.bSave.RaiseClick();
         if (c.dropped)
-            port.DropOutputAtNextClose();
-        w.bOpen.RaiseClick();
-        EXPECT_EQ(w.tStatus.Caption(), QString::fromUtf16(c.status))
-            << "save " << c.save << ", dropped " << c.dropped;
-        EXPECT_EQ(w.bOpen.Caption(), u"Connect");
+            linePort.DropOutputAtNextClose();
+        if (c.end == End::Disconnect)
+            window.bOpen.RaiseClick();
+        else if (c.end == End::Exit)
+            window.bExit.RaiseClick();
+        else
+            linePort.LoseLine(QStringLiteral("the device was removed"), c.dropped);
+        const int row = static_cast<int>(&c - cases);
+        EXPECT_EQ(window.tStatus.Caption(), QString::fromUtf16(c.status)) << "row " << row;
+        EXPECT_EQ(window.ClosingNotice(), QString::fromUtf16(c.notice)) << "row " << row;
+        if (c.end == End::LineLost && c.save && c.dropped) {
+            EXPECT_EQ(window.StatusToolTip(), u"Connection lost: the device was removed. The "
+                                              u"last save did not reach the line.");
+        }
     }
     // A save on an earlier connection is not the last output of the next one.
     Shown();
@@ -350,6 +393,32 @@ TEST_F(WindowLogic, DisconnectTellsWhenTheLastSaveWasDropped) {
     port.DropOutputAtNextClose();
     w.bOpen.RaiseClick();
     EXPECT_EQ(w.tStatus.Caption(), u"Disconnected.");
+}
+
+// A line that echoes gives the save back: that is not the controller's report. The controller's
+// own report after it, in the same delivery or later, still is, and so is the last report of a
+// delivery that holds more than one record.
+TEST_F(WindowLogic, TheSaveComingBackIsNoReportButTheLastReportAfterItIs) {
+    Shown();
+    w.tDecel.SetText(QStringLiteral("150"));
+    w.bSave.RaiseClick();
+    const QString echo = port.written.last();
+    port.Deliver(echo);
+    EXPECT_EQ(w.tStatus.Caption(), u"Save was successful!");
+    EXPECT_EQ(w.Decel, 100.0f);
+    EXPECT_EQ(w.Shape1.FillColor(), kLampGreen);
+
+    port.Deliver(echo + Report(u"1,120,1,1,1,1", u"0,0,0") + QStringLiteral("OK>"));
+    EXPECT_EQ(w.Decel, 120.0f);
+    EXPECT_EQ(w.tDecel.Text(), u"120");
+    EXPECT_EQ(w.tStatus.Caption(), kReceived);
+
+    // After a new connection the old save is forgotten: a report tagged S is a report.
+    w.bOpen.RaiseClick();
+    w.bOpen.RaiseClick();
+    port.Deliver(echo);
+    EXPECT_EQ(w.tDecel.Text(), u"150");
+    EXPECT_EQ(w.tStatus.Caption(), kReceived);
 }
 
 TEST_F(WindowLogic, DisconnectKeepsTheValuesAndReconnectShowsThemDisabled) {

@@ -34,15 +34,15 @@ bool MemoryPort::SetPortOpen(bool open) {
         }
         ++opens;
         m_open = true;
+        m_outputDropped = false;
         m_input.clear();
         return true;
     }
     calls.append(QStringLiteral("Close"));
     if (m_open) {
         ++closes;
-        m_lastError = std::exchange(m_dropAtClose, false)
-                          ? QStringLiteral("queued output was dropped")
-                          : QString();
+        m_outputDropped = std::exchange(m_dropAtClose, false);
+        m_lastError = m_outputDropped ? QStringLiteral("queued output was dropped") : QString();
     }
     m_open = false;
     m_input.clear();
@@ -90,8 +90,9 @@ void MemoryPort::FailWrites(std::optional<QString> reason) {
     m_failWrites = std::move(reason);
 }
 
-void MemoryPort::LoseLine(const QString &reason) {
+void MemoryPort::LoseLine(const QString &reason, bool dropping) {
     m_open = false;
+    m_outputDropped = dropping;
     m_input.clear();
     m_lastError = reason;
     Q_EMIT LineLost();

@@ -28,6 +28,7 @@ public:
     QString Input() override;
     qint16 CommEvent() const override { return m_commEvent; }
     QString LastError() const override { return m_lastError; }
+    bool OutputDropped() const override { return m_outputDropped; }
 
     // Puts text into the input buffer and raises OnComm with the given event kind.
     void Deliver(const QString &text, qint16 event = comEvReceive);
@@ -40,8 +41,9 @@ public:
     void FailNextOpen(const QString &reason);
     // Every write fails with this reason until cleared with std::nullopt.
     void FailWrites(std::optional<QString> reason);
-    // The line goes away under an open port: the port closes and LineLost is raised.
-    void LoseLine(const QString &reason);
+    // The line goes away under an open port: the port closes and LineLost is raised. With
+    // `dropping`, output the line had not taken yet goes with it.
+    void LoseLine(const QString &reason, bool dropping = false);
 
     // Everything written, one entry per Output call, and the calls in order as words
     // ("CommPort=1", "Settings=57600,N,8,1", "InputLen=0", "RThreshold=49", "Open", "Close",
@@ -60,6 +62,7 @@ private:
     qint16 m_commEvent = 0;
     QString m_input;
     QString m_lastError;
+    bool m_outputDropped = false;
     std::optional<QString> m_failOpen;
     std::optional<QString> m_failWrites;
     bool m_dropAtClose = false;

@@ -183,17 +183,29 @@ TEST_F(StatusMessages, FitTwoLinesOfTheStatusLine) {
         port.DropOutputAtNextClose();
         w.bOpen.RaiseClick(); // Disconnect, the save still queued
         Connect();
+        Report();
+        w.bSave.RaiseClick();
+        port.LoseLine(reason, true); // the save still queued
+        Connect();
         w.bOpen.RaiseClick(); // Disconnect
     }
+    // Exit ends the window: its last words are checked alone.
+    Connect();
+    Report();
+    w.bSave.RaiseClick();
+    port.DropOutputAtNextClose();
+    w.bExit.RaiseClick();
 
     shown.removeDuplicates();
     // Every form was reached: each open failure on each device, the typed ports, the handlers'
     // messages and each line failure.
-    EXPECT_EQ(shown.size(), 56) << shown.join(u'\n').toStdString();
+    EXPECT_EQ(shown.size(), 58) << shown.join(u'\n').toStdString();
     for (const QString &message :
          {QStringLiteral("Not saved: LFB Threshold % is not a number."),
           QStringLiteral("Save was successful!"), QStringLiteral("Disconnected."),
-          QStringLiteral("Disconnected. The last save did not reach the line.")})
+          QStringLiteral("Disconnected. The last save did not reach the line."),
+          QStringLiteral("Connection lost. The last save did not reach the line."),
+          QStringLiteral("The last save did not reach the line.")})
         EXPECT_TRUE(shown.contains(message)) << message.toStdString();
     for (const QString &message : std::as_const(shown))
         EXPECT_TRUE(Misfit(QStringLiteral("tStatus"), message).isEmpty())

@@ -49,11 +49,20 @@ protected:
                            scan.defaultPort = 3;
                            return scan;
                        },
-                       [](qint16 n) { return QStringLiteral("/dev/ttyS%1").arg(n); }}) {
-        model.EndProgram = [this] { ++ended; };
-        window = std::make_unique<DccdWindow>(model, [](const QString &item) {
-            return QStringLiteral("/dev/ttyS") + item + QStringLiteral("\nUSB serial ") + item;
-        });
+                       [](qint16 n) { return QStringLiteral("/dev/ttyS%1").arg(n); },
+                       [this] {
+                           QList<comfunct::PortInfo> table;
+                           for (const QString &n : std::as_const(present))
+                               table.append({static_cast<qint16>(n.toInt()),
+                                             QStringLiteral("/dev/ttyS") + n,
+                                             true,
+                                             QStringLiteral("USB serial ") + n,
+                                             {},
+                                             {}});
+                           return table;
+                       }}) {
+        QObject::connect(&model, &DCCD::ProgramEnds, [this] { ++ended; });
+        window = std::make_unique<DccdWindow>(model);
         model.Form_Load();
     }
 
@@ -292,42 +301,63 @@ TEST_F(WidgetWindow, OpeningThePortListProbesAgainAndKeepsTheTypedText) {
     EXPECT_EQ(model.pCPort.Text(), u"7");
 }
 
-TEST_F(WidgetWindow, EachBoxTellsItsRangeAndAfterAReportWhatTheControllerHolds) {
+// The hint says what is known of this controller's value: nothing before it reports, what it
+// reported, what was sent after a save, and nothing again after a new connection or a lost line.
+TEST_F(WidgetWindow, EachBoxTellsItsRangeAndWhatIsKnownOfTheControllersValue) {
     struct Box {
         const char16_t *name;
-        const char16_t *before;
-        const char16_t *after; // kReport holds 100, 150, 100, 100, 0, 33
+        const char16_t *range;
+        const char16_t *held; // kReport holds 100, 150, 100, 100, 0, 33
+        const char16_t *sent; // after the edit of tDecel to 180 and Save
     };
     const Box boxes[] = {
-        {u"tAccel", u"0 to 200 %", u"0 to 200 %; the controller holds 100"},
-        {u"tDecel", u"0 to 200 %", u"0 to 200 %; the controller holds 150"},
-        {u"tTurn", u"0 to 200 %", u"0 to 200 %; the controller holds 100"},
-        {u"tMax", u"0 to 100 %", u"0 to 100 %; the controller holds 100"},
-        {u"tMin", u"0 to 100 %", u"0 to 100 %; the controller holds 000"},
-        {u"tLFB", u"0 to 100 %", u"0 to 100 %; the controller holds 033"},
+        {u"tAccel", u"0 to 200 %", u"; the controller holds 100", u"; 100 sent, not read back"},
+        {u"tDecel", u"0 to 200 %", u"; the controller holds 150", u"; 180 sent, not read back"},
+        {u"tTurn", u"0 to 200 %", u"; the controller holds 100", u"; 100 sent, not read back"},
+        {u"tMax", u"0 to 100 %", u"; the controller holds 100", u"; 100 sent, not read back"},
+        {u"tMin", u"0 to 100 %", u"; the controller holds 000", u"; 000 sent, not read back"},
+        {u"tLFB", u"0 to 100 %", u"; the controller holds 033", u"; 033 sent, not read back"},
     };
-    auto expectHints = [&](bool afterReport) {
+    enum Known { Nothing, Held, Sent };
+    auto expectHints = [&](Known known, int line) {
         for (const Box &box : boxes) {
-            const QString hint = QString::fromUtf16(afterReport ? box.after : box.before);
-            EXPECT_EQ(W<QLineEdit>(box.name)->toolTip(), hint);
-            EXPECT_EQ(W<QLineEdit>(box.name)->accessibleDescription(), hint);
+            const QString hint =
+                QString::fromUtf16(box.range) + QString::fromUtf16(known == Held   ? box.held
+                                                                   : known == Sent ? box.sent
+                                                                                   : u"");
+            EXPECT_EQ(W<QLineEdit>(box.name)->toolTip(), hint) << "line " << line;
+            EXPECT_EQ(W<QLineEdit>(box.name)->accessibleDescription(), hint) << "line " << line;
         }
     };
     Show();
-    expectHints(false);
+    expectHints(Nothing, __LINE__);
     model.bOpen.RaiseClick();
     port.Deliver(QStringLiteral("not a report, but long enough to be taken as one......"));
-    expectHints(false);
+    expectHints(Nothing, __LINE__);
     port.Deliver(kReport);
-    expectHints(true);
+    expectHints(Held, __LINE__);
 
     // An edit changes the text, not what the controller holds.
     W<QLineEdit>(u"tDecel")->setFocus();
     W<QLineEdit>(u"tDecel")->selectAll();
     QTest::keyClicks(W<QLineEdit>(u"tDecel"), QStringLiteral("180"));
     EXPECT_EQ(W<QLineEdit>(u"tDecel")->text(), u"180");
-    expectHints(true);
-    EXPECT_TRUE(model.BoxHint(model.bSave).isEmpty());
+    expectHints(Held, __LINE__);
+    EXPECT_TRUE(model.bSave.Hint().isEmpty());
+
+    model.bSave.RaiseClick();
+    expectHints(Sent, __LINE__);
+    model.bDef.RaiseClick(); // only the window changes
+    expectHints(Sent, __LINE__);
+    port.LoseLine(QStringLiteral("the device was removed"));
+    expectHints(Nothing, __LINE__);
+    model.bOpen.RaiseClick();
+    port.Deliver(kReport);
+    expectHints(Held, __LINE__);
+    model.bOpen.RaiseClick(); // Disconnect: what was read stays known
+    expectHints(Held, __LINE__);
+    model.bOpen.RaiseClick(); // Connect to a controller that never answers
+    expectHints(Nothing, __LINE__);
 }
 
 TEST_F(WidgetWindow, ThePortFieldShowsExactlyWhatWasTyped) {

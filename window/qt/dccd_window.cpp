@@ -44,39 +44,25 @@ private:
 
 } // namespace
 
-DccdWindow::DccdWindow(DCCD &model, PortTooltip portTooltip, QWidget *parent)
+DccdWindow::DccdWindow(DCCD &model, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
-      m_model(model), m_portTooltip(std::move(portTooltip)) {
+      m_model(model) {
     setObjectName(QStringLiteral("DCCD"));
     setWindowTitle(m_model.Caption());
     setFixedSize(ClientWidth(), ClientHeight());
     Build();
-
-    if (!m_model.EndProgram) {
-        m_ownsEnd = true;
-        m_model.EndProgram = [this] {
-            close();
-            QCoreApplication::quit();
-        };
-    }
-    m_model.FocusRequested = [this](Control &control) {
-        if (QWidget *widget = Widget(control.Name()))
+    // Exit ends the window; whoever runs the program ends the program.
+    connect(&m_model, &DCCD::ProgramEnds, this, &QWidget::close);
+    connect(&m_model, &DCCD::FocusRequested, this, [this](Control *control) {
+        if (QWidget *widget = Widget(control->Name()))
             widget->setFocus(Qt::OtherFocusReason);
-    };
-    m_model.ReportShown = [this] {
-        for (Control *control : m_model.Controls())
-            UpdateBoxHint(*control);
-    };
+    });
 }
 
 DccdWindow::~DccdWindow() {
     for (const auto &[control, observer] : std::as_const(m_observers))
         control->Forget(observer);
-    m_model.FocusRequested = nullptr;
-    m_model.ReportShown = nullptr;
-    if (m_ownsEnd)
-        m_model.EndProgram = nullptr;
 }
 
 void DccdWindow::InstallFontSubstitutes() {
@@ -188,7 +174,7 @@ void DccdWindow::Build() {
             widget->setFont(DesignedFont(design.name));
         widget->setEnabled(control->Enabled());
         m_widgets.insert(design.name, widget);
-        UpdateBoxHint(*control);
+        UpdateHint(*control);
         m_observers.append({control, control->Observe([this](const Control &c, ControlProperty p) {
                                 Mirror(c, p);
                             })});
@@ -219,8 +205,7 @@ void DccdWindow::UpdateAccessibleName(const Control &control) {
         if (control.Name() == u"tStatus") {
             widget->setAccessibleName(QStringLiteral("Status"));
             widget->setAccessibleDescription(control.Caption());
-            // The whole message, where the status line names a long device by its short form.
-            widget->setToolTip(m_model.StatusToolTip());
+            UpdateHint(control);
         } else {
             widget->setAccessibleName(control.Caption());
         }
@@ -238,13 +223,18 @@ void DccdWindow::UpdateAccessibleName(const Control &control) {
     }
 }
 
-void DccdWindow::UpdateBoxHint(const Control &control) {
-    const QString hint = m_model.BoxHint(control);
-    if (hint.isEmpty())
-        return;
+void DccdWindow::UpdateHint(const Control &control) {
     QWidget *widget = Widget(control.Name());
-    widget->setToolTip(hint);
-    widget->setAccessibleDescription(hint);
+    if (control.Kind() == ControlKind::Label) {
+        // The whole message, where the status line names a long device by its short form.
+        if (control.Name() == u"tStatus")
+            widget->setToolTip(control.Hint().isEmpty() ? control.Caption() : control.Hint());
+        return;
+    }
+    if (control.Hint().isEmpty())
+        return;
+    widget->setToolTip(control.Hint());
+    widget->setAccessibleDescription(control.Hint());
 }
 
 void DccdWindow::Mirror(const Control &control, ControlProperty property) {
@@ -279,6 +269,9 @@ void DccdWindow::Mirror(const Control &control, ControlProperty property) {
     case ControlProperty::FillColor:
         if (auto *lamp = qobject_cast<Lamp *>(widget))
             lamp->SetFillColor(control.FillColor());
+        break;
+    case ControlProperty::Hint:
+        UpdateHint(control);
         break;
     case ControlProperty::Items:
         if (auto *combo = qobject_cast<QComboBox *>(widget)) {
@@ -329,19 +322,14 @@ void DccdWindow::RefreshPortList() {
     }
     // Asking the system about its ports walks all of sysfs: done when the user opens the list,
     // not while the window starts.
-    QList<comfunct::PortInfo> table;
-    if (!m_portTooltip && ports.describe)
-        table = ports.describe();
+    const QList<comfunct::PortInfo> table =
+        ports.describe ? ports.describe() : QList<comfunct::PortInfo>();
     for (int i = 0; i < m_portList->count(); ++i) {
         const QString item = m_portList->itemText(i);
         QString tooltip;
-        if (m_portTooltip) {
-            tooltip = m_portTooltip(item);
-        } else {
-            for (const comfunct::PortInfo &port : std::as_const(table)) {
-                if (QString::number(port.number) == item)
-                    tooltip = PortTableTooltip(port);
-            }
+        for (const comfunct::PortInfo &port : table) {
+            if (QString::number(port.number) == item)
+                tooltip = PortTableTooltip(port);
         }
         m_portList->setItemData(i, tooltip, Qt::ToolTipRole);
     }

@@ -8,8 +8,6 @@
 
 class QComboBox;
 
-#include <functional>
-
 namespace tuner {
 
 // The window on screen: one Qt widget per control of the model, placed as designed. It only
@@ -18,10 +16,7 @@ class DccdWindow : public QWidget {
     Q_OBJECT
 
 public:
-    // The tooltip of a port list item ("3"). Without one, the machine's port table gives it.
-    using PortTooltip = std::function<QString(const QString &item)>;
-
-    explicit DccdWindow(DCCD &model, PortTooltip portTooltip = {}, QWidget *parent = nullptr);
+    explicit DccdWindow(DCCD &model, QWidget *parent = nullptr);
     ~DccdWindow() override;
 
     DCCD &Model() const { return m_model; }
@@ -52,15 +47,13 @@ private:
     void Build();
     void Mirror(const Control &control, ControlProperty property);
     void UpdateAccessibleName(const Control &control);
-    void UpdateBoxHint(const Control &control);
+    void UpdateHint(const Control &control);
 
     DCCD &m_model;
-    PortTooltip m_portTooltip;
     QHash<QString, QWidget *> m_widgets;
     QList<QWidget *> m_tabOrder;
     QComboBox *m_portList = nullptr;
     bool m_shownOnce = false;
-    bool m_ownsEnd = false; // EndProgram is the window's own: close and quit
     QList<std::pair<Control *, int>> m_observers;
 };
 
