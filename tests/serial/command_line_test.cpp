@@ -1,4 +1,5 @@
 #include "app/command_line.h"
+#include "app/program_start.h"
 #include "dccd_version.h"
 #include "link/port_platform.h"
 #include "link/port_table.h"
@@ -178,6 +179,45 @@ TEST_F(CommandLine, DumpLayoutPrintsTheWindowWithoutADisplay) {
     EXPECT_EQ(lines.at(27), QStringLiteral("title dccd-tuner.example.org 2026"));
     EXPECT_EQ(lines.at(28), QStringLiteral("logo dccd-tuner.example.org"));
     EXPECT_EQ(lines.at(29), QStringLiteral("support Support: support@dccd-tuner.example.org"));
+}
+
+} // namespace
+
+namespace {
+
+// What the window says when it finds no graphical session names what is missing on this system.
+TEST(MissingSession, NamesWhatIsMissingHere) {
+#ifdef Q_OS_WIN
+    // Windows has no display variables: a desktop is there or not.
+    EXPECT_EQ(tuner::MissingSessionReason(), QStringLiteral("no desktop can be reached"));
+#else
+    const QByteArray display = qgetenv("DISPLAY");
+    const QByteArray wayland = qgetenv("WAYLAND_DISPLAY");
+    const struct {
+        const char *display;
+        const char *wayland;
+        const char16_t *reason;
+    } cases[] = {
+        {"", "", u"neither DISPLAY nor WAYLAND_DISPLAY is set"},
+        {":5", "", u"the display :5 (DISPLAY) does not answer"},
+        {"", "wayland-0", u"the display wayland-0 (WAYLAND_DISPLAY) does not answer"},
+        {":5", "wayland-0", u"the display :5 (DISPLAY) does not answer"},
+    };
+    for (const auto &c : cases) {
+        qputenv("DISPLAY", c.display);
+        qputenv("WAYLAND_DISPLAY", c.wayland);
+        EXPECT_EQ(tuner::MissingSessionReason(), QString::fromUtf16(c.reason))
+            << c.display << " " << c.wayland;
+    }
+    // As they were: set, or not set at all.
+    for (const auto &[name, value] :
+         {std::pair{"DISPLAY", display}, {"WAYLAND_DISPLAY", wayland}}) {
+        if (value.isNull())
+            qunsetenv(name);
+        else
+            qputenv(name, value);
+    }
+#endif
 }
 
 } // namespace
