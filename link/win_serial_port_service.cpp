@@ -30,29 +30,28 @@ HANDLE NewEvent() {
 
 } // namespace
 
-// The open port: its handle, and one overlapped operation of each kind with the event that
-// tells it is done.
+// The open port: its handle, and one overlapped read and one overlapped write, each with the
+// event that tells it is done.
 struct WinSerialPortService::Io {
     HANDLE port = INVALID_HANDLE_VALUE;
-    OVERLAPPED wait{};
-    DWORD waitMask = 0;
-    bool waiting = false;
+    OVERLAPPED read{};
+    QByteArray reading; // the buffer of the read under way
+    bool readUnderWay = false;
     OVERLAPPED write{};
     QByteArray writing; // the bytes of the write under way, kept until it is done
     bool writeUnderWay = false;
-    OVERLAPPED read{};
     // Children of the service, deleted later: the port may be lost inside their own signal.
-    QWinEventNotifier *waitNotifier = nullptr;
+    QWinEventNotifier *readNotifier = nullptr;
     QWinEventNotifier *writeNotifier = nullptr;
 
     ~Io() {
-        for (QWinEventNotifier *notifier : {waitNotifier, writeNotifier}) {
+        for (QWinEventNotifier *notifier : {readNotifier, writeNotifier}) {
             if (notifier != nullptr) {
                 notifier->setEnabled(false);
                 notifier->deleteLater();
             }
         }
-        for (HANDLE event : {wait.hEvent, write.hEvent, read.hEvent})
+        for (HANDLE event : {read.hEvent, write.hEvent})
             if (event != nullptr)
                 CloseHandle(event);
         if (port != INVALID_HANDLE_VALUE)
@@ -134,15 +133,15 @@ bool WinSerialPortService::Open() {
         m_lastError = QStringLiteral("line settings not supported");
         return false;
     }
-    // A read returns at once with what the system holds; writes have no time limit (closing
-    // bounds the wait for them).
+    // A read waits for the first byte as long as it takes, so an idle line wakes nobody, then
+    // ends once the line pauses (for the shortest interval Windows times, 1 ms) or the size asked
+    // is there. Writes have no time limit (closing bounds the wait for them).
     COMMTIMEOUTS timeouts{};
-    timeouts.ReadIntervalTimeout = MAXDWORD;
-    io->wait.hEvent = NewEvent();
-    io->write.hEvent = NewEvent();
+    timeouts.ReadIntervalTimeout = 1;
     io->read.hEvent = NewEvent();
-    if (!SetCommTimeouts(io->port, &timeouts) || !SetCommMask(io->port, EV_RXCHAR) ||
-        io->wait.hEvent == nullptr || io->write.hEvent == nullptr || io->read.hEvent == nullptr) {
+    io->write.hEvent = NewEvent();
+    if (!SetCommTimeouts(io->port, &timeouts) || io->read.hEvent == nullptr ||
+        io->write.hEvent == nullptr) {
         m_lastError = win::OpenFailure(GetLastError());
         return false;
     }
@@ -150,9 +149,9 @@ bool WinSerialPortService::Open() {
     // port was closed (a late answer, a controller's start-up chatter) are dropped.
     PurgeComm(io->port, PURGE_RXABORT | PURGE_RXCLEAR);
 
-    io->waitNotifier = new QWinEventNotifier(io->wait.hEvent, this);
+    io->readNotifier = new QWinEventNotifier(io->read.hEvent, this);
     io->writeNotifier = new QWinEventNotifier(io->write.hEvent, this);
-    connect(io->waitNotifier, &QWinEventNotifier::activated, this, &WinSerialPortService::WaitDone);
+    connect(io->readNotifier, &QWinEventNotifier::activated, this, &WinSerialPortService::ReadDone);
     connect(io->writeNotifier, &QWinEventNotifier::activated, this,
             &WinSerialPortService::WriteDone);
     m_io = std::move(io);
@@ -160,7 +159,7 @@ bool WinSerialPortService::Open() {
     m_outgoing.clear();
     m_delivery.SetThreshold(m_threshold);
     m_delivery.Start();
-    return Receive();
+    return StartRead();
 }
 
 void WinSerialPortService::Close() {
@@ -180,15 +179,13 @@ void WinSerialPortService::Release() {
     if (m_io == nullptr)
         return;
     Io &io = *m_io;
-    io.waitNotifier->setEnabled(false);
+    io.readNotifier->setEnabled(false);
     io.writeNotifier->setEnabled(false);
-    // A pending WaitCommEvent ends when the mask changes; every overlapped operation must be
-    // over before its OVERLAPPED goes.
-    SetCommMask(io.port, 0);
+    // Every overlapped operation must be over before its OVERLAPPED and buffer go.
     CancelIoEx(io.port, nullptr);
     DWORD done = 0;
-    if (io.waiting)
-        GetOverlappedResult(io.port, &io.wait, &done, TRUE);
+    if (io.readUnderWay)
+        GetOverlappedResult(io.port, &io.read, &done, TRUE);
     if (io.writeUnderWay)
         GetOverlappedResult(io.port, &io.write, &done, TRUE);
     m_io.reset();
@@ -215,86 +212,50 @@ void WinSerialPortService::Lose(const QString &reason) {
             this, [this] { Q_EMIT LineLost(); }, Qt::QueuedConnection);
 }
 
-bool WinSerialPortService::ReadWaiting() {
-    const qsizetype before = m_input.size();
-    while (m_io != nullptr && m_input.size() < kInputBufferSize) {
-        COMSTAT status{};
-        DWORD errors = 0;
-        if (!ClearCommError(m_io->port, &errors, &status)) {
-            Lose(win::ReadFailure(GetLastError()));
-            return false;
-        }
-        const DWORD wanted =
-            std::min<DWORD>(status.cbInQue, static_cast<DWORD>(kInputBufferSize - m_input.size()));
-        if (wanted == 0)
-            break;
-        const qsizetype at = m_input.size();
-        m_input.resize(at + wanted);
-        ResetEvent(m_io->read.hEvent);
-        DWORD got = 0;
-        if (!ReadFile(m_io->port, m_input.data() + at, wanted, nullptr, &m_io->read) &&
-            GetLastError() != ERROR_IO_PENDING) {
-            const DWORD error = GetLastError();
-            m_input.truncate(at);
-            Lose(win::ReadFailure(error));
-            return false;
-        }
-        // The bytes are there already, so the read ends at once.
-        if (!GetOverlappedResult(m_io->port, &m_io->read, &got, TRUE)) {
-            const DWORD error = GetLastError();
-            m_input.truncate(at);
-            Lose(win::ReadFailure(error));
-            return false;
-        }
-        m_input.truncate(at + static_cast<qsizetype>(got));
-        if (got == 0)
-            break;
-    }
-    if (m_input.size() > before)
-        m_delivery.Arrived();
-    return m_io != nullptr;
-}
-
-bool WinSerialPortService::Receive() {
-    if (!ReadWaiting())
-        return false;
-    if (m_io->waiting)
-        return true;
+bool WinSerialPortService::StartRead() {
+    if (m_io == nullptr || m_io->readUnderWay)
+        return m_io != nullptr;
     // A full buffer waits for Input to take from it; the rest stays with the system meanwhile.
-    if (m_input.size() >= kInputBufferSize) {
-        ResetEvent(m_io->wait.hEvent);
+    const qsizetype room = kInputBufferSize - m_input.size();
+    if (room <= 0) {
+        ResetEvent(m_io->read.hEvent);
         return true;
     }
-    ResetEvent(m_io->wait.hEvent);
-    m_io->waitMask = 0;
-    if (WaitCommEvent(m_io->port, &m_io->waitMask, &m_io->wait) ||
-        GetLastError() == ERROR_IO_PENDING) {
-        // Done at once or later: either way the event is signalled and WaitDone reads.
-        m_io->waiting = true;
-        return true;
+    Io &io = *m_io;
+    io.reading.resize(room);
+    ResetEvent(io.read.hEvent);
+    if (!ReadFile(io.port, io.reading.data(), static_cast<DWORD>(room), nullptr, &io.read) &&
+        GetLastError() != ERROR_IO_PENDING) {
+        Lose(win::ReadFailure(GetLastError()));
+        return false;
     }
-    Lose(win::ReadFailure(GetLastError()));
-    return false;
+    // Done at once or later: either way ReadDone takes the bytes when the event is signalled.
+    io.readUnderWay = true;
+    return true;
 }
 
-void WinSerialPortService::WaitDone() {
+void WinSerialPortService::ReadDone() {
     if (m_io == nullptr)
         return;
-    if (!m_io->waiting) {
-        ResetEvent(m_io->wait.hEvent);
+    if (!m_io->readUnderWay) {
+        ResetEvent(m_io->read.hEvent);
         return;
     }
-    DWORD done = 0;
-    if (!GetOverlappedResult(m_io->port, &m_io->wait, &done, FALSE)) {
+    DWORD got = 0;
+    if (!GetOverlappedResult(m_io->port, &m_io->read, &got, FALSE)) {
         const DWORD error = GetLastError();
         if (error == ERROR_IO_INCOMPLETE)
             return;
-        m_io->waiting = false;
+        m_io->readUnderWay = false;
         Lose(win::ReadFailure(error));
         return;
     }
-    m_io->waiting = false;
-    Receive();
+    m_io->readUnderWay = false;
+    m_input.append(m_io->reading.constData(), static_cast<qsizetype>(got));
+    // The next read first: the delivery rule may ask whether the system holds more.
+    StartRead();
+    if (got > 0)
+        m_delivery.Arrived();
 }
 
 bool WinSerialPortService::StartWrite() {
@@ -360,10 +321,8 @@ QString WinSerialPortService::Input() {
         count = std::min<qint64>(count, m_inputLen);
     const QString text = QString::fromLatin1(m_input.left(count));
     m_input.remove(0, count);
-    // Room again: what the system held meanwhile is read, and waiting starts again if it had
-    // stopped on a full buffer. The delivery rule learns of both through Taken.
-    if (!m_io->waiting)
-        Receive();
+    // Room again: reading starts again if it had stopped on a full buffer.
+    StartRead();
     m_delivery.Taken(text.size());
     return text;
 }

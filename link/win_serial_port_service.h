@@ -18,11 +18,14 @@ namespace tuner {
 // device the port table names for n (COMn unless replaced), opened for this program alone. Create
 // it on the thread that handles OnComm (the UI thread), with a table that outlives it.
 //
-// The port is opened for overlapped I/O and has no thread of its own: a pending WaitCommEvent
-// and a pending write each signal an event that the Qt event loop watches (QWinEventNotifier),
-// so nothing runs while the line is idle. Received bytes are read into the service's own buffer
-// of at most RecordDelivery::kInputBufferSize characters (the rest waits in the system), and
-// OnComm (CommEvent 2) comes when RecordDelivery says the waiting text is due.
+// The port is opened for overlapped I/O and has no thread of its own: a pending read (which
+// ends when bytes have arrived and the line pauses) and a pending write each signal an event
+// that the Qt event loop watches (QWinEventNotifier), so nothing runs while the line is idle.
+// Received bytes are read into the service's own buffer of at most
+// RecordDelivery::kInputBufferSize characters (the rest waits in the system), and OnComm
+// (CommEvent 2) comes when RecordDelivery says the waiting text is due. (WaitCommEvent is not
+// used: Wine ends it at once on a pseudo-terminal, whose modem lines cannot be read; nor a read
+// with "MAXDWORD" time-outs, which Wine 8 wakes only seconds late.)
 class WinSerialPortService final : public SerialPortService {
     Q_OBJECT
 
@@ -64,11 +67,10 @@ private:
 
     bool Open();
     void Close();
-    // Reads what the system holds into the buffer, then waits for more unless the buffer is
-    // full. False when the line was lost.
-    bool Receive();
-    bool ReadWaiting();
-    void WaitDone();
+    // Asks the system for what arrives, as much as the buffer has room for (nothing while it is
+    // full). False when the line was lost.
+    bool StartRead();
+    void ReadDone();
     bool StartWrite();
     void WriteDone();
     // False when output the line did not take had to be dropped.

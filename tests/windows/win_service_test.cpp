@@ -64,9 +64,10 @@ TEST_P(Refusal, TheOpenFailsWithTheReason) {
     // The sentence the user reads is the Linux one.
     EXPECT_EQ(tuner::CannotOpenMessage(QStringLiteral("5 (COM5)"), service.LastError()),
               QStringLiteral("Cannot open port 5 (COM5): ") + expected + u'.');
-    // Closing a port that never opened drops nothing and tells nothing.
+    // Closing a port that never opened changes nothing and drops nothing.
     EXPECT_TRUE(service.SetPortOpen(false));
-    EXPECT_EQ(service.LastError(), QString());
+    EXPECT_EQ(service.LastError(), expected);
+    EXPECT_FALSE(service.OutputDropped());
     EXPECT_EQ(lost.count(), 0);
 }
 

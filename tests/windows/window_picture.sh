@@ -5,7 +5,7 @@
 source "$(dirname "$0")/wine_lib.sh"
 output=$1
 
-start_x
+start_wine_x
 start_com5_peer
 trace="$work/picture.trace"
 : >"$trace"

@@ -39,3 +39,23 @@ received_has() { [ "$(received_count "$(printf '%b' "$1")")" -gt 0 ]; }
 report_hex() {
     hex "$(printf 'P,%05d,%05d,%05d,%05d,%05d,%05d,%05d,%05d,%05d\r' "$@")"
 }
+
+# Wine's desktop process (explorer.exe) of this prefix lives on the X server of the test that
+# started it, and ends some moments after that server is gone; a window started meanwhile would
+# go to it. True when none of an earlier test is left.
+no_earlier_desktop() {
+    local pid
+    for pid in $(pgrep -x explorer.exe 2>/dev/null); do
+        grep -q '^State:.*Z' "/proc/$pid/status" 2>/dev/null && continue
+        tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" &&
+            return 1
+    done
+    return 0
+}
+
+# start_wine_x [Xvfb arguments...]: the private X server, once Wine's desktop of an earlier test
+# has ended.
+start_wine_x() {
+    wait_for 30 "Wine's desktop of an earlier test to end" no_earlier_desktop
+    start_x "$@"
+}
