@@ -159,6 +159,7 @@ QString ReadFailure(DWORD error) {
     if (DeviceGone(error))
         return QStringLiteral("the device was removed");
     switch (error) {
+    case ERROR_BROKEN_PIPE: // the far end hung up (Wine, for a pseudo-terminal)
     case ERROR_OPERATION_ABORTED:
     case ERROR_GEN_FAILURE:
     case ERROR_IO_DEVICE:

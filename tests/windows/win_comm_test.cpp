@@ -160,6 +160,8 @@ INSTANTIATE_TEST_SUITE_P(
                    u"the device was removed"},
         ReasonCase{"ReadAborted", win::ReadFailure, ERROR_OPERATION_ABORTED,
                    u"the device was removed or stopped working"},
+        ReasonCase{"ReadHungUp", win::ReadFailure, ERROR_BROKEN_PIPE,
+                   u"the device was removed or stopped working"},
         ReasonCase{"ReadDeviceError", win::ReadFailure, ERROR_IO_DEVICE,
                    u"the device was removed or stopped working"},
         ReasonCase{"ReadOther", win::ReadFailure, ERROR_NOT_ENOUGH_MEMORY,

@@ -24,11 +24,13 @@ red_box() {
     import -window "$desktop" png:- 2>/dev/null |
         convert png:- -fill black +opaque "rgb(255,0,0)" -format '%@' info:
 }
-box_found() { box=$(red_box) && [[ "$box" =~ ^([0-9]+)x([0-9]+)\+([0-9]+)\+([0-9]+)$ ]]; }
+box_found() { box=$(red_box) && [[ "$box" =~ ^([1-9][0-9]*)x([1-9][0-9]*)\+([0-9]+)\+([0-9]+)$ ]]; }
 wait_for 20 "the red lamp drawn" box_found
 read -r lamp_x lamp_y <<<"$(centre Shape1)"
 origin_x=$((BASH_REMATCH[3] + BASH_REMATCH[1] / 2 - lamp_x))
 origin_y=$((BASH_REMATCH[4] + BASH_REMATCH[2] / 2 - lamp_y))
+import -window "$desktop" "$artifacts/desktop.png"
+note "lamp box $box, client area at $origin_x,$origin_y"
 read -r x y <<<"$(centre bOpen)"
 xdotool mousemove --window "$desktop" $((origin_x + x)) $((origin_y + y)) click 1
 wait_for 20 "the read request" received_has 'R\r'
