@@ -83,14 +83,14 @@ wine_start() {
     if [ ! -f "$WINEPREFIX/.dccd-com5" ] || [ "$(cat "$WINEPREFIX/.dccd-com5")" != "$dir/com5" ]; then
         echo "Setting up the Wine prefix $WINEPREFIX (COM5 leads to $dir/com5)"
         wineboot -i >/dev/null 2>&1
-        wine reg add 'HKLM\Software\Wine\Ports' /v COM5 /t REG_SZ /d "$dir/com5" /f >/dev/null 2>&1
+        "$(repo_root)/tests/windows/wine.sh" reg add 'HKLM\Software\Wine\Ports' /v COM5 /t REG_SZ /d "$dir/com5" /f >/dev/null 2>&1
         # The port mapping is read when Wine starts.
         wineserver -k 2>/dev/null || true
         wineserver -w 2>/dev/null || true
         echo "$dir/com5" >"$WINEPREFIX/.dccd-com5"
     fi
     wineserver -p 2>/dev/null || true # (one may run for this prefix already)
-    wine cmd /c exit >/dev/null 2>&1 || true # Wine's own services up before the first test
+    "$(repo_root)/tests/windows/wine.sh" cmd /c exit >/dev/null 2>&1 || true # Wine's own services up before the first test
 }
 
 wine_stop() {

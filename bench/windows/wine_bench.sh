@@ -9,6 +9,7 @@
 #                      [rounds]
 set -euo pipefail
 tuner=$1 bare=$2 ctl=$3 sim=$4 link=$5 rounds=${6:-5}
+wine="$(dirname "$0")/../../tests/windows/wine.sh" # execs Wine: the program keeps its pid
 
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : int((v[NR / 2] + v[NR / 2 + 1]) / 2) }'; }
@@ -17,7 +18,7 @@ median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] 
 visible_after() {
     local start pid
     start=$(now_ms)
-    wine "$1" >/dev/null 2>&1 &
+    "$wine" "$1" >/dev/null 2>&1 &
     pid=$!
     until xdotool search --onlyvisible --pid "$pid" >/dev/null 2>&1; do
         kill -0 "$pid" 2>/dev/null || { echo "$1 ended before showing a window" >&2; return 1; }
@@ -52,7 +53,7 @@ for _ in $(seq 100); do [ -L "$link" ] && break; sleep 0.05; done
 read_times=()
 for _ in $(seq "$rounds"); do
     start=$(now_ms)
-    wine "$ctl" --port 5 read >"$work/read.json" 2>"$work/read.log" ||
+    "$wine" "$ctl" --port 5 read >"$work/read.json" 2>"$work/read.log" ||
         { echo "dccd-ctl.exe read failed: $(cat "$work/read.log")" >&2; exit 1; }
     read_times+=("$(($(now_ms) - start))")
 done
