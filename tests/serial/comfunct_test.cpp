@@ -151,3 +151,36 @@ TEST_F(Comfunct, PortTableListsSixteenPortsWithTheirDevices) {
 }
 
 } // namespace
+
+namespace {
+
+// How the status line names a device: short names as they are, a by-id link by its maker and
+// the end of its serial number, which tells two adapters of one make apart.
+struct ShortNameCase {
+    const char16_t *device;
+    const char16_t *shown;
+};
+
+class ShortDevice : public ::testing::TestWithParam<ShortNameCase> {};
+
+TEST_P(ShortDevice, NamesWhatTellsDevicesApart) {
+    EXPECT_EQ(comfunct::ShortDeviceName(QString::fromUtf16(GetParam().device)).toStdString(),
+              QString::fromUtf16(GetParam().shown).toStdString());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, ShortDevice,
+    ::testing::Values(
+        ShortNameCase{u"/dev/ttyUSB0", u"ttyUSB0"}, ShortNameCase{u"/dev/pts/12", u"pts/12"},
+        ShortNameCase{u"/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3D4E5-if00-port0",
+                      u"FTDI\u2026C3D4E5"},
+        ShortNameCase{u"/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A5XK3RJT-if00-port0",
+                      u"FTDI\u2026XK3RJT"},
+        ShortNameCase{u"/dev/serial/by-id/usb-Arduino__www.arduino.cc__0043_"
+                      u"75833353035351E0A1B2-if00",
+                      u"Ardu\u2026E0A1B2"},
+        ShortNameCase{u"/dev/serial/by-path/pci-0000:00:14.0-usb-0:2:1.0-port0",
+                      u"\u20262:1.0-port0"}),
+    [](const auto &info) { return "Row" + std::to_string(info.index); });
+
+} // namespace

@@ -365,17 +365,11 @@ TEST_F(ServiceTest, PortHeldByAnotherProgramIsInUse) {
     EXPECT_TRUE(service.SetPortOpen(true)) << service.LastError().toStdString();
 }
 
+// A user without access is told the group that may use the device, whatever it is called
+// here, and that no group helps when only root may use it.
 TEST_F(ServiceTest, PermissionFailureNamesTheGroupToJoin) {
     if (::geteuid() != 0)
         GTEST_SKIP() << "needs root to run the other program as a user without access";
-    struct stat info {};
-    ASSERT_EQ(::stat(QFile::encodeName(pty.path()).constData(), &info), 0);
-    // The device's own group is named; a device of group root gets the usual "dialout".
-    const group *owner = ::getgrgid(info.st_gid);
-    const QString groupName = owner != nullptr && info.st_gid != 0
-                                  ? QString::fromLocal8Bit(owner->gr_name)
-                                  : QStringLiteral("dialout");
-
     // The build tree may sit in a folder only its owner may enter (a home folder, mktemp -d):
     // the other user runs a copy from a folder of its own that everyone may enter.
     QTemporaryDir reachable(QDir::tempPath() + QStringLiteral("/port-holder-XXXXXX"));
@@ -385,17 +379,36 @@ TEST_F(ServiceTest, PermissionFailureNamesTheGroupToJoin) {
     ASSERT_EQ(::chmod(QFile::encodeName(reachable.path()).constData(), 0755), 0);
     ASSERT_EQ(::chmod(QFile::encodeName(program).constData(), 0755), 0);
 
-    QProcess holder;
-    holder.setChildProcessModifier([] {
-        // nobody: the pseudo-terminal (mode 620, root) is closed to it
-        if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
-            ::_exit(3);
-    });
-    holder.start(program, {pty.path()});
-    ASSERT_TRUE(holder.waitForFinished(kWaitMs));
-    ASSERT_EQ(holder.exitCode(), 1) << holder.readAllStandardError().toStdString();
-    EXPECT_EQ(QString::fromLocal8Bit(holder.readAllStandardOutput().trimmed()),
-              QStringLiteral("failed: join group %1, log in again").arg(groupName));
+    const struct {
+        const char *group; // the device's group
+        mode_t mode;
+        const char16_t *told;
+    } cases[] = {
+        {"dialout", 0660, u"failed: join group dialout, log in again"},
+        {"uucp", 0660, u"failed: join group uucp, log in again"},
+        {"dialout", 0600, u"failed: no group gives access, only root"},
+        {"root", 0660, u"failed: no group gives access, only root"},
+    };
+    const QByteArray device = QFile::encodeName(pty.path());
+    for (const auto &c : cases) {
+        const group *owner = ::getgrnam(c.group);
+        if (owner == nullptr)
+            continue; // this system has no such group
+        ASSERT_EQ(::chown(device.constData(), 0, owner->gr_gid), 0);
+        ASSERT_EQ(::chmod(device.constData(), c.mode), 0);
+        QProcess holder;
+        holder.setChildProcessModifier([] {
+            // nobody, in no group that may use the device
+            if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
+                ::_exit(3);
+        });
+        holder.start(program, {pty.path()});
+        ASSERT_TRUE(holder.waitForFinished(kWaitMs));
+        ASSERT_EQ(holder.exitCode(), 1) << holder.readAllStandardError().toStdString();
+        EXPECT_EQ(QString::fromLocal8Bit(holder.readAllStandardOutput().trimmed()),
+                  QString::fromUtf16(c.told))
+            << c.group << ' ' << std::oct << c.mode;
+    }
 }
 
 TEST_F(ServiceTest, SecondServiceOnTheSamePortIsRefused) {
