@@ -1,6 +1,5 @@
 #include "sim/controller.h"
 
-#include "codec/modStrings.h"
 #include "link/port_messages.h"
 #include "link/protocol.h"
 
@@ -10,8 +9,6 @@
 namespace sim {
 namespace {
 
-const QString kDelimiter = QStringLiteral(",");
-const QString kEscape = QStringLiteral("\\");
 constexpr int kValueCount = tuner::kPercentCount + tuner::kSwitchCount;
 constexpr int kSaveParts = tuner::kSaveFieldCount; // "S", the values and the empty last piece
 
@@ -33,21 +30,11 @@ QString FieldsOf(const tuner::TuningParameters &v) {
 } // namespace
 
 tuner::TuningParameters Behaviour::DefaultValues() {
-    tuner::TuningParameters p;
-    for (const tuner::PercentField &percent : tuner::kPercents)
-        p.*percent.value =
-            static_cast<float>(tuner::ReadNumber(percent.defaultText.toString()).value_or(0));
-    return p;
+    return tuner::DefaultSettings();
 }
 
 QByteArray ReportOf(const tuner::TuningParameters &v) {
-    QStringList fields(tuner::kReportFieldCount);
-    fields[0] = QStringLiteral("P");
-    for (const tuner::PercentField &percent : tuner::kPercents)
-        fields[percent.wireField] = tuner::WireForm(static_cast<double>(v.*percent.value));
-    for (const tuner::SwitchField &flag : tuner::kSwitches)
-        fields[flag.wireField] = tuner::WireForm(v.*flag.value);
-    return (modStrings::JoinFields(fields, kDelimiter, kEscape) + u'\r').toLatin1();
+    return tuner::ReportRecord(v).toLatin1();
 }
 
 std::optional<tuner::TuningParameters> ParseValues(const QString &fields) {
