@@ -3,12 +3,21 @@
 #include "tests/ctl/default_tune.h"
 #include "tests/serial/pty_support.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <string>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 namespace {
 
@@ -27,8 +36,11 @@ struct CtlRun {
     QString err;
 };
 
-CtlRun Ctl(const QStringList &arguments) {
+// prepare sets up the process before it starts (where its standard output goes, say).
+CtlRun Ctl(const QStringList &arguments, const std::function<void(QProcess &)> &prepare = {}) {
     QProcess ctl;
+    if (prepare)
+        prepare(ctl);
     ctl.start(QStringLiteral(DCCD_CTL), arguments);
     CtlRun run;
     if (!ctl.waitForFinished(kWaitMs)) {
@@ -247,7 +259,14 @@ INSTANTIATE_TEST_SUITE_P(
                 u"deceleration, turning, max_output, min_output, lfb_threshold, tps_reverse, "
                 u"ebrake_cut_off"},
         BadFile{"WrongVersion", Edited("\"version\": 1", "\"version\": 2"),
-                u": \"version\" is 2; it must be 1"}),
+                u": \"version\" is 2; it must be 1"},
+        BadFile{
+            "KeyGivenTwice",
+            Edited("\"ebrake_cut_off\": false", "\"ebrake_cut_off\": false,\n  \"turning\": 100")
+                .replace("\"turning\": 100,", "\"turning\": 999,"),
+            u": \"turning\" is given twice (lines 6 and 12)"},
+        BadFile{"TooLarge", QByteArray(1 << 20, ' ') + kDefaults,
+                u": larger than 1 MiB; a tune file is a few hundred bytes"}),
     [](const ::testing::TestParamInfo<BadFile> &info) { return std::string(info.param.kind); });
 
 TEST_F(CtlTest, AnUnreadableFileIsRefused) {
@@ -259,6 +278,109 @@ TEST_F(CtlTest, AnUnreadableFileIsRefused) {
     EXPECT_EQ(run.err, QStringLiteral("dccd-ctl: Cannot read ") + path +
                            QStringLiteral(": No such file or directory.\n"));
     EXPECT_EQ(peer.Read(1, 100), QByteArray());
+}
+
+// A FIFO or a memory device (minor 3: null, 5: zero) where a tune file or a backup is expected.
+// The device is made in the test's directory as root; otherwise the system's own is used, which
+// only root could replace.
+class CtlSpecialFile : public CtlTest, public ::testing::WithParamInterface<unsigned> {};
+
+TEST_P(CtlSpecialFile, IsNeitherReadNorReplacedAndNothingIsSent) {
+    StartSim({});
+    QString special = dir.filePath(QStringLiteral("special"));
+    const QByteArray name = QFile::encodeName(special);
+    if (GetParam() == 0)
+        ASSERT_EQ(::mkfifo(name.constData(), 0600), 0);
+    else if (::mknod(name.constData(), S_IFCHR | 0666, makedev(1, GetParam())) != 0)
+        special = GetParam() == 3 ? QStringLiteral("/dev/null") : QStringLiteral("/dev/zero");
+    const QString tune = File(QStringLiteral("t.json"), kDefaults);
+    const QString o = QStringLiteral("-o");
+    for (const QStringList &arguments :
+         {QStringList{QStringLiteral("write"), special} + Port(),
+          QStringList{QStringLiteral("diff"), tune, special} + Port(),
+          QStringList{QStringLiteral("read"), o, special} + Port(),
+          QStringList{QStringLiteral("defaults"), o, special}}) {
+        const CtlRun run = Ctl(arguments);
+        EXPECT_EQ(run.exitCode, 5) << arguments.join(u' ').toStdString();
+        EXPECT_EQ(run.err, QStringLiteral("dccd-ctl: Cannot %1 %2: not a regular file.\n")
+                               .arg(arguments.contains(o) ? u"write" : u"read", special));
+    }
+    struct stat info {};
+    ASSERT_EQ(::stat(QFile::encodeName(special).constData(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode) || S_ISCHR(info.st_mode)) << "replaced by a file";
+    EXPECT_EQ(SimLog(), QStringList()) << "nothing reached the controller";
+}
+
+INSTANTIATE_TEST_SUITE_P(FifoNullZero, CtlSpecialFile, ::testing::Values(0u, 3u, 5u));
+
+// A tune for standard output on /dev/full, or with standard output closed (whose number the
+// port must not take: the tune would go to the controller).
+class CtlLostOutput : public CtlTest,
+                      public ::testing::WithParamInterface<std::pair<std::string, bool>> {};
+
+TEST_P(CtlLostOutput, IsAFailure) {
+    StartSim({});
+    const auto [command, closed] = GetParam();
+    QStringList arguments{QString::fromStdString(command)};
+    if (arguments.constFirst() == u"diff")
+        arguments << File(QStringLiteral("t.json"), Edited("\"turning\": 100", "\"turning\": 140"))
+                  << QStringLiteral("port");
+    const CtlRun run =
+        Ctl(arguments + (command == "defaults" ? QStringList() : Port()), [closed](QProcess &ctl) {
+            if (closed)
+                ctl.setChildProcessModifier([] { ::close(STDOUT_FILENO); });
+            else
+                ctl.setStandardOutputFile(QStringLiteral("/dev/full"));
+        });
+    EXPECT_EQ(run.exitCode, 5);
+    EXPECT_EQ(run.err, QStringLiteral("dccd-ctl: Cannot write standard output: %1.\n")
+                           .arg(closed ? u"Bad file descriptor" : u"No space left on device"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, CtlLostOutput,
+                         ::testing::Values(std::pair{"read", false}, std::pair{"defaults", false},
+                                           std::pair{"diff", false}, std::pair{"read", true},
+                                           std::pair{"defaults", true}),
+                         [](const auto &info) {
+                             return info.param.first +
+                                    std::string(info.param.second ? "Closed" : "ToFull");
+                         });
+
+// On a full disk (a 16 KiB tmpfs: mounting it needs root) a backup keeps its bytes.
+TEST_F(CtlTest, AFullDiskKeepsTheOldBackupAndFails) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "a full disk is a 16 KiB tmpfs, and mounting one needs root";
+    const QString disk = dir.filePath(QStringLiteral("disk"));
+    ASSERT_TRUE(QDir().mkpath(disk));
+    ASSERT_EQ(::mount("tmpfs", QFile::encodeName(disk).constData(), "tmpfs", 0, "size=16k"), 0)
+        << std::strerror(errno);
+    const auto unmount =
+        qScopeGuard([&disk] { ::umount2(QFile::encodeName(disk).constData(), MNT_DETACH); });
+    const QByteArray old = Edited("\"turning\": 100", "\"turning\": 140");
+    QFile backup(disk + QStringLiteral("/stock.json"));
+    QFile fill(disk + QStringLiteral("/fill"));
+    ASSERT_TRUE(backup.open(QIODevice::WriteOnly) && backup.write(old) && backup.flush() &&
+                fill.open(QIODevice::WriteOnly));
+    while (fill.write(QByteArray(4096, 'x')) == 4096 && fill.flush()) {
+    }
+    StartSim({});
+    const QString path = backup.fileName();
+    for (const QStringList &arguments :
+         {QStringList{QStringLiteral("read"), QStringLiteral("-o"), path} + Port(),
+          QStringList{QStringLiteral("defaults"), QStringLiteral("-o"), path}}) {
+        const CtlRun run = Ctl(arguments);
+        EXPECT_EQ(run.exitCode, 5);
+        EXPECT_EQ(
+            run.err,
+            QStringLiteral("dccd-ctl: Cannot write %1: No space left on device.\n").arg(path));
+        EXPECT_EQ(Contents(path), old);
+    }
+    const CtlRun redirected =
+        Ctl(QStringList{QStringLiteral("read")} + Port(), [&disk](QProcess &c) {
+            c.setStandardOutputFile(disk + QStringLiteral("/redirected.json"));
+        });
+    EXPECT_EQ(redirected.err,
+              QStringLiteral("dccd-ctl: Cannot write standard output: No space left on device.\n"));
 }
 
 } // namespace
