@@ -3,7 +3,6 @@
 #include "tests/ctl/default_tune.h"
 #include "tests/serial/pty_support.h"
 
-#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QScopeGuard>
@@ -12,7 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <functional>
 #include <string>
 #include <sys/mount.h>
@@ -24,6 +22,11 @@ namespace {
 constexpr int kWaitMs = 15000;
 
 const char *const kDefaults = kDefaultTuneFile;
+
+// A command line written with spaces.
+QStringList Words(const std::string &line) {
+    return QString::fromStdString(line).split(u' ');
+}
 
 // The default file with one piece of its text replaced.
 QByteArray Edited(const char *from, const char *to) {
@@ -80,6 +83,11 @@ protected:
     QStringList Port() const {
         return {QStringLiteral("--port"), QStringLiteral("1=") + device, QStringLiteral("--port"),
                 QStringLiteral("16=/dev/null")};
+    }
+    // dccd-ctl on the simulator's port (defaults takes none).
+    CtlRun CtlSim(const QStringList &arguments,
+                  const std::function<void(QProcess &)> &prepare = {}) {
+        return Ctl(arguments.constFirst() == u"defaults" ? arguments : arguments + Port(), prepare);
     }
 
     // Every log line of the simulator so far.
@@ -280,9 +288,9 @@ TEST_F(CtlTest, AnUnreadableFileIsRefused) {
     EXPECT_EQ(peer.Read(1, 100), QByteArray());
 }
 
-// A FIFO or a memory device (minor 3: null, 5: zero) where a tune file or a backup is expected.
-// The device is made in the test's directory as root; otherwise the system's own is used, which
-// only root could replace.
+// A FIFO or a memory device (minor 3: null, 5: zero) where a tune file or a backup is expected;
+// the device is made in the test's directory as root, or else is the system's own (which only
+// root could replace).
 class CtlSpecialFile : public CtlTest, public ::testing::WithParamInterface<unsigned> {};
 
 TEST_P(CtlSpecialFile, IsNeitherReadNorReplacedAndNothingIsSent) {
@@ -294,16 +302,14 @@ TEST_P(CtlSpecialFile, IsNeitherReadNorReplacedAndNothingIsSent) {
     else if (::mknod(name.constData(), S_IFCHR | 0666, makedev(1, GetParam())) != 0)
         special = GetParam() == 3 ? QStringLiteral("/dev/null") : QStringLiteral("/dev/zero");
     const QString tune = File(QStringLiteral("t.json"), kDefaults);
-    const QString o = QStringLiteral("-o");
     for (const QStringList &arguments :
-         {QStringList{QStringLiteral("write"), special} + Port(),
-          QStringList{QStringLiteral("diff"), tune, special} + Port(),
-          QStringList{QStringLiteral("read"), o, special} + Port(),
-          QStringList{QStringLiteral("defaults"), o, special}}) {
-        const CtlRun run = Ctl(arguments);
-        EXPECT_EQ(run.exitCode, 5) << arguments.join(u' ').toStdString();
-        EXPECT_EQ(run.err, QStringLiteral("dccd-ctl: Cannot %1 %2: not a regular file.\n")
-                               .arg(arguments.contains(o) ? u"write" : u"read", special));
+         {Words("write") << special, Words("diff") << tune << special, Words("read -o") << special,
+          Words("defaults -o") << special}) {
+        const CtlRun run = CtlSim(arguments);
+        EXPECT_EQ(run.exitCode, 5);
+        EXPECT_EQ(run.err,
+                  QStringLiteral("dccd-ctl: Cannot %1 %2: not a regular file.\n")
+                      .arg(arguments.contains(QStringLiteral("-o")) ? u"write" : u"read", special));
     }
     struct stat info {};
     ASSERT_EQ(::stat(QFile::encodeName(special).constData(), &info), 0);
@@ -313,25 +319,23 @@ TEST_P(CtlSpecialFile, IsNeitherReadNorReplacedAndNothingIsSent) {
 
 INSTANTIATE_TEST_SUITE_P(FifoNullZero, CtlSpecialFile, ::testing::Values(0u, 3u, 5u));
 
-// A tune for standard output on /dev/full, or with standard output closed (whose number the
-// port must not take: the tune would go to the controller).
+// Standard output on /dev/full, or closed (whose number the port must not take: the tune would
+// go to the controller).
 class CtlLostOutput : public CtlTest,
                       public ::testing::WithParamInterface<std::pair<std::string, bool>> {};
 
 TEST_P(CtlLostOutput, IsAFailure) {
     StartSim({});
     const auto [command, closed] = GetParam();
-    QStringList arguments{QString::fromStdString(command)};
-    if (arguments.constFirst() == u"diff")
-        arguments << File(QStringLiteral("t.json"), Edited("\"turning\": 100", "\"turning\": 140"))
-                  << QStringLiteral("port");
-    const CtlRun run =
-        Ctl(arguments + (command == "defaults" ? QStringList() : Port()), [closed](QProcess &ctl) {
-            if (closed)
-                ctl.setChildProcessModifier([] { ::close(STDOUT_FILENO); });
-            else
-                ctl.setStandardOutputFile(QStringLiteral("/dev/full"));
-        });
+    QStringList arguments = Words(command);
+    if (command == "diff port")
+        arguments << File(QStringLiteral("t.json"), Edited("\"turning\": 100", "\"turning\": 140"));
+    const CtlRun run = CtlSim(arguments, [closed = closed](QProcess &ctl) {
+        if (closed)
+            ctl.setChildProcessModifier([] { ::close(STDOUT_FILENO); });
+        else
+            ctl.setStandardOutputFile(QStringLiteral("/dev/full"));
+    });
     EXPECT_EQ(run.exitCode, 5);
     EXPECT_EQ(run.err, QStringLiteral("dccd-ctl: Cannot write standard output: %1.\n")
                            .arg(closed ? u"Bad file descriptor" : u"No space left on device"));
@@ -339,48 +343,31 @@ TEST_P(CtlLostOutput, IsAFailure) {
 
 INSTANTIATE_TEST_SUITE_P(Table, CtlLostOutput,
                          ::testing::Values(std::pair{"read", false}, std::pair{"defaults", false},
-                                           std::pair{"diff", false}, std::pair{"read", true},
-                                           std::pair{"defaults", true}),
-                         [](const auto &info) {
-                             return info.param.first +
-                                    std::string(info.param.second ? "Closed" : "ToFull");
-                         });
+                                           std::pair{"diff port", false}, std::pair{"read", true},
+                                           std::pair{"defaults", true}));
 
-// On a full disk (a 16 KiB tmpfs: mounting it needs root) a backup keeps its bytes.
+// On a full disk (a 16 KiB tmpfs over the test's directory) a backup keeps its bytes.
 TEST_F(CtlTest, AFullDiskKeepsTheOldBackupAndFails) {
     if (::geteuid() != 0)
         GTEST_SKIP() << "a full disk is a 16 KiB tmpfs, and mounting one needs root";
-    const QString disk = dir.filePath(QStringLiteral("disk"));
-    ASSERT_TRUE(QDir().mkpath(disk));
-    ASSERT_EQ(::mount("tmpfs", QFile::encodeName(disk).constData(), "tmpfs", 0, "size=16k"), 0)
-        << std::strerror(errno);
-    const auto unmount =
-        qScopeGuard([&disk] { ::umount2(QFile::encodeName(disk).constData(), MNT_DETACH); });
+    const QByteArray disk = QFile::encodeName(dir.path());
+    ASSERT_EQ(::mount("tmpfs", disk.constData(), "tmpfs", 0, "size=16k"), 0);
+    const auto unmount = qScopeGuard([&disk] { ::umount2(disk.constData(), MNT_DETACH); });
     const QByteArray old = Edited("\"turning\": 100", "\"turning\": 140");
-    QFile backup(disk + QStringLiteral("/stock.json"));
-    QFile fill(disk + QStringLiteral("/fill"));
-    ASSERT_TRUE(backup.open(QIODevice::WriteOnly) && backup.write(old) && backup.flush() &&
-                fill.open(QIODevice::WriteOnly));
+    const QString backup = File(QStringLiteral("stock.json"), old);
+    QFile fill(dir.filePath(QStringLiteral("fill")));
+    ASSERT_TRUE(fill.open(QIODevice::WriteOnly));
     while (fill.write(QByteArray(4096, 'x')) == 4096 && fill.flush()) {
     }
     StartSim({});
-    const QString path = backup.fileName();
-    for (const QStringList &arguments :
-         {QStringList{QStringLiteral("read"), QStringLiteral("-o"), path} + Port(),
-          QStringList{QStringLiteral("defaults"), QStringLiteral("-o"), path}}) {
-        const CtlRun run = Ctl(arguments);
+    for (const QString &command : {QStringLiteral("read"), QStringLiteral("defaults")}) {
+        const CtlRun run = CtlSim({command, QStringLiteral("-o"), backup});
         EXPECT_EQ(run.exitCode, 5);
         EXPECT_EQ(
             run.err,
-            QStringLiteral("dccd-ctl: Cannot write %1: No space left on device.\n").arg(path));
-        EXPECT_EQ(Contents(path), old);
+            QStringLiteral("dccd-ctl: Cannot write %1: No space left on device.\n").arg(backup));
+        EXPECT_EQ(Contents(backup), old);
     }
-    const CtlRun redirected =
-        Ctl(QStringList{QStringLiteral("read")} + Port(), [&disk](QProcess &c) {
-            c.setStandardOutputFile(disk + QStringLiteral("/redirected.json"));
-        });
-    EXPECT_EQ(redirected.err,
-              QStringLiteral("dccd-ctl: Cannot write standard output: No space left on device.\n"));
 }
 
 } // namespace
