@@ -10,6 +10,7 @@
 
 #include <QCommandLineParser>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 #include <cmath>
@@ -21,6 +22,7 @@ namespace {
 
 const QString kProgram = QStringLiteral("dccd-ctl");
 constexpr double kDefaultTimeoutSeconds = 3;
+constexpr double kShortestTimeoutSeconds = 0.1;
 constexpr double kLongestTimeoutSeconds = 3600;
 
 // A tune and the name it goes by in a table ("street.json", "port 1").
@@ -34,6 +36,38 @@ template <typename T> using Outcome = std::variant<T, CtlFailure>;
 CtlFailure Usage(const QString &message) {
     return {kExitUsage,
             message + QStringLiteral("\nTry '") + kProgram + QStringLiteral(" --help'.")};
+}
+
+CtlFailure CannotRead(const QString &path, const QString &reason) {
+    return {kExitBadFile,
+            QStringLiteral("Cannot read ") + path + QStringLiteral(": ") + reason + u'.'};
+}
+
+CtlFailure CannotWrite(const QString &path, const QString &reason) {
+    return {kExitBadFile,
+            QStringLiteral("Cannot write ") + path + QStringLiteral(": ") + reason + u'.'};
+}
+
+// Something that exists at the path and is neither a regular file (or a link to one) nor a
+// directory (whose own message stays): a FIFO, a terminal, a device. Such a tune file is never
+// opened, since opening a FIFO waits for a writer and a device can be read forever, and such a
+// target is never replaced by a file: a backup written as root to /dev/null would otherwise
+// replace the system's /dev/null.
+bool IsSpecialFile(const QString &path) {
+    const QFileInfo info(path);
+    return info.exists() && !info.isFile() && !info.isDir();
+}
+
+const QString kNotRegular = QStringLiteral("not a regular file");
+
+// Opens the file a tune goes to, so that a target that cannot be written is known before the
+// controller is asked for anything. The file is replaced only by Emit's commit.
+std::optional<CtlFailure> OpenOutput(QSaveFile &file) {
+    if (IsSpecialFile(file.fileName()))
+        return CannotWrite(file.fileName(), kNotRegular);
+    if (!file.open(QIODevice::WriteOnly))
+        return CannotWrite(file.fileName(), file.errorString());
+    return std::nullopt;
 }
 
 class Ctl {
@@ -57,11 +91,12 @@ private:
     Outcome<Side> ReadPort(qint16 number);
     Outcome<Side> ReadFile(const QString &path) const;
     Outcome<Side> Load(const QString &source);
-    std::optional<CtlFailure> Emit(const TuningParameters &tune, const QString &path);
+    std::optional<CtlFailure> Emit(const TuningParameters &tune, QSaveFile *file);
 
     int Read(const QString &output);
     int Write(const QString &path, bool calibrate, bool verify);
     int Diff(const QString &first, const QString &second);
+    int Defaults(const QString &output);
 
     QTextStream &m_out;
     QTextStream &m_err;
@@ -115,11 +150,16 @@ Outcome<Side> Ctl::ReadPort(qint16 number) {
 }
 
 Outcome<Side> Ctl::ReadFile(const QString &path) const {
+    if (IsSpecialFile(path))
+        return CannotRead(path, kNotRegular);
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return CtlFailure{kExitBadFile, QStringLiteral("Cannot read ") + path +
-                                            QStringLiteral(": ") + file.errorString() + u'.'};
-    auto parsed = ParseTuneFile(file.readAll(), path);
+        return CannotRead(path, file.errorString());
+    // One byte more than the largest tune file, so that a larger one is told by its size.
+    const QByteArray text = file.read(kLargestTuneFile + 1);
+    if (file.error() != QFileDevice::NoError)
+        return CannotRead(path, file.errorString());
+    auto parsed = ParseTuneFile(text, path);
     if (const QString *message = std::get_if<QString>(&parsed))
         return CtlFailure{kExitBadFile, *message};
     return Side{path, std::get<TuningParameters>(parsed)};
@@ -143,21 +183,37 @@ Outcome<Side> Ctl::Load(const QString &source) {
     return ReadFile(source);
 }
 
-std::optional<CtlFailure> Ctl::Emit(const TuningParameters &tune, const QString &path) {
+// The tune to standard output (no file; RunCtl checks that it got there) or into the file that
+// OpenOutput opened. The old file is replaced only once the whole new text is on the disk; on
+// any failure it keeps its bytes.
+std::optional<CtlFailure> Ctl::Emit(const TuningParameters &tune, QSaveFile *file) {
     const QByteArray text = TuneFileText(tune);
-    if (path.isEmpty()) {
+    if (file == nullptr) {
         m_out << QString::fromUtf8(text);
         m_out.flush();
         return std::nullopt;
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
-        return CtlFailure{kExitBadFile, QStringLiteral("Cannot write ") + path +
-                                            QStringLiteral(": ") + file.errorString() + u'.'};
-    return std::nullopt;
+    // The target may have become a FIFO or a device since it was opened.
+    std::optional<CtlFailure> failure;
+    if (IsSpecialFile(file->fileName()))
+        failure = CannotWrite(file->fileName(), kNotRegular);
+    // The text is buffered: a full disk shows only when it is flushed, and commit does not
+    // always report it.
+    else if (file->write(text) != text.size() || !file->flush() ||
+             file->error() != QFileDevice::NoError || !file->commit())
+        failure = CannotWrite(file->fileName(), file->errorString());
+    if (failure)
+        file->cancelWriting();
+    return failure;
 }
 
 int Ctl::Read(const QString &output) {
+    // Nothing is asked of the controller when its tune cannot be kept.
+    QSaveFile file(output);
+    if (!output.isEmpty()) {
+        if (const auto failure = OpenOutput(file))
+            return Fail(*failure);
+    }
     const Outcome<Side> read = Load(QStringLiteral("port"));
     if (const CtlFailure *failure = std::get_if<CtlFailure>(&read))
         return Fail(*failure);
@@ -170,7 +226,18 @@ int Ctl::Read(const QString &output) {
                     .arg(WholeText(value), percent.fileKey.toString())
                     .arg(percent.upperLimit));
     }
-    if (const auto failure = Emit(tune, output))
+    if (const auto failure = Emit(tune, output.isEmpty() ? nullptr : &file))
+        return Fail(*failure);
+    return kExitOk;
+}
+
+int Ctl::Defaults(const QString &output) {
+    QSaveFile file(output);
+    if (!output.isEmpty()) {
+        if (const auto failure = OpenOutput(file))
+            return Fail(*failure);
+    }
+    if (const auto failure = Emit(DefaultTune(), output.isEmpty() ? nullptr : &file))
         return Fail(*failure);
     return kExitOk;
 }
@@ -264,14 +331,18 @@ int Ctl::Run(const QStringList &arguments) {
     if (const auto failure = ApplyPortOptions(parser.values(port)))
         return Fail(*failure);
     if (parser.isSet(listPorts)) {
+        if (!parser.positionalArguments().isEmpty())
+            return Fail(Usage(QStringLiteral("--list-ports takes no command, not '") +
+                              parser.positionalArguments().constFirst() + u'\''));
         m_out << PortListing(m_ports);
         m_out.flush();
         return kExitOk;
     }
     if (parser.isSet(timeout)) {
         const std::optional<double> seconds = ReadDecimal(parser.value(timeout));
-        if (!seconds || *seconds <= 0 || *seconds > kLongestTimeoutSeconds)
-            return Fail(Usage(QStringLiteral("--timeout wants seconds above 0, up to %1, not '")
+        if (!seconds || *seconds < kShortestTimeoutSeconds || *seconds > kLongestTimeoutSeconds)
+            return Fail(Usage(QStringLiteral("--timeout wants seconds from %1 up to %2, not '")
+                                  .arg(kShortestTimeoutSeconds)
                                   .arg(kLongestTimeoutSeconds) +
                               parser.value(timeout) + u'\''));
         m_timeout = std::chrono::milliseconds(std::lround(*seconds * 1000));
@@ -310,15 +381,18 @@ int Ctl::Run(const QStringList &arguments) {
                               QStringLiteral(" does not go with ") + command));
     }
 
+    // Standard output is the tune's place without -o; an empty name is no file.
+    if (parser.isSet(output) && parser.value(output).isEmpty())
+        return Fail(Usage(QStringLiteral("--output wants a file name; without it the tune goes "
+                                         "to standard output")));
+
     if (command == u"read")
         return Read(parser.value(output));
     if (command == u"write")
         return Write(words.at(0), parser.isSet(calibrate), !parser.isSet(noVerify));
     if (command == u"diff")
         return Diff(words.at(0), words.at(1));
-    if (const auto failure = Emit(DefaultTune(), parser.value(output)))
-        return Fail(*failure);
-    return kExitOk;
+    return Defaults(parser.value(output));
 }
 
 } // namespace
@@ -342,8 +416,11 @@ QString CtlHelp() {
         "                      lowest port that exists is used\n"
         "  --port N=DEVICE     use DEVICE as port N for this run and pick it (repeatable;\n"
         "                      the first --port is picked)\n"
-        "  --timeout SECONDS   how long to wait for the controller's answer (default 3)\n"
-        "  -o, --output FILE   write the tune to FILE instead of standard output\n"
+        "  --timeout SECONDS   how long to wait for the controller's answer (0.1 to 3600,\n"
+        "                      default 3)\n"
+        "  -o, --output FILE   write the tune to FILE instead of standard output; FILE is\n"
+        "                      replaced only once all of it is written, and never when it\n"
+        "                      is a device or a FIFO\n"
         "  --calibrate         write: also ask the controller to calibrate its G-sensor\n"
         "  --no-verify         write: only send, do not read back\n"
         "  --list-ports        list ports 1 to 16 with their devices and end\n"
@@ -352,6 +429,7 @@ QString CtlHelp() {
         "\n"
         "A tune file is JSON; 'dccd-ctl defaults' prints one. Percentages are whole numbers\n"
         "(0 to 200 for acceleration, deceleration and turning, 0 to 100 for the others).\n"
+        "Each key is given once, and a tune file is a regular file of at most 1 MiB.\n"
         "\n"
         "Exit codes:\n"
         "  0  success; diff: the tunes are equal\n"
@@ -359,13 +437,29 @@ QString CtlHelp() {
         "  2  usage error\n"
         "  3  the port cannot be opened\n"
         "  4  no answer from the controller in time\n"
-        "  5  the tune file is not valid, or cannot be read or written\n"
+        "  5  the tune file is not valid, or cannot be read or written; or standard\n"
+        "     output cannot be written\n"
         "  6  verify failed: the controller does not hold what was written\n"
         "  7  the line was lost\n");
 }
 
 int RunCtl(const QStringList &arguments, QTextStream &out, QTextStream &err) {
-    return Ctl(out, err).Run(arguments);
+    const int code = Ctl(out, err).Run(arguments);
+    // What went to standard output counts only once it got there: a full disk or a closed
+    // descriptor shows at the flush, or at the close of a file.
+    out.flush();
+    bool written = out.status() == QTextStream::Ok;
+    QString reason = out.device() != nullptr ? out.device()->errorString() : QString();
+    if (auto *file = qobject_cast<QFileDevice *>(out.device()); file != nullptr && written) {
+        file->close();
+        written = file->error() == QFileDevice::NoError;
+        reason = file->errorString();
+    }
+    if (written || (code != kExitOk && code != kExitDifferent))
+        return code;
+    err << kProgram << ": Cannot write standard output: " << reason << ".\n";
+    err.flush();
+    return kExitBadFile;
 }
 
 } // namespace tuner

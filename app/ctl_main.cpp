@@ -1,6 +1,7 @@
 // dccd-ctl: the command-line companion of the tuning window.
 
 #include "app/ctl.h"
+#include "app/standard_streams.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -8,12 +9,18 @@
 #include <cstdio>
 
 int main(int argc, char **argv) {
+    tuner::HoldClosedStandardStreams(); // before anything is opened
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments.append(QFile::decodeName(argv[i]));
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("dccd-ctl"));
-    QTextStream out(stdout);
+    // Standard output as a file of its own, so that RunCtl sees a write that fails and the
+    // close. Should it not open, the first write to it fails, which RunCtl sees as well.
+    QFile standardOutput;
+    static_cast<void>(
+        standardOutput.open(fileno(stdout), QIODevice::WriteOnly, QFileDevice::AutoCloseHandle));
+    QTextStream out(&standardOutput);
     QTextStream err(stderr);
     return tuner::RunCtl(arguments, out, err);
 }

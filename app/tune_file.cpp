@@ -2,6 +2,7 @@
 
 #include "link/protocol.h"
 
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -36,6 +37,50 @@ QString Position(const QByteArray &text, qsizetype offset) {
     const qsizetype line = before.count('\n') + 1;
     const qsizetype column = at - (before.lastIndexOf('\n') + 1) + 1;
     return QStringLiteral("%1:%2").arg(line).arg(column);
+}
+
+// The first top-level key that a valid JSON object text gives twice, as a message naming both
+// lines, or nothing. The document object keeps only the last of two equal keys, so the text
+// itself is scanned: nested values are skipped by their depth, strings by their quotes and
+// escapes, and a key's name is decoded as JSON decodes it.
+std::optional<QString> RepeatedKey(const QByteArray &text, const QString &fileName) {
+    QHash<QString, qsizetype> lines; // each key seen so far and its line
+    int depth = 0;                   // objects and arrays open around the current byte
+    bool keyNext = false;            // the next string at depth 1 names a key
+    qsizetype line = 1;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char c = text.at(i);
+        if (c == '\n') {
+            ++line;
+        } else if (c == '{' || c == '[') {
+            keyNext = ++depth == 1;
+        } else if (c == '}' || c == ']') {
+            --depth;
+        } else if (c == ',') {
+            keyNext = depth == 1;
+        } else if (c == '"') {
+            const qsizetype start = i;
+            for (++i; i < text.size() && text.at(i) != '"'; ++i) {
+                if (text.at(i) == '\\')
+                    ++i; // the escaped character, a quote among them
+            }
+            if (!keyNext)
+                continue;
+            keyNext = false;
+            const QByteArray quoted = '[' + text.mid(start, i - start + 1) + ']';
+            const QString key = QJsonDocument::fromJson(quoted).array().at(0).toString();
+            const auto seen = lines.constFind(key);
+            if (seen == lines.constEnd()) {
+                lines.insert(key, line);
+                continue;
+            }
+            return QStringLiteral("%1: \"%2\" is given twice (lines %3 and %4)")
+                .arg(fileName, key)
+                .arg(*seen)
+                .arg(line);
+        }
+    }
+    return std::nullopt;
 }
 
 QStringList AllKeys() {
@@ -104,6 +149,9 @@ QByteArray TuneFileText(const TuningParameters &tune) {
 
 std::variant<TuningParameters, QString> ParseTuneFile(const QByteArray &text,
                                                       const QString &fileName) {
+    if (text.size() > kLargestTuneFile)
+        return QStringLiteral("%1: larger than 1 MiB; a tune file is a few hundred bytes")
+            .arg(fileName);
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(text, &error);
     if (error.error != QJsonParseError::NoError)
@@ -112,6 +160,8 @@ std::variant<TuningParameters, QString> ParseTuneFile(const QByteArray &text,
     if (!document.isObject())
         return QStringLiteral("%1: not a tune file: it must be one JSON object { ... }")
             .arg(fileName);
+    if (const std::optional<QString> repeated = RepeatedKey(text, fileName))
+        return *repeated;
     const QJsonObject object = document.object();
     auto value = [&object](const QString &key) -> std::optional<QJsonValue> {
         const auto found = object.constFind(key);

@@ -27,9 +27,15 @@ TuningParameters DefaultTune();
 // The tune file of a tune: one JSON object, two-space indentation, keys in table order.
 QByteArray TuneFileText(const TuningParameters &tune);
 
+// A tune file is a few hundred bytes; a text longer than this is refused unread, so a file
+// named by mistake (a log, an image) is never read whole.
+inline constexpr qsizetype kLargestTuneFile = 1024 * 1024;
+
 // The tune a file's text holds, or the one message that says what is wrong, starting with the
 // file's name and naming the key (or line:column), the value and what is allowed:
 //   street.json: "acceleration" is 250; it must be a whole number from 0 to 200
+// A key given twice is refused with both its lines, a text longer than kLargestTuneFile for its
+// size.
 std::variant<TuningParameters, QString> ParseTuneFile(const QByteArray &text,
                                                       const QString &fileName);
 

@@ -17,6 +17,12 @@ bool InRange(double value, const tuner::PercentField &percent) {
     return std::isfinite(value) && value >= 0 && value <= static_cast<double>(percent.upperLimit);
 }
 
+// Exactly five ASCII digits, the form the tuner gives every field of a save.
+bool IsFiveDigits(const QString &field) {
+    return field.size() == 5 && std::all_of(field.cbegin(), field.cend(),
+                                            [](QChar c) { return c >= u'0' && c <= u'9'; });
+}
+
 // The values in wire order, as written by a person.
 QString FieldsOf(const tuner::TuningParameters &v) {
     QStringList fields;
@@ -127,6 +133,13 @@ void Controller::Handle(const QByteArray &record, Result &result) {
             result.log.append(QStringLiteral("rejected: field %1 is not within 0 to %2")
                                   .arg(percent.wireField)
                                   .arg(percent.upperLimit));
+            return;
+        }
+        // The tuner sends each percentage rounded and padded to five digits; any other form of
+        // the same number ("100.4", "+5", "120") is a sender that does not round or pad.
+        if (!IsFiveDigits(fields.at(percent.wireField))) {
+            result.log.append(
+                QStringLiteral("rejected: field %1 is not five digits").arg(percent.wireField));
             return;
         }
         v.*percent.value = static_cast<float>(*value);

@@ -5,12 +5,18 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
+#include <string>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <thread>
 
 namespace {
@@ -18,6 +24,11 @@ namespace {
 constexpr int kWaitMs = 15000;
 
 const char *const kDefaults = kDefaultTuneFile;
+
+// A command line written with spaces.
+QStringList Words(const std::string &line) {
+    return QString::fromStdString(line).split(u' ');
+}
 
 // The default file with one piece of its text replaced.
 QByteArray Edited(const char *from, const char *to) {
@@ -30,8 +41,11 @@ struct CtlRun {
     QString err;
 };
 
-CtlRun Ctl(const QStringList &arguments) {
+// prepare sets up the process before it starts (where its standard output goes, say).
+CtlRun Ctl(const QStringList &arguments, const std::function<void(QProcess &)> &prepare = {}) {
     QProcess ctl;
+    if (prepare)
+        prepare(ctl);
     ctl.start(QStringLiteral(DCCD_CTL), arguments);
     CtlRun run;
     if (!ctl.waitForFinished(kWaitMs)) {
@@ -72,9 +86,20 @@ protected:
         return {QStringLiteral("--port"), QStringLiteral("1=") + device, QStringLiteral("--port"),
                 QStringLiteral("16=/dev/null")};
     }
+    // dccd-ctl on the simulator's port (defaults takes none).
+    CtlRun CtlSim(const QStringList &arguments,
+                  const std::function<void(QProcess &)> &prepare = {}) {
+        return Ctl(arguments.constFirst() == u"defaults" ? arguments : arguments + Port(), prepare);
+    }
 
-    // Every log line of the simulator so far, once the line `until` is among them (the
-    // simulator may log a record after dccd-ctl has ended).
+    // Every log line of the simulator so far (for a check that nothing came).
+    QStringList SimLog() {
+        QTest::qWait(100);
+        m_simLog += QString::fromLatin1(sim.readAllStandardOutput());
+        return m_simLog.split(u'\n', Qt::SkipEmptyParts);
+    }
+    // The same once the line `until` is among them (the simulator may log a record after
+    // dccd-ctl has ended).
     QStringList SimLog(const QString &until) {
         const bool seen = QTest::qWaitFor(
             [&] {
@@ -384,7 +409,14 @@ INSTANTIATE_TEST_SUITE_P(
                 u"deceleration, turning, max_output, min_output, lfb_threshold, tps_reverse, "
                 u"ebrake_cut_off"},
         BadFile{"WrongVersion", Edited("\"version\": 1", "\"version\": 2"),
-                u": \"version\" is 2; it must be 1"}),
+                u": \"version\" is 2; it must be 1"},
+        BadFile{
+            "KeyGivenTwice",
+            Edited("\"ebrake_cut_off\": false", "\"ebrake_cut_off\": false,\n  \"turning\": 100")
+                .replace("\"turning\": 100,", "\"turning\": 999,"),
+            u": \"turning\" is given twice (lines 6 and 12)"},
+        BadFile{"TooLarge", QByteArray(1 << 20, ' ') + kDefaults,
+                u": larger than 1 MiB; a tune file is a few hundred bytes"}),
     [](const ::testing::TestParamInfo<BadFile> &info) { return std::string(info.param.kind); });
 
 TEST_F(CtlTest, AnUnreadableFileIsRefused) {
@@ -396,6 +428,88 @@ TEST_F(CtlTest, AnUnreadableFileIsRefused) {
     EXPECT_EQ(run.err, QStringLiteral("dccd-ctl: Cannot read ") + path +
                            QStringLiteral(": No such file or directory.\n"));
     EXPECT_EQ(peer.Read(1, 100), QByteArray());
+}
+
+// A FIFO or a memory device (minor 3: null, 5: zero) where a tune file or a backup is expected;
+// the device is made in the test's directory as root, or else is the system's own (which only
+// root could replace).
+class CtlSpecialFile : public CtlTest, public ::testing::WithParamInterface<unsigned> {};
+
+TEST_P(CtlSpecialFile, IsNeitherReadNorReplacedAndNothingIsSent) {
+    StartSim({});
+    QString special = dir.filePath(QStringLiteral("special"));
+    const QByteArray name = QFile::encodeName(special);
+    if (GetParam() == 0)
+        ASSERT_EQ(::mkfifo(name.constData(), 0600), 0);
+    else if (::mknod(name.constData(), S_IFCHR | 0666, makedev(1, GetParam())) != 0)
+        special = GetParam() == 3 ? QStringLiteral("/dev/null") : QStringLiteral("/dev/zero");
+    const QString tune = File(QStringLiteral("t.json"), kDefaults);
+    for (const QStringList &arguments :
+         {Words("write") << special, Words("diff") << tune << special, Words("read -o") << special,
+          Words("defaults -o") << special}) {
+        const CtlRun run = CtlSim(arguments);
+        EXPECT_EQ(run.exitCode, 5);
+        EXPECT_EQ(run.err,
+                  QStringLiteral("dccd-ctl: Cannot %1 %2: not a regular file.\n")
+                      .arg(arguments.contains(QStringLiteral("-o")) ? u"write" : u"read", special));
+    }
+    struct stat info {};
+    ASSERT_EQ(::stat(QFile::encodeName(special).constData(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode) || S_ISCHR(info.st_mode)) << "replaced by a file";
+    EXPECT_EQ(SimLog(), QStringList()) << "nothing reached the controller";
+}
+
+INSTANTIATE_TEST_SUITE_P(FifoNullZero, CtlSpecialFile, ::testing::Values(0u, 3u, 5u));
+
+// Standard output on /dev/full, or closed (whose number the port must not take: the tune would
+// go to the controller).
+class CtlLostOutput : public CtlTest,
+                      public ::testing::WithParamInterface<std::pair<std::string, bool>> {};
+
+TEST_P(CtlLostOutput, IsAFailure) {
+    StartSim({});
+    const auto [command, closed] = GetParam();
+    QStringList arguments = Words(command);
+    if (command == "diff port")
+        arguments << File(QStringLiteral("t.json"), Edited("\"turning\": 100", "\"turning\": 140"));
+    const CtlRun run = CtlSim(arguments, [closed = closed](QProcess &ctl) {
+        if (closed)
+            ctl.setChildProcessModifier([] { ::close(STDOUT_FILENO); });
+        else
+            ctl.setStandardOutputFile(QStringLiteral("/dev/full"));
+    });
+    EXPECT_EQ(run.exitCode, 5);
+    EXPECT_EQ(run.err, QStringLiteral("dccd-ctl: Cannot write standard output: %1.\n")
+                           .arg(closed ? u"Bad file descriptor" : u"No space left on device"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, CtlLostOutput,
+                         ::testing::Values(std::pair{"read", false}, std::pair{"defaults", false},
+                                           std::pair{"diff port", false}, std::pair{"read", true},
+                                           std::pair{"defaults", true}));
+
+// On a full disk (a 16 KiB tmpfs over the test's directory) a backup keeps its bytes.
+TEST_F(CtlTest, AFullDiskKeepsTheOldBackupAndFails) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "a full disk is a 16 KiB tmpfs, and mounting one needs root";
+    const QByteArray disk = QFile::encodeName(dir.path());
+    ASSERT_EQ(::mount("tmpfs", disk.constData(), "tmpfs", 0, "size=16k"), 0);
+    const auto unmount = qScopeGuard([&disk] { ::umount2(disk.constData(), MNT_DETACH); });
+    const QByteArray old = Edited("\"turning\": 100", "\"turning\": 140");
+    const QString backup = File(QStringLiteral("stock.json"), old);
+    QFile fill(dir.filePath(QStringLiteral("fill")));
+    ASSERT_TRUE(fill.open(QIODevice::WriteOnly));
+    while (fill.write(QByteArray(4096, 'x')) == 4096 && fill.flush()) {
+    }
+    StartSim({});
+    for (const QString &command : {QStringLiteral("read"), QStringLiteral("defaults")}) {
+        const CtlRun run = CtlSim({command, QStringLiteral("-o"), backup});
+        EXPECT_EQ(run.exitCode, 5);
+        EXPECT_EQ(
+            run.err,
+            QStringLiteral("dccd-ctl: Cannot write %1: No space left on device.\n").arg(backup));
+        EXPECT_EQ(Contents(backup), old);
+    }
 }
 
 } // namespace

@@ -80,7 +80,11 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"{\"format\": \"dccd-tune\", \"version\": 1, \"acceleration\": 100.5}",
                 u"t.json: \"acceleration\" is 100.5; it must be a whole number from 0 to 200"},
         Refusal{"{\"format\": \"dccd-tune\", \"version\": 1, \"acceleration\": null}",
-                u"t.json: \"acceleration\" is null; it must be a whole number from 0 to 200"}));
+                u"t.json: \"acceleration\" is null; it must be a whole number from 0 to 200"},
+        // Only top-level keys count, a quote inside a name does not end it, escapes are decoded.
+        Refusal{"{\"format\": \"dccd-tune\", \"a\\\"\": [{\"version\": 2}, \"version\"],\n"
+                "\"version\": 1,\n\"vers\\u0069on\": 1}",
+                u"t.json: \"version\" is given twice (lines 2 and 3)"}));
 
 TEST(TuneFile, DifferenceTableHasAHeadingAndOneRowPerDifference) {
     const auto differences = tuner::Differences(Tune(100, 100, 100, 100, 0, 33, false, false),
@@ -154,7 +158,14 @@ INSTANTIATE_TEST_SUITE_P(
         Usage{{QStringLiteral("read"), QStringLiteral("--port"), QStringLiteral("1:/dev/x")},
               u"dccd-ctl: --port wants N or N=DEVICE with N from 1 to 16, not '1:/dev/x'"},
         Usage{{QStringLiteral("read"), QStringLiteral("--timeout"), QStringLiteral("0")},
-              u"dccd-ctl: --timeout wants seconds above 0, up to 3600, not '0'"},
+              u"dccd-ctl: --timeout wants seconds from 0.1 up to 3600, not '0'"},
+        Usage{{QStringLiteral("read"), QStringLiteral("--timeout"), QStringLiteral("0.09"),
+               QStringLiteral("--port"), QStringLiteral("1=/dev/null")},
+              u"dccd-ctl: --timeout wants seconds from 0.1 up to 3600, not '0.09'"},
+        Usage{{QStringLiteral("defaults"), QStringLiteral("-o"), QString()},
+              u"dccd-ctl: --output wants a file name; without it the tune goes to standard output"},
+        Usage{{QStringLiteral("--list-ports"), QStringLiteral("read")},
+              u"dccd-ctl: --list-ports takes no command, not 'read'"},
         Usage{{QStringLiteral("diff"), QStringLiteral("port:17"), QStringLiteral("port"),
                QStringLiteral("--port"), QStringLiteral("1=/dev/null")},
               u"dccd-ctl: 'port:17' names no port: use port:N with N from 1 to 16"}));

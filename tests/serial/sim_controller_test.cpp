@@ -107,6 +107,18 @@ INSTANTIATE_TEST_SUITE_P(
                                  u"rejected: a save holds a control character"},
                       RejectCase{"S,00120,00090,00100,00080,00010,00040,00001,00000\x7f,00001,",
                                  u"rejected: a save holds a control character"},
+                      RejectCase{"S,100.4,00090,00100,00080,00010,00040,00001,00000,00001,",
+                                 u"rejected: field 1 is not five digits"},
+                      RejectCase{"S,00120,+0005,00100,00080,00010,00040,00001,00000,00001,",
+                                 u"rejected: field 2 is not five digits"},
+                      RejectCase{"S,00120,00090,.5,00080,00010,00040,00001,00000,00001,",
+                                 u"rejected: field 3 is not five digits"},
+                      RejectCase{"S,00120,00090,00100,5.,00010,00040,00001,00000,00001,",
+                                 u"rejected: field 4 is not five digits"},
+                      RejectCase{"S,00120,00090,00100,00080,10,00040,00001,00000,00001,",
+                                 u"rejected: field 5 is not five digits"},
+                      RejectCase{"S, 00120 ,00090,00100,00080,00010,00040,00001,00000,00001,",
+                                 u"rejected: field 1 is not five digits"},
                       RejectCase{"r", u"ignored: not a read request or a save"},
                       RejectCase{"", u"ignored: not a read request or a save"}));
 
