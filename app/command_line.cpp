@@ -2,6 +2,7 @@
 
 #include "dccd_version.h"
 #include "link/comfunct.h"
+#include "link/port_option.h"
 #include "window/branding.h"
 #include "window/layout.h"
 
@@ -14,49 +15,9 @@
 namespace tuner {
 namespace {
 
-constexpr int kUsageError = 2;
-
 const QString kProgram = QStringLiteral("dccd-tuner");
 
-QString Column(const QString &text, int width) {
-    return text.leftJustified(width);
-}
-
 } // namespace
-
-std::optional<PortChoice> ReadPortChoice(const QString &value) {
-    const qsizetype equals = value.indexOf(u'=');
-    const QString number = equals < 0 ? value : value.left(equals);
-    if (number.isEmpty() || number.size() > 2 ||
-        !std::all_of(number.cbegin(), number.cend(),
-                     [](QChar c) { return c >= u'0' && c <= u'9'; }))
-        return std::nullopt;
-    const int n = number.toInt();
-    if (n < comfunct::kFirstPort || n > comfunct::kLastPort)
-        return std::nullopt;
-    if (equals >= 0 && equals == value.size() - 1)
-        return std::nullopt; // "N=" names no device
-    return PortChoice{static_cast<qint16>(n), equals < 0 ? QString() : value.mid(equals + 1)};
-}
-
-QString PortListing(const comfunct::PortTable &ports) {
-    QString listing = Column(QStringLiteral("Port"), 6) + Column(QStringLiteral("Device"), 24) +
-                      Column(QStringLiteral("Exists"), 8) + QStringLiteral("About\n");
-    const QList<comfunct::PortInfo> table = ports.Describe();
-    for (const comfunct::PortInfo &port : table) {
-        QStringList about;
-        for (const QString &part : {port.description, port.manufacturer})
-            if (!part.isEmpty())
-                about.append(part);
-        if (!port.serialNumber.isEmpty())
-            about.append(QStringLiteral("serial ") + port.serialNumber);
-        listing += Column(QString::number(port.number), 6) + Column(port.device, 24) +
-                   Column(port.exists ? QStringLiteral("yes") : QStringLiteral("no"), 8) +
-                   about.join(QStringLiteral(", "));
-        listing = listing.trimmed() + u'\n';
-    }
-    return listing;
-}
 
 QString LayoutListing() {
     QString listing = QStringLiteral("client %1 %2\n").arg(ClientWidth()).arg(ClientHeight());
@@ -118,13 +79,13 @@ std::optional<int> ApplyCommandLine(const QStringList &arguments, comfunct::Port
         err << kProgram << ": " << parser.errorText() << "\n"
             << "Try '" << kProgram << " --help'.\n";
         err.flush();
-        return kUsageError;
+        return kExitUsage;
     }
     if (!parser.positionalArguments().isEmpty()) {
         err << kProgram << ": unexpected argument '" << parser.positionalArguments().first()
             << "'\nTry '" << kProgram << " --help'.\n";
         err.flush();
-        return kUsageError;
+        return kExitUsage;
     }
     if (parser.isSet(help)) {
         // Without an application object the parser cannot know the program's name.
@@ -147,7 +108,7 @@ std::optional<int> ApplyCommandLine(const QStringList &arguments, comfunct::Port
             err << kProgram << ": --port wants N=DEVICE with N from 1 to 16, not '" << value
                 << "'\n";
             err.flush();
-            return kUsageError;
+            return kExitUsage;
         }
         replacements.append({replacement->number, replacement->device});
     }

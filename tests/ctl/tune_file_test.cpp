@@ -1,8 +1,8 @@
 // The tune file and dccd-ctl's command line, without any port.
 
-#include "app/command_line.h"
-#include "app/ctl.h"
-#include "app/tune_file.h"
+#include "ctl/ctl.h"
+#include "ctl/tune_file.h"
+#include "link/port_option.h"
 #include "link/protocol.h"
 #include "tests/ctl/default_tune.h"
 

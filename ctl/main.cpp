@@ -1,7 +1,7 @@
 // dccd-ctl: the command-line companion of the tuning window.
 
-#include "app/ctl.h"
-#include "app/standard_streams.h"
+#include "ctl/ctl.h"
+#include "ctl/standard_streams.h"
 
 #include <QCoreApplication>
 #include <QFile>

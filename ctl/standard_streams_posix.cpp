@@ -1,4 +1,4 @@
-#include "app/standard_streams.h"
+#include "ctl/standard_streams.h"
 
 #include <cerrno>
 #include <fcntl.h>

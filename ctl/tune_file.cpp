@@ -1,4 +1,4 @@
-#include "app/tune_file.h"
+#include "ctl/tune_file.h"
 
 #include "link/protocol.h"
 
@@ -122,12 +122,7 @@ TuningParameters TuneOf(const TuningParameters &settings) {
 }
 
 TuningParameters DefaultTune() {
-    TuningParameters tune;
-    for (const PercentField &percent : kPercents) {
-        const std::optional<double> value = ReadNumber(percent.defaultText.toString());
-        tune.*percent.value = static_cast<float>(value.value_or(0));
-    }
-    return tune;
+    return TuneOf(DefaultSettings());
 }
 
 QByteArray TuneFileText(const TuningParameters &tune) {

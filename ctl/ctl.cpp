@@ -1,10 +1,11 @@
-#include "app/ctl.h"
+#include "ctl/ctl.h"
 
-#include "app/command_line.h"
-#include "app/controller_connection.h"
-#include "app/tune_file.h"
+#include "ctl/exit_codes.h"
+#include "ctl/tune_file.h"
 #include "dccd_version.h"
+#include "link/controller_connection.h"
 #include "link/number_text.h"
+#include "link/port_option.h"
 #include "link/port_table.h"
 #include "link/qt_serial_port_service.h"
 
@@ -140,11 +141,11 @@ Outcome<Side> Ctl::ReadPort(qint16 number) {
     ControllerConnection connection(
         service, [this](qint16 n) { return m_ports.DevicePath(n); }, m_timeout,
         [this](const QString &notice) { Say(notice); });
-    if (const auto failure = connection.Open(number))
-        return *failure;
-    Outcome<TuningParameters> report = connection.Read();
-    if (const CtlFailure *failure = std::get_if<CtlFailure>(&report))
-        return *failure;
+    if (const auto problem = connection.Open(number))
+        return FailureOf(*problem);
+    const auto report = connection.Read();
+    if (const ExchangeProblem *problem = std::get_if<ExchangeProblem>(&report))
+        return FailureOf(*problem);
     return Side{QStringLiteral("port ") + QString::number(number),
                 TuneOf(std::get<TuningParameters>(report))};
 }
@@ -256,10 +257,10 @@ int Ctl::Write(const QString &path, bool calibrate, bool verify) {
     ControllerConnection connection(
         service, [this](qint16 n) { return m_ports.DevicePath(n); }, m_timeout,
         [this](const QString &notice) { Say(notice); });
-    if (const auto failure = connection.Open(std::get<qint16>(port)))
-        return Fail(*failure);
-    if (const auto failure = connection.Save(SaveRecordOf(sent, calibrate)))
-        return Fail(*failure);
+    if (const auto problem = connection.Open(std::get<qint16>(port)))
+        return Fail(FailureOf(*problem));
+    if (const auto problem = connection.Save(SaveRecordOf(sent, calibrate)))
+        return Fail(FailureOf(*problem));
     if (!verify) {
         // Sent means taken by the line: a save still queued when the close gave up was lost.
         if (!connection.Close())
@@ -270,9 +271,9 @@ int Ctl::Write(const QString &path, bool calibrate, bool verify) {
             QStringLiteral("; not verified"));
         return kExitOk;
     }
-    Outcome<TuningParameters> report = connection.Read();
-    if (const CtlFailure *failure = std::get_if<CtlFailure>(&report))
-        return Fail(*failure);
+    const auto report = connection.Read();
+    if (const ExchangeProblem *problem = std::get_if<ExchangeProblem>(&report))
+        return Fail(FailureOf(*problem));
     const QList<TuneDifference> differences =
         Differences(sent, TuneOf(std::get<TuningParameters>(report)));
     if (!differences.isEmpty()) {
