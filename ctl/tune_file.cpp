@@ -1,5 +1,6 @@
 #include "ctl/tune_file.h"
 
+#include "link/comfunct.h"
 #include "link/protocol.h"
 
 #include <QHash>
@@ -83,15 +84,52 @@ std::optional<QString> RepeatedKey(const QByteArray &text, const QString &fileNa
     return std::nullopt;
 }
 
+// The keys that are no setting: the file's kind, and what a person needs to know of the tune.
+const QString kFormatKey = QStringLiteral("format");
+const QString kVersionKey = QStringLiteral("version");
+const QString kNoteKey = QStringLiteral("note");
+const QString kReadAtKey = QStringLiteral("read_at");
+const QString kPortKey = QStringLiteral("port");
+
 QStringList AllKeys() {
-    QStringList keys{QStringLiteral("format"), QStringLiteral("version")};
-    for (const PercentField &percent : kPercents)
-        keys.append(percent.fileKey.toString());
-    for (const SwitchField &flag : kSwitches) {
-        if (!flag.fileKey.isEmpty())
-            keys.append(flag.fileKey.toString());
+    return QStringList{kFormatKey, kVersionKey, kNoteKey, kReadAtKey, kPortKey} + SettingKeys();
+}
+
+// What the JSON reader found wrong, in the words of someone editing the file.
+QString JsonMistake(QJsonParseError::ParseError error) {
+    switch (error) {
+    case QJsonParseError::UnterminatedObject:
+        return QStringLiteral("a comma or } is missing");
+    case QJsonParseError::MissingNameSeparator:
+        return QStringLiteral("a colon is missing after a key");
+    case QJsonParseError::UnterminatedArray:
+        return QStringLiteral("a comma or ] is missing");
+    case QJsonParseError::MissingValueSeparator:
+        return QStringLiteral("a value is missing after a colon");
+    case QJsonParseError::IllegalValue:
+    case QJsonParseError::IllegalNumber:
+        return QStringLiteral("this is no value: texts go in double quotes, numbers and true or "
+                              "false without");
+    case QJsonParseError::TerminationByNumber:
+        return QStringLiteral("the file ends inside a number");
+    case QJsonParseError::IllegalEscapeSequence:
+        return QStringLiteral("a backslash in a text starts no escape JSON knows");
+    case QJsonParseError::IllegalUTF8String:
+        return QStringLiteral("the text is not UTF-8");
+    case QJsonParseError::UnterminatedString:
+        return QStringLiteral("a text has no closing double quote");
+    case QJsonParseError::MissingObject:
+        return QStringLiteral("the file does not start with {");
+    case QJsonParseError::DeepNesting:
+        return QStringLiteral("brackets are nested too deeply");
+    case QJsonParseError::DocumentTooLarge:
+        return QStringLiteral("the file is too large");
+    case QJsonParseError::GarbageAtEnd:
+        return QStringLiteral("something follows the closing }");
+    case QJsonParseError::NoError:
+        break;
     }
-    return keys;
+    return QStringLiteral("not valid JSON");
 }
 
 bool IsWholeIn(const QJsonValue &value, double lowest, double highest) {
@@ -125,9 +163,62 @@ TuningParameters DefaultTune() {
     return TuneOf(DefaultSettings());
 }
 
-QByteArray TuneFileText(const TuningParameters &tune) {
-    QStringList lines{QStringLiteral("  \"format\": \"%1\"").arg(QLatin1String(kTuneFormat)),
-                      QStringLiteral("  \"version\": %1").arg(kTuneVersion)};
+QStringList SettingKeys() {
+    QStringList keys;
+    for (const PercentField &percent : kPercents)
+        keys.append(percent.fileKey.toString());
+    for (const SwitchField &flag : kSwitches) {
+        if (!flag.fileKey.isEmpty())
+            keys.append(flag.fileKey.toString());
+    }
+    return keys;
+}
+
+QString NearestKey(const QString &typed, const QStringList &known) {
+    // The edit distance: letters put in, left out or changed, and two letters swapped.
+    const auto distance = [](const QString &a, const QString &b) {
+        const qsizetype n = a.size();
+        const qsizetype m = b.size();
+        QList<QList<qsizetype>> d(n + 1, QList<qsizetype>(m + 1, 0));
+        for (qsizetype i = 0; i <= n; ++i)
+            d[i][0] = i;
+        for (qsizetype j = 0; j <= m; ++j)
+            d[0][j] = j;
+        for (qsizetype i = 1; i <= n; ++i) {
+            for (qsizetype j = 1; j <= m; ++j) {
+                const qsizetype cost = a.at(i - 1).toLower() == b.at(j - 1) ? 0 : 1;
+                d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + cost});
+                if (i > 1 && j > 1 && a.at(i - 1).toLower() == b.at(j - 2) &&
+                    a.at(i - 2).toLower() == b.at(j - 1))
+                    d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+            }
+        }
+        return d[n][m];
+    };
+    QString nearest;
+    qsizetype best = std::max<qsizetype>(2, typed.size() / 3) + 1; // near: a slip of the fingers
+    for (const QString &key : known) {
+        const qsizetype d = distance(typed, key);
+        if (d < best) {
+            best = d;
+            nearest = key;
+        }
+    }
+    return nearest;
+}
+
+QByteArray TuneFileText(const TuneFile &file) {
+    const auto quoted = [](const QString &text) { return JsonText(QJsonValue(text)); };
+    QStringList lines{
+        QStringLiteral("  \"%1\": \"%2\"").arg(kFormatKey, QLatin1String(kTuneFormat)),
+        QStringLiteral("  \"%1\": %2").arg(kVersionKey).arg(kTuneVersion)};
+    if (!file.note.isEmpty())
+        lines.append(QStringLiteral("  \"%1\": %2").arg(kNoteKey, quoted(file.note)));
+    if (!file.readAt.isEmpty())
+        lines.append(QStringLiteral("  \"%1\": %2").arg(kReadAtKey, quoted(file.readAt)));
+    if (file.port != 0)
+        lines.append(QStringLiteral("  \"%1\": %2").arg(kPortKey).arg(file.port));
+    const TuningParameters &tune = file.tune;
     for (const PercentField &percent : kPercents)
         lines.append(QStringLiteral("  \"%1\": %2")
                          .arg(percent.fileKey.toString(), WholeText(tune.*percent.value)));
@@ -142,16 +233,23 @@ QByteArray TuneFileText(const TuningParameters &tune) {
         .toUtf8();
 }
 
-std::variant<TuningParameters, QString> ParseTuneFile(const QByteArray &text,
-                                                      const QString &fileName) {
+QByteArray TuneFileText(const TuningParameters &tune) {
+    return TuneFileText(TuneFile{tune, {}, {}, 0});
+}
+
+std::variant<TuneFile, QString> ParseTuneFile(const QByteArray &text, const QString &fileName) {
     if (text.size() > kLargestTuneFile)
         return QStringLiteral("%1: larger than 1 MiB; a tune file is a few hundred bytes")
+            .arg(fileName);
+    if (text.trimmed().isEmpty())
+        return QStringLiteral("%1: the file is empty; 'dccd-ctl defaults' prints a tune file to "
+                              "start from")
             .arg(fileName);
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(text, &error);
     if (error.error != QJsonParseError::NoError)
-        return QStringLiteral("%1:%2: not valid JSON (%3)")
-            .arg(fileName, Position(text, error.offset), error.errorString());
+        return QStringLiteral("%1:%2: %3")
+            .arg(fileName, Position(text, error.offset), JsonMistake(error.error));
     if (!document.isObject())
         return QStringLiteral("%1: not a tune file: it must be one JSON object { ... }")
             .arg(fileName);
@@ -165,24 +263,43 @@ std::variant<TuningParameters, QString> ParseTuneFile(const QByteArray &text,
         return *found;
     };
 
-    const QString format = QStringLiteral("format");
-    const std::optional<QJsonValue> formatValue = value(format);
+    const std::optional<QJsonValue> formatValue = value(kFormatKey);
     if (!formatValue || formatValue->toString() != QLatin1String(kTuneFormat))
-        return Problem(fileName, format, formatValue,
+        return Problem(fileName, kFormatKey, formatValue,
                        QStringLiteral("\"%1\"").arg(QLatin1String(kTuneFormat)));
-    const QString version = QStringLiteral("version");
-    const std::optional<QJsonValue> versionValue = value(version);
+    const std::optional<QJsonValue> versionValue = value(kVersionKey);
     if (!versionValue || !IsWholeIn(*versionValue, kTuneVersion, kTuneVersion))
-        return Problem(fileName, version, versionValue, QString::number(kTuneVersion));
+        return Problem(fileName, kVersionKey, versionValue, QString::number(kTuneVersion));
 
+    // A typo must not pass for a setting left out: an unknown key is refused, with the key
+    // that was probably meant.
     const QStringList known = AllKeys();
     for (const QString &key : object.keys()) {
-        if (!known.contains(key))
-            return QStringLiteral("%1: unknown key \"%2\"; the keys are %3")
-                .arg(fileName, key, known.join(QStringLiteral(", ")));
+        if (known.contains(key))
+            continue;
+        const QString nearest = NearestKey(key, known);
+        if (!nearest.isEmpty())
+            return QStringLiteral("%1: \"%2\": no such setting; did you mean \"%3\"?")
+                .arg(fileName, key, nearest);
+        return QStringLiteral("%1: \"%2\": no such setting; the keys are %3")
+            .arg(fileName, key, known.join(QStringLiteral(", ")));
     }
 
-    TuningParameters tune;
+    TuneFile file;
+    for (const QString &key : {kNoteKey, kReadAtKey}) {
+        const std::optional<QJsonValue> text = value(key);
+        if (text && !text->isString())
+            return Problem(fileName, key, text, QStringLiteral("a text in double quotes"));
+    }
+    file.note = value(kNoteKey).value_or(QJsonValue()).toString();
+    file.readAt = value(kReadAtKey).value_or(QJsonValue()).toString();
+    if (const std::optional<QJsonValue> port = value(kPortKey)) {
+        if (!IsWholeIn(*port, comfunct::kFirstPort, comfunct::kLastPort))
+            return Problem(fileName, kPortKey, port, QStringLiteral("a port number from 1 to 16"));
+        file.port = static_cast<qint16>(port->toInt());
+    }
+
+    TuningParameters &tune = file.tune;
     for (const PercentField &percent : kPercents) {
         const QString key = percent.fileKey.toString();
         const std::optional<QJsonValue> setting = value(key);
@@ -200,7 +317,7 @@ std::variant<TuningParameters, QString> ParseTuneFile(const QByteArray &text,
             return Problem(fileName, key, setting, QStringLiteral("true or false"));
         tune.*flag.value = setting->toBool();
     }
-    return tune;
+    return file;
 }
 
 QString SaveRecordOf(const TuningParameters &tune, bool calibrate) {
@@ -226,6 +343,39 @@ QList<TuneDifference> Differences(const TuningParameters &first, const TuningPar
                 {flag.fileKey.toString(), text(first.*flag.value), text(second.*flag.value)});
     }
     return differences;
+}
+
+std::optional<TuneDifference> NoteDifference(const TuneFile &first, const TuneFile &second) {
+    if (first.note == second.note)
+        return std::nullopt;
+    const auto shown = [](const QString &note) {
+        return note.isEmpty() ? QStringLiteral("(none)") : JsonText(QJsonValue(note));
+    };
+    return TuneDifference{kNoteKey, shown(first.note), shown(second.note)};
+}
+
+QByteArray DifferenceJson(const QList<TuneDifference> &differences, const QString &firstHeading,
+                          const QString &secondHeading, bool equal) {
+    // A value as the table shows it, back in its JSON type.
+    const auto typed = [](const TuneDifference &row, const QString &shown) -> QJsonValue {
+        if (row.key == kNoteKey)
+            return shown == u"(none)"
+                       ? QJsonValue(QJsonValue::Null)
+                       : QJsonDocument::fromJson('[' + shown.toUtf8() + ']').array().at(0);
+        if (shown == u"true" || shown == u"false")
+            return shown == u"true";
+        return shown.toDouble();
+    };
+    QJsonArray rows;
+    for (const TuneDifference &row : differences)
+        rows.append(QJsonObject{{QStringLiteral("setting"), row.key},
+                                {QStringLiteral("first"), typed(row, row.first)},
+                                {QStringLiteral("second"), typed(row, row.second)}});
+    const QJsonObject document{{QStringLiteral("first"), firstHeading},
+                               {QStringLiteral("second"), secondHeading},
+                               {QStringLiteral("equal"), equal},
+                               {QStringLiteral("differences"), rows}};
+    return QJsonDocument(document).toJson(QJsonDocument::Indented);
 }
 
 QString DifferenceTable(const QList<TuneDifference> &differences, const QString &firstHeading,

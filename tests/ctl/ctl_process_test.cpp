@@ -3,8 +3,10 @@
 #include "tests/ctl/default_tune.h"
 #include "tests/serial/pty_support.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
@@ -28,6 +30,15 @@ const char *const kDefaults = kDefaultTuneFile;
 // A command line written with spaces.
 QStringList Words(const std::string &line) {
     return QString::fromStdString(line).split(u' ');
+}
+
+// A tune file as read writes it, without its read_at line, which must hold a time in UTC.
+QByteArray WithoutReadAt(const QString &text) {
+    static const QRegularExpression readAt(
+        QStringLiteral("\n  \"read_at\": \"\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ\","));
+    QString without = text;
+    EXPECT_EQ(without.count(readAt), 1) << text.toStdString();
+    return without.remove(readAt).toUtf8();
 }
 
 // The default file with one piece of its text replaced.
@@ -65,6 +76,8 @@ protected:
     void SetUp() override {
         testing_support::App();
         ASSERT_TRUE(dir.isValid());
+        // Restore points go to this test's own folder, never the user's.
+        qputenv("XDG_STATE_HOME", QFile::encodeName(dir.filePath(QStringLiteral("state"))));
     }
     void TearDown() override {
         if (sim.state() != QProcess::NotRunning) {
@@ -134,12 +147,15 @@ TEST_F(CtlTest, ReadPrintsTheControllersTune) {
     const CtlRun run = Ctl(QStringList{QStringLiteral("read")} + Port());
     EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_EQ(run.err, QString());
-    EXPECT_EQ(run.out.toUtf8(), Edited("100,\n  \"deceleration\": 100,\n  \"turning\": 100,\n  "
-                                       "\"max_output\": 100,\n  \"min_output\": 0,\n  "
-                                       "\"lfb_threshold\": 33,\n  \"tps_reverse\": false",
-                                       "120,\n  \"deceleration\": 90,\n  \"turning\": 100,\n  "
-                                       "\"max_output\": 80,\n  \"min_output\": 10,\n  "
-                                       "\"lfb_threshold\": 40,\n  \"tps_reverse\": true"));
+    EXPECT_EQ(WithoutReadAt(run.out),
+              Edited("\"version\": 1,\n  \"acceleration\": 100,\n  \"deceleration\": 100,\n  "
+                     "\"turning\": 100,\n  "
+                     "\"max_output\": 100,\n  \"min_output\": 0,\n  "
+                     "\"lfb_threshold\": 33,\n  \"tps_reverse\": false",
+                     "\"version\": 1,\n  \"port\": 1,\n  \"acceleration\": 120,\n  "
+                     "\"deceleration\": 90,\n  \"turning\": 100,\n  "
+                     "\"max_output\": 80,\n  \"min_output\": 10,\n  "
+                     "\"lfb_threshold\": 40,\n  \"tps_reverse\": true"));
     EXPECT_EQ(SimLog(QStringLiteral("received: R")).value(0), QStringLiteral("received: R"));
 }
 
@@ -152,12 +168,14 @@ TEST_F(CtlTest, ReadWriteReadGivesIdenticalFilesAndWriteVerifies) {
 
     const CtlRun written = Ctl(QStringList{QStringLiteral("write"), first} + Port());
     EXPECT_EQ(written.exitCode, 0);
-    EXPECT_EQ(written.err, QStringLiteral("dccd-ctl: saved and verified on port 1 (") + device +
-                               QStringLiteral(")\n"));
+    EXPECT_TRUE(written.err.endsWith(QStringLiteral("dccd-ctl: saved and verified on port 1 (") +
+                                     device + QStringLiteral(")\n")))
+        << written.err.toStdString();
     ASSERT_EQ(Ctl(QStringList{QStringLiteral("read"), QStringLiteral("--output"), second} + Port())
                   .exitCode,
               0);
-    EXPECT_EQ(Contents(first), Contents(second));
+    EXPECT_EQ(WithoutReadAt(QString::fromUtf8(Contents(first))),
+              WithoutReadAt(QString::fromUtf8(Contents(second))));
     const QString save =
         QStringLiteral("received: S,00007,00200,00000,00100,00099,00001,00000,00001,00000,");
     EXPECT_TRUE(SimLog(save).contains(save));
@@ -189,7 +207,7 @@ TEST_F(CtlTest, NoVerifyOnlySends) {
     StartSim({});
     const CtlRun run =
         Ctl(QStringList{QStringLiteral("write"), File(QStringLiteral("t.json"), kDefaults),
-                        QStringLiteral("--no-verify")} +
+                        QStringLiteral("--no-verify"), QStringLiteral("--no-restore-point")} +
             Port());
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.err, QStringLiteral("dccd-ctl: sent to port 1 (") + device +
@@ -206,11 +224,96 @@ TEST_F(CtlTest, AControllerThatForgetsFailsVerifyWithTheDifference) {
                  .replace("\"ebrake_cut_off\": false", "\"ebrake_cut_off\": true"));
     const CtlRun run = Ctl(QStringList{QStringLiteral("write"), file} + Port());
     EXPECT_EQ(run.exitCode, 6);
-    EXPECT_EQ(run.err, QStringLiteral("dccd-ctl: verify failed: port 1 (") + device +
-                           QStringLiteral(") does not hold what was sent:\n"
-                                          "setting         sent  controller holds\n"
-                                          "max_output      90    100\n"
-                                          "ebrake_cut_off  true  false\n"));
+    EXPECT_EQ(run.err.section(u'\n', 1),
+              QStringLiteral("dccd-ctl: verify failed: port 1 (") + device +
+                  QStringLiteral(") does not hold what was sent:\n"
+                                 "setting         sent  controller holds\n"
+                                 "max_output      90    100\n"
+                                 "ebrake_cut_off  true  false\n"));
+}
+
+// Every write keeps what the controller held, and that restore point brings it back. --only
+// changes only the settings it names; a note travels with the file and is told apart by diff.
+TEST_F(CtlTest, RestorePointsOnlyAndNotes) {
+    StartSim({QStringLiteral("--values"), QStringLiteral("120,90,100,80,10,40,1,0,0")});
+    const QString track =
+        File(QStringLiteral("track.json"),
+             Edited("\"version\": 1,", "\"version\": 1,\n  \"note\": \"track, dry\",")
+                 .replace("\"turning\": 100", "\"turning\": 140")
+                 .replace("\"max_output\": 100", "\"max_output\": 60"));
+    const CtlRun only = Ctl(QStringList{QStringLiteral("write"), track, QStringLiteral("--only"),
+                                        QStringLiteral("turning")} +
+                            Port());
+    ASSERT_EQ(only.exitCode, 0) << only.err.toStdString();
+    const QString stored = QStringLiteral("stored: 120,90,140,80,10,40,1,0,0");
+    EXPECT_TRUE(SimLog(stored).contains(stored)) << "only turning changed";
+
+    // The restore point holds what the controller held before, where and when it was read.
+    const QDir folder(dir.filePath(QStringLiteral("state/dccd-tuner/restore-points")));
+    const QStringList kept = folder.entryList({QStringLiteral("*.json")});
+    ASSERT_EQ(kept.size(), 1);
+    EXPECT_TRUE(only.err.startsWith(QStringLiteral("dccd-ctl: restore point %1 keeps what port 1")
+                                        .arg(kept.first().chopped(5))))
+        << only.err.toStdString();
+    const QByteArray before = Contents(folder.filePath(kept.first()));
+    EXPECT_TRUE(before.contains("\"port\": 1,\n  \"acceleration\": 120,\n  \"deceleration\": 90,\n "
+                                " \"turning\": 100,"))
+        << before.toStdString();
+    const CtlRun listed = Ctl({QStringLiteral("restore-points")});
+    EXPECT_EQ(listed.exitCode, 0);
+    EXPECT_TRUE(listed.out.section(u'\n', 1, 1)
+                    .endsWith(QStringLiteral(
+                        "1     acceleration 120, deceleration 90, max_output 80, min_output 10, "
+                        "lfb_threshold 40, tps_reverse true")))
+        << listed.out.toStdString();
+
+    // Back to the latest restore point: the controller holds its old tune again.
+    const CtlRun back = Ctl(QStringList{QStringLiteral("write"), QStringLiteral("--restore-point"),
+                                        QStringLiteral("latest")} +
+                            Port());
+    EXPECT_EQ(back.exitCode, 0) << back.err.toStdString();
+    EXPECT_EQ(SimLog(QStringLiteral("stored: 120,90,100,80,10,40,1,0,0"))
+                  .count(QStringLiteral("stored: 120,90,100,80,10,40,1,0,0")),
+              1);
+    EXPECT_EQ(folder.entryList({QStringLiteral("*.json")}).size(), 2);
+
+    // Against the defaults, for a script: the note differs too, but only settings count.
+    const CtlRun json = Ctl(QStringList{QStringLiteral("diff"), QStringLiteral("defaults"), track,
+                                        QStringLiteral("--json")} +
+                            Port());
+    EXPECT_EQ(json.exitCode, 1);
+    EXPECT_TRUE(json.out.contains(QStringLiteral("\"setting\": \"turning\"")) &&
+                json.out.contains(QStringLiteral("\"second\": \"track, dry\"")) &&
+                json.out.contains(QStringLiteral("\"equal\": false")))
+        << json.out.toStdString();
+    const QString untitled = File(QStringLiteral("untitled.json"),
+                                  Contents(track).replace("  \"note\": \"track, dry\",\n", ""));
+    const CtlRun notes = Ctl({QStringLiteral("diff"), track, untitled});
+    EXPECT_EQ(notes.exitCode, 0) << "the settings are equal";
+    EXPECT_TRUE(notes.out.contains(QStringLiteral("note     \"track, dry\"")))
+        << notes.out.toStdString();
+}
+
+// A write that cannot first keep what the controller holds writes nothing, unless told to.
+TEST_F(CtlTest, NoRestorePointNoWrite) {
+    StartSim({QStringLiteral("--silent")});
+    const QString tune = File(QStringLiteral("t.json"), kDefaults);
+    const CtlRun refused = Ctl(QStringList{QStringLiteral("write"), tune,
+                                           QStringLiteral("--timeout"), QStringLiteral("0.5")} +
+                               Port());
+    EXPECT_EQ(refused.exitCode, 4);
+    EXPECT_TRUE(refused.err.endsWith(QStringLiteral(
+        "No restore point could be taken, so nothing was written (--no-restore-point writes "
+        "without one).\n")))
+        << refused.err.toStdString();
+    const CtlRun sent =
+        Ctl(QStringList{QStringLiteral("write"), tune, QStringLiteral("--no-restore-point"),
+                        QStringLiteral("--no-verify")} +
+            Port());
+    EXPECT_EQ(sent.exitCode, 0) << sent.err.toStdString();
+    const QString received =
+        QStringLiteral("received: S,00100,00100,00100,00100,00000,00033,00000,00000,00000,");
+    EXPECT_EQ(SimLog(received).count(received), 1) << "only the second write sent a save";
 }
 
 TEST_F(CtlTest, ASilentControllerTimesOutAfterOneWaitingLine) {
@@ -242,7 +345,8 @@ TEST_F(CtlTest, AMissingDeviceCannotBeOpened) {
     EXPECT_EQ(run.exitCode, 3);
     EXPECT_EQ(run.err, QStringLiteral("dccd-ctl: Cannot open port 3 (") +
                            dir.filePath(QStringLiteral("none")) +
-                           QStringLiteral("): no such port.\n"));
+                           QStringLiteral("): no such port.\ndccd-ctl --list-ports shows the ports "
+                                          "there are.\n"));
 }
 
 // A line scripted on the test's own pseudo-terminal: each record that arrives is answered from
@@ -313,7 +417,8 @@ TEST_P(CtlOnALine, TellsOnlyWhatHappened) {
     const QString command = QString::fromLatin1(script.command);
     QStringList arguments{command.section(u'-', 0, 0)};
     if (command.startsWith(u"write"))
-        arguments.append(File(QStringLiteral("t.json"), kDefaults));
+        arguments << File(QStringLiteral("t.json"), kDefaults)
+                  << QStringLiteral("--no-restore-point");
     if (command.endsWith(u"no-verify"))
         arguments.append(QStringLiteral("--no-verify"));
     arguments << QStringLiteral("--timeout") << QStringLiteral("1") << QStringLiteral("--port")
@@ -395,7 +500,7 @@ INSTANTIATE_TEST_SUITE_P(
     Table, CtlBadFile,
     ::testing::Values(
         BadFile{"NotParseable", Edited("\"version\": 1,", "\"version\": 1"),
-                u":4:3: not valid JSON (unterminated object)"},
+                u":4:3: a comma or } is missing"},
         BadFile{"MissingKey", Edited("  \"turning\": 100,\n", ""),
                 u": \"turning\" is missing; it must be a whole number from 0 to 200"},
         BadFile{"WrongType", Edited("\"tps_reverse\": false", "\"tps_reverse\": \"no\""),
@@ -405,9 +510,14 @@ INSTANTIATE_TEST_SUITE_P(
         BadFile{"Fraction", Edited("\"lfb_threshold\": 33", "\"lfb_threshold\": 33.5"),
                 u": \"lfb_threshold\" is 33.5; it must be a whole number from 0 to 100"},
         BadFile{"UnknownKey", Edited("\"version\": 1,", "\"version\": 1,\n  \"calibrate\": true,"),
-                u": unknown key \"calibrate\"; the keys are format, version, acceleration, "
-                u"deceleration, turning, max_output, min_output, lfb_threshold, tps_reverse, "
-                u"ebrake_cut_off"},
+                u": \"calibrate\": no such setting; the keys are format, version, note, "
+                u"read_at, port, acceleration, deceleration, turning, max_output, min_output, "
+                u"lfb_threshold, tps_reverse, ebrake_cut_off"},
+        BadFile{"MistypedKey", Edited("\"turning\"", "\"turing\""),
+                u": \"turing\": no such setting; did you mean \"turning\"?"},
+        BadFile{"Empty", "\n",
+                u": the file is empty; 'dccd-ctl defaults' prints a tune file to "
+                u"start from"},
         BadFile{"WrongVersion", Edited("\"version\": 1", "\"version\": 2"),
                 u": \"version\" is 2; it must be 1"},
         BadFile{

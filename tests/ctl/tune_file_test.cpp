@@ -35,10 +35,10 @@ TEST(TuneFile, DefaultsAreTheWindowsDefaultsInTheFixedLayout) {
 TEST(TuneFile, WrittenTextReadsBackToTheSameTuneAndRecord) {
     const tuner::TuningParameters tune = Tune(0, 200, 7, 100, 1, 99, true, false);
     const auto parsed = tuner::ParseTuneFile(tuner::TuneFileText(tune), QStringLiteral("t.json"));
-    ASSERT_TRUE(std::holds_alternative<tuner::TuningParameters>(parsed))
+    ASSERT_TRUE(std::holds_alternative<tuner::TuneFile>(parsed))
         << std::get<QString>(parsed).toStdString();
-    EXPECT_TRUE(tuner::Differences(tune, std::get<tuner::TuningParameters>(parsed)).isEmpty());
-    EXPECT_EQ(tuner::SaveRecordOf(std::get<tuner::TuningParameters>(parsed), true),
+    EXPECT_TRUE(tuner::Differences(tune, std::get<tuner::TuneFile>(parsed).tune).isEmpty());
+    EXPECT_EQ(tuner::SaveRecordOf(std::get<tuner::TuneFile>(parsed).tune, true),
               QStringLiteral("S,00000,00200,00007,00100,00001,00099,00001,00000,00001,\r"));
 }
 
@@ -67,8 +67,18 @@ INSTANTIATE_TEST_SUITE_P(
     Table, TuneFileRefuses,
     ::testing::Values(
         Refusal{"{\n  \"format\": \"dccd-tune\",\n  \"version\" 1\n}",
-                u"t.json:3:13: not valid JSON (missing name separator)"},
-        Refusal{"", u"t.json:1:1: not valid JSON (illegal value)"},
+                u"t.json:3:13: a colon is missing after a key"},
+        Refusal{"", u"t.json: the file is empty; 'dccd-ctl defaults' prints a tune file to start "
+                    u"from"},
+        Refusal{"{\"format\": \"dccd-tune\", \"version\": 1, \"acceleration\": hundred}",
+                u"t.json:1:54: this is no value: texts go in double quotes, numbers and true or "
+                u"false without"},
+        Refusal{"{\"format\": \"dccd-tune\", \"version\": 1, \"note\": 7}",
+                u"t.json: \"note\" is 7; it must be a text in double quotes"},
+        Refusal{"{\"format\": \"dccd-tune\", \"version\": 1, \"port\": 17}",
+                u"t.json: \"port\" is 17; it must be a port number from 1 to 16"},
+        Refusal{"{\"format\": \"dccd-tune\", \"version\": 1, \"tps_revers\": true}",
+                u"t.json: \"tps_revers\": no such setting; did you mean \"tps_reverse\"?"},
         Refusal{"[1, 2]", u"t.json: not a tune file: it must be one JSON object { ... }"},
         Refusal{"{\"version\": 1}", u"t.json: \"format\" is missing; it must be \"dccd-tune\""},
         Refusal{"{\"format\": \"tune\", \"version\": 1}",
@@ -146,10 +156,20 @@ TEST_P(CtlUsage, EndsWithCodeTwoBeforeAnyPortIsTouched) {
 INSTANTIATE_TEST_SUITE_P(
     Table, CtlUsage,
     ::testing::Values(
-        Usage{{}, u"dccd-ctl: a command is missing: read, write, diff or defaults"},
+        Usage{{}, u"dccd-ctl: a command is missing: read, write, diff, defaults or restore-points"},
         Usage{{QStringLiteral("backup")},
-              u"dccd-ctl: unknown command 'backup': read, write, diff or defaults"},
-        Usage{{QStringLiteral("write")}, u"dccd-ctl: write wants one file"},
+              u"dccd-ctl: unknown command 'backup': read, write, diff, defaults or restore-points"},
+        Usage{{QStringLiteral("write")},
+              u"dccd-ctl: write wants one file, or --restore-point NAME"},
+        Usage{{QStringLiteral("write"), QStringLiteral("t.json"), QStringLiteral("--restore-point"),
+               QStringLiteral("latest")},
+              u"dccd-ctl: write --restore-point takes no file"},
+        Usage{{QStringLiteral("write"), QStringLiteral("t.json"), QStringLiteral("--only"),
+               QStringLiteral("turning,tps_revers")},
+              u"dccd-ctl: --only: 'tps_revers' is no setting; did you mean tps_reverse?"},
+        Usage{{QStringLiteral("diff"), QStringLiteral("a"), QStringLiteral("b"),
+               QStringLiteral("--only"), QStringLiteral("turning")},
+              u"dccd-ctl: --only does not go with diff"},
         Usage{{QStringLiteral("read"), QStringLiteral("x.json")}, u"dccd-ctl: read takes no file"},
         Usage{{QStringLiteral("read"), QStringLiteral("--no-verify")},
               u"dccd-ctl: --no-verify does not go with read"},

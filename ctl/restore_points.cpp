@@ -1,0 +1,144 @@
+#include "ctl/restore_points.h"
+
+#include "ctl/state_folder.h"
+#include "link/protocol.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+
+#include <algorithm>
+
+namespace tuner {
+namespace {
+
+const QString kSuffix = QStringLiteral(".json");
+
+int KeptRestorePoints() {
+    bool ok = false;
+    const int kept = qEnvironmentVariableIntValue("DCCD_KEEP_RESTORE_POINTS", &ok);
+    return ok && kept > 0 ? kept : kKeptRestorePoints;
+}
+
+std::optional<RestorePoint> ReadRestorePoint(const QString &path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const auto parsed = ParseTuneFile(file.read(kLargestTuneFile + 1), path);
+    if (!std::holds_alternative<TuneFile>(parsed))
+        return std::nullopt;
+    QString name = QFileInfo(path).fileName();
+    name.chop(kSuffix.size());
+    return RestorePoint{name, path, std::get<TuneFile>(parsed)};
+}
+
+// Only the newest are kept: the names start with the time, so they sort as they were taken.
+void LetGoOfTheOldest(QDir folder) {
+    const QStringList names =
+        folder.entryList({QStringLiteral("*") + kSuffix}, QDir::Files, QDir::Name | QDir::Reversed);
+    for (qsizetype i = KeptRestorePoints(); i < names.size(); ++i)
+        folder.remove(names.at(i));
+}
+
+} // namespace
+
+QString RestorePointFolder() {
+    return StateFolder() + QStringLiteral("/dccd-tuner/restore-points");
+}
+
+std::variant<RestorePoint, QString> KeepRestorePoint(const TuningParameters &held, qint16 port,
+                                                     const QDateTime &takenAt) {
+    const QDir folder(RestorePointFolder());
+    if (!folder.mkpath(QStringLiteral(".")))
+        return QStringLiteral("cannot make the folder %1").arg(folder.path());
+    const QDateTime utc = takenAt.toUTC();
+    const QString stem =
+        utc.toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'")) + QStringLiteral("-port%1").arg(port);
+    QString name = stem;
+    for (int n = 2; folder.exists(name + kSuffix); ++n)
+        name = stem + QStringLiteral("-%1").arg(n); // two writes within one second
+    RestorePoint point{name, folder.filePath(name + kSuffix),
+                       TuneFile{TuneOf(held), {}, utc.toString(Qt::ISODate), port}};
+    const QByteArray text = TuneFileText(point.file);
+    QSaveFile file(point.path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.flush() ||
+        file.error() != QFileDevice::NoError || !file.commit()) {
+        file.cancelWriting();
+        return QStringLiteral("cannot write %1: %2").arg(point.path, file.errorString());
+    }
+    LetGoOfTheOldest(folder);
+    return point;
+}
+
+QList<RestorePoint> RestorePoints() {
+    const QDir folder(RestorePointFolder());
+    QList<RestorePoint> points;
+    for (const QString &name : folder.entryList({QStringLiteral("*") + kSuffix}, QDir::Files,
+                                                QDir::Name | QDir::Reversed)) {
+        if (std::optional<RestorePoint> point = ReadRestorePoint(folder.filePath(name)))
+            points.append(*point);
+    }
+    return points;
+}
+
+std::variant<RestorePoint, QString> FindRestorePoint(const QString &name) {
+    const QList<RestorePoint> points = RestorePoints();
+    if (name == u"latest") {
+        if (points.isEmpty())
+            return QStringLiteral("there is no restore point yet (in %1)")
+                .arg(RestorePointFolder());
+        return points.constFirst();
+    }
+    const QString wanted = name.endsWith(kSuffix) ? name.chopped(kSuffix.size()) : name;
+    const auto found = std::find_if(points.cbegin(), points.cend(), [&](const RestorePoint &point) {
+        return point.name == wanted;
+    });
+    if (found == points.cend())
+        return QStringLiteral(
+                   "no restore point is named '%1'; 'dccd-ctl restore-points' lists them")
+            .arg(name);
+    return *found;
+}
+
+QString RestorePointListing(const QList<RestorePoint> &points) {
+    if (points.isEmpty())
+        return QStringLiteral("No restore points yet; each write keeps one in %1\n")
+            .arg(RestorePointFolder());
+    struct Row {
+        QString name, taken, port, differs, note;
+    };
+    QList<Row> rows{{QStringLiteral("name"),
+                     QStringLiteral("taken (UTC)"),
+                     QStringLiteral("port"),
+                     QStringLiteral("differs from the defaults"),
+                     {}}};
+    for (const RestorePoint &point : points) {
+        QStringList differs;
+        for (const TuneDifference &difference : Differences(DefaultTune(), point.file.tune))
+            differs.append(difference.key + u' ' + difference.second);
+        const QDateTime taken = QDateTime::fromString(point.file.readAt, Qt::ISODate);
+        rows.append(
+            {point.name,
+             taken.isValid() ? taken.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
+                             : point.file.readAt,
+             point.file.port != 0 ? QString::number(point.file.port) : QString(),
+             differs.isEmpty() ? QStringLiteral("(none)") : differs.join(QStringLiteral(", ")),
+             point.file.note});
+    }
+    qsizetype nameWidth = 0;
+    qsizetype takenWidth = 0;
+    for (const Row &row : rows) {
+        nameWidth = std::max(nameWidth, row.name.size());
+        takenWidth = std::max(takenWidth, row.taken.size());
+    }
+    QString listing;
+    for (const Row &row : rows) {
+        listing += row.name.leftJustified(nameWidth + 2) + row.taken.leftJustified(takenWidth + 2) +
+                   row.port.leftJustified(6) + row.differs + u'\n';
+        if (!row.note.isEmpty())
+            listing += QString(nameWidth + 2, u' ') + QStringLiteral("note: ") + row.note + u'\n';
+    }
+    return listing;
+}
+
+} // namespace tuner
