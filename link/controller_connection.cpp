@@ -10,8 +10,8 @@
 namespace tuner {
 namespace {
 
-// Pieces of a report cut over two receive events are joined; a record that grows longer than
-// this without its end is dropped.
+// Pieces of a report cut over two receive events are joined; of a record that grows longer
+// than this without its end, the last this many characters are kept.
 constexpr qsizetype kRecordLimit = 1024;
 // What arrived is quoted from its start when none of it was a report.
 constexpr qsizetype kQuotedLimit = 64;
@@ -53,7 +53,7 @@ std::variant<TuningParameters, ExchangeProblem> ControllerConnection::Read() {
                                        .arg(PortName())
                                        .arg(static_cast<double>(m_timeout.count()) / 1000.0)};
     QEventLoop loop;
-    RecordAssembler records(kRecordLimit);
+    RecordAssembler records(kRecordLimit, Overlong::KeepTail);
     QString received; // the start of what arrived, for the message when none of it is a report
     QObject::connect(&m_port, &SerialPortService::OnComm, &loop, [&] {
         if (m_port.CommEvent() != comEvReceive)

@@ -462,6 +462,8 @@ INSTANTIATE_TEST_SUITE_P(
                    "read", 0, u"\"ebrake_cut_off\": false\n}\n"},
         LineScript{"AcrossTheInputLimit", false, QByteArray(1000, 'x') + '\r' + kOtherReport, "",
                    "read", 0, u"\"ebrake_cut_off\": false\n}\n"},
+        LineScript{"AfterALongNoise", false, QByteArray(1100, 'x') + kOtherReport, "", "read", 0,
+                   u"\"ebrake_cut_off\": false\n}\n"},
         LineScript{"AShortAnswer", false, "AT+OK, a modem here\r\n", "", "read", 4,
                    u"dccd-ctl: port 1 ($DEVICE) answered, but not with a settings report (AT+OK, a "
                    u"modem here\\x0D\\x0A): is this the controller, at 57600 baud?\n"},
