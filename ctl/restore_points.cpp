@@ -32,12 +32,14 @@ std::optional<RestorePoint> ReadRestorePoint(const QString &path) {
     return RestorePoint{name, path, std::get<TuneFile>(parsed)};
 }
 
-// Only the newest are kept: the names start with the time, so they sort as they were taken.
-void LetGoOfTheOldest(QDir folder) {
-    const QStringList names =
-        folder.entryList({QStringLiteral("*") + kSuffix}, QDir::Files, QDir::Name | QDir::Reversed);
-    for (qsizetype i = KeptRestorePoints(); i < names.size(); ++i)
-        folder.remove(names.at(i));
+// Newer first: by the time taken, then by the number that tells apart two taken within one
+// second ("...-port1-2" after "...-port1").
+bool Newer(const RestorePoint &a, const RestorePoint &b) {
+    if (a.file.readAt != b.file.readAt)
+        return a.file.readAt > b.file.readAt;
+    if (a.name.size() != b.name.size())
+        return a.name.size() > b.name.size();
+    return a.name > b.name;
 }
 
 } // namespace
@@ -66,18 +68,21 @@ std::variant<RestorePoint, QString> KeepRestorePoint(const TuningParameters &hel
         file.cancelWriting();
         return QStringLiteral("cannot write %1: %2").arg(point.path, file.errorString());
     }
-    LetGoOfTheOldest(folder);
+    // Only the newest are kept.
+    const QList<RestorePoint> points = RestorePoints();
+    for (qsizetype i = KeptRestorePoints(); i < points.size(); ++i)
+        QFile::remove(points.at(i).path);
     return point;
 }
 
 QList<RestorePoint> RestorePoints() {
     const QDir folder(RestorePointFolder());
     QList<RestorePoint> points;
-    for (const QString &name : folder.entryList({QStringLiteral("*") + kSuffix}, QDir::Files,
-                                                QDir::Name | QDir::Reversed)) {
+    for (const QString &name : folder.entryList({QStringLiteral("*") + kSuffix}, QDir::Files)) {
         if (std::optional<RestorePoint> point = ReadRestorePoint(folder.filePath(name)))
             points.append(*point);
     }
+    std::sort(points.begin(), points.end(), Newer);
     return points;
 }
 

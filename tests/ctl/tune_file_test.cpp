@@ -1,12 +1,17 @@
 // The tune file and dccd-ctl's command line, without any port.
 
 #include "ctl/ctl.h"
+#include "ctl/restore_points.h"
 #include "ctl/tune_file.h"
 #include "link/port_option.h"
 #include "link/protocol.h"
 #include "tests/ctl/default_tune.h"
 
 #include <gtest/gtest.h>
+
+#include <QDateTime>
+#include <QFile>
+#include <QTemporaryDir>
 
 namespace {
 
@@ -194,6 +199,36 @@ TEST(CtlHelp, NamesEveryExitCode) {
     const QString help = tuner::CtlHelp();
     for (int code = 0; code <= 7; ++code)
         EXPECT_TRUE(help.contains(QStringLiteral("\n  %1  ").arg(code))) << code;
+}
+
+} // namespace
+
+namespace {
+
+// Restore points are listed newest first, two taken within one second told apart, and only the
+// newest are kept.
+TEST(RestorePoints, NewestFirstAndOnlyTheNewestKept) {
+    QTemporaryDir state;
+    ASSERT_TRUE(state.isValid());
+    qputenv("XDG_STATE_HOME", QFile::encodeName(state.path()));
+    qputenv("DCCD_KEEP_RESTORE_POINTS", "2");
+    const QDateTime at = QDateTime::fromString(QStringLiteral("2026-12-07T15:04:12Z"), Qt::ISODate);
+    tuner::TuningParameters held = tuner::DefaultTune();
+    for (const float accel : {110.0f, 120.0f, 130.0f}) {
+        held.Accel = accel;
+        ASSERT_TRUE(std::holds_alternative<tuner::RestorePoint>(
+            tuner::KeepRestorePoint(held, 3, accel < 130 ? at : at.addSecs(1))));
+    }
+    const QList<tuner::RestorePoint> points = tuner::RestorePoints();
+    ASSERT_EQ(points.size(), 2);
+    EXPECT_EQ(points.at(0).name, QStringLiteral("20261207T150413Z-port3"));
+    EXPECT_EQ(points.at(1).name, QStringLiteral("20261207T150412Z-port3-2"));
+    EXPECT_EQ(points.at(1).file.tune.Accel, 120.0f);
+    EXPECT_EQ(points.at(1).file.port, 3);
+    EXPECT_EQ(std::get<tuner::RestorePoint>(tuner::FindRestorePoint(QStringLiteral("latest"))).name,
+              points.at(0).name);
+    qunsetenv("DCCD_KEEP_RESTORE_POINTS");
+    qunsetenv("XDG_STATE_HOME");
 }
 
 } // namespace
