@@ -17,6 +17,7 @@
 #include <QSaveFile>
 
 #include <cmath>
+#include <functional>
 #include <optional>
 #include <variant>
 
@@ -154,6 +155,7 @@ private:
     Outcome<Side> Load(const QString &source);
     std::optional<CtlFailure> Emit(const TuneFile &file, QSaveFile *target);
 
+    int ToOutput(const QString &output, const std::function<Outcome<TuneFile>()> &make);
     int Read(const QString &output);
     int Write(const Request &request);
     int Diff(const QString &first, const QString &second, bool json);
@@ -290,40 +292,42 @@ std::optional<CtlFailure> Ctl::Emit(const TuneFile &tune, QSaveFile *target) {
     return failure;
 }
 
-int Ctl::Read(const QString &output) {
-    // Nothing is asked of the controller when its tune cannot be kept.
+// Opens -o's file first, so that nothing is asked of the controller when its tune cannot be
+// kept, then writes the tune `make` gives there or to standard output.
+int Ctl::ToOutput(const QString &output, const std::function<Outcome<TuneFile>()> &make) {
     QSaveFile file(output);
     if (!output.isEmpty()) {
         if (const auto failure = OpenOutput(file))
             return Fail(*failure);
     }
-    const Outcome<Side> read = Load(QStringLiteral("port"));
-    if (const CtlFailure *failure = std::get_if<CtlFailure>(&read))
+    const Outcome<TuneFile> tune = make();
+    if (const CtlFailure *failure = std::get_if<CtlFailure>(&tune))
         return Fail(*failure);
-    const TuneFile &tune = std::get<Side>(read).file;
-    for (const PercentField &percent : kPercents) {
-        const float value = tune.tune.*percent.value;
-        if (value < 0 || value > static_cast<float>(percent.upperLimit))
-            Say(QStringLiteral("the controller holds %1 for %2, outside 0 to %3: write refuses "
-                               "the file until the value is changed.")
-                    .arg(WholeText(value), percent.fileKey.toString())
-                    .arg(percent.upperLimit));
-    }
-    if (const auto failure = Emit(tune, output.isEmpty() ? nullptr : &file))
+    if (const auto failure = Emit(std::get<TuneFile>(tune), output.isEmpty() ? nullptr : &file))
         return Fail(*failure);
     return kExitOk;
 }
 
+int Ctl::Read(const QString &output) {
+    return ToOutput(output, [this]() -> Outcome<TuneFile> {
+        const Outcome<Side> read = Load(QStringLiteral("port"));
+        if (const CtlFailure *failure = std::get_if<CtlFailure>(&read))
+            return *failure;
+        const TuneFile &tune = std::get<Side>(read).file;
+        for (const PercentField &percent : kPercents) {
+            const float value = tune.tune.*percent.value;
+            if (value < 0 || value > static_cast<float>(percent.upperLimit))
+                Say(QStringLiteral("the controller holds %1 for %2, outside 0 to %3: write "
+                                   "refuses the file until the value is changed.")
+                        .arg(WholeText(value), percent.fileKey.toString())
+                        .arg(percent.upperLimit));
+        }
+        return tune;
+    });
+}
+
 int Ctl::Defaults(const QString &output) {
-    QSaveFile file(output);
-    if (!output.isEmpty()) {
-        if (const auto failure = OpenOutput(file))
-            return Fail(*failure);
-    }
-    if (const auto failure =
-            Emit(TuneFile{DefaultTune(), {}, {}, 0}, output.isEmpty() ? nullptr : &file))
-        return Fail(*failure);
-    return kExitOk;
+    return ToOutput(output, [] { return Outcome<TuneFile>(TuneFile{DefaultTune(), {}, {}, 0}); });
 }
 
 // The settings of `wanted` named in `only`, the others as `held`.

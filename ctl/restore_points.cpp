@@ -109,14 +109,11 @@ QString RestorePointListing(const QList<RestorePoint> &points) {
     if (points.isEmpty())
         return QStringLiteral("No restore points yet; each write keeps one in %1\n")
             .arg(RestorePointFolder());
-    struct Row {
-        QString name, taken, port, differs, note;
-    };
-    QList<Row> rows{{QStringLiteral("name"),
-                     QStringLiteral("taken (UTC)"),
-                     QStringLiteral("port"),
-                     QStringLiteral("differs from the defaults"),
-                     {}}};
+    // One table of name, time, port and differences; a note on a line of its own below.
+    QString listing;
+    QList<QStringList> rows{{QStringLiteral("name"), QStringLiteral("taken (UTC)"),
+                             QStringLiteral("port"), QStringLiteral("differs from the defaults")}};
+    QList<QString> notes{QString()};
     for (const RestorePoint &point : points) {
         QStringList differs;
         for (const TuneDifference &difference : Differences(DefaultTune(), point.file.tune))
@@ -127,21 +124,15 @@ QString RestorePointListing(const QList<RestorePoint> &points) {
              taken.isValid() ? taken.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
                              : point.file.readAt,
              point.file.port != 0 ? QString::number(point.file.port) : QString(),
-             differs.isEmpty() ? QStringLiteral("(none)") : differs.join(QStringLiteral(", ")),
-             point.file.note});
+             differs.isEmpty() ? QStringLiteral("(none)") : differs.join(QStringLiteral(", "))});
+        notes.append(point.file.note);
     }
-    qsizetype nameWidth = 0;
-    qsizetype takenWidth = 0;
-    for (const Row &row : rows) {
-        nameWidth = std::max(nameWidth, row.name.size());
-        takenWidth = std::max(takenWidth, row.taken.size());
-    }
-    QString listing;
-    for (const Row &row : rows) {
-        listing += row.name.leftJustified(nameWidth + 2) + row.taken.leftJustified(takenWidth + 2) +
-                   row.port.leftJustified(6) + row.differs + u'\n';
-        if (!row.note.isEmpty())
-            listing += QString(nameWidth + 2, u' ') + QStringLiteral("note: ") + row.note + u'\n';
+    const QStringList lines = TextTable(rows).split(u'\n', Qt::SkipEmptyParts);
+    const qsizetype indent = lines.constFirst().indexOf(QStringLiteral("taken"));
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        listing += lines.at(i) + u'\n';
+        if (!notes.at(i).isEmpty())
+            listing += QString(indent, u' ') + QStringLiteral("note: ") + notes.at(i) + u'\n';
     }
     return listing;
 }

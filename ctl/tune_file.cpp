@@ -378,21 +378,31 @@ QByteArray DifferenceJson(const QList<TuneDifference> &differences, const QStrin
     return QJsonDocument(document).toJson(QJsonDocument::Indented);
 }
 
-QString DifferenceTable(const QList<TuneDifference> &differences, const QString &firstHeading,
-                        const QString &secondHeading) {
-    QList<TuneDifference> rows{{QStringLiteral("setting"), firstHeading, secondHeading}};
-    rows.append(differences);
-    qsizetype keyWidth = 0;
-    qsizetype firstWidth = 0;
-    for (const TuneDifference &row : rows) {
-        keyWidth = std::max(keyWidth, row.key.size());
-        firstWidth = std::max(firstWidth, row.first.size());
+QString TextTable(const QList<QStringList> &rows) {
+    QList<qsizetype> widths;
+    for (const QStringList &row : rows) {
+        for (qsizetype i = 0; i < row.size(); ++i) {
+            if (widths.size() <= i)
+                widths.append(0);
+            widths[i] = std::max(widths.at(i), row.at(i).size());
+        }
     }
     QString table;
-    for (const TuneDifference &row : rows)
-        table += row.key.leftJustified(keyWidth + 2) + row.first.leftJustified(firstWidth + 2) +
-                 row.second + u'\n';
+    for (const QStringList &row : rows) {
+        QString line;
+        for (qsizetype i = 0; i < row.size(); ++i)
+            line += i + 1 < row.size() ? row.at(i).leftJustified(widths.at(i) + 2) : row.at(i);
+        table += line + u'\n';
+    }
     return table;
+}
+
+QString DifferenceTable(const QList<TuneDifference> &differences, const QString &firstHeading,
+                        const QString &secondHeading) {
+    QList<QStringList> rows{{QStringLiteral("setting"), firstHeading, secondHeading}};
+    for (const TuneDifference &difference : differences)
+        rows.append({difference.key, difference.first, difference.second});
+    return TextTable(rows);
 }
 
 } // namespace tuner

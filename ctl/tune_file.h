@@ -85,6 +85,10 @@ QByteArray DifferenceJson(const QList<TuneDifference> &differences, const QStrin
 QString DifferenceTable(const QList<TuneDifference> &differences, const QString &firstHeading,
                         const QString &secondHeading);
 
+// Rows as a table of text: every column but the last padded to its widest cell, two spaces
+// apart, one line each.
+QString TextTable(const QList<QStringList> &rows);
+
 // A percentage as a file shows it: the whole number it rounds to, halves away from zero.
 QString WholeText(float value);
 

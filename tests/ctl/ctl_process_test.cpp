@@ -331,8 +331,10 @@ TEST_F(CtlTest, ASilentControllerTimesOutAfterOneWaitingLine) {
 
 TEST_F(CtlTest, ALineThatHangsUpAfterTheSaveIsALostLine) {
     StartSim({QStringLiteral("--hangup-after"), QStringLiteral("1")});
-    const CtlRun run = Ctl(
-        QStringList{QStringLiteral("write"), File(QStringLiteral("t.json"), kDefaults)} + Port());
+    const CtlRun run =
+        Ctl(QStringList{QStringLiteral("write"), File(QStringLiteral("t.json"), kDefaults),
+                        QStringLiteral("--no-restore-point")} +
+            Port());
     EXPECT_EQ(run.exitCode, 7) << run.err.toStdString();
     EXPECT_TRUE(run.err.startsWith(QStringLiteral("dccd-ctl: Connection lost: ")) ||
                 run.err.startsWith(QStringLiteral("dccd-ctl: Read request failed: ")))

@@ -165,19 +165,35 @@ TEST_F(ServiceTest, ReportArrivingInPiecesAcrossTheThresholdIsTakenWhole) {
 TEST_F(ServiceTest, ContinuousStreamRaisesTheEventWhenTheBufferIsFull) {
     TakeEachEvent();
     ASSERT_TRUE(service.SetPortOpen(true));
-    std::atomic<bool> stop = false;
-    std::thread writer([&] {
-        for (int i = 0; i < 400 && !stop; ++i) { // 8 bytes every 2 ms: the line is never quiet
-            pty.Write("xxxxxxxx");
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    // A machine busy with builds may stall the writer beyond the quiet interval now and then;
+    // such a run proves nothing, and the stream is sent again.
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        inputs.clear();
+        std::atomic<bool> stop = false;
+        std::chrono::steady_clock::duration longestGap{};
+        std::thread writer([&] {
+            auto last = std::chrono::steady_clock::now();
+            for (int i = 0; i < 400 && !stop; ++i) { // 8 bytes every 2 ms: never quiet
+                pty.Write("xxxxxxxx");
+                const auto now = std::chrono::steady_clock::now();
+                longestGap = std::max(longestGap, now - last);
+                last = now;
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            }
+        });
+        // The quiet interval never passes while bytes keep coming; a full input buffer is taken.
+        const bool during = QTest::qWaitFor([&] { return !inputs.isEmpty(); }, kWaitMs);
+        stop = true;
+        writer.join();
+        ASSERT_TRUE(during);
+        if (longestGap >= QtSerialPortService::kSettleInterval * 3 / 4) {
+            QTest::qWait(300); // what is left of this run is taken before the next one
+            continue;
         }
-    });
-    // The quiet interval never passes while bytes keep coming; a full input buffer is taken.
-    const bool during = QTest::qWaitFor([&] { return !inputs.isEmpty(); }, kWaitMs);
-    stop = true;
-    writer.join();
-    ASSERT_TRUE(during);
-    EXPECT_EQ(inputs.at(0).size(), QtSerialPortService::kInputBufferSize);
+        EXPECT_EQ(inputs.at(0).size(), QtSerialPortService::kInputBufferSize);
+        return;
+    }
+    GTEST_SKIP() << "the writer never kept its pace: the machine is too busy";
 }
 
 // A report that trickles in, as from a slow adapter or a busy controller: whatever its pace
