@@ -2,6 +2,8 @@
 
 #include "tests/ctl/default_tune.h"
 #include "tests/serial/pty_support.h"
+#include "tests/support/printable.h"
+#include "tests/support/row_name.h"
 
 #include <QDir>
 #include <QFile>
@@ -403,8 +405,19 @@ private:
     std::thread m_thread;
 };
 
+// An answer as text, its middle left out when it is long.
+std::string Shown(const QByteArray &answer) {
+    const QString text = QString::fromLatin1(answer);
+    if (text.size() <= 120)
+        return '"' + Printable(text) + '"';
+    return '"' + Printable(text.left(60)) + "..." + Printable(text.right(60)) + "\" (" +
+           std::to_string(text.size()) + " bytes)";
+}
+
 void PrintTo(const LineScript &script, std::ostream *os) {
-    *os << script.name;
+    *os << script.command << (script.echo ? " on a line that echoes" : "")
+        << (script.stuck ? " on a line that takes no output" : "") << ", read answered with "
+        << Shown(script.toRead) << ", save answered with " << Shown(script.toSave);
 }
 
 class CtlOnALine : public CtlTest, public ::testing::WithParamInterface<LineScript> {};
@@ -478,13 +491,18 @@ INSTANTIATE_TEST_SUITE_P(
                    u"dccd-ctl: the save did not reach the line of port 1 ($DEVICE): it was "
                    u"dropped at the close.\n",
                    true}),
-    [](const ::testing::TestParamInfo<LineScript> &info) { return std::string(info.param.name); });
+    RowName());
 
 struct BadFile {
-    const char *kind;
+    const char *name;
     QByteArray text;
     const char16_t *message; // after "dccd-ctl: <path>"
 };
+
+void PrintTo(const BadFile &c, std::ostream *os) {
+    *os << "a tune file of " << c.text.size() << " bytes, refused with \""
+        << Printable(QString::fromUtf16(c.message)) << '"';
+}
 
 class CtlBadFile : public CtlTest, public ::testing::WithParamInterface<BadFile> {};
 
@@ -531,7 +549,7 @@ INSTANTIATE_TEST_SUITE_P(
             u": \"turning\" is given twice (lines 6 and 12)"},
         BadFile{"TooLarge", QByteArray(1 << 20, ' ') + kDefaults,
                 u": larger than 1 MiB; a tune file is a few hundred bytes"}),
-    [](const ::testing::TestParamInfo<BadFile> &info) { return std::string(info.param.kind); });
+    RowName());
 
 TEST_F(CtlTest, AnUnreadableFileIsRefused) {
     testing_support::Pty peer;
@@ -547,16 +565,29 @@ TEST_F(CtlTest, AnUnreadableFileIsRefused) {
 // A FIFO or a memory device (minor 3: null, 5: zero) where a tune file or a backup is expected;
 // the device is made in the test's directory as root, or else is the system's own (which only
 // root could replace).
-class CtlSpecialFile : public CtlTest, public ::testing::WithParamInterface<unsigned> {};
+struct SpecialFile {
+    const char *name;
+    unsigned minor; // 0: a FIFO
+};
+
+void PrintTo(const SpecialFile &c, std::ostream *os) {
+    if (c.minor == 0)
+        *os << "a FIFO";
+    else
+        *os << "the memory device of minor " << c.minor;
+}
+
+class CtlSpecialFile : public CtlTest, public ::testing::WithParamInterface<SpecialFile> {};
 
 TEST_P(CtlSpecialFile, IsNeitherReadNorReplacedAndNothingIsSent) {
     StartSim({});
     QString special = dir.filePath(QStringLiteral("special"));
     const QByteArray name = QFile::encodeName(special);
-    if (GetParam() == 0)
+    const unsigned minor = GetParam().minor;
+    if (minor == 0)
         ASSERT_EQ(::mkfifo(name.constData(), 0600), 0);
-    else if (::mknod(name.constData(), S_IFCHR | 0666, makedev(1, GetParam())) != 0)
-        special = GetParam() == 3 ? QStringLiteral("/dev/null") : QStringLiteral("/dev/zero");
+    else if (::mknod(name.constData(), S_IFCHR | 0666, makedev(1, minor)) != 0)
+        special = minor == 3 ? QStringLiteral("/dev/null") : QStringLiteral("/dev/zero");
     const QString tune = File(QStringLiteral("t.json"), kDefaults);
     for (const QStringList &arguments :
          {Words("write") << special, Words("diff") << tune << special, Words("read -o") << special,
@@ -573,20 +604,33 @@ TEST_P(CtlSpecialFile, IsNeitherReadNorReplacedAndNothingIsSent) {
     EXPECT_EQ(SimLog(), QStringList()) << "nothing reached the controller";
 }
 
-INSTANTIATE_TEST_SUITE_P(FifoNullZero, CtlSpecialFile, ::testing::Values(0u, 3u, 5u));
+INSTANTIATE_TEST_SUITE_P(Files, CtlSpecialFile,
+                         ::testing::Values(SpecialFile{"Fifo", 0}, SpecialFile{"NullDevice", 3},
+                                           SpecialFile{"ZeroDevice", 5}),
+                         RowName());
 
 // Standard output on /dev/full, or closed (whose number the port must not take: the tune would
 // go to the controller).
-class CtlLostOutput : public CtlTest,
-                      public ::testing::WithParamInterface<std::pair<std::string, bool>> {};
+struct LostOutput {
+    const char *name;
+    const char *command;
+    bool closed; // else /dev/full
+};
+
+void PrintTo(const LostOutput &c, std::ostream *os) {
+    *os << "dccd-ctl " << c.command << (c.closed ? " with standard output closed" : " >/dev/full");
+}
+
+class CtlLostOutput : public CtlTest, public ::testing::WithParamInterface<LostOutput> {};
 
 TEST_P(CtlLostOutput, IsAFailure) {
     StartSim({});
-    const auto [command, closed] = GetParam();
+    const std::string command = GetParam().command;
+    const bool closed = GetParam().closed;
     QStringList arguments = Words(command);
     if (command == "diff port")
         arguments << File(QStringLiteral("t.json"), Edited("\"turning\": 100", "\"turning\": 140"));
-    const CtlRun run = CtlSim(arguments, [closed = closed](QProcess &ctl) {
+    const CtlRun run = CtlSim(arguments, [closed](QProcess &ctl) {
         if (closed)
             ctl.setChildProcessModifier([] { ::close(STDOUT_FILENO); });
         else
@@ -598,9 +642,13 @@ TEST_P(CtlLostOutput, IsAFailure) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, CtlLostOutput,
-                         ::testing::Values(std::pair{"read", false}, std::pair{"defaults", false},
-                                           std::pair{"diff port", false}, std::pair{"read", true},
-                                           std::pair{"defaults", true}));
+                         ::testing::Values(LostOutput{"ReadToAFullDevice", "read", false},
+                                           LostOutput{"DefaultsToAFullDevice", "defaults", false},
+                                           LostOutput{"DiffToAFullDevice", "diff port", false},
+                                           LostOutput{"ReadWithOutputClosed", "read", true},
+                                           LostOutput{"DefaultsWithOutputClosed", "defaults",
+                                                      true}),
+                         RowName());
 
 // On a full disk (a 16 KiB tmpfs over the test's directory) a backup keeps its bytes.
 TEST_F(CtlTest, AFullDiskKeepsTheOldBackupAndFails) {

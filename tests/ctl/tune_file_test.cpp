@@ -6,6 +6,8 @@
 #include "link/port_option.h"
 #include "link/protocol.h"
 #include "tests/ctl/default_tune.h"
+#include "tests/support/printable.h"
+#include "tests/support/row_name.h"
 
 #include <gtest/gtest.h>
 
@@ -55,9 +57,14 @@ TEST(TuneFile, ReportValuesAreRoundedAsTheWireRoundsThem) {
 }
 
 struct Refusal {
+    const char *name;
     const char *text;
     const char16_t *message;
 };
+
+void PrintTo(const Refusal &c, std::ostream *os) {
+    *os << '"' << Printable(QString::fromUtf8(c.text)) << '"';
+}
 
 class TuneFileRefuses : public ::testing::TestWithParam<Refusal> {};
 
@@ -71,35 +78,41 @@ TEST_P(TuneFileRefuses, WithOneMessage) {
 INSTANTIATE_TEST_SUITE_P(
     Table, TuneFileRefuses,
     ::testing::Values(
-        Refusal{"{\n  \"format\": \"dccd-tune\",\n  \"version\" 1\n}",
+        Refusal{"BadJsonOnLine3", "{\n  \"format\": \"dccd-tune\",\n  \"version\" 1\n}",
                 u"t.json:3:13: a colon is missing after a key"},
-        Refusal{"", u"t.json: the file is empty; 'dccd-ctl defaults' prints a tune file to start "
-                    u"from"},
-        Refusal{"{\"format\": \"dccd-tune\", \"version\": 1, \"acceleration\": hundred}",
+        Refusal{"Empty", "",
+                u"t.json: the file is empty; 'dccd-ctl defaults' prints a tune file to "
+                u"start from"},
+        Refusal{"WordForANumber",
+                "{\"format\": \"dccd-tune\", \"version\": 1, \"acceleration\": hundred}",
                 u"t.json:1:54: this is no value: texts go in double quotes, numbers and true or "
                 u"false without"},
-        Refusal{"{\"format\": \"dccd-tune\", \"version\": 1, \"note\": 7}",
+        Refusal{"NoteNotText", "{\"format\": \"dccd-tune\", \"version\": 1, \"note\": 7}",
                 u"t.json: \"note\" is 7; it must be a text in double quotes"},
-        Refusal{"{\"format\": \"dccd-tune\", \"version\": 1, \"port\": 17}",
+        Refusal{"PortOutOfRange", "{\"format\": \"dccd-tune\", \"version\": 1, \"port\": 17}",
                 u"t.json: \"port\" is 17; it must be a port number from 1 to 16"},
-        Refusal{"{\"format\": \"dccd-tune\", \"version\": 1, \"tps_revers\": true}",
+        Refusal{"MistypedKey", "{\"format\": \"dccd-tune\", \"version\": 1, \"tps_revers\": true}",
                 u"t.json: \"tps_revers\": no such setting; did you mean \"tps_reverse\"?"},
-        Refusal{"[1, 2]", u"t.json: not a tune file: it must be one JSON object { ... }"},
-        Refusal{"{\"version\": 1}", u"t.json: \"format\" is missing; it must be \"dccd-tune\""},
-        Refusal{"{\"format\": \"tune\", \"version\": 1}",
+        Refusal{"AnArray", "[1, 2]",
+                u"t.json: not a tune file: it must be one JSON object { ... }"},
+        Refusal{"NoFormat", "{\"version\": 1}",
+                u"t.json: \"format\" is missing; it must be \"dccd-tune\""},
+        Refusal{"OtherFormat", "{\"format\": \"tune\", \"version\": 1}",
                 u"t.json: \"format\" is \"tune\"; it must be \"dccd-tune\""},
-        Refusal{"{\"format\": \"dccd-tune\", \"version\": \"1\"}",
+        Refusal{"VersionAsText", "{\"format\": \"dccd-tune\", \"version\": \"1\"}",
                 u"t.json: \"version\" is \"1\"; it must be 1"},
-        Refusal{"{\"format\": \"dccd-tune\", \"version\": 1, \"acceleration\": -1}",
+        Refusal{"Negative", "{\"format\": \"dccd-tune\", \"version\": 1, \"acceleration\": -1}",
                 u"t.json: \"acceleration\" is -1; it must be a whole number from 0 to 200"},
-        Refusal{"{\"format\": \"dccd-tune\", \"version\": 1, \"acceleration\": 100.5}",
+        Refusal{"Fraction", "{\"format\": \"dccd-tune\", \"version\": 1, \"acceleration\": 100.5}",
                 u"t.json: \"acceleration\" is 100.5; it must be a whole number from 0 to 200"},
-        Refusal{"{\"format\": \"dccd-tune\", \"version\": 1, \"acceleration\": null}",
+        Refusal{"Null", "{\"format\": \"dccd-tune\", \"version\": 1, \"acceleration\": null}",
                 u"t.json: \"acceleration\" is null; it must be a whole number from 0 to 200"},
         // Only top-level keys count, a quote inside a name does not end it, escapes are decoded.
-        Refusal{"{\"format\": \"dccd-tune\", \"a\\\"\": [{\"version\": 2}, \"version\"],\n"
+        Refusal{"TopLevelKeyTwice",
+                "{\"format\": \"dccd-tune\", \"a\\\"\": [{\"version\": 2}, \"version\"],\n"
                 "\"version\": 1,\n\"vers\\u0069on\": 1}",
-                u"t.json: \"version\" is given twice (lines 2 and 3)"}));
+                u"t.json: \"version\" is given twice (lines 2 and 3)"}),
+    RowName());
 
 TEST(TuneFile, DifferenceTableHasAHeadingAndOneRowPerDifference) {
     const auto differences = tuner::Differences(Tune(100, 100, 100, 100, 0, 33, false, false),
@@ -113,10 +126,15 @@ TEST(TuneFile, DifferenceTableHasAHeadingAndOneRowPerDifference) {
 }
 
 struct PortValue {
+    const char *name;
     const char16_t *text;
     qint16 number; // 0: refused
     const char16_t *device;
 };
+
+void PrintTo(const PortValue &c, std::ostream *os) {
+    *os << '"' << Printable(c.text) << '"';
+}
 
 class PortChoices : public ::testing::TestWithParam<PortValue> {};
 
@@ -131,18 +149,27 @@ TEST_P(PortChoices, AreReadAsBothProgramsReadThem) {
     EXPECT_EQ(choice->device, QString::fromUtf16(GetParam().device));
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, PortChoices,
-                         ::testing::Values(PortValue{u"3", 3, u""}, PortValue{u"16", 16, u""},
-                                           PortValue{u"2=/dev/pts/4", 2, u"/dev/pts/4"},
-                                           PortValue{u"1=a=b", 1, u"a=b"}, PortValue{u"0", 0, u""},
-                                           PortValue{u"17", 0, u""}, PortValue{u"1=", 0, u""},
-                                           PortValue{u"=x", 0, u""}, PortValue{u"", 0, u""},
-                                           PortValue{u"+1", 0, u""}));
+INSTANTIATE_TEST_SUITE_P(
+    Table, PortChoices,
+    ::testing::Values(PortValue{"Number", u"3", 3, u""}, PortValue{"Highest", u"16", 16, u""},
+                      PortValue{"NumberAndDevice", u"2=/dev/pts/4", 2, u"/dev/pts/4"},
+                      PortValue{"DeviceWithEquals", u"1=a=b", 1, u"a=b"},
+                      PortValue{"Zero", u"0", 0, u""}, PortValue{"AboveSixteen", u"17", 0, u""},
+                      PortValue{"EmptyDevice", u"1=", 0, u""}, PortValue{"NoNumber", u"=x", 0, u""},
+                      PortValue{"Empty", u"", 0, u""}, PortValue{"PlusSign", u"+1", 0, u""}),
+    RowName());
 
 struct Usage {
+    const char *name;
     QStringList arguments;
     const char16_t *error; // the first line on stderr
 };
+
+void PrintTo(const Usage &c, std::ostream *os) {
+    *os << "dccd-ctl";
+    for (const QString &argument : c.arguments)
+        *os << " '" << Printable(argument) << '\'';
+}
 
 class CtlUsage : public ::testing::TestWithParam<Usage> {};
 
@@ -161,39 +188,57 @@ TEST_P(CtlUsage, EndsWithCodeTwoBeforeAnyPortIsTouched) {
 INSTANTIATE_TEST_SUITE_P(
     Table, CtlUsage,
     ::testing::Values(
-        Usage{{}, u"dccd-ctl: a command is missing: read, write, diff, defaults or restore-points"},
-        Usage{{QStringLiteral("backup")},
+        Usage{"NoCommand",
+              {},
+              u"dccd-ctl: a command is missing: read, write, diff, defaults or restore-points"},
+        Usage{"UnknownCommand",
+              {QStringLiteral("backup")},
               u"dccd-ctl: unknown command 'backup': read, write, diff, defaults or restore-points"},
-        Usage{{QStringLiteral("write")},
+        Usage{"WriteWithoutFile",
+              {QStringLiteral("write")},
               u"dccd-ctl: write wants one file, or --restore-point NAME"},
-        Usage{{QStringLiteral("write"), QStringLiteral("t.json"), QStringLiteral("--restore-point"),
+        Usage{"FileAndRestorePoint",
+              {QStringLiteral("write"), QStringLiteral("t.json"), QStringLiteral("--restore-point"),
                QStringLiteral("latest")},
               u"dccd-ctl: write --restore-point takes no file"},
-        Usage{{QStringLiteral("write"), QStringLiteral("t.json"), QStringLiteral("--only"),
+        Usage{"OnlyMistyped",
+              {QStringLiteral("write"), QStringLiteral("t.json"), QStringLiteral("--only"),
                QStringLiteral("turning,tps_revers")},
               u"dccd-ctl: --only: 'tps_revers' is no setting; did you mean tps_reverse?"},
-        Usage{{QStringLiteral("diff"), QStringLiteral("a"), QStringLiteral("b"),
+        Usage{"OnlyWithDiff",
+              {QStringLiteral("diff"), QStringLiteral("a"), QStringLiteral("b"),
                QStringLiteral("--only"), QStringLiteral("turning")},
               u"dccd-ctl: --only does not go with diff"},
-        Usage{{QStringLiteral("read"), QStringLiteral("x.json")}, u"dccd-ctl: read takes no file"},
-        Usage{{QStringLiteral("read"), QStringLiteral("--no-verify")},
+        Usage{"ReadWithAFile",
+              {QStringLiteral("read"), QStringLiteral("x.json")},
+              u"dccd-ctl: read takes no file"},
+        Usage{"ReadNoVerify",
+              {QStringLiteral("read"), QStringLiteral("--no-verify")},
               u"dccd-ctl: --no-verify does not go with read"},
-        Usage{{QStringLiteral("defaults"), QStringLiteral("--port"), QStringLiteral("1")},
+        Usage{"DefaultsWithPort",
+              {QStringLiteral("defaults"), QStringLiteral("--port"), QStringLiteral("1")},
               u"dccd-ctl: --port does not go with defaults"},
-        Usage{{QStringLiteral("read"), QStringLiteral("--port"), QStringLiteral("1:/dev/x")},
+        Usage{"PortWithColon",
+              {QStringLiteral("read"), QStringLiteral("--port"), QStringLiteral("1:/dev/x")},
               u"dccd-ctl: --port wants N or N=DEVICE with N from 1 to 16, not '1:/dev/x'"},
-        Usage{{QStringLiteral("read"), QStringLiteral("--timeout"), QStringLiteral("0")},
+        Usage{"ZeroTimeout",
+              {QStringLiteral("read"), QStringLiteral("--timeout"), QStringLiteral("0")},
               u"dccd-ctl: --timeout wants seconds from 0.1 up to 3600, not '0'"},
-        Usage{{QStringLiteral("read"), QStringLiteral("--timeout"), QStringLiteral("0.09"),
+        Usage{"ShortTimeout",
+              {QStringLiteral("read"), QStringLiteral("--timeout"), QStringLiteral("0.09"),
                QStringLiteral("--port"), QStringLiteral("1=/dev/null")},
               u"dccd-ctl: --timeout wants seconds from 0.1 up to 3600, not '0.09'"},
-        Usage{{QStringLiteral("defaults"), QStringLiteral("-o"), QString()},
+        Usage{"EmptyOutputName",
+              {QStringLiteral("defaults"), QStringLiteral("-o"), QString()},
               u"dccd-ctl: --output wants a file name; without it the tune goes to standard output"},
-        Usage{{QStringLiteral("--list-ports"), QStringLiteral("read")},
+        Usage{"ListPortsAndCommand",
+              {QStringLiteral("--list-ports"), QStringLiteral("read")},
               u"dccd-ctl: --list-ports takes no command, not 'read'"},
-        Usage{{QStringLiteral("diff"), QStringLiteral("port:17"), QStringLiteral("port"),
+        Usage{"DiffPort17",
+              {QStringLiteral("diff"), QStringLiteral("port:17"), QStringLiteral("port"),
                QStringLiteral("--port"), QStringLiteral("1=/dev/null")},
-              u"dccd-ctl: 'port:17' names no port: use port:N with N from 1 to 16"}));
+              u"dccd-ctl: 'port:17' names no port: use port:N with N from 1 to 16"}),
+    RowName());
 
 TEST(CtlHelp, NamesEveryExitCode) {
     const QString help = tuner::CtlHelp();

@@ -4,6 +4,7 @@
 #include "link/protocol.h"
 #include "link/qt_serial_port_service.h"
 #include "tests/serial/pty_support.h"
+#include "tests/support/row_name.h"
 
 #include <QDir>
 #include <QEventLoop>
@@ -94,6 +95,7 @@ TEST_F(ServiceTest, OpenedPortWritesEveryByteExactly) {
 // A pseudo-terminal keeps 8 data bits and no parity whatever it is told, so the line shows
 // the speed and the stop bits only.
 struct SettingsCase {
+    const char *name;
     const char16_t *settings;
     speed_t speed;
     bool twoStopBits;
@@ -119,12 +121,14 @@ TEST_P(SettingsTest, LineTakesTheSettings) {
     EXPECT_EQ(line.c_lflag & (ICANON | ECHO), 0u) << "raw";
 }
 
-INSTANTIATE_TEST_SUITE_P(Lines, SettingsTest,
-                         ::testing::Values(SettingsCase{u"57600,N,8,1", B57600, false},
-                                           SettingsCase{u"9600,E,7,2", B9600, true},
-                                           SettingsCase{u"19200,O,8,1", B19200, false},
-                                           SettingsCase{u"115200,n,6,1", B115200, false},
-                                           SettingsCase{u"1200,N,5,1.5", B1200, true}));
+INSTANTIATE_TEST_SUITE_P(
+    Lines, SettingsTest,
+    ::testing::Values(SettingsCase{"ControllerLine", u"57600,N,8,1", B57600, false},
+                      SettingsCase{"EvenParityTwoStops", u"9600,E,7,2", B9600, true},
+                      SettingsCase{"OddParity", u"19200,O,8,1", B19200, false},
+                      SettingsCase{"FastSixBits", u"115200,n,6,1", B115200, false},
+                      SettingsCase{"OneAndAHalfStops", u"1200,N,5,1.5", B1200, true}),
+    RowName());
 
 TEST_F(ServiceTest, NoEventBelowTheThresholdAndOneWhenReached) {
     TakeEachEvent();
@@ -206,7 +210,7 @@ struct TrickleCase {
 };
 
 void PrintTo(const TrickleCase &c, std::ostream *os) {
-    *os << c.name;
+    *os << c.report.size() << " bytes in pieces of " << c.piece << " every " << c.gapMs << " ms";
 }
 
 class TrickleTest : public ServiceTest, public ::testing::WithParamInterface<TrickleCase> {};
@@ -259,7 +263,7 @@ INSTANTIATE_TEST_SUITE_P(
                       TrickleCase{"TwoBytesEvery10msWithCRLF", kLongTagReport, 2, 10},
                       // A busy controller: 52 bytes, a pause of 30 ms, the rest.
                       TrickleCase{"PauseOf30msAfter52Bytes", kCalibratingReport + '\r', 52, 30}),
-    [](const auto &info) { return std::string(info.param.name); });
+    RowName());
 
 TEST_F(ServiceTest, InputWaitingBeforeTheOpenIsDiscarded) {
     TakeEachEvent();
@@ -438,6 +442,7 @@ TEST_F(ServiceTest, SecondServiceOnTheSamePortIsRefused) {
 }
 
 struct OpenFailureCase {
+    const char *name;
     qint16 port;
     const char16_t *device; // nullptr: the port table's own
     const char16_t *settings;
@@ -501,16 +506,18 @@ TEST_P(OpenFailureTest, FailsWithAReason) {
 
 INSTANTIATE_TEST_SUITE_P(
     Failures, OpenFailureTest,
-    ::testing::Values(OpenFailureCase{17, nullptr, u"57600,N,8,1", u"no such port"},
-                      OpenFailureCase{0, nullptr, u"57600,N,8,1", u"no such port"},
-                      OpenFailureCase{-32768, nullptr, u"57600,N,8,1", u"no such port"},
-                      OpenFailureCase{2, u"$DIR/missing", u"57600,N,8,1", u"no such port"},
-                      OpenFailureCase{2, u"$DIR/regular", u"57600,N,8,1", u"not a serial device"},
-                      OpenFailureCase{2, u"$DIR", u"57600,N,8,1", u"not a serial device"},
-                      OpenFailureCase{2, u"/dev/null", u"57600,N,8,1", u"not a serial device"},
-                      OpenFailureCase{2, u"/dev/ptmx", u"57600,X,8,1", u"bad line settings"},
-                      OpenFailureCase{2, u"/dev/ptmx", u"", u"bad line settings"},
-                      OpenFailureCase{2, u"/dev/ptmx", u"57600,N,9,1", u"bad line settings"}));
+    ::testing::Values(
+        OpenFailureCase{"BeyondTheTable", 17, nullptr, u"57600,N,8,1", u"no such port"},
+        OpenFailureCase{"PortZero", 0, nullptr, u"57600,N,8,1", u"no such port"},
+        OpenFailureCase{"LowestNumber", -32768, nullptr, u"57600,N,8,1", u"no such port"},
+        OpenFailureCase{"MissingDevice", 2, u"$DIR/missing", u"57600,N,8,1", u"no such port"},
+        OpenFailureCase{"RegularFile", 2, u"$DIR/regular", u"57600,N,8,1", u"not a serial device"},
+        OpenFailureCase{"Directory", 2, u"$DIR", u"57600,N,8,1", u"not a serial device"},
+        OpenFailureCase{"NullDevice", 2, u"/dev/null", u"57600,N,8,1", u"not a serial device"},
+        OpenFailureCase{"BadParity", 2, u"/dev/ptmx", u"57600,X,8,1", u"bad line settings"},
+        OpenFailureCase{"NoSettings", 2, u"/dev/ptmx", u"", u"bad line settings"},
+        OpenFailureCase{"NineDataBits", 2, u"/dev/ptmx", u"57600,N,9,1", u"bad line settings"}),
+    RowName());
 
 TEST_F(ServiceTest, OutputJustBeforeCloseStillReachesTheLine) {
     ASSERT_TRUE(service.SetPortOpen(true));

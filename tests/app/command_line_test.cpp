@@ -1,6 +1,8 @@
 #include "app/command_line.h"
 #include "dccd_version.h"
 #include "link/port_table.h"
+#include "tests/support/printable.h"
+#include "tests/support/row_name.h"
 
 #include <gtest/gtest.h>
 
@@ -64,10 +66,20 @@ TEST_F(CommandLine, FirstPortGivenIsTheChoice) {
     }
 }
 
-class BadPort : public ::testing::TestWithParam<const char16_t *> {};
+// A --port value that is not N=DEVICE with N from 1 to 16.
+struct BadPortValue {
+    const char *name;
+    const char16_t *value;
+};
+
+void PrintTo(const BadPortValue &c, std::ostream *os) {
+    *os << "--port \"" << Printable(c.value) << '"';
+}
+
+class BadPort : public ::testing::TestWithParam<BadPortValue> {};
 
 TEST_P(BadPort, EndsWithCodeTwoAndChangesNothing) {
-    const QString value = QString::fromUtf16(GetParam());
+    const QString value = QString::fromUtf16(GetParam().value);
     const Outcome run =
         Apply({QStringLiteral("--port=1=/dev/pts/9"), QStringLiteral("--port"), value});
     ASSERT_TRUE(run.exitCode.has_value());
@@ -79,9 +91,16 @@ TEST_P(BadPort, EndsWithCodeTwoAndChangesNothing) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, BadPort,
-                         ::testing::Values(u"0=/dev/pts/1", u"17=/dev/pts/1", u"-1=/dev/pts/1",
-                                           u"one=/dev/pts/1", u"1", u"1=", u"=/dev/pts/1",
-                                           u"1.5=/dev/pts/1", u" 1=/dev/pts/1x"));
+                         ::testing::Values(BadPortValue{"PortZero", u"0=/dev/pts/1"},
+                                           BadPortValue{"Port17", u"17=/dev/pts/1"},
+                                           BadPortValue{"NegativePort", u"-1=/dev/pts/1"},
+                                           BadPortValue{"PortAWord", u"one=/dev/pts/1"},
+                                           BadPortValue{"NoDevice", u"1"},
+                                           BadPortValue{"EmptyDevice", u"1="},
+                                           BadPortValue{"NoNumber", u"=/dev/pts/1"},
+                                           BadPortValue{"FractionalPort", u"1.5=/dev/pts/1"},
+                                           BadPortValue{"BlankBeforeNumber", u" 1=/dev/pts/1x"}),
+                         RowName());
 
 TEST_F(CommandLine, UnknownOptionOrArgumentEndsWithCodeTwo) {
     for (const QStringList &arguments :

@@ -1,4 +1,6 @@
 #include "app/trace_file.h"
+#include "tests/support/printable.h"
+#include "tests/support/row_name.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -18,7 +20,8 @@ struct TraceCase {
 };
 
 void PrintTo(const TraceCase &c, std::ostream *os) {
-    *os << c.name;
+    *os << Printable(c.path) << ": "
+        << (c.refusal ? "refused, " + Printable(c.refusal) : std::string("opened"));
 }
 
 class TraceFile : public ::testing::TestWithParam<TraceCase> {};
@@ -60,7 +63,7 @@ INSTANTIATE_TEST_SUITE_P(Paths, TraceFile,
                                            TraceCase{"Device", u"/dev/null", u"not a regular file"},
                                            TraceCase{"MissingFolder", u"$DIR/missing/x.trace",
                                                      u"no such file or directory"}),
-                         [](const auto &info) { return std::string(info.param.name); });
+                         RowName());
 
 TEST(TraceFile, RefusalIsOneLine) {
     EXPECT_EQ(tuner::TraceRefusal(QStringLiteral("/tmp/f"), QStringLiteral("not a regular file")),
