@@ -2,6 +2,7 @@
 
 #include "dccd_version.h"
 #include "link/comfunct.h"
+#include "link/port_option.h"
 #include "window/branding.h"
 #include "window/layout.h"
 
@@ -14,49 +15,64 @@
 namespace tuner {
 namespace {
 
-constexpr int kUsageError = 2;
-
 const QString kProgram = QStringLiteral("dccd-tuner");
 
-QString Column(const QString &text, int width) {
-    return text.leftJustified(width);
+// The tuner's own options.
+struct Options {
+    QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
+                            QStringLiteral("Shows this help and ends.")};
+    QCommandLineOption version{QStringLiteral("version"),
+                               QStringLiteral("Shows the version and ends.")};
+    QCommandLineOption port{
+        QStringLiteral("port"),
+        QStringLiteral("Picks port N (1 to 16); N=DEVICE also makes DEVICE port N for this run, "
+                       "e.g. --port 1=/dev/pts/3 or --port 2=/dev/serial/by-id/usb-...; may be "
+                       "repeated, the first is picked."),
+        QStringLiteral("N[=DEVICE]")};
+    QCommandLineOption listPorts{
+        QStringLiteral("list-ports"),
+        QStringLiteral("Lists ports 1 to 16 with their devices and ends.")};
+    QCommandLineOption dumpLayout{
+        QStringLiteral("dump-layout"),
+        QStringLiteral("Prints the window's client size, each control's designed pixel box and "
+                       "the maker texts, one per line, and ends.")};
+};
+
+// The toolkit's own options ("-platform offscreen", "-style Fusion") are left for the
+// application object to take: accepted here, hidden from the help.
+void AcceptToolkitOptions(QCommandLineParser &parser) {
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    for (const char16_t *name : {u"platform", u"platformpluginpath", u"platformtheme", u"plugin",
+                                 u"qwindowgeometry", u"qwindowicon", u"qwindowtitle", u"session",
+                                 u"display", u"geometry", u"title", u"style", u"stylesheet"}) {
+        QCommandLineOption toolkit(QString::fromUtf16(name), QString(), QStringLiteral("value"));
+        toolkit.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(toolkit);
+    }
+    for (const char16_t *name : {u"reverse", u"widgetcount", u"nograb", u"dograb"}) {
+        QCommandLineOption toolkit(QString::fromUtf16(name));
+        toolkit.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(toolkit);
+    }
+}
+
+int Print(QTextStream &out, const QString &text) {
+    out << text;
+    out.flush();
+    return 0;
+}
+
+int Refuse(QTextStream &err, const QString &message) {
+    err << kProgram << ": " << message << "\n";
+    err.flush();
+    return kExitUsage;
+}
+
+QString TryHelp() {
+    return QStringLiteral("\nTry '") + kProgram + QStringLiteral(" --help'.");
 }
 
 } // namespace
-
-std::optional<PortChoice> ReadPortChoice(const QString &value) {
-    const qsizetype equals = value.indexOf(u'=');
-    const QString number = equals < 0 ? value : value.left(equals);
-    if (number.isEmpty() || number.size() > 2 ||
-        !std::all_of(number.cbegin(), number.cend(),
-                     [](QChar c) { return c >= u'0' && c <= u'9'; }))
-        return std::nullopt;
-    const int n = number.toInt();
-    if (n < comfunct::kFirstPort || n > comfunct::kLastPort)
-        return std::nullopt;
-    if (equals >= 0 && equals == value.size() - 1)
-        return std::nullopt; // "N=" names no device
-    return PortChoice{static_cast<qint16>(n), equals < 0 ? QString() : value.mid(equals + 1)};
-}
-
-QString PortListing(const comfunct::PortTable &ports) {
-    QString listing = Column(QStringLiteral("Port"), 6) + Column(QStringLiteral("Device"), 24) +
-                      Column(QStringLiteral("Exists"), 8) + QStringLiteral("About\n");
-    const QList<comfunct::PortInfo> table = ports.Describe();
-    for (const comfunct::PortInfo &port : table) {
-        QStringList about;
-        for (const QString &part : {port.description, port.manufacturer})
-            if (!part.isEmpty())
-                about.append(part);
-        if (!port.serialNumber.isEmpty())
-            about.append(QStringLiteral("serial ") + port.serialNumber);
-        listing += Column(QString::number(port.number), 6) + Column(port.device, 24) +
-                   Column(port.exists ? QStringLiteral("yes") : QStringLiteral("no"), 8) +
-                   about.join(QStringLiteral(", "));
-        listing = listing.trimmed() + u'\n';
-    }
-    return listing;
-}
 
 QString LayoutListing() {
     QString listing = QStringLiteral("client %1 %2\n").arg(ClientWidth()).arg(ClientHeight());
@@ -77,98 +93,36 @@ QString LayoutListing() {
 std::optional<int> ApplyCommandLine(const QStringList &arguments, comfunct::PortTable &ports,
                                     QTextStream &out, QTextStream &err,
                                     std::optional<qint16> *chosenPort) {
+    const Options options;
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Reads and stores the settings of a DCCD controller over a serial line."));
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
-                                  QStringLiteral("Shows this help and ends."));
-    const QCommandLineOption version(QStringLiteral("version"),
-                                     QStringLiteral("Shows the version and ends."));
-    const QCommandLineOption port(
-        QStringLiteral("port"),
-        QStringLiteral("Port N (1 to 16) uses DEVICE for this run, e.g. --port 1=/dev/pts/3 or "
-                       "--port 2=/dev/serial/by-id/usb-...; may be repeated."),
-        QStringLiteral("N=DEVICE"));
-    const QCommandLineOption listPorts(
-        QStringLiteral("list-ports"),
-        QStringLiteral("Lists ports 1 to 16 with their devices and ends."));
-    const QCommandLineOption dumpLayout(
-        QStringLiteral("dump-layout"),
-        QStringLiteral("Prints the window's client size, each control's designed pixel box and "
-                       "the maker texts, one per line, and ends."));
-    parser.addOptions({help, version, port, listPorts, dumpLayout});
+    parser.addOptions(
+        {options.help, options.version, options.port, options.listPorts, options.dumpLayout});
+    AcceptToolkitOptions(parser);
 
-    // The toolkit's own options ("-platform offscreen", "-style Fusion") are left for the
-    // application object to take: accepted here, hidden from the help.
-    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    for (const char16_t *name : {u"platform", u"platformpluginpath", u"platformtheme", u"plugin",
-                                 u"qwindowgeometry", u"qwindowicon", u"qwindowtitle", u"session",
-                                 u"display", u"geometry", u"title", u"style", u"stylesheet"}) {
-        QCommandLineOption toolkit(QString::fromUtf16(name), QString(), QStringLiteral("value"));
-        toolkit.setFlags(QCommandLineOption::HiddenFromHelp);
-        parser.addOption(toolkit);
-    }
-    for (const char16_t *name : {u"reverse", u"widgetcount", u"nograb", u"dograb"}) {
-        QCommandLineOption toolkit(QString::fromUtf16(name));
-        toolkit.setFlags(QCommandLineOption::HiddenFromHelp);
-        parser.addOption(toolkit);
-    }
+    if (!parser.parse(arguments))
+        return Refuse(err, parser.errorText() + TryHelp());
+    if (!parser.positionalArguments().isEmpty())
+        return Refuse(err, QStringLiteral("unexpected argument '") +
+                               parser.positionalArguments().first() + u'\'' + TryHelp());
+    // Without an application object the parser cannot know the program's name.
+    if (parser.isSet(options.help))
+        return Print(out, parser.helpText().replace(QStringLiteral("<executable_name>"), kProgram));
+    if (parser.isSet(options.version))
+        return Print(out, kProgram + u' ' + QStringLiteral(DCCD_VERSION) + u'\n');
 
-    if (!parser.parse(arguments)) {
-        err << kProgram << ": " << parser.errorText() << "\n"
-            << "Try '" << kProgram << " --help'.\n";
-        err.flush();
-        return kUsageError;
-    }
-    if (!parser.positionalArguments().isEmpty()) {
-        err << kProgram << ": unexpected argument '" << parser.positionalArguments().first()
-            << "'\nTry '" << kProgram << " --help'.\n";
-        err.flush();
-        return kUsageError;
-    }
-    if (parser.isSet(help)) {
-        // Without an application object the parser cannot know the program's name.
-        out << parser.helpText().replace(QStringLiteral("<executable_name>"), kProgram);
-        out.flush();
-        return 0;
-    }
-    if (parser.isSet(version)) {
-        out << kProgram << " " << QStringLiteral(DCCD_VERSION) << "\n";
-        out.flush();
-        return 0;
-    }
+    std::optional<qint16> chosen;
+    if (const std::optional<QString> refusal =
+            ApplyPortChoices(parser.values(options.port), ports, chosen))
+        return Refuse(err, *refusal);
+    if (chosenPort != nullptr && chosen)
+        *chosenPort = chosen;
 
-    // All choices are checked before any is applied: a bad one changes nothing.
-    QList<std::pair<qint16, QString>> replacements;
-    const QStringList portValues = parser.values(port);
-    for (const QString &value : portValues) {
-        const std::optional<PortChoice> replacement = ReadPortChoice(value);
-        if (!replacement) {
-            err << kProgram << ": --port wants N=DEVICE with N from 1 to 16, not '" << value
-                << "'\n";
-            err.flush();
-            return kUsageError;
-        }
-        replacements.append({replacement->number, replacement->device});
-    }
-    // "--port N" picks N with the device it has; "--port N=DEVICE" maps it too.
-    for (const auto &[n, device] : replacements)
-        if (!device.isEmpty())
-            ports.SetDevicePath(n, device);
-    if (chosenPort != nullptr && !replacements.isEmpty())
-        *chosenPort = replacements.first().first;
-
-    if (parser.isSet(dumpLayout)) {
-        out << LayoutListing();
-        out.flush();
-        return 0;
-    }
-
-    if (parser.isSet(listPorts)) {
-        out << PortListing(ports);
-        out.flush();
-        return 0;
-    }
+    if (parser.isSet(options.dumpLayout))
+        return Print(out, LayoutListing());
+    if (parser.isSet(options.listPorts))
+        return Print(out, PortListing(ports));
     return std::nullopt;
 }
 

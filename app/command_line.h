@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/port_option.h"
 #include "link/port_table.h"
 
 #include <QStringList>
@@ -27,17 +28,6 @@ std::optional<int> ApplyCommandLine(const QStringList &arguments, comfunct::Port
 // The same on the process's stdout and stderr.
 std::optional<int> ApplyCommandLine(const QStringList &arguments, comfunct::PortTable &ports,
                                     std::optional<qint16> *chosenPort = nullptr);
-
-// A --port value: "N" or "N=DEVICE", N from 1 to 16 in decimal, DEVICE not empty. The device is
-// empty for a bare number. Nothing when the value is neither.
-struct PortChoice {
-    qint16 number = 0;
-    QString device;
-};
-std::optional<PortChoice> ReadPortChoice(const QString &value);
-
-// The port table as --list-ports prints it: a heading, then one line per port 1 to 16.
-QString PortListing(const comfunct::PortTable &ports);
 
 // The window as --dump-layout prints it, one item per line, the values separated by spaces and
 // any text last: "client <width> <height>", then "control <name> <left> <top> <width>

@@ -2,7 +2,30 @@
 
 #include <QFileInfo>
 
+#include <QRegularExpression>
+
 namespace comfunct {
+namespace {
+
+// A by-id name is "usb-<maker>_<product words>_<serial>-if<nn>[-port<n>]": every adapter of
+// one make shares all of it but the serial number. "FTDI\u2026C3D4E5".
+QString ByIdName(const QString &fileName) {
+    static const QRegularExpression byId(
+        QStringLiteral("^usb-([^_]+)_(?:.*_)?([^_]+?)-if[0-9]+(?:-port[0-9]+)?$"));
+    const QRegularExpressionMatch match = byId.match(fileName);
+    if (!match.hasMatch())
+        return {};
+    // As many as the status line has room for beside the longest message: the end of the serial
+    // number is what tells two adapters apart, the maker's first letters say which make it is.
+    constexpr qsizetype kSerialShown = 6;
+    constexpr qsizetype kMakerShown = 4;
+    const QString maker = match.captured(1).left(kMakerShown);
+    const QString serial = match.captured(2);
+    // The ellipsis stands for the product's words, and for the start of a long serial number.
+    return maker + QChar(0x2026) + serial.right(kSerialShown);
+}
+
+} // namespace
 
 QString ShortDeviceName(const QString &device) {
     const auto withoutDev = [](const QString &path) {
@@ -11,6 +34,10 @@ QString ShortDeviceName(const QString &device) {
     const QString name = withoutDev(device);
     if (name.size() <= kShortDeviceLength)
         return name;
+    if (device.contains(u"/serial/by-id/")) {
+        if (const QString byId = ByIdName(QFileInfo(device).fileName()); !byId.isEmpty())
+            return byId;
+    }
     const QString target = withoutDev(QFileInfo(device).canonicalFilePath());
     if (!target.isEmpty() && target.size() <= kShortDeviceLength)
         return target;

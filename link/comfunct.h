@@ -15,8 +15,9 @@ inline constexpr qint16 kFirstPort = 1;
 inline constexpr qint16 kLastPort = 16;
 
 // A device as the status line names it: without its "/dev/" and at most kShortDeviceLength
-// characters. A longer one (a /dev/serial/by-id link) is named by the device it leads to, else
-// by its file name, else by the end of that after an ellipsis.
+// characters. A /dev/serial/by-id link is named by what tells adapters apart, its maker and the
+// end of its serial number ("FTDI\u2026C3D4E5"); any other longer one by the device it leads
+// to, else by its file name, else by the end of that after an ellipsis.
 inline constexpr qsizetype kShortDeviceLength = 12;
 QString ShortDeviceName(const QString &device);
 

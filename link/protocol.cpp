@@ -124,15 +124,41 @@ std::optional<TuningParameters> ReportIn(const QString &received, const OwnRecor
     return LastReport(QStringView(received).split(QChar(kRecordTerminator)), isOwn);
 }
 
-QString SaveCommand(const std::array<double, kPercentCount> &percents,
-                    const TuningParameters &switches) {
-    QStringList fields(kSaveFieldCount); // the empty last field leaves a comma before the end
-    fields[0] = QStringLiteral("S");
+namespace {
+
+// A record of the nine settings after its tag, and as many more fields as `fieldCount` asks for.
+QString SettingsRecord(QStringView tag, const std::array<double, kPercentCount> &percents,
+                       const TuningParameters &switches, int fieldCount) {
+    QStringList fields(fieldCount);
+    fields[0] = tag.toString();
     for (std::size_t i = 0; i < kPercents.size(); ++i)
         fields[kPercents[i].wireField] = WireForm(percents[i]);
     for (const SwitchField &flag : kSwitches)
         fields[flag.wireField] = WireForm(switches.*flag.value);
     return modStrings::JoinFields(fields, kDelimiter, kEscape) + QChar(kRecordTerminator);
+}
+
+} // namespace
+
+QString SaveCommand(const std::array<double, kPercentCount> &percents,
+                    const TuningParameters &switches) {
+    // The empty last field leaves a comma before the end.
+    return SettingsRecord(u"S", percents, switches, kSaveFieldCount);
+}
+
+QString ReportRecord(const TuningParameters &settings, QStringView tag) {
+    std::array<double, kPercentCount> percents{};
+    for (std::size_t i = 0; i < kPercents.size(); ++i)
+        percents[i] = static_cast<double>(settings.*kPercents[i].value);
+    return SettingsRecord(tag, percents, settings, kReportFieldCount);
+}
+
+TuningParameters DefaultSettings() {
+    TuningParameters settings;
+    for (const PercentField &percent : kPercents)
+        settings.*percent.value =
+            static_cast<float>(ReadNumber(percent.defaultText.toString()).value_or(0));
+    return settings;
 }
 
 std::optional<QString> SaveCommand(const std::array<QString, kPercentCount> &texts, bool tpsReverse,

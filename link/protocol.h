@@ -76,6 +76,14 @@ QString SaveCommand(const std::array<double, kPercentCount> &percents,
 std::optional<QString> SaveCommand(const std::array<QString, kPercentCount> &texts, bool tpsReverse,
                                    bool ebrakeCutOff, bool gSensorCalibrate);
 
+// The settings report a controller sends: the tag, the nine settings in their wire forms, joined
+// by commas, and a carriage return ("P,00100,00100,00100,00100,00000,00033,00000,00000,00000" CR,
+// 56 characters for every set within the save limits).
+QString ReportRecord(const TuningParameters &settings, QStringView tag = u"P");
+
+// The settings the window's Default loads: the parameter table's defaults, every switch off.
+TuningParameters DefaultSettings();
+
 // The port list's text as a port number: blanks skipped, leading numeric part (0 when none),
 // rounded half to even. Nothing when the number lies outside the 16-bit range.
 std::optional<qint16> PortNumber(const QString &text);

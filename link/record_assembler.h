@@ -6,14 +6,19 @@
 
 #include <type_traits>
 
-// Joins pieces of a line's text into records. Every record ends with a carriage return; a
-// record that grows beyond the limit without one is dropped, and what follows it up to the next
-// carriage return with it, so that no record is ever taken from its middle.
+// Joins pieces of a line's text into records. Every record ends with a carriage return. A
+// record that grows beyond the limit without one is either dropped, and what follows it up to
+// the next carriage return with it, as a controller refuses an overlong record; or kept by its
+// last `limit` characters, as a reader of reports keeps a report that comes after a long run of
+// noise (a report's own fields are far shorter than the limit, and its tag is not looked at).
 namespace tuner {
+
+enum class Overlong { Drop, KeepTail };
 
 template <typename Text> class BasicRecordAssembler {
 public:
-    explicit BasicRecordAssembler(qsizetype limit) : m_limit(limit) {}
+    explicit BasicRecordAssembler(qsizetype limit, Overlong overlong = Overlong::Drop)
+        : m_limit(limit), m_overlong(overlong) {}
 
     struct Result {
         QList<Text> records; // the records the piece completed, in order, without their CR
@@ -31,10 +36,10 @@ public:
             const qsizetype length = end - at;
             if (m_discarding) {
                 m_discarding = false; // the dropped record ends here: in step again
-            } else if (m_unfinished.size() + length > m_limit) {
+            } else if (m_unfinished.size() + length > m_limit && m_overlong == Overlong::Drop) {
                 ++result.dropped;
             } else {
-                result.records.append(m_unfinished + piece.mid(at, length));
+                result.records.append((m_unfinished + piece.mid(at, length)).right(m_limit));
             }
             m_unfinished.clear();
             ++result.ended;
@@ -43,6 +48,10 @@ public:
         if (m_discarding)
             return result;
         if (m_unfinished.size() + (piece.size() - at) > m_limit) {
+            if (m_overlong == Overlong::KeepTail) {
+                m_unfinished = (m_unfinished + piece.mid(at)).right(m_limit);
+                return result;
+            }
             ++result.dropped;
             m_unfinished.clear();
             m_discarding = true;
@@ -69,6 +78,7 @@ private:
     }
 
     qsizetype m_limit;
+    Overlong m_overlong;
     Text m_unfinished;
     bool m_discarding = false; // an overlong record was dropped; skip to its CR
 };

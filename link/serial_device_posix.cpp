@@ -19,19 +19,21 @@
 namespace tuner {
 namespace {
 
-// The group that may use the device, for the permission hint ("dialout" on Debian).
-QString DeviceGroup(const QByteArray &path) {
-    struct stat info {};
-    if (::stat(path.constData(), &info) == 0) {
-        if (const group *g = ::getgrgid(info.st_gid); g != nullptr && info.st_gid != 0)
-            return QString::fromLocal8Bit(g->gr_name);
-    }
-    return QStringLiteral("dialout");
-}
-
+// What to do when the device may not be opened: join the group that may read and write it
+// ("dialout" on Debian and Ubuntu, "uucp" on Arch and Fedora: whatever the device says). A
+// device only root may use has no group to join. Short enough for the status line with the
+// port and its device before it.
 QString PermissionReason(const QByteArray &path) {
-    // Short enough for the status line with the port and its device before it.
-    return QStringLiteral("join group %1, log in again").arg(DeviceGroup(path));
+    struct stat info {};
+    if (::stat(path.constData(), &info) != 0)
+        return QStringLiteral("no permission to reach it");
+    constexpr mode_t kGroupReadWrite = S_IRGRP | S_IWGRP;
+    if (info.st_gid != 0 && (info.st_mode & kGroupReadWrite) == kGroupReadWrite) {
+        if (const group *g = ::getgrgid(info.st_gid); g != nullptr)
+            return QStringLiteral("join group %1, log in again")
+                .arg(QString::fromLocal8Bit(g->gr_name));
+    }
+    return QStringLiteral("no group gives access, only root");
 }
 
 QString SystemText(int error) {

@@ -52,8 +52,9 @@ public:
     //   open:  "no such port" (no device for the number, or none there),
     //          "not a serial device" (a file, a directory, a device that is not a tty),
     //          "in use by another program",
-    //          "join group dialout, log in again" (no permission; the device's own group is
-    //              named when it is not root's),
+    //          "join group dialout, log in again" (no permission; the device's own group,
+    //              when that group may read and write it),
+    //          "no group gives access, only root" (no permission, and no group to join),
     //          "bad line settings \"57600,X,8,1\": parity must be N, E, O, M or S" (and the
     //              like for baud, data bits, stop bits or the shape of the text),
     //          "line settings not supported", "the device does not respond",

@@ -5,10 +5,21 @@ repo_root() {
     cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd
 }
 
-# Installs every package of scripts/packages.txt that is not installed yet.
+# Installs every package of scripts/packages.txt that is not installed yet, and the packages
+# named as arguments.
 ensure_packages() {
-    local list missing=()
-    list=$(grep -v -E '^\s*(#|$)' "$(repo_root)/scripts/packages.txt")
+    install_missing "$(grep -v -E '^\s*(#|$)' "$(repo_root)/scripts/packages.txt")" "$@"
+}
+
+# Installs only what the programs need to build and run (the first part of packages.txt).
+ensure_program_packages() {
+    install_missing "$(sed -n '/^# -- the programs/,/^# -- the tests/p' "$(repo_root)/scripts/packages.txt" |
+        grep -v -E '^\s*(#|$)')"
+}
+
+install_missing() {
+    local list=$1 missing=()
+    shift
     for pkg in $list "$@"; do
         if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
             missing+=("$pkg")
@@ -20,8 +31,15 @@ ensure_packages() {
     [ "$(id -u)" -ne 0 ] && sudo="sudo"
     wait_for_apt_lock
     $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
-        -o DPkg::Lock::Timeout="${DCCD_APT_WAIT:-600}" "${missing[@]}"
+    local log
+    log=$(mktemp)
+    if ! DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
+        -o DPkg::Lock::Timeout="${DCCD_APT_WAIT:-600}" "${missing[@]}" >"$log" 2>&1; then
+        cat "$log" >&2
+        rm -f "$log"
+        return 1
+    fi
+    rm -f "$log"
 }
 
 # Another apt-get or an unattended upgrade may hold dpkg's lock: wait for it (up to

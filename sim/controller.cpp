@@ -1,6 +1,5 @@
 #include "sim/controller.h"
 
-#include "codec/modStrings.h"
 #include "link/port_messages.h"
 #include "link/protocol.h"
 
@@ -10,14 +9,18 @@
 namespace sim {
 namespace {
 
-const QString kDelimiter = QStringLiteral(",");
-const QString kEscape = QStringLiteral("\\");
 constexpr int kValueCount = tuner::kPercentCount + tuner::kSwitchCount;
 constexpr int kSaveParts = tuner::kSaveFieldCount; // "S", the values and the empty last piece
 
 // A percentage a controller stores: finite, from 0 to its limit (the window clamps to these).
 bool InRange(double value, const tuner::PercentField &percent) {
     return std::isfinite(value) && value >= 0 && value <= static_cast<double>(percent.upperLimit);
+}
+
+// Exactly five ASCII digits, the form the tuner gives every field of a save.
+bool IsFiveDigits(const QString &field) {
+    return field.size() == 5 && std::all_of(field.cbegin(), field.cend(),
+                                            [](QChar c) { return c >= u'0' && c <= u'9'; });
 }
 
 // The values in wire order, as written by a person.
@@ -33,21 +36,11 @@ QString FieldsOf(const tuner::TuningParameters &v) {
 } // namespace
 
 tuner::TuningParameters Behaviour::DefaultValues() {
-    tuner::TuningParameters p;
-    for (const tuner::PercentField &percent : tuner::kPercents)
-        p.*percent.value =
-            static_cast<float>(tuner::ReadNumber(percent.defaultText.toString()).value_or(0));
-    return p;
+    return tuner::DefaultSettings();
 }
 
 QByteArray ReportOf(const tuner::TuningParameters &v) {
-    QStringList fields(tuner::kReportFieldCount);
-    fields[0] = QStringLiteral("P");
-    for (const tuner::PercentField &percent : tuner::kPercents)
-        fields[percent.wireField] = tuner::WireForm(static_cast<double>(v.*percent.value));
-    for (const tuner::SwitchField &flag : tuner::kSwitches)
-        fields[flag.wireField] = tuner::WireForm(v.*flag.value);
-    return (modStrings::JoinFields(fields, kDelimiter, kEscape) + u'\r').toLatin1();
+    return tuner::ReportRecord(v).toLatin1();
 }
 
 std::optional<tuner::TuningParameters> ParseValues(const QString &fields) {
@@ -140,6 +133,13 @@ void Controller::Handle(const QByteArray &record, Result &result) {
             result.log.append(QStringLiteral("rejected: field %1 is not within 0 to %2")
                                   .arg(percent.wireField)
                                   .arg(percent.upperLimit));
+            return;
+        }
+        // The tuner sends each percentage rounded and padded to five digits; any other form of
+        // the same number ("100.4", "+5", "120") is a sender that does not round or pad.
+        if (!IsFiveDigits(fields.at(percent.wireField))) {
+            result.log.append(
+                QStringLiteral("rejected: field %1 is not five digits").arg(percent.wireField));
             return;
         }
         v.*percent.value = static_cast<float>(*value);

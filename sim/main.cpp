@@ -26,11 +26,13 @@
 #include <cstring>
 #include <deque>
 #include <fcntl.h>
+#include <optional>
 #include <poll.h>
 #include <pty.h>
 #include <sys/signalfd.h>
 #include <termios.h>
 #include <unistd.h>
+#include <variant>
 
 namespace {
 
@@ -62,13 +64,16 @@ std::optional<int> Whole(const QString &text, int lowest) {
     return value;
 }
 
-} // namespace
+// What the command line asks for.
+struct Options {
+    sim::Behaviour behaviour;
+    int chunkSize = 0; // 0: each answer in one piece
+    int gapMs = 10;
+    QString link; // "" for none
+};
 
-int main(int argc, char **argv) {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("dccd-sim"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(DCCD_VERSION));
-
+// The options, or the sentence that says what is wrong with them.
+std::variant<Options, QString> ReadOptions(const QCoreApplication &app) {
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("A simulated controller on a pseudo-terminal. Prints the device, then one "
@@ -107,7 +112,8 @@ int main(int argc, char **argv) {
     parser.addOptions({link, values, chunk, gap, silent, noise, hangup, report, forgetful});
     parser.process(app);
 
-    sim::Behaviour behaviour;
+    Options options;
+    sim::Behaviour &behaviour = options.behaviour;
     behaviour.silent = parser.isSet(silent);
     behaviour.noise = parser.isSet(noise);
     behaviour.forgetful = parser.isSet(forgetful);
@@ -116,29 +122,33 @@ int main(int argc, char **argv) {
     if (parser.isSet(values)) {
         const auto parsed = sim::ParseValues(parser.value(values));
         if (!parsed)
-            return Fail(QStringLiteral("--values wants nine fields: six numbers from 0 to the "
-                                       "save limits (200,200,200,100,100,100), three truth "
-                                       "values"));
+            return QStringLiteral("--values wants nine fields: six numbers from 0 to the save "
+                                  "limits (200,200,200,100,100,100), three truth values");
         behaviour.values = *parsed;
     }
-    int chunkSize = 0;
     if (parser.isSet(chunk)) {
         const auto n = Whole(parser.value(chunk), 1);
         if (!n)
-            return Fail(QStringLiteral("--chunk wants a whole number of at least 1"));
-        chunkSize = *n;
+            return QStringLiteral("--chunk wants a whole number of at least 1");
+        options.chunkSize = *n;
     }
     const auto gapMs = Whole(parser.value(gap), 0);
     if (!gapMs)
-        return Fail(QStringLiteral("--gap wants a whole number of milliseconds"));
+        return QStringLiteral("--gap wants a whole number of milliseconds");
+    options.gapMs = *gapMs;
     if (parser.isSet(hangup)) {
         const auto n = Whole(parser.value(hangup), 1);
         if (!n)
-            return Fail(QStringLiteral("--hangup-after wants a whole number of at least 1"));
+            return QStringLiteral("--hangup-after wants a whole number of at least 1");
         behaviour.hangupAfter = *n;
     }
+    if (parser.isSet(link))
+        options.link = parser.value(link);
+    return options;
+}
 
-    // Signals arrive as readable data, so the loop below ends cleanly.
+// SIGTERM, SIGINT and SIGHUP as readable data, so that the loop ends cleanly.
+int SignalsAsData() {
     sigset_t signals;
     sigemptyset(&signals);
     sigaddset(&signals, SIGTERM);
@@ -146,115 +156,170 @@ int main(int argc, char **argv) {
     sigaddset(&signals, SIGHUP);
     sigprocmask(SIG_BLOCK, &signals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
-    const int signalFd = signalfd(-1, &signals, SFD_CLOEXEC);
+    return signalfd(-1, &signals, SFD_CLOEXEC);
+}
 
+// The line: a raw pseudo-terminal at 57600 baud. The slave stays open here too: the line keeps
+// its settings and its data while the utility is not connected, and reading the master never
+// fails for want of a slave.
+struct Line {
+    int master = -1;
+    int slave = -1;
+    char name[256] = {};
+    QByteArray link; // the link made to the device, "" for none
+
+    ~Line() {
+        if (master >= 0)
+            ::close(master); // a pulled adapter: the utility's side of the line hangs up
+        if (slave >= 0)
+            ::close(slave);
+        // Only a link that still leads to this line is removed: a user's own or another
+        // simulator's is left alone.
+        if (!link.isEmpty()) {
+            char target[256] = {};
+            if (::readlink(link.constData(), target, sizeof target - 1) >= 0 &&
+                std::strcmp(target, name) == 0)
+                ::unlink(link.constData());
+        }
+    }
+};
+
+// Opens the line, or says why it cannot.
+std::optional<QString> OpenLine(Line &line) {
     termios raw{};
     cfmakeraw(&raw);
     cfsetispeed(&raw, B57600);
     cfsetospeed(&raw, B57600);
-    int master = -1;
-    int slave = -1;
-    char name[256] = {};
-    if (openpty(&master, &slave, name, &raw, nullptr) != 0)
-        return Fail(QStringLiteral("cannot open a pseudo-terminal: ") +
-                    QString::fromLocal8Bit(std::strerror(errno)));
-    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
-    ::fcntl(master, F_SETFD, FD_CLOEXEC);
-    ::fcntl(slave, F_SETFD, FD_CLOEXEC);
-    // The slave stays open here too: the line keeps its settings and its data while the
-    // utility is not connected, and reading the master never fails for want of a slave.
+    if (openpty(&line.master, &line.slave, line.name, &raw, nullptr) != 0)
+        return QStringLiteral("cannot open a pseudo-terminal: ") +
+               QString::fromLocal8Bit(std::strerror(errno));
+    ::fcntl(line.master, F_SETFL, ::fcntl(line.master, F_GETFL) | O_NONBLOCK);
+    ::fcntl(line.master, F_SETFD, FD_CLOEXEC);
+    ::fcntl(line.slave, F_SETFD, FD_CLOEXEC);
+    return std::nullopt;
+}
 
-    // The link is made only where nothing stands (symlink never replaces), and it is the only
-    // one removed at the end: a user's own link or another simulator's is left alone.
-    QByteArray linkPath;
-    if (parser.isSet(link)) {
-        const QByteArray path = QFile::encodeName(parser.value(link));
-        if (::symlink(name, path.constData()) != 0) {
-            const int error = errno;
-            ::close(master);
-            ::close(slave);
-            if (error == EEXIST)
-                return Fail(QStringLiteral("--link: %1 already exists; remove it or choose "
-                                           "another path")
-                                .arg(parser.value(link)));
-            return Fail(QStringLiteral("cannot make the link: ") +
-                        QString::fromLocal8Bit(std::strerror(error)));
-        }
-        linkPath = path;
+// Makes the link only where nothing stands (symlink never replaces), or says why it cannot.
+std::optional<QString> MakeLink(Line &line, const QString &link) {
+    const QByteArray path = QFile::encodeName(link);
+    if (::symlink(line.name, path.constData()) != 0) {
+        if (errno == EEXIST)
+            return QStringLiteral("--link: %1 already exists; remove it or choose another path")
+                .arg(link);
+        return QStringLiteral("cannot make the link: ") +
+               QString::fromLocal8Bit(std::strerror(errno));
     }
-    Say(QString::fromLocal8Bit(name));
+    line.link = path;
+    return std::nullopt;
+}
 
-    sim::Controller controller(std::move(behaviour));
-    std::deque<Piece> outgoing;
-    bool hangingUp = false;
-    bool running = true;
-    while (running) {
-        if (hangingUp && outgoing.empty()) {
-            Say(QStringLiteral("hangup"));
-            break;
+// The controller at the far end of the line, until a signal or its hang-up.
+class Loop {
+public:
+    Loop(const Line &line, int signals, Options options)
+        : m_line(line), m_signals(signals), m_chunkSize(options.chunkSize), m_gap(options.gapMs),
+          m_controller(std::move(options.behaviour)) {}
+
+    void Run() {
+        while (true) {
+            if (m_hangingUp && m_outgoing.empty()) {
+                Say(QStringLiteral("hangup"));
+                return;
+            }
+            if (!Wait())
+                return;
+            SendWhatIsDue();
         }
-        // Sleep until a line or a signal arrives, the next piece is due, or there is room for
-        // a piece that is due: no timer runs while nothing is to be sent.
+    }
+
+private:
+    // Sleeps until a line or a signal arrives, the next piece is due, or there is room for a
+    // piece that is due: no timer runs while nothing is to be sent. False to end.
+    bool Wait() {
         int timeout = -1;
         // Once hanging up, nothing more is read: only the answers already due go out.
-        pollfd fds[2] = {{master, static_cast<short>(hangingUp ? 0 : POLLIN), 0},
-                         {signalFd, POLLIN, 0}};
-        if (!outgoing.empty()) {
+        pollfd fds[2] = {{m_line.master, static_cast<short>(m_hangingUp ? 0 : POLLIN), 0},
+                         {m_signals, POLLIN, 0}};
+        if (!m_outgoing.empty()) {
             const auto wait =
-                std::chrono::ceil<std::chrono::milliseconds>(outgoing.front().due - Clock::now());
+                std::chrono::ceil<std::chrono::milliseconds>(m_outgoing.front().due - Clock::now());
             if (wait.count() > 0)
                 timeout = static_cast<int>(wait.count());
             else
                 fds[0].events |= POLLOUT;
         }
-        if (::poll(fds, 2, timeout) < 0) {
-            if (errno == EINTR)
-                continue;
-            break;
-        }
+        if (::poll(fds, 2, timeout) < 0)
+            return errno == EINTR;
         if (fds[1].revents & POLLIN)
-            break;
-        if (fds[0].revents & POLLIN) {
-            char buffer[4096];
-            const ssize_t got = ::read(master, buffer, sizeof buffer);
-            if (got > 0) {
-                const sim::Controller::Result result =
-                    controller.Receive(QByteArray(buffer, static_cast<qsizetype>(got)));
-                for (const QString &line : result.log)
-                    Say(line);
-                if (!result.reply.isEmpty()) {
-                    auto due = Clock::now();
-                    const qsizetype step = chunkSize > 0 ? chunkSize : result.reply.size();
-                    for (qsizetype at = 0; at < result.reply.size(); at += step) {
-                        outgoing.push_back({due, result.reply.mid(at, step)});
-                        due += std::chrono::milliseconds(*gapMs);
-                    }
-                }
-                // Right after the record to hang up after: what came with it is dropped.
-                if (result.hangup)
-                    hangingUp = true;
-            }
+            return false;
+        if (fds[0].revents & POLLIN)
+            Receive();
+        return true;
+    }
+
+    void Receive() {
+        char buffer[4096];
+        const ssize_t got = ::read(m_line.master, buffer, sizeof buffer);
+        if (got <= 0)
+            return;
+        const sim::Controller::Result result =
+            m_controller.Receive(QByteArray(buffer, static_cast<qsizetype>(got)));
+        for (const QString &line : result.log)
+            Say(line);
+        auto due = Clock::now();
+        const qsizetype step = m_chunkSize > 0 ? m_chunkSize : result.reply.size();
+        for (qsizetype at = 0; at < result.reply.size(); at += step) {
+            m_outgoing.push_back({due, result.reply.mid(at, step)});
+            due += m_gap;
         }
-        while (!outgoing.empty() && outgoing.front().due <= Clock::now()) {
-            QByteArray &bytes = outgoing.front().bytes;
+        // Right after the record to hang up after: what came with it is dropped.
+        if (result.hangup)
+            m_hangingUp = true;
+    }
+
+    void SendWhatIsDue() {
+        while (!m_outgoing.empty() && m_outgoing.front().due <= Clock::now()) {
+            QByteArray &bytes = m_outgoing.front().bytes;
             const ssize_t put =
-                ::write(master, bytes.constData(), static_cast<size_t>(bytes.size()));
+                ::write(m_line.master, bytes.constData(), static_cast<size_t>(bytes.size()));
             if (put < 0)
-                break; // the line is full: wait for room
+                return; // the line is full: wait for room
             bytes.remove(0, put);
             if (!bytes.isEmpty())
-                break;
-            outgoing.pop_front();
+                return;
+            m_outgoing.pop_front();
         }
     }
 
-    ::close(master); // a pulled adapter: the utility's side of the line hangs up
-    ::close(slave);
-    if (!linkPath.isEmpty()) {
-        char target[256] = {};
-        if (::readlink(linkPath.constData(), target, sizeof target - 1) >= 0 &&
-            std::strcmp(target, name) == 0)
-            ::unlink(linkPath.constData());
+    const Line &m_line;
+    int m_signals;
+    int m_chunkSize;
+    std::chrono::milliseconds m_gap;
+    sim::Controller m_controller;
+    std::deque<Piece> m_outgoing;
+    bool m_hangingUp = false;
+};
+
+} // namespace
+
+int main(int argc, char **argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("dccd-sim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(DCCD_VERSION));
+
+    auto options = ReadOptions(app);
+    if (const QString *problem = std::get_if<QString>(&options))
+        return Fail(*problem);
+    const int signals = SignalsAsData();
+    Line line;
+    if (const auto problem = OpenLine(line))
+        return Fail(*problem);
+    const QString link = std::get<Options>(options).link;
+    if (!link.isEmpty()) {
+        if (const auto problem = MakeLink(line, link))
+            return Fail(*problem);
     }
+    Say(QString::fromLocal8Bit(line.name));
+    Loop(line, signals, std::move(std::get<Options>(options))).Run();
     return 0;
 }

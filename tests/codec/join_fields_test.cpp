@@ -1,6 +1,7 @@
 #include "codec/modStrings.h"
 
 #include "tests/support/printable.h"
+#include "tests/support/row_name.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,7 @@
 namespace {
 
 struct JoinCase {
+    const char *name;
     std::vector<const char16_t *> fields;
     const char16_t *delimiter;
     const char16_t *escape;
@@ -24,8 +26,10 @@ QStringList Texts(const std::vector<const char16_t *> &texts) {
 }
 
 void PrintTo(const JoinCase &c, std::ostream *os) {
-    *os << '[' << Printable(Texts(c.fields).join(u'|')) << "] by [" << Printable(c.delimiter)
-        << "] escape [" << Printable(c.escape) << ']';
+    *os << '{';
+    for (std::size_t i = 0; i < c.fields.size(); ++i)
+        *os << (i > 0 ? ", [" : "[") << Printable(c.fields[i]) << ']';
+    *os << "} by [" << Printable(c.delimiter) << "] escape [" << Printable(c.escape) << ']';
 }
 
 class JoinFieldsTable : public ::testing::TestWithParam<JoinCase> {};
@@ -42,19 +46,27 @@ TEST_P(JoinFieldsTable, JoinsAndRewritesInPlace) {
 INSTANTIATE_TEST_SUITE_P(
     RecordsAndEdges, JoinFieldsTable,
     ::testing::Values(
-        JoinCase{{u"a", u"b", u"c"}, u",", u"\\", u"a,b,c", {u"a", u"b", u"c"}},
-        JoinCase{{u"a,b", u"c"}, u",", u"\\", u"a\\,b,c", {u"a\\,b", u"c"}},
-        JoinCase{{u"a,,b"}, u",", u"\\", u"a\\,\\,b", {u"a\\,\\,b"}},
-        JoinCase{{u"x"}, u",", u"\\", u"x", {u"x"}}, JoinCase{{u""}, u",", u"\\", u"", {u""}},
-        JoinCase{{}, u",", u"\\", u"", {}}, JoinCase{{u"a", u""}, u",", u"\\", u"a,", {u"a", u""}},
-        JoinCase{{u"", u"a"}, u",", u"\\", u",a", {u"", u"a"}},
-        JoinCase{{u"a", u"", u"b"}, u",", u"\\", u"a,,b", {u"a", u"", u"b"}},
-        JoinCase{{u"a\\", u"b"}, u",", u"\\", u"a\\,b", {u"a\\", u"b"}},
-        JoinCase{{u"a b", u"c"}, u"", u"", u"a\\ b c", {u"a\\ b", u"c"}},
-        JoinCase{{u"a;b", u"c"}, u",;", u"\\", u"a;b,c", {u"a;b", u"c"}},
-        JoinCase{{u"a,b"}, u",", u"\\\\", u"a\\\\,b", {u"a\\\\,b"}},
-        JoinCase{{u"AXB", u"c"}, u"x", u"\\", u"A\\xBxc", {u"A\\xB", u"c"}},
-        JoinCase{{u"\u00c4", u"b"}, u"\u00e4", u"\\", u"\\\u00e4\u00e4b", {u"\\\u00e4", u"b"}}));
+        JoinCase{"ThreeFields", {u"a", u"b", u"c"}, u",", u"\\", u"a,b,c", {u"a", u"b", u"c"}},
+        JoinCase{"DelimiterEscaped", {u"a,b", u"c"}, u",", u"\\", u"a\\,b,c", {u"a\\,b", u"c"}},
+        JoinCase{"TwoDelimitersEscaped", {u"a,,b"}, u",", u"\\", u"a\\,\\,b", {u"a\\,\\,b"}},
+        JoinCase{"OneField", {u"x"}, u",", u"\\", u"x", {u"x"}},
+        JoinCase{"OneEmptyField", {u""}, u",", u"\\", u"", {u""}},
+        JoinCase{"NoFields", {}, u",", u"\\", u"", {}},
+        JoinCase{"EmptyLastField", {u"a", u""}, u",", u"\\", u"a,", {u"a", u""}},
+        JoinCase{"EmptyFirstField", {u"", u"a"}, u",", u"\\", u",a", {u"", u"a"}},
+        JoinCase{"EmptyMiddleField", {u"a", u"", u"b"}, u",", u"\\", u"a,,b", {u"a", u"", u"b"}},
+        JoinCase{"EscapeNotDoubled", {u"a\\", u"b"}, u",", u"\\", u"a\\,b", {u"a\\", u"b"}},
+        JoinCase{"EmptyMeansDefaults", {u"a b", u"c"}, u"", u"", u"a\\ b c", {u"a\\ b", u"c"}},
+        JoinCase{"OnlyFirstDelimiter", {u"a;b", u"c"}, u",;", u"\\", u"a;b,c", {u"a;b", u"c"}},
+        JoinCase{"TwoCharacterEscape", {u"a,b"}, u",", u"\\\\", u"a\\\\,b", {u"a\\\\,b"}},
+        JoinCase{"DelimiterAnyCase", {u"AXB", u"c"}, u"x", u"\\", u"A\\xBxc", {u"A\\xB", u"c"}},
+        JoinCase{"UmlautAnyCase",
+                 {u"\u00c4", u"b"},
+                 u"\u00e4",
+                 u"\\",
+                 u"\\\u00e4\u00e4b",
+                 {u"\\\u00e4", u"b"}}),
+    RowName());
 
 TEST(JoinFields, DefaultSaveRecordNeedsNoEscape) {
     QStringList fields = Texts({u"S", u"00100", u"00100", u"00100", u"00100", u"00000", u"00033",

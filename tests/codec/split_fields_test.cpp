@@ -1,6 +1,7 @@
 #include "codec/modStrings.h"
 
 #include "tests/support/printable.h"
+#include "tests/support/row_name.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,7 @@
 namespace {
 
 struct SplitCase {
+    const char *name;
     const char16_t *text;
     const char16_t *delimiters;
     const char16_t *escape;
@@ -40,53 +42,56 @@ TEST_P(SplitFieldsTable, GivesTheExpectedFields) {
 
 INSTANTIATE_TEST_SUITE_P(
     RecordsAndEdges, SplitFieldsTable,
-    ::testing::Values(SplitCase{u"a,b,c", u",", u"\\", true, L({u"a", u"b", u"c"})},
-                      SplitCase{u"x , y ,z", u",", u"\\", true, L({u"x", u"y", u"z"})},
-                      SplitCase{u"x , y", u",", u"\\", false, L({u"x ", u" y"})},
-                      SplitCase{u"a,b\\,c,,d", u",", u"\\", true, L({u"a", u"b,c", u"d"})},
-                      SplitCase{u"", u",", u"\\", true, L({u""})},
-                      SplitCase{u"a", u",", u"\\", true, L({u"a"})},
-                      SplitCase{u",", u",", u"\\", true, L({u""})},
-                      SplitCase{u",,", u",", u"\\", true, L({u""})},
-                      SplitCase{u"a,", u",", u"\\", true, L({u"a"})},
-                      SplitCase{u"a,,", u",", u"\\", true, L({u"a", u""})},
-                      SplitCase{u"a,,,", u",", u"\\", true, L({u"a", u""})},
-                      SplitCase{u",a", u",", u"\\", true, L({u"a"})},
-                      SplitCase{u"a,,b", u",", u"\\", true, L({u"a", u"b"})},
-                      SplitCase{u",a,", u",", u"\\", true, L({u"a"})},
-                      SplitCase{u"a\\,", u",", u"\\", true, L({u"a,"})},
-                      SplitCase{u"a\\,b\\,c,d", u",", u"\\", true, L({u"a,b,c", u"d"})},
-                      SplitCase{u"a\\,,b", u",", u"\\", true, L({u"a,", u"b"})},
-                      SplitCase{u"a\\,,", u",", u"\\", true, L({u"a,"})},
-                      SplitCase{u"\\,a", u",", u"\\", true, L({u",a"})},
-                      SplitCase{u"a\\\\,b", u",", u"\\", true, L({u"a\\,b"})},
-                      SplitCase{u"a\\b,c", u",", u"\\", true, L({u"a\\b", u"c"})},
-                      SplitCase{u"a,b\\", u",", u"\\", true, L({u"a", u"b\\"})},
-                      SplitCase{u"S,00100,00033,00000,", u",", u"\\", true,
-                                L({u"S", u"00100", u"00033", u"00000"})},
-                      SplitCase{u"a,b", u"", u"\\", true, L({u""})},
-                      SplitCase{u"x;y,z", u",;", u"\\", true, L({u"x", u"y", u"z"})},
-                      SplitCase{u"AxBXc", u"x", u"\\", true, L({u"A", u"B", u"c"})},
-                      SplitCase{u"a\\,b", u",", u"", true, L({u"a\\", u"b"})},
-                      SplitCase{u"a\\,b", u",", u"\\q", true, L({u"a,b"})},
-                      SplitCase{u"aE,b", u",", u"e", true, L({u"aE", u"b"})},
-                      SplitCase{u"a\\,b", u",\\", u"\\", true, L({u"a", u"b"})},
-                      // An escaped delimiter keeps its own character.
-                      SplitCase{u"a\\;b,c", u",;", u"\\", true, L({u"a;b", u"c"})},
-                      // A blank field survives trimming as an empty field.
-                      SplitCase{u" , ", u",", u"\\", true, L({u"", u""})},
-                      // Only spaces are trimmed: a CR after the last field stays.
-                      SplitCase{u"a, b\r", u",", u"\\", true, L({u"a", u"b\r"})},
-                      SplitCase{u"\ta ,\tb", u",", u"\\", true, L({u"\ta", u"\tb"})},
-                      // Letters outside ASCII match by case folding.
-                      SplitCase{u"1\u00c42\u00e43", u"\u00e4", u"\\", true, L({u"1", u"2", u"3"})},
-                      SplitCase{u"\u03a3a\u03c3b", u"\u03c3", u"\\", true, L({u"a", u"b"})},
-                      // The Kelvin sign folds to "k" and matches it both ways.
-                      SplitCase{u"1k2K3", u"\u212a", u"\\", true, L({u"1", u"2", u"3"})},
-                      SplitCase{u"1\u212a2", u"k", u"\\", true, L({u"1", u"2"})},
-                      // Escape before a pending escaped delimiter run.
-                      SplitCase{u"a\\,\\,b", u",", u"\\", true, L({u"a,,b"})},
-                      SplitCase{u" a \\, b ", u",", u"\\", true, L({u"a , b"})}));
+    ::testing::Values(
+        SplitCase{"ThreeFields", u"a,b,c", u",", u"\\", true, L({u"a", u"b", u"c"})},
+        SplitCase{"SpacesTrimmed", u"x , y ,z", u",", u"\\", true, L({u"x", u"y", u"z"})},
+        SplitCase{"SpacesKeptWithoutTrim", u"x , y", u",", u"\\", false, L({u"x ", u" y"})},
+        SplitCase{"EscapeAndEmptyField", u"a,b\\,c,,d", u",", u"\\", true, L({u"a", u"b,c", u"d"})},
+        SplitCase{"EmptyText", u"", u",", u"\\", true, L({u""})},
+        SplitCase{"OneField", u"a", u",", u"\\", true, L({u"a"})},
+        SplitCase{"OnlyADelimiter", u",", u",", u"\\", true, L({u""})},
+        SplitCase{"TwoDelimiters", u",,", u",", u"\\", true, L({u""})},
+        SplitCase{"TrailingDelimiter", u"a,", u",", u"\\", true, L({u"a"})},
+        SplitCase{"TwoTrailingDelimiters", u"a,,", u",", u"\\", true, L({u"a", u""})},
+        SplitCase{"ThreeTrailingDelimiters", u"a,,,", u",", u"\\", true, L({u"a", u""})},
+        SplitCase{"LeadingDelimiter", u",a", u",", u"\\", true, L({u"a"})},
+        SplitCase{"EmptyFieldInside", u"a,,b", u",", u"\\", true, L({u"a", u"b"})},
+        SplitCase{"DelimitersAround", u",a,", u",", u"\\", true, L({u"a"})},
+        SplitCase{"EscapedDelimiterAtEnd", u"a\\,", u",", u"\\", true, L({u"a,"})},
+        SplitCase{"TwoEscapedDelimiters", u"a\\,b\\,c,d", u",", u"\\", true, L({u"a,b,c", u"d"})},
+        SplitCase{"EscapedThenPlain", u"a\\,,b", u",", u"\\", true, L({u"a,", u"b"})},
+        SplitCase{"EscapedThenTrailing", u"a\\,,", u",", u"\\", true, L({u"a,"})},
+        SplitCase{"EscapedDelimiterFirst", u"\\,a", u",", u"\\", true, L({u",a"})},
+        SplitCase{"DoubledEscape", u"a\\\\,b", u",", u"\\", true, L({u"a\\,b"})},
+        SplitCase{"EscapeBeforeALetter", u"a\\b,c", u",", u"\\", true, L({u"a\\b", u"c"})},
+        SplitCase{"EscapeAtTheEnd", u"a,b\\", u",", u"\\", true, L({u"a", u"b\\"})},
+        SplitCase{"SaveRecord", u"S,00100,00033,00000,", u",", u"\\", true,
+                  L({u"S", u"00100", u"00033", u"00000"})},
+        SplitCase{"NoDelimiters", u"a,b", u"", u"\\", true, L({u""})},
+        SplitCase{"TwoDelimiterCharacters", u"x;y,z", u",;", u"\\", true, L({u"x", u"y", u"z"})},
+        SplitCase{"DelimiterLetterAnyCase", u"AxBXc", u"x", u"\\", true, L({u"A", u"B", u"c"})},
+        SplitCase{"NoEscape", u"a\\,b", u",", u"", true, L({u"a\\", u"b"})},
+        SplitCase{"EscapeOfTwoCharacters", u"a\\,b", u",", u"\\q", true, L({u"a,b"})},
+        SplitCase{"EscapeCaseMatters", u"aE,b", u",", u"e", true, L({u"aE", u"b"})},
+        SplitCase{"EscapeThatIsADelimiter", u"a\\,b", u",\\", u"\\", true, L({u"a", u"b"})},
+        // An escaped delimiter keeps its own character.
+        SplitCase{"EscapedSemicolon", u"a\\;b,c", u",;", u"\\", true, L({u"a;b", u"c"})},
+        // A blank field survives trimming as an empty field.
+        SplitCase{"BlankFieldsStayEmpty", u" , ", u",", u"\\", true, L({u"", u""})},
+        // Only spaces are trimmed: a CR after the last field stays.
+        SplitCase{"CrNotTrimmed", u"a, b\r", u",", u"\\", true, L({u"a", u"b\r"})},
+        SplitCase{"TabsNotTrimmed", u"\ta ,\tb", u",", u"\\", true, L({u"\ta", u"\tb"})},
+        // Letters outside ASCII match by case folding.
+        SplitCase{"UmlautAnyCase", u"1\u00c42\u00e43", u"\u00e4", u"\\", true,
+                  L({u"1", u"2", u"3"})},
+        SplitCase{"SigmaAnyCase", u"\u03a3a\u03c3b", u"\u03c3", u"\\", true, L({u"a", u"b"})},
+        // The Kelvin sign folds to "k" and matches it both ways.
+        SplitCase{"KelvinSignMatchesK", u"1k2K3", u"\u212a", u"\\", true, L({u"1", u"2", u"3"})},
+        SplitCase{"KMatchesKelvinSign", u"1\u212a2", u"k", u"\\", true, L({u"1", u"2"})},
+        // Escape before a pending escaped delimiter run.
+        SplitCase{"EscapedDelimiterRun", u"a\\,\\,b", u",", u"\\", true, L({u"a,,b"})},
+        SplitCase{"EscapedAmidSpaces", u" a \\, b ", u",", u"\\", true, L({u"a , b"})}),
+    RowName());
 
 TEST(SplitFields, NulSeparatesFieldsLikeADelimiter) {
     const QString text = QStringLiteral("a") + QChar(0) + QStringLiteral("b,c");

@@ -2,15 +2,25 @@
 
 #include "tests/ctl/default_tune.h"
 #include "tests/serial/pty_support.h"
+#include "tests/support/printable.h"
+#include "tests/support/row_name.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
+#include <string>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <thread>
 
 namespace {
@@ -18,6 +28,20 @@ namespace {
 constexpr int kWaitMs = 15000;
 
 const char *const kDefaults = kDefaultTuneFile;
+
+// A command line written with spaces.
+QStringList Words(const std::string &line) {
+    return QString::fromStdString(line).split(u' ');
+}
+
+// A tune file as read writes it, without its read_at line, which must hold a time in UTC.
+QByteArray WithoutReadAt(const QString &text) {
+    static const QRegularExpression readAt(
+        QStringLiteral("\n  \"read_at\": \"\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ\","));
+    QString without = text;
+    EXPECT_EQ(without.count(readAt), 1) << text.toStdString();
+    return without.remove(readAt).toUtf8();
+}
 
 // The default file with one piece of its text replaced.
 QByteArray Edited(const char *from, const char *to) {
@@ -30,8 +54,11 @@ struct CtlRun {
     QString err;
 };
 
-CtlRun Ctl(const QStringList &arguments) {
+// prepare sets up the process before it starts (where its standard output goes, say).
+CtlRun Ctl(const QStringList &arguments, const std::function<void(QProcess &)> &prepare = {}) {
     QProcess ctl;
+    if (prepare)
+        prepare(ctl);
     ctl.start(QStringLiteral(DCCD_CTL), arguments);
     CtlRun run;
     if (!ctl.waitForFinished(kWaitMs)) {
@@ -51,6 +78,8 @@ protected:
     void SetUp() override {
         testing_support::App();
         ASSERT_TRUE(dir.isValid());
+        // Restore points go to this test's own folder, never the user's.
+        qputenv("XDG_STATE_HOME", QFile::encodeName(dir.filePath(QStringLiteral("state"))));
     }
     void TearDown() override {
         if (sim.state() != QProcess::NotRunning) {
@@ -72,9 +101,20 @@ protected:
         return {QStringLiteral("--port"), QStringLiteral("1=") + device, QStringLiteral("--port"),
                 QStringLiteral("16=/dev/null")};
     }
+    // dccd-ctl on the simulator's port (defaults takes none).
+    CtlRun CtlSim(const QStringList &arguments,
+                  const std::function<void(QProcess &)> &prepare = {}) {
+        return Ctl(arguments.constFirst() == u"defaults" ? arguments : arguments + Port(), prepare);
+    }
 
-    // Every log line of the simulator so far, once the line `until` is among them (the
-    // simulator may log a record after dccd-ctl has ended).
+    // Every log line of the simulator so far (for a check that nothing came).
+    QStringList SimLog() {
+        QTest::qWait(100);
+        m_simLog += QString::fromLatin1(sim.readAllStandardOutput());
+        return m_simLog.split(u'\n', Qt::SkipEmptyParts);
+    }
+    // The same once the line `until` is among them (the simulator may log a record after
+    // dccd-ctl has ended).
     QStringList SimLog(const QString &until) {
         const bool seen = QTest::qWaitFor(
             [&] {
@@ -109,12 +149,15 @@ TEST_F(CtlTest, ReadPrintsTheControllersTune) {
     const CtlRun run = Ctl(QStringList{QStringLiteral("read")} + Port());
     EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_EQ(run.err, QString());
-    EXPECT_EQ(run.out.toUtf8(), Edited("100,\n  \"deceleration\": 100,\n  \"turning\": 100,\n  "
-                                       "\"max_output\": 100,\n  \"min_output\": 0,\n  "
-                                       "\"lfb_threshold\": 33,\n  \"tps_reverse\": false",
-                                       "120,\n  \"deceleration\": 90,\n  \"turning\": 100,\n  "
-                                       "\"max_output\": 80,\n  \"min_output\": 10,\n  "
-                                       "\"lfb_threshold\": 40,\n  \"tps_reverse\": true"));
+    EXPECT_EQ(WithoutReadAt(run.out),
+              Edited("\"version\": 1,\n  \"acceleration\": 100,\n  \"deceleration\": 100,\n  "
+                     "\"turning\": 100,\n  "
+                     "\"max_output\": 100,\n  \"min_output\": 0,\n  "
+                     "\"lfb_threshold\": 33,\n  \"tps_reverse\": false",
+                     "\"version\": 1,\n  \"port\": 1,\n  \"acceleration\": 120,\n  "
+                     "\"deceleration\": 90,\n  \"turning\": 100,\n  "
+                     "\"max_output\": 80,\n  \"min_output\": 10,\n  "
+                     "\"lfb_threshold\": 40,\n  \"tps_reverse\": true"));
     EXPECT_EQ(SimLog(QStringLiteral("received: R")).value(0), QStringLiteral("received: R"));
 }
 
@@ -127,12 +170,14 @@ TEST_F(CtlTest, ReadWriteReadGivesIdenticalFilesAndWriteVerifies) {
 
     const CtlRun written = Ctl(QStringList{QStringLiteral("write"), first} + Port());
     EXPECT_EQ(written.exitCode, 0);
-    EXPECT_EQ(written.err, QStringLiteral("dccd-ctl: saved and verified on port 1 (") + device +
-                               QStringLiteral(")\n"));
+    EXPECT_TRUE(written.err.endsWith(QStringLiteral("dccd-ctl: saved and verified on port 1 (") +
+                                     device + QStringLiteral(")\n")))
+        << written.err.toStdString();
     ASSERT_EQ(Ctl(QStringList{QStringLiteral("read"), QStringLiteral("--output"), second} + Port())
                   .exitCode,
               0);
-    EXPECT_EQ(Contents(first), Contents(second));
+    EXPECT_EQ(WithoutReadAt(QString::fromUtf8(Contents(first))),
+              WithoutReadAt(QString::fromUtf8(Contents(second))));
     const QString save =
         QStringLiteral("received: S,00007,00200,00000,00100,00099,00001,00000,00001,00000,");
     EXPECT_TRUE(SimLog(save).contains(save));
@@ -164,7 +209,7 @@ TEST_F(CtlTest, NoVerifyOnlySends) {
     StartSim({});
     const CtlRun run =
         Ctl(QStringList{QStringLiteral("write"), File(QStringLiteral("t.json"), kDefaults),
-                        QStringLiteral("--no-verify")} +
+                        QStringLiteral("--no-verify"), QStringLiteral("--no-restore-point")} +
             Port());
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.err, QStringLiteral("dccd-ctl: sent to port 1 (") + device +
@@ -181,11 +226,96 @@ TEST_F(CtlTest, AControllerThatForgetsFailsVerifyWithTheDifference) {
                  .replace("\"ebrake_cut_off\": false", "\"ebrake_cut_off\": true"));
     const CtlRun run = Ctl(QStringList{QStringLiteral("write"), file} + Port());
     EXPECT_EQ(run.exitCode, 6);
-    EXPECT_EQ(run.err, QStringLiteral("dccd-ctl: verify failed: port 1 (") + device +
-                           QStringLiteral(") does not hold what was sent:\n"
-                                          "setting         sent  controller holds\n"
-                                          "max_output      90    100\n"
-                                          "ebrake_cut_off  true  false\n"));
+    EXPECT_EQ(run.err.section(u'\n', 1),
+              QStringLiteral("dccd-ctl: verify failed: port 1 (") + device +
+                  QStringLiteral(") does not hold what was sent:\n"
+                                 "setting         sent  controller holds\n"
+                                 "max_output      90    100\n"
+                                 "ebrake_cut_off  true  false\n"));
+}
+
+// Every write keeps what the controller held, and that restore point brings it back. --only
+// changes only the settings it names; a note travels with the file and is told apart by diff.
+TEST_F(CtlTest, RestorePointsOnlyAndNotes) {
+    StartSim({QStringLiteral("--values"), QStringLiteral("120,90,100,80,10,40,1,0,0")});
+    const QString track =
+        File(QStringLiteral("track.json"),
+             Edited("\"version\": 1,", "\"version\": 1,\n  \"note\": \"track, dry\",")
+                 .replace("\"turning\": 100", "\"turning\": 140")
+                 .replace("\"max_output\": 100", "\"max_output\": 60"));
+    const CtlRun only = Ctl(QStringList{QStringLiteral("write"), track, QStringLiteral("--only"),
+                                        QStringLiteral("turning")} +
+                            Port());
+    ASSERT_EQ(only.exitCode, 0) << only.err.toStdString();
+    const QString stored = QStringLiteral("stored: 120,90,140,80,10,40,1,0,0");
+    EXPECT_TRUE(SimLog(stored).contains(stored)) << "only turning changed";
+
+    // The restore point holds what the controller held before, where and when it was read.
+    const QDir folder(dir.filePath(QStringLiteral("state/dccd-tuner/restore-points")));
+    const QStringList kept = folder.entryList({QStringLiteral("*.json")});
+    ASSERT_EQ(kept.size(), 1);
+    EXPECT_TRUE(only.err.startsWith(QStringLiteral("dccd-ctl: restore point %1 keeps what port 1")
+                                        .arg(kept.first().chopped(5))))
+        << only.err.toStdString();
+    const QByteArray before = Contents(folder.filePath(kept.first()));
+    EXPECT_TRUE(before.contains("\"port\": 1,\n  \"acceleration\": 120,\n  \"deceleration\": 90,\n "
+                                " \"turning\": 100,"))
+        << before.toStdString();
+    const CtlRun listed = Ctl({QStringLiteral("restore-points")});
+    EXPECT_EQ(listed.exitCode, 0);
+    EXPECT_TRUE(listed.out.section(u'\n', 1, 1)
+                    .endsWith(QStringLiteral(
+                        "1     acceleration 120, deceleration 90, max_output 80, min_output 10, "
+                        "lfb_threshold 40, tps_reverse true")))
+        << listed.out.toStdString();
+
+    // Back to the latest restore point: the controller holds its old tune again.
+    const CtlRun back = Ctl(QStringList{QStringLiteral("write"), QStringLiteral("--restore-point"),
+                                        QStringLiteral("latest")} +
+                            Port());
+    EXPECT_EQ(back.exitCode, 0) << back.err.toStdString();
+    EXPECT_EQ(SimLog(QStringLiteral("stored: 120,90,100,80,10,40,1,0,0"))
+                  .count(QStringLiteral("stored: 120,90,100,80,10,40,1,0,0")),
+              1);
+    EXPECT_EQ(folder.entryList({QStringLiteral("*.json")}).size(), 2);
+
+    // Against the defaults, for a script: the note differs too, but only settings count.
+    const CtlRun json = Ctl(QStringList{QStringLiteral("diff"), QStringLiteral("defaults"), track,
+                                        QStringLiteral("--json")} +
+                            Port());
+    EXPECT_EQ(json.exitCode, 1);
+    EXPECT_TRUE(json.out.contains(QStringLiteral("\"setting\": \"turning\"")) &&
+                json.out.contains(QStringLiteral("\"second\": \"track, dry\"")) &&
+                json.out.contains(QStringLiteral("\"equal\": false")))
+        << json.out.toStdString();
+    const QString untitled = File(QStringLiteral("untitled.json"),
+                                  Contents(track).replace("  \"note\": \"track, dry\",\n", ""));
+    const CtlRun notes = Ctl({QStringLiteral("diff"), track, untitled});
+    EXPECT_EQ(notes.exitCode, 0) << "the settings are equal";
+    EXPECT_TRUE(notes.out.contains(QStringLiteral("note     \"track, dry\"")))
+        << notes.out.toStdString();
+}
+
+// A write that cannot first keep what the controller holds writes nothing, unless told to.
+TEST_F(CtlTest, NoRestorePointNoWrite) {
+    StartSim({QStringLiteral("--silent")});
+    const QString tune = File(QStringLiteral("t.json"), kDefaults);
+    const CtlRun refused = Ctl(QStringList{QStringLiteral("write"), tune,
+                                           QStringLiteral("--timeout"), QStringLiteral("0.5")} +
+                               Port());
+    EXPECT_EQ(refused.exitCode, 4);
+    EXPECT_TRUE(refused.err.endsWith(QStringLiteral(
+        "No restore point could be taken, so nothing was written (--no-restore-point writes "
+        "without one).\n")))
+        << refused.err.toStdString();
+    const CtlRun sent =
+        Ctl(QStringList{QStringLiteral("write"), tune, QStringLiteral("--no-restore-point"),
+                        QStringLiteral("--no-verify")} +
+            Port());
+    EXPECT_EQ(sent.exitCode, 0) << sent.err.toStdString();
+    const QString received =
+        QStringLiteral("received: S,00100,00100,00100,00100,00000,00033,00000,00000,00000,");
+    EXPECT_EQ(SimLog(received).count(received), 1) << "only the second write sent a save";
 }
 
 TEST_F(CtlTest, ASilentControllerTimesOutAfterOneWaitingLine) {
@@ -203,8 +333,10 @@ TEST_F(CtlTest, ASilentControllerTimesOutAfterOneWaitingLine) {
 
 TEST_F(CtlTest, ALineThatHangsUpAfterTheSaveIsALostLine) {
     StartSim({QStringLiteral("--hangup-after"), QStringLiteral("1")});
-    const CtlRun run = Ctl(
-        QStringList{QStringLiteral("write"), File(QStringLiteral("t.json"), kDefaults)} + Port());
+    const CtlRun run =
+        Ctl(QStringList{QStringLiteral("write"), File(QStringLiteral("t.json"), kDefaults),
+                        QStringLiteral("--no-restore-point")} +
+            Port());
     EXPECT_EQ(run.exitCode, 7) << run.err.toStdString();
     EXPECT_TRUE(run.err.startsWith(QStringLiteral("dccd-ctl: Connection lost: ")) ||
                 run.err.startsWith(QStringLiteral("dccd-ctl: Read request failed: ")))
@@ -217,7 +349,8 @@ TEST_F(CtlTest, AMissingDeviceCannotBeOpened) {
     EXPECT_EQ(run.exitCode, 3);
     EXPECT_EQ(run.err, QStringLiteral("dccd-ctl: Cannot open port 3 (") +
                            dir.filePath(QStringLiteral("none")) +
-                           QStringLiteral("): no such port.\n"));
+                           QStringLiteral("): no such port.\ndccd-ctl --list-ports shows the ports "
+                                          "there are.\n"));
 }
 
 // A line scripted on the test's own pseudo-terminal: each record that arrives is answered from
@@ -272,8 +405,19 @@ private:
     std::thread m_thread;
 };
 
+// An answer as text, its middle left out when it is long.
+std::string Shown(const QByteArray &answer) {
+    const QString text = QString::fromLatin1(answer);
+    if (text.size() <= 120)
+        return '"' + Printable(text) + '"';
+    return '"' + Printable(text.left(60)) + "..." + Printable(text.right(60)) + "\" (" +
+           std::to_string(text.size()) + " bytes)";
+}
+
 void PrintTo(const LineScript &script, std::ostream *os) {
-    *os << script.name;
+    *os << script.command << (script.echo ? " on a line that echoes" : "")
+        << (script.stuck ? " on a line that takes no output" : "") << ", read answered with "
+        << Shown(script.toRead) << ", save answered with " << Shown(script.toSave);
 }
 
 class CtlOnALine : public CtlTest, public ::testing::WithParamInterface<LineScript> {};
@@ -288,7 +432,8 @@ TEST_P(CtlOnALine, TellsOnlyWhatHappened) {
     const QString command = QString::fromLatin1(script.command);
     QStringList arguments{command.section(u'-', 0, 0)};
     if (command.startsWith(u"write"))
-        arguments.append(File(QStringLiteral("t.json"), kDefaults));
+        arguments << File(QStringLiteral("t.json"), kDefaults)
+                  << QStringLiteral("--no-restore-point");
     if (command.endsWith(u"no-verify"))
         arguments.append(QStringLiteral("--no-verify"));
     arguments << QStringLiteral("--timeout") << QStringLiteral("1") << QStringLiteral("--port")
@@ -332,6 +477,8 @@ INSTANTIATE_TEST_SUITE_P(
                    "read", 0, u"\"ebrake_cut_off\": false\n}\n"},
         LineScript{"AcrossTheInputLimit", false, QByteArray(1000, 'x') + '\r' + kOtherReport, "",
                    "read", 0, u"\"ebrake_cut_off\": false\n}\n"},
+        LineScript{"AfterALongNoise", false, QByteArray(1100, 'x') + kOtherReport, "", "read", 0,
+                   u"\"ebrake_cut_off\": false\n}\n"},
         LineScript{"AShortAnswer", false, "AT+OK, a modem here\r\n", "", "read", 4,
                    u"dccd-ctl: port 1 ($DEVICE) answered, but not with a settings report (AT+OK, a "
                    u"modem here\\x0D\\x0A): is this the controller, at 57600 baud?\n"},
@@ -344,13 +491,18 @@ INSTANTIATE_TEST_SUITE_P(
                    u"dccd-ctl: the save did not reach the line of port 1 ($DEVICE): it was "
                    u"dropped at the close.\n",
                    true}),
-    [](const ::testing::TestParamInfo<LineScript> &info) { return std::string(info.param.name); });
+    RowName());
 
 struct BadFile {
-    const char *kind;
+    const char *name;
     QByteArray text;
     const char16_t *message; // after "dccd-ctl: <path>"
 };
+
+void PrintTo(const BadFile &c, std::ostream *os) {
+    *os << "a tune file of " << c.text.size() << " bytes, refused with \""
+        << Printable(QString::fromUtf16(c.message)) << '"';
+}
 
 class CtlBadFile : public CtlTest, public ::testing::WithParamInterface<BadFile> {};
 
@@ -370,7 +522,7 @@ INSTANTIATE_TEST_SUITE_P(
     Table, CtlBadFile,
     ::testing::Values(
         BadFile{"NotParseable", Edited("\"version\": 1,", "\"version\": 1"),
-                u":4:3: not valid JSON (unterminated object)"},
+                u":4:3: a comma or } is missing"},
         BadFile{"MissingKey", Edited("  \"turning\": 100,\n", ""),
                 u": \"turning\" is missing; it must be a whole number from 0 to 200"},
         BadFile{"WrongType", Edited("\"tps_reverse\": false", "\"tps_reverse\": \"no\""),
@@ -380,12 +532,24 @@ INSTANTIATE_TEST_SUITE_P(
         BadFile{"Fraction", Edited("\"lfb_threshold\": 33", "\"lfb_threshold\": 33.5"),
                 u": \"lfb_threshold\" is 33.5; it must be a whole number from 0 to 100"},
         BadFile{"UnknownKey", Edited("\"version\": 1,", "\"version\": 1,\n  \"calibrate\": true,"),
-                u": unknown key \"calibrate\"; the keys are format, version, acceleration, "
-                u"deceleration, turning, max_output, min_output, lfb_threshold, tps_reverse, "
-                u"ebrake_cut_off"},
+                u": \"calibrate\": no such setting; the keys are format, version, note, "
+                u"read_at, port, acceleration, deceleration, turning, max_output, min_output, "
+                u"lfb_threshold, tps_reverse, ebrake_cut_off"},
+        BadFile{"MistypedKey", Edited("\"turning\"", "\"turing\""),
+                u": \"turing\": no such setting; did you mean \"turning\"?"},
+        BadFile{"Empty", "\n",
+                u": the file is empty; 'dccd-ctl defaults' prints a tune file to "
+                u"start from"},
         BadFile{"WrongVersion", Edited("\"version\": 1", "\"version\": 2"),
-                u": \"version\" is 2; it must be 1"}),
-    [](const ::testing::TestParamInfo<BadFile> &info) { return std::string(info.param.kind); });
+                u": \"version\" is 2; it must be 1"},
+        BadFile{
+            "KeyGivenTwice",
+            Edited("\"ebrake_cut_off\": false", "\"ebrake_cut_off\": false,\n  \"turning\": 100")
+                .replace("\"turning\": 100,", "\"turning\": 999,"),
+            u": \"turning\" is given twice (lines 6 and 12)"},
+        BadFile{"TooLarge", QByteArray(1 << 20, ' ') + kDefaults,
+                u": larger than 1 MiB; a tune file is a few hundred bytes"}),
+    RowName());
 
 TEST_F(CtlTest, AnUnreadableFileIsRefused) {
     testing_support::Pty peer;
@@ -396,6 +560,118 @@ TEST_F(CtlTest, AnUnreadableFileIsRefused) {
     EXPECT_EQ(run.err, QStringLiteral("dccd-ctl: Cannot read ") + path +
                            QStringLiteral(": No such file or directory.\n"));
     EXPECT_EQ(peer.Read(1, 100), QByteArray());
+}
+
+// A FIFO or a memory device (minor 3: null, 5: zero) where a tune file or a backup is expected;
+// the device is made in the test's directory as root, or else is the system's own (which only
+// root could replace).
+struct SpecialFile {
+    const char *name;
+    unsigned minor; // 0: a FIFO
+};
+
+void PrintTo(const SpecialFile &c, std::ostream *os) {
+    if (c.minor == 0)
+        *os << "a FIFO";
+    else
+        *os << "the memory device of minor " << c.minor;
+}
+
+class CtlSpecialFile : public CtlTest, public ::testing::WithParamInterface<SpecialFile> {};
+
+TEST_P(CtlSpecialFile, IsNeitherReadNorReplacedAndNothingIsSent) {
+    StartSim({});
+    QString special = dir.filePath(QStringLiteral("special"));
+    const QByteArray name = QFile::encodeName(special);
+    const unsigned minor = GetParam().minor;
+    if (minor == 0)
+        ASSERT_EQ(::mkfifo(name.constData(), 0600), 0);
+    else if (::mknod(name.constData(), S_IFCHR | 0666, makedev(1, minor)) != 0)
+        special = minor == 3 ? QStringLiteral("/dev/null") : QStringLiteral("/dev/zero");
+    const QString tune = File(QStringLiteral("t.json"), kDefaults);
+    for (const QStringList &arguments :
+         {Words("write") << special, Words("diff") << tune << special, Words("read -o") << special,
+          Words("defaults -o") << special}) {
+        const CtlRun run = CtlSim(arguments);
+        EXPECT_EQ(run.exitCode, 5);
+        EXPECT_EQ(run.err,
+                  QStringLiteral("dccd-ctl: Cannot %1 %2: not a regular file.\n")
+                      .arg(arguments.contains(QStringLiteral("-o")) ? u"write" : u"read", special));
+    }
+    struct stat info {};
+    ASSERT_EQ(::stat(QFile::encodeName(special).constData(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode) || S_ISCHR(info.st_mode)) << "replaced by a file";
+    EXPECT_EQ(SimLog(), QStringList()) << "nothing reached the controller";
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, CtlSpecialFile,
+                         ::testing::Values(SpecialFile{"Fifo", 0}, SpecialFile{"NullDevice", 3},
+                                           SpecialFile{"ZeroDevice", 5}),
+                         RowName());
+
+// Standard output on /dev/full, or closed (whose number the port must not take: the tune would
+// go to the controller).
+struct LostOutput {
+    const char *name;
+    const char *command;
+    bool closed; // else /dev/full
+};
+
+void PrintTo(const LostOutput &c, std::ostream *os) {
+    *os << "dccd-ctl " << c.command << (c.closed ? " with standard output closed" : " >/dev/full");
+}
+
+class CtlLostOutput : public CtlTest, public ::testing::WithParamInterface<LostOutput> {};
+
+TEST_P(CtlLostOutput, IsAFailure) {
+    StartSim({});
+    const std::string command = GetParam().command;
+    const bool closed = GetParam().closed;
+    QStringList arguments = Words(command);
+    if (command == "diff port")
+        arguments << File(QStringLiteral("t.json"), Edited("\"turning\": 100", "\"turning\": 140"));
+    const CtlRun run = CtlSim(arguments, [closed](QProcess &ctl) {
+        if (closed)
+            ctl.setChildProcessModifier([] { ::close(STDOUT_FILENO); });
+        else
+            ctl.setStandardOutputFile(QStringLiteral("/dev/full"));
+    });
+    EXPECT_EQ(run.exitCode, 5);
+    EXPECT_EQ(run.err, QStringLiteral("dccd-ctl: Cannot write standard output: %1.\n")
+                           .arg(closed ? u"Bad file descriptor" : u"No space left on device"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, CtlLostOutput,
+                         ::testing::Values(LostOutput{"ReadToAFullDevice", "read", false},
+                                           LostOutput{"DefaultsToAFullDevice", "defaults", false},
+                                           LostOutput{"DiffToAFullDevice", "diff port", false},
+                                           LostOutput{"ReadWithOutputClosed", "read", true},
+                                           LostOutput{"DefaultsWithOutputClosed", "defaults",
+                                                      true}),
+                         RowName());
+
+// On a full disk (a 16 KiB tmpfs over the test's directory) a backup keeps its bytes.
+TEST_F(CtlTest, AFullDiskKeepsTheOldBackupAndFails) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "a full disk is a 16 KiB tmpfs, and mounting one needs root";
+    const QByteArray disk = QFile::encodeName(dir.path());
+    ASSERT_EQ(::mount("tmpfs", disk.constData(), "tmpfs", 0, "size=16k"), 0);
+    const auto unmount = qScopeGuard([&disk] { ::umount2(disk.constData(), MNT_DETACH); });
+    const QByteArray old = Edited("\"turning\": 100", "\"turning\": 140");
+    const QString backup = File(QStringLiteral("stock.json"), old);
+    QFile fill(dir.filePath(QStringLiteral("fill")));
+    ASSERT_TRUE(fill.open(QIODevice::WriteOnly));
+    while (fill.write(QByteArray(4096, 'x')) == 4096 && fill.flush()) {
+    }
+    StartSim({});
+    for (const QString &command : {QStringLiteral("read"), QStringLiteral("defaults")}) {
+        const CtlRun run = CtlSim({command, QStringLiteral("-o"), backup});
+        EXPECT_EQ(run.exitCode, 5);
+        EXPECT_EQ(
+            run.err,
+            QStringLiteral("dccd-ctl: Cannot write %1: No space left on device.\n").arg(backup));
+        EXPECT_EQ(Contents(backup), old);
+    }
 }
 
 } // namespace

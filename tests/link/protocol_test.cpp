@@ -1,6 +1,7 @@
 #include "link/protocol.h"
 
 #include "tests/support/printable.h"
+#include "tests/support/row_name.h"
 
 #include <gtest/gtest.h>
 
@@ -32,6 +33,7 @@ TEST(ParseReport, ReadsTheDefaultsWithTheControllersCarriageReturn) {
 }
 
 struct SwitchCase {
+    const char *name;
     const char16_t *fields789;
     bool tps, ebrake, calibrate;
 };
@@ -52,45 +54,57 @@ TEST_P(ReportSwitches, ReadsTruthValues) {
     EXPECT_EQ(p->GSensorCalibrate, GetParam().calibrate);
 }
 
-INSTANTIATE_TEST_SUITE_P(Forms, ReportSwitches,
-                         ::testing::Values(SwitchCase{u"00001,00000,00001", true, false, true},
-                                           SwitchCase{u"1,0,-1", true, false, true},
-                                           SwitchCase{u"True,false,TRUE", true, false, true},
-                                           SwitchCase{u"fAlSe, true ,0.0\r\n", false, true, false},
-                                           SwitchCase{u"0,0,1\n", false, false, true},
-                                           SwitchCase{u"2.5,-0,0\r", true, false, false}));
+INSTANTIATE_TEST_SUITE_P(
+    Forms, ReportSwitches,
+    ::testing::Values(SwitchCase{"WireForm", u"00001,00000,00001", true, false, true},
+                      SwitchCase{"ShortNumbers", u"1,0,-1", true, false, true},
+                      SwitchCase{"WordsAnyCase", u"True,false,TRUE", true, false, true},
+                      SwitchCase{"WordsBlanksAndCrLf", u"fAlSe, true ,0.0\r\n", false, true, false},
+                      SwitchCase{"LineFeedAfter", u"0,0,1\n", false, false, true},
+                      SwitchCase{"FractionAndMinusZero", u"2.5,-0,0\r", true, false, false}),
+    RowName());
 
 struct RejectCase {
-    const char16_t *text;
+    const char *name;
+    std::u16string_view text; // NULs included
 };
 
+QString TextOf(const RejectCase &c) {
+    return QString::fromUtf16(c.text.data(), static_cast<qsizetype>(c.text.size()));
+}
+
 void PrintTo(const RejectCase &c, std::ostream *os) {
-    *os << '[' << Printable(c.text) << ']';
+    *os << '[' << Printable(TextOf(c)) << ']';
 }
 
 class ReportRejected : public ::testing::TestWithParam<RejectCase> {};
 
 TEST_P(ReportRejected, GivesNothing) {
-    EXPECT_EQ(tuner::ParseReport(QString::fromUtf16(GetParam().text)), std::nullopt)
-        << QString::fromUtf16(GetParam().text).toStdString();
+    EXPECT_EQ(tuner::ParseReport(TextOf(GetParam())), std::nullopt)
+        << Printable(TextOf(GetParam()));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     NotAFullReport, ReportRejected,
-    ::testing::Values(RejectCase{u""}, RejectCase{u"P,1,2,3,4,5,6,0,0"}, // nine fields
-                      RejectCase{u"P,1,2,,3,4,5,6,0,0"}, // empty field moves the rest
-                      RejectCase{u"P,1,2,3,4,5,abc,0,0,0"}, RejectCase{u"P,1,2,3,4,5,6,yes,0,0"},
-                      RejectCase{u"P,1e2,2,3,4,5,6,0,0,0"}, RejectCase{u"P,1,2,3,4,5,6,0,0,maybe"},
-                      RejectCase{u"P,1;2,3,4,5,6,7,0,0,0"}, // decimal comma escaped away
-                      RejectCase{u"\u0000\u0000\u0000\u0000\u0000\u0000\u0000\u0000\u0000\u0000"},
-                      RejectCase{u"R\r"},
-                      RejectCase{u",,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,"}));
+    ::testing::Values(
+        RejectCase{"Empty", u""}, RejectCase{"NineFields", u"P,1,2,3,4,5,6,0,0"},
+        RejectCase{"EmptyFieldShiftsTheRest", u"P,1,2,,3,4,5,6,0,0"},
+        RejectCase{"LettersInAValue", u"P,1,2,3,4,5,abc,0,0,0"},
+        RejectCase{"WordInASwitch", u"P,1,2,3,4,5,6,yes,0,0"},
+        RejectCase{"Exponent", u"P,1e2,2,3,4,5,6,0,0,0"},
+        RejectCase{"WordInTheLastSwitch", u"P,1,2,3,4,5,6,0,0,maybe"},
+        RejectCase{"DecimalCommaEscaped", u"P,1;2,3,4,5,6,7,0,0,0"},
+        RejectCase{"TenNuls", u"\u0000\u0000\u0000\u0000\u0000\u0000\u0000\u0000\u0000\u0000"sv},
+        RejectCase{"ReadRequest", u"R\r"},
+        RejectCase{"OnlyCommas", u",,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,"}),
+    RowName());
 
 // One character put into the tag ("P?,...") and inside field 1 ("P,001?00,..."). A NUL splits
 // a field in two and every later value moves up a place while still reading as a number, so a
 // NUL is refused wherever it stands before the tenth field ends. Any other character, control
 // or not, is fine in the tag, and nothing makes "001?00" a number.
 struct ControlCase {
+    const char *name;
     char16_t character;
     bool foreign; // never in a record the utility sends
 };
@@ -112,14 +126,15 @@ TEST_P(ReportControlCharacter, OnlyANulInTheTagRefusesTheReport) {
     EXPECT_EQ(tuner::IsForeignControl(QChar(c.character)), c.foreign);
 }
 
-INSTANTIATE_TEST_SUITE_P(Characters, ReportControlCharacter,
-                         ::testing::Values(ControlCase{u'\0', true}, ControlCase{u'\x01', true},
-                                           ControlCase{u'\x1b', true}, ControlCase{u'\x1f', true},
-                                           ControlCase{u'\x7f', true}, ControlCase{u'\x80', true},
-                                           ControlCase{u'\x9f', true}, ControlCase{u'\r', false},
-                                           ControlCase{u'\n', false}, ControlCase{u'\t', false},
-                                           ControlCase{u'\xa0', false},
-                                           ControlCase{u'\xfe', false}));
+INSTANTIATE_TEST_SUITE_P(
+    Characters, ReportControlCharacter,
+    ::testing::Values(ControlCase{"Nul", u'\0', true}, ControlCase{"Soh", u'\x01', true},
+                      ControlCase{"Esc", u'\x1b', true}, ControlCase{"Us", u'\x1f', true},
+                      ControlCase{"Del", u'\x7f', true}, ControlCase{"Pad", u'\x80', true},
+                      ControlCase{"Apc", u'\x9f', true}, ControlCase{"Cr", u'\r', false},
+                      ControlCase{"Lf", u'\n', false}, ControlCase{"Tab", u'\t', false},
+                      ControlCase{"Nbsp", u'\xa0', false}, ControlCase{"Thorn", u'\xfe', false}),
+    RowName());
 
 // What a controller may say around its report in one go, and the report that is taken from it:
 // its acceleration, or 0 for none. Records end at each CR; the last report counts, and our own
@@ -132,7 +147,9 @@ struct ReceivedCase {
 };
 
 void PrintTo(const ReceivedCase &c, std::ostream *os) {
-    *os << c.name;
+    *os << '['
+        << Printable(QString::fromUtf16(c.text.data(), static_cast<qsizetype>(c.text.size())))
+        << ']' << (c.echoIsOwn ? " with our saves coming back" : "");
 }
 
 class ReportInReceived : public ::testing::TestWithParam<ReceivedCase> {};
@@ -175,7 +192,7 @@ INSTANTIATE_TEST_SUITE_P(
                      7, true},
         ReceivedCase{"ASaveTaggedReportWhenNoEchoIsKnown",
                      u"S,00007,00002,00003,00004,00005,00006,00000,00000,00000,\r"sv, 7}),
-    [](const auto &info) { return std::string(info.param.name); });
+    RowName());
 
 TEST(ParseReport, ValueBeyondSinglePrecisionDoesNotConvert) {
     const QString huge = QStringLiteral("1") + QString(40, u'0');
@@ -246,6 +263,7 @@ TEST(SaveCommand, ParsedBackGivesTheSameSettings) {
 }
 
 struct PortCase {
+    const char *name;
     const char16_t *text;
     std::optional<qint16> expected;
 };
@@ -263,15 +281,21 @@ TEST_P(PortNumberTable, LeadingNumberRoundedHalfToEven) {
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, PortNumberTable,
-    ::testing::Values(PortCase{u"3", 3}, PortCase{u"17", 17}, PortCase{u" 1 2 ", 12},
-                      PortCase{u"1\t6", 16}, PortCase{u"4abc", 4}, PortCase{u"abc", 0},
-                      PortCase{u"", 0}, PortCase{u"2.5", 2}, PortCase{u"3.5", 4},
-                      PortCase{u"2.51", 3}, PortCase{u"-2.5", -2}, PortCase{u"+7", 7},
-                      PortCase{u".5", 0}, PortCase{u"1.5.5", 2}, PortCase{u"32767", 32767},
-                      PortCase{u"32767.5", std::nullopt}, PortCase{u"-32768", -32768},
-                      PortCase{u"-32768.5", -32768}, PortCase{u"32768", std::nullopt},
-                      PortCase{u"-32769", std::nullopt}, PortCase{u"1e3", 1},
-                      PortCase{u"COM3", 0}));
+    ::testing::Values(PortCase{"OneDigit", u"3", 3}, PortCase{"TwoDigits", u"17", 17},
+                      PortCase{"BlanksSkipped", u" 1 2 ", 12}, PortCase{"TabSkipped", u"1\t6", 16},
+                      PortCase{"TrailingLetters", u"4abc", 4}, PortCase{"Letters", u"abc", 0},
+                      PortCase{"Empty", u"", 0}, PortCase{"HalfToEvenDown", u"2.5", 2},
+                      PortCase{"HalfToEvenUp", u"3.5", 4}, PortCase{"AboveHalfUp", u"2.51", 3},
+                      PortCase{"NegativeHalfToEven", u"-2.5", -2}, PortCase{"PlusSign", u"+7", 7},
+                      PortCase{"LeadingPoint", u".5", 0}, PortCase{"SecondPointEnds", u"1.5.5", 2},
+                      PortCase{"Largest", u"32767", 32767},
+                      PortCase{"LargestRoundsOver", u"32767.5", std::nullopt},
+                      PortCase{"Smallest", u"-32768", -32768},
+                      PortCase{"SmallestHalfToEven", u"-32768.5", -32768},
+                      PortCase{"AboveLargest", u"32768", std::nullopt},
+                      PortCase{"BelowSmallest", u"-32769", std::nullopt},
+                      PortCase{"ExponentIgnored", u"1e3", 1}, PortCase{"ComPrefix", u"COM3", 0}),
+    RowName());
 
 TEST(PortNumber, VeryLongDigitsAreOutOfRange) {
     EXPECT_EQ(tuner::PortNumber(QString(500, u'9')), std::nullopt);

@@ -1,6 +1,7 @@
 #include "link/tuning_parameters.h"
 
 #include "tests/support/printable.h"
+#include "tests/support/row_name.h"
 
 #include <gtest/gtest.h>
 
@@ -8,11 +9,13 @@
 
 #include <cfloat>
 #include <clocale>
+#include <iomanip>
 #include <limits>
 
 namespace {
 
 struct NumberCase {
+    const char *name;
     const char16_t *text;
     std::optional<double> expected;
 };
@@ -31,18 +34,27 @@ TEST_P(ReadNumberTable, ReadsOnlyPlainDecimals) {
 
 INSTANTIATE_TEST_SUITE_P(
     AcceptedAndRefused, ReadNumberTable,
-    ::testing::Values(NumberCase{u"5", 5}, NumberCase{u"5.", 5}, NumberCase{u".5", 0.5},
-                      NumberCase{u"+5", 5}, NumberCase{u"-0.25", -0.25}, NumberCase{u"033", 33},
-                      NumberCase{u"-.5", -0.5}, NumberCase{u" \t12.6\r\n", 12.6},
-                      NumberCase{u"00100", 100}, NumberCase{u"200.4", 200.4},
-                      NumberCase{u"", std::nullopt}, NumberCase{u"   ", std::nullopt},
-                      NumberCase{u"abc", std::nullopt}, NumberCase{u"1e2", std::nullopt},
-                      NumberCase{u"1,5", std::nullopt}, NumberCase{u"1 000", std::nullopt},
-                      NumberCase{u"12a", std::nullopt}, NumberCase{u".", std::nullopt},
-                      NumberCase{u"-", std::nullopt}, NumberCase{u"+-1", std::nullopt},
-                      NumberCase{u"1.2.3", std::nullopt}, NumberCase{u"0x10", std::nullopt},
-                      NumberCase{u"inf", std::nullopt}, NumberCase{u"nan", std::nullopt},
-                      NumberCase{u"\u0661", std::nullopt})); // Arabic-Indic one is no digit here
+    ::testing::Values(
+        NumberCase{"Whole", u"5", 5}, NumberCase{"TrailingPoint", u"5.", 5},
+        NumberCase{"LeadingPoint", u".5", 0.5}, NumberCase{"PlusSign", u"+5", 5},
+        NumberCase{"Negative", u"-0.25", -0.25}, NumberCase{"LeadingZero", u"033", 33},
+        NumberCase{"NegativeLeadingPoint", u"-.5", -0.5},
+        NumberCase{"BlanksAround", u" \t12.6\r\n", 12.6}, NumberCase{"WireForm", u"00100", 100},
+        NumberCase{"Fraction", u"200.4", 200.4}, NumberCase{"Empty", u"", std::nullopt},
+        NumberCase{"OnlyBlanks", u"   ", std::nullopt}, NumberCase{"Letters", u"abc", std::nullopt},
+        NumberCase{"Exponent", u"1e2", std::nullopt},
+        NumberCase{"DecimalComma", u"1,5", std::nullopt},
+        NumberCase{"InnerSpace", u"1 000", std::nullopt},
+        NumberCase{"TrailingLetter", u"12a", std::nullopt},
+        NumberCase{"OnlyAPoint", u".", std::nullopt}, NumberCase{"OnlyAMinus", u"-", std::nullopt},
+        NumberCase{"TwoSigns", u"+-1", std::nullopt},
+        NumberCase{"TwoPoints", u"1.2.3", std::nullopt},
+        NumberCase{"Hexadecimal", u"0x10", std::nullopt},
+        NumberCase{"Infinity", u"inf", std::nullopt},
+        NumberCase{"NotANumber", u"nan", std::nullopt},
+        // Arabic-Indic one is no digit here.
+        NumberCase{"ArabicIndicDigit", u"\u0661", std::nullopt}),
+    RowName());
 
 TEST(ReadNumber, NulIsNotABlank) {
     EXPECT_EQ(tuner::ReadNumber(QStringLiteral("5") + QChar(0)), std::nullopt);
@@ -70,6 +82,7 @@ TEST(ReadNumber, HugeAndTinyTextsAreTotal) {
 }
 
 struct DisplayCase {
+    const char *name;
     float value;
     const char16_t *expected;
 };
@@ -87,24 +100,30 @@ TEST_P(DisplayFormTable, ThreeDigitsHalvesAwayFromZero) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rounding, DisplayFormTable,
-    ::testing::Values(DisplayCase{33, u"033"}, DisplayCase{5, u"005"}, DisplayCase{100, u"100"},
-                      DisplayCase{150, u"150"}, DisplayCase{1000, u"1000"},
-                      DisplayCase{123456, u"123456"}, DisplayCase{-5, u"-005"},
-                      DisplayCase{32.5f, u"033"}, DisplayCase{33.6f, u"034"},
-                      DisplayCase{-32.5f, u"-033"}, DisplayCase{0.49f, u"000"},
-                      DisplayCase{-0.4f, u"000"}, DisplayCase{-0.0f, u"000"},
-                      DisplayCase{99.5f, u"100"}, DisplayCase{250, u"250"},
-                      DisplayCase{FLT_MAX, u"340282346638528859811704183484516925440"},
-                      DisplayCase{std::numeric_limits<float>::infinity(), u"inf"},
-                      DisplayCase{std::numeric_limits<float>::quiet_NaN(), u"nan"}));
+    ::testing::Values(
+        DisplayCase{"PaddedToThree", 33, u"033"}, DisplayCase{"OneDigitPadded", 5, u"005"},
+        DisplayCase{"Hundred", 100, u"100"}, DisplayCase{"AboveHundred", 150, u"150"},
+        DisplayCase{"FourDigitsNotCut", 1000, u"1000"},
+        DisplayCase{"SixDigitsNotCut", 123456, u"123456"},
+        DisplayCase{"NegativePadded", -5, u"-005"}, DisplayCase{"HalfUp", 32.5f, u"033"},
+        DisplayCase{"FractionUp", 33.6f, u"034"}, DisplayCase{"NegativeHalfAway", -32.5f, u"-033"},
+        DisplayCase{"BelowHalfDown", 0.49f, u"000"},
+        DisplayCase{"SmallNegativeIsZero", -0.4f, u"000"},
+        DisplayCase{"NegativeZero", -0.0f, u"000"}, DisplayCase{"HalfUpToHundred", 99.5f, u"100"},
+        DisplayCase{"AboveTheLimit", 250, u"250"},
+        DisplayCase{"FloatMax", FLT_MAX, u"340282346638528859811704183484516925440"},
+        DisplayCase{"Infinity", std::numeric_limits<float>::infinity(), u"inf"},
+        DisplayCase{"NotANumber", std::numeric_limits<float>::quiet_NaN(), u"nan"}),
+    RowName());
 
 struct WireCase {
+    const char *name;
     double value;
     const char16_t *expected;
 };
 
 void PrintTo(const WireCase &c, std::ostream *os) {
-    *os << c.value;
+    *os << std::setprecision(10) << c.value;
 }
 
 class WireFormTable : public ::testing::TestWithParam<WireCase> {};
@@ -114,14 +133,18 @@ TEST_P(WireFormTable, FiveDigitsHalvesAwayFromZero) {
         << GetParam().value;
 }
 
-INSTANTIATE_TEST_SUITE_P(Rounding, WireFormTable,
-                         ::testing::Values(WireCase{100, u"00100"}, WireCase{33, u"00033"},
-                                           WireCase{0, u"00000"}, WireCase{12.6, u"00013"},
-                                           WireCase{99.5, u"00100"}, WireCase{32.5, u"00033"},
-                                           WireCase{0.5, u"00001"}, WireCase{-0.5, u"-00001"},
-                                           WireCase{-0.4, u"00000"}, WireCase{-5, u"-00005"},
-                                           WireCase{123456, u"123456"},
-                                           WireCase{2.4999999, u"00002"}));
+INSTANTIATE_TEST_SUITE_P(
+    Rounding, WireFormTable,
+    ::testing::Values(WireCase{"Hundred", 100, u"00100"}, WireCase{"TwoDigits", 33, u"00033"},
+                      WireCase{"Zero", 0, u"00000"}, WireCase{"FractionUp", 12.6, u"00013"},
+                      WireCase{"HalfUpToHundred", 99.5, u"00100"},
+                      WireCase{"HalfUp", 32.5, u"00033"}, WireCase{"HalfUpToOne", 0.5, u"00001"},
+                      WireCase{"NegativeHalfAway", -0.5, u"-00001"},
+                      WireCase{"SmallNegativeIsZero", -0.4, u"00000"},
+                      WireCase{"Negative", -5, u"-00005"},
+                      WireCase{"SixDigitsNotCut", 123456, u"123456"},
+                      WireCase{"JustBelowHalf", 2.4999999, u"00002"}),
+    RowName());
 
 TEST(WireForm, Switches) {
     EXPECT_EQ(tuner::WireForm(true), QStringLiteral("00001"));

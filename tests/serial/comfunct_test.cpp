@@ -1,5 +1,7 @@
 #include "link/port_platform.h"
 #include "link/port_table.h"
+#include "tests/support/printable.h"
+#include "tests/support/row_name.h"
 #ifdef Q_OS_WIN
 #include "link/win_comm.h"
 #endif
@@ -31,6 +33,7 @@ protected:
 };
 
 struct ScanCase {
+    const char *name;
     std::set<int> present;
     QStringList numbers;
     qint16 defaultPort;
@@ -62,13 +65,16 @@ TEST_P(Scan, ListsExistingNumbersAscendingWithTheLowestAsDefault) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, Scan,
-    ::testing::Values(ScanCase{{3, 5}, {QStringLiteral("3"), QStringLiteral("5")}, 3},
-                      ScanCase{{}, {}, 17}, ScanCase{{17, 18, 0, -1, 100}, {}, 17},
-                      ScanCase{{16, 17}, {QStringLiteral("16")}, 16},
-                      ScanCase{{1, 16}, {QStringLiteral("1"), QStringLiteral("16")}, 1},
-                      ScanCase{{12, 9, 10},
-                               {QStringLiteral("9"), QStringLiteral("10"), QStringLiteral("12")},
-                               9}));
+    ::testing::Values(
+        ScanCase{"ThreeAndFive", {3, 5}, {QStringLiteral("3"), QStringLiteral("5")}, 3},
+        ScanCase{"None", {}, {}, 17}, ScanCase{"OnlyOutOfRange", {17, 18, 0, -1, 100}, {}, 17},
+        ScanCase{"SixteenAndAbove", {16, 17}, {QStringLiteral("16")}, 16},
+        ScanCase{"FirstAndLast", {1, 16}, {QStringLiteral("1"), QStringLiteral("16")}, 1},
+        ScanCase{"NineTenTwelve",
+                 {12, 9, 10},
+                 {QStringLiteral("9"), QStringLiteral("10"), QStringLiteral("12")},
+                 9}),
+    RowName());
 
 // The port the user named is preselected whether or not it exists, and listed only if it does.
 TEST(ScanChosen, TheChosenPortIsPreselectedExistingOrNot) {
@@ -208,5 +214,47 @@ TEST_F(Comfunct, PortTableListsSixteenPortsWithTheirDevices) {
     }
     EXPECT_TRUE(table.at(3).exists);
 }
+
+} // namespace
+
+namespace {
+
+// How the status line names a device: short names as they are, a by-id link by its maker and
+// the end of its serial number, which tells two adapters of one make apart.
+struct ShortNameCase {
+    const char *name;
+    const char16_t *device;
+    const char16_t *shown;
+};
+
+void PrintTo(const ShortNameCase &c, std::ostream *os) {
+    *os << Printable(c.device) << " shown as " << Printable(c.shown);
+}
+
+class ShortDevice : public ::testing::TestWithParam<ShortNameCase> {};
+
+TEST_P(ShortDevice, NamesWhatTellsDevicesApart) {
+    EXPECT_EQ(comfunct::ShortDeviceName(QString::fromUtf16(GetParam().device)).toStdString(),
+              QString::fromUtf16(GetParam().shown).toStdString());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, ShortDevice,
+    ::testing::Values(
+        ShortNameCase{"UsbAdapter", u"/dev/ttyUSB0", u"ttyUSB0"},
+        ShortNameCase{"PseudoTerminal", u"/dev/pts/12", u"pts/12"},
+        ShortNameCase{"FtdiById",
+                      u"/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3D4E5-if00-port0",
+                      u"FTDI\u2026C3D4E5"},
+        ShortNameCase{"FtdiOtherSerial",
+                      u"/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A5XK3RJT-if00-port0",
+                      u"FTDI\u2026XK3RJT"},
+        ShortNameCase{"ArduinoById",
+                      u"/dev/serial/by-id/usb-Arduino__www.arduino.cc__0043_"
+                      u"75833353035351E0A1B2-if00",
+                      u"Ardu\u2026E0A1B2"},
+        ShortNameCase{"ByPath", u"/dev/serial/by-path/pci-0000:00:14.0-usb-0:2:1.0-port0",
+                      u"\u20262:1.0-port0"}),
+    RowName());
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "link/protocol.h"
 #include "link/qt_serial_port_service.h"
 #include "tests/serial/pty_support.h"
+#include "tests/support/row_name.h"
 
 #include <QDir>
 #include <QEventLoop>
@@ -94,6 +95,7 @@ TEST_F(ServiceTest, OpenedPortWritesEveryByteExactly) {
 // A pseudo-terminal keeps 8 data bits and no parity whatever it is told, so the line shows
 // the speed and the stop bits only.
 struct SettingsCase {
+    const char *name;
     const char16_t *settings;
     speed_t speed;
     bool twoStopBits;
@@ -119,12 +121,14 @@ TEST_P(SettingsTest, LineTakesTheSettings) {
     EXPECT_EQ(line.c_lflag & (ICANON | ECHO), 0u) << "raw";
 }
 
-INSTANTIATE_TEST_SUITE_P(Lines, SettingsTest,
-                         ::testing::Values(SettingsCase{u"57600,N,8,1", B57600, false},
-                                           SettingsCase{u"9600,E,7,2", B9600, true},
-                                           SettingsCase{u"19200,O,8,1", B19200, false},
-                                           SettingsCase{u"115200,n,6,1", B115200, false},
-                                           SettingsCase{u"1200,N,5,1.5", B1200, true}));
+INSTANTIATE_TEST_SUITE_P(
+    Lines, SettingsTest,
+    ::testing::Values(SettingsCase{"ControllerLine", u"57600,N,8,1", B57600, false},
+                      SettingsCase{"EvenParityTwoStops", u"9600,E,7,2", B9600, true},
+                      SettingsCase{"OddParity", u"19200,O,8,1", B19200, false},
+                      SettingsCase{"FastSixBits", u"115200,n,6,1", B115200, false},
+                      SettingsCase{"OneAndAHalfStops", u"1200,N,5,1.5", B1200, true}),
+    RowName());
 
 TEST_F(ServiceTest, NoEventBelowTheThresholdAndOneWhenReached) {
     TakeEachEvent();
@@ -165,19 +169,35 @@ TEST_F(ServiceTest, ReportArrivingInPiecesAcrossTheThresholdIsTakenWhole) {
 TEST_F(ServiceTest, ContinuousStreamRaisesTheEventWhenTheBufferIsFull) {
     TakeEachEvent();
     ASSERT_TRUE(service.SetPortOpen(true));
-    std::atomic<bool> stop = false;
-    std::thread writer([&] {
-        for (int i = 0; i < 400 && !stop; ++i) { // 8 bytes every 2 ms: the line is never quiet
-            pty.Write("xxxxxxxx");
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    // A machine busy with builds may stall the writer beyond the quiet interval now and then;
+    // such a run proves nothing, and the stream is sent again.
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        inputs.clear();
+        std::atomic<bool> stop = false;
+        std::chrono::steady_clock::duration longestGap{};
+        std::thread writer([&] {
+            auto last = std::chrono::steady_clock::now();
+            for (int i = 0; i < 400 && !stop; ++i) { // 8 bytes every 2 ms: never quiet
+                pty.Write("xxxxxxxx");
+                const auto now = std::chrono::steady_clock::now();
+                longestGap = std::max(longestGap, now - last);
+                last = now;
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            }
+        });
+        // The quiet interval never passes while bytes keep coming; a full input buffer is taken.
+        const bool during = QTest::qWaitFor([&] { return !inputs.isEmpty(); }, kWaitMs);
+        stop = true;
+        writer.join();
+        ASSERT_TRUE(during);
+        if (longestGap >= QtSerialPortService::kSettleInterval * 3 / 4) {
+            QTest::qWait(300); // what is left of this run is taken before the next one
+            continue;
         }
-    });
-    // The quiet interval never passes while bytes keep coming; a full input buffer is taken.
-    const bool during = QTest::qWaitFor([&] { return !inputs.isEmpty(); }, kWaitMs);
-    stop = true;
-    writer.join();
-    ASSERT_TRUE(during);
-    EXPECT_EQ(inputs.at(0).size(), QtSerialPortService::kInputBufferSize);
+        EXPECT_EQ(inputs.at(0).size(), QtSerialPortService::kInputBufferSize);
+        return;
+    }
+    GTEST_SKIP() << "the writer never kept its pace: the machine is too busy";
 }
 
 // A report that trickles in, as from a slow adapter or a busy controller: whatever its pace
@@ -190,7 +210,7 @@ struct TrickleCase {
 };
 
 void PrintTo(const TrickleCase &c, std::ostream *os) {
-    *os << c.name;
+    *os << c.report.size() << " bytes in pieces of " << c.piece << " every " << c.gapMs << " ms";
 }
 
 class TrickleTest : public ServiceTest, public ::testing::WithParamInterface<TrickleCase> {};
@@ -243,7 +263,7 @@ INSTANTIATE_TEST_SUITE_P(
                       TrickleCase{"TwoBytesEvery10msWithCRLF", kLongTagReport, 2, 10},
                       // A busy controller: 52 bytes, a pause of 30 ms, the rest.
                       TrickleCase{"PauseOf30msAfter52Bytes", kCalibratingReport + '\r', 52, 30}),
-    [](const auto &info) { return std::string(info.param.name); });
+    RowName());
 
 TEST_F(ServiceTest, InputWaitingBeforeTheOpenIsDiscarded) {
     TakeEachEvent();
@@ -365,17 +385,11 @@ TEST_F(ServiceTest, PortHeldByAnotherProgramIsInUse) {
     EXPECT_TRUE(service.SetPortOpen(true)) << service.LastError().toStdString();
 }
 
+// A user without access is told the group that may use the device, whatever it is called
+// here, and that no group helps when only root may use it.
 TEST_F(ServiceTest, PermissionFailureNamesTheGroupToJoin) {
     if (::geteuid() != 0)
         GTEST_SKIP() << "needs root to run the other program as a user without access";
-    struct stat info {};
-    ASSERT_EQ(::stat(QFile::encodeName(pty.path()).constData(), &info), 0);
-    // The device's own group is named; a device of group root gets the usual "dialout".
-    const group *owner = ::getgrgid(info.st_gid);
-    const QString groupName = owner != nullptr && info.st_gid != 0
-                                  ? QString::fromLocal8Bit(owner->gr_name)
-                                  : QStringLiteral("dialout");
-
     // The build tree may sit in a folder only its owner may enter (a home folder, mktemp -d):
     // the other user runs a copy from a folder of its own that everyone may enter.
     QTemporaryDir reachable(QDir::tempPath() + QStringLiteral("/port-holder-XXXXXX"));
@@ -385,17 +399,36 @@ TEST_F(ServiceTest, PermissionFailureNamesTheGroupToJoin) {
     ASSERT_EQ(::chmod(QFile::encodeName(reachable.path()).constData(), 0755), 0);
     ASSERT_EQ(::chmod(QFile::encodeName(program).constData(), 0755), 0);
 
-    QProcess holder;
-    holder.setChildProcessModifier([] {
-        // nobody: the pseudo-terminal (mode 620, root) is closed to it
-        if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
-            ::_exit(3);
-    });
-    holder.start(program, {pty.path()});
-    ASSERT_TRUE(holder.waitForFinished(kWaitMs));
-    ASSERT_EQ(holder.exitCode(), 1) << holder.readAllStandardError().toStdString();
-    EXPECT_EQ(QString::fromLocal8Bit(holder.readAllStandardOutput().trimmed()),
-              QStringLiteral("failed: join group %1, log in again").arg(groupName));
+    const struct {
+        const char *group; // the device's group
+        mode_t mode;
+        const char16_t *told;
+    } cases[] = {
+        {"dialout", 0660, u"failed: join group dialout, log in again"},
+        {"uucp", 0660, u"failed: join group uucp, log in again"},
+        {"dialout", 0600, u"failed: no group gives access, only root"},
+        {"root", 0660, u"failed: no group gives access, only root"},
+    };
+    const QByteArray device = QFile::encodeName(pty.path());
+    for (const auto &c : cases) {
+        const group *owner = ::getgrnam(c.group);
+        if (owner == nullptr)
+            continue; // this system has no such group
+        ASSERT_EQ(::chown(device.constData(), 0, owner->gr_gid), 0);
+        ASSERT_EQ(::chmod(device.constData(), c.mode), 0);
+        QProcess holder;
+        holder.setChildProcessModifier([] {
+            // nobody, in no group that may use the device
+            if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
+                ::_exit(3);
+        });
+        holder.start(program, {pty.path()});
+        ASSERT_TRUE(holder.waitForFinished(kWaitMs));
+        ASSERT_EQ(holder.exitCode(), 1) << holder.readAllStandardError().toStdString();
+        EXPECT_EQ(QString::fromLocal8Bit(holder.readAllStandardOutput().trimmed()),
+                  QString::fromUtf16(c.told))
+            << c.group << ' ' << std::oct << c.mode;
+    }
 }
 
 TEST_F(ServiceTest, SecondServiceOnTheSamePortIsRefused) {
@@ -409,6 +442,7 @@ TEST_F(ServiceTest, SecondServiceOnTheSamePortIsRefused) {
 }
 
 struct OpenFailureCase {
+    const char *name;
     qint16 port;
     const char16_t *device; // nullptr: the port table's own
     const char16_t *settings;
@@ -472,16 +506,18 @@ TEST_P(OpenFailureTest, FailsWithAReason) {
 
 INSTANTIATE_TEST_SUITE_P(
     Failures, OpenFailureTest,
-    ::testing::Values(OpenFailureCase{17, nullptr, u"57600,N,8,1", u"no such port"},
-                      OpenFailureCase{0, nullptr, u"57600,N,8,1", u"no such port"},
-                      OpenFailureCase{-32768, nullptr, u"57600,N,8,1", u"no such port"},
-                      OpenFailureCase{2, u"$DIR/missing", u"57600,N,8,1", u"no such port"},
-                      OpenFailureCase{2, u"$DIR/regular", u"57600,N,8,1", u"not a serial device"},
-                      OpenFailureCase{2, u"$DIR", u"57600,N,8,1", u"not a serial device"},
-                      OpenFailureCase{2, u"/dev/null", u"57600,N,8,1", u"not a serial device"},
-                      OpenFailureCase{2, u"/dev/ptmx", u"57600,X,8,1", u"bad line settings"},
-                      OpenFailureCase{2, u"/dev/ptmx", u"", u"bad line settings"},
-                      OpenFailureCase{2, u"/dev/ptmx", u"57600,N,9,1", u"bad line settings"}));
+    ::testing::Values(
+        OpenFailureCase{"BeyondTheTable", 17, nullptr, u"57600,N,8,1", u"no such port"},
+        OpenFailureCase{"PortZero", 0, nullptr, u"57600,N,8,1", u"no such port"},
+        OpenFailureCase{"LowestNumber", -32768, nullptr, u"57600,N,8,1", u"no such port"},
+        OpenFailureCase{"MissingDevice", 2, u"$DIR/missing", u"57600,N,8,1", u"no such port"},
+        OpenFailureCase{"RegularFile", 2, u"$DIR/regular", u"57600,N,8,1", u"not a serial device"},
+        OpenFailureCase{"Directory", 2, u"$DIR", u"57600,N,8,1", u"not a serial device"},
+        OpenFailureCase{"NullDevice", 2, u"/dev/null", u"57600,N,8,1", u"not a serial device"},
+        OpenFailureCase{"BadParity", 2, u"/dev/ptmx", u"57600,X,8,1", u"bad line settings"},
+        OpenFailureCase{"NoSettings", 2, u"/dev/ptmx", u"", u"bad line settings"},
+        OpenFailureCase{"NineDataBits", 2, u"/dev/ptmx", u"57600,N,9,1", u"bad line settings"}),
+    RowName());
 
 TEST_F(ServiceTest, OutputJustBeforeCloseStillReachesTheLine) {
     ASSERT_TRUE(service.SetPortOpen(true));

@@ -84,6 +84,6 @@ tuner_prefix=(setpriv --reuid=nobody --regid=nogroup --clear-groups
     env HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime" LSAN_OPTIONS="$lsan_options")
 start_tuner "$work/denied.trace" --port 1="$device"
 [ "$(stat -c %U "/proc/$tuner_pid")" = nobody ] || fail "the program does not run as nobody"
-refused "Cannot open port 1 (${device#/dev/}): join group dialout, log in again."
+refused "Cannot open port 1 (${device#/dev/}): no group gives access, only root."
 exit_tuner
 echo "PASS: open-failures"

@@ -16,6 +16,8 @@ wait_for 10 "the hang-up" sim_logged "hangup"
 wait_for 10 "the red lamp of a lost line" lamp_is "$red"
 wait_for 10 "the loss told" shows tStatus.Caption \
     "Connection lost: the device was removed or stopped working."
+# Nothing is known of the controller's values any more: the hints tell the range alone.
+shows tAccel.Hint "0 to 200 %" || fail "tAccel's hint after the lost line: $(now_shows tAccel.Hint)"
 tuner_running || fail "dccd-tuner ended when the line was lost"
 window_found || fail "the window went away when the line was lost"
 import -window "$window" "$artifacts/line-lost.png"

@@ -16,10 +16,11 @@ values_c=(150 140 130 090 020 010)
 save_c="S,00150,00140,00130,00090,00020,00010,00000,00001,00001,"
 save_a="S,00123,00045,00067,00089,00012,00034,00001,00000,00000,"
 
-# unchanged_for <seconds> <what>: the window shows nothing new meanwhile.
+# unchanged_for <seconds> <what> [<lines of the trace before the bytes were sent>]: the window
+# shows nothing new meanwhile. Counted before the bytes go out, a change that comes at once is
+# not missed.
 unchanged_for() {
-    local before
-    before=$(wc -l <"$trace")
+    local before=${3:-$(wc -l <"$trace")}
     sleep "$1"
     [ "$(wc -l <"$trace")" -eq "$before" ] ||
         fail "$2 changed the window: $(tail -n +"$((before + 1))" "$trace")"
@@ -38,8 +39,9 @@ wait_for 10 "the status of a report" shows tStatus.Caption "Parmeters Received f
 note "bytes before Connect ignored, answer shown"
 
 # 2. A NUL inside field 1 would move every later value up a place: no report, no change.
+mark=$(wc -l <"$trace")
 peer send "$(hex "P,001")00$(hex "00,00100,00100,00100,00000,00033,00001,00000,00001"$'\r')"
-unchanged_for 1 "a report with a NUL"
+unchanged_for 1 "a report with a NUL" "$mark"
 shows_values "${values_a[@]}" || fail "the values changed after a report with a NUL"
 note "report with a NUL changed nothing"
 
@@ -97,8 +99,9 @@ wait_for 20 "the report shown after reconnecting" shows_values "${values_a[@]}"
 click bSave
 wait_for 10 "the save on the line" test "$(received_count "$save_a"$'\r')" -eq 1
 wait_for 10 "the save status" shows tStatus.Caption "Save was successful!"
+mark=$(wc -l <"$trace")
 peer send "$(hex "$save_a"$'\r')"
-unchanged_for 1 "our own save coming back"
+unchanged_for 1 "our own save coming back" "$mark"
 peer send "$(hex "$save_a"$'\r'"$report_b"$'\r\nOK>')"
 wait_for 20 "the report after the echo shown" shows_values "${values_b[@]}"
 note "the echoed save ignored, the report after it and before a prompt shown"

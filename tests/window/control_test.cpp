@@ -1,4 +1,5 @@
 // The control model: Change is raised inside a text write, and only for a real change.
+#include "tests/support/row_name.h"
 #include "window/control.h"
 #include "window/layout.h"
 
@@ -101,7 +102,8 @@ struct PixelBox {
 };
 
 void PrintTo(const PixelBox &box, std::ostream *os) {
-    *os << QString::fromUtf16(box.name).toStdString();
+    *os << QString::fromUtf16(box.name).toStdString() << " at " << box.left << ',' << box.top
+        << " sized " << box.width << 'x' << box.height;
 }
 
 class LayoutPixels : public ::testing::TestWithParam<PixelBox> {};
@@ -131,7 +133,8 @@ INSTANTIATE_TEST_SUITE_P(
                       PixelBox{u"bEbrk", 207, 256, 121, 25}, PixelBox{u"bDef", 48, 288, 57, 25},
                       PixelBox{u"bSave", 136, 288, 65, 25}, PixelBox{u"bExit", 224, 288, 65, 25},
                       PixelBox{u"tStatus", 63, 320, 233, 33},
-                      PixelBox{u"Label1", 48, 376, 265, 41}));
+                      PixelBox{u"Label1", 48, 376, 265, 41}),
+    RowName());
 
 TEST(Layout, HasEveryControlOnceAndTheClientArea) {
     EXPECT_EQ(WindowLayout().size(), 26);

@@ -1,4 +1,6 @@
 // The window's logic against the in-memory port, without a display.
+#include "tests/support/printable.h"
+#include "tests/support/row_name.h"
 #include "tests/window/memory_port.h"
 #include "tests/window/window_snapshot.h"
 #include "window/dccd.h"
@@ -170,6 +172,13 @@ struct Phase {
     bool lfb;
 };
 
+void PrintTo(const Phase &p, std::ostream *os) {
+    *os << "Connect pressed " << p.presses << (p.presses == 1 ? " time" : " times")
+        << (p.reported ? ", then a report" : "") << ": status \"" << Printable(p.status)
+        << "\", lamp " << p.lamp << ", button \"" << Printable(p.openCaption) << '"'
+        << (p.editing ? ", editing" : "") << (p.lfb ? ", LFB box enabled" : "");
+}
+
 class PhaseTable : public WindowLogic, public ::testing::WithParamInterface<Phase> {};
 
 TEST_P(PhaseTable, EveryControlHasThePhaseState) {
@@ -204,7 +213,7 @@ INSTANTIATE_TEST_SUITE_P(
                             QStringLiteral("Connect"), false, false},
                       Phase{"WaitingAgain", 3, false, kWaiting, kLampYellow,
                             QStringLiteral("Disconnect"), false, false}),
-    [](const ::testing::TestParamInfo<Phase> &info) { return std::string(info.param.name); });
+    RowName());
 
 TEST_F(WindowLogic, ConnectSetsUpThePortInOrderAndAsksForTheSettings) {
     Connect();
@@ -446,6 +455,10 @@ struct Toggle {
     QString offCaption, onCaption, status;
 };
 
+void PrintTo(const Toggle &t, std::ostream *os) {
+    *os << '"' << Printable(t.offCaption) << "\" and \"" << Printable(t.onCaption) << '"';
+}
+
 class Toggles : public WindowLogic, public ::testing::WithParamInterface<Toggle> {};
 
 TEST_P(Toggles, FlipBackAndForthFromTheCaption) {
@@ -473,7 +486,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Toggle{"Ebrake", &DCCD::bEbrk, &DCCD::EbrakeCutOff,
                              QStringLiteral("Ebrake Cut = On"), QStringLiteral("Ebrake Cut = Off"),
                              QStringLiteral("Ebrake Changed, save required.")}),
-    [](const ::testing::TestParamInfo<Toggle> &info) { return std::string(info.param.name); });
+    RowName());
 
 TEST_F(WindowLogic, CalibrationIsCarriedByEverySaveUntilDefaultsClearIt) {
     Shown(Report(u"100,100,100,100,0,33", u"0,0,0"));
@@ -536,6 +549,7 @@ TEST_F(WindowLogic, SaveClampsAndWritesTheClampedTextsBack) {
 
 // One box at a time: what stays in it after Save and what goes on the wire.
 struct Clamp {
+    const char *name;
     int box; // 0 tAccel ... 5 tLFB
     const char16_t *typed;
     const char16_t *shown;
@@ -564,15 +578,23 @@ TEST_P(Clamping, ClampsAtTheBoxLimitsOnly) {
 
 INSTANTIATE_TEST_SUITE_P(
     Limits, Clamping,
-    ::testing::Values(Clamp{0, u"200", u"200", u"00200"}, Clamp{0, u"200.4", u"200", u"00200"},
-                      Clamp{0, u"-1", u"0", u"00000"}, Clamp{1, u"0", u"0", u"00000"},
-                      Clamp{2, u"201", u"200", u"00200"}, Clamp{3, u"100", u"100", u"00100"},
-                      Clamp{3, u"101", u"100", u"00100"}, Clamp{4, u"12.6", u"12.6", u"00013"},
-                      Clamp{4, u"-0.4", u"0", u"00000"}, Clamp{5, u" 99.5 ", u" 99.5 ", u"00100"},
-                      Clamp{5, u"100.5", u"100", u"00100"}, Clamp{5, u"033", u"033", u"00033"}));
+    ::testing::Values(Clamp{"AccelAtTheLimit", 0, u"200", u"200", u"00200"},
+                      Clamp{"AccelFractionAbove", 0, u"200.4", u"200", u"00200"},
+                      Clamp{"AccelNegative", 0, u"-1", u"0", u"00000"},
+                      Clamp{"DecelZero", 1, u"0", u"0", u"00000"},
+                      Clamp{"TurnAboveTheLimit", 2, u"201", u"200", u"00200"},
+                      Clamp{"MaxAtTheLimit", 3, u"100", u"100", u"00100"},
+                      Clamp{"MaxAboveTheLimit", 3, u"101", u"100", u"00100"},
+                      Clamp{"MinFraction", 4, u"12.6", u"12.6", u"00013"},
+                      Clamp{"MinSmallNegative", 4, u"-0.4", u"0", u"00000"},
+                      Clamp{"LfbBlanksAndHalf", 5, u" 99.5 ", u" 99.5 ", u"00100"},
+                      Clamp{"LfbAboveTheLimit", 5, u"100.5", u"100", u"00100"},
+                      Clamp{"LfbLeadingZero", 5, u"033", u"033", u"00033"}),
+    RowName());
 
 // The change notice of each box, typed or written.
 struct Notice {
+    const char *name;
     Control DCCD::*box;
     const char16_t *status;
 };
@@ -593,14 +615,16 @@ TEST_P(Notices, EveryChangeOfTheTextPostsTheBoxNotice) {
     EXPECT_EQ(w.tStatus.Caption(), u"unchanged");
 }
 
-INSTANTIATE_TEST_SUITE_P(Boxes, Notices,
-                         ::testing::Values(Notice{&DCCD::tAccel, u"Accel Changed, save required."},
-                                           Notice{&DCCD::tDecel, u"Decel Changed, save required."},
-                                           Notice{&DCCD::tTurn, u"Turning Changed, save required."},
-                                           Notice{&DCCD::tMax, u"Maximum Changed, save required."},
-                                           Notice{&DCCD::tMin, u"Minimum Changed, save required."},
-                                           Notice{&DCCD::tLFB,
-                                                  u"LFB Threshold Changed, save required."}));
+INSTANTIATE_TEST_SUITE_P(
+    Boxes, Notices,
+    ::testing::Values(Notice{"Accel", &DCCD::tAccel, u"Accel Changed, save required."},
+                      Notice{"Decel", &DCCD::tDecel, u"Decel Changed, save required."},
+                      Notice{"Turning", &DCCD::tTurn, u"Turning Changed, save required."},
+                      Notice{"Maximum", &DCCD::tMax, u"Maximum Changed, save required."},
+                      Notice{"Minimum", &DCCD::tMin, u"Minimum Changed, save required."},
+                      Notice{"LfbThreshold", &DCCD::tLFB,
+                             u"LFB Threshold Changed, save required."}),
+    RowName());
 
 TEST_F(WindowLogic, TypingIntoTheLfbBoxRightAfterLoadPostsItsNotice) {
     Load();
@@ -617,7 +641,9 @@ struct NotANumber {
 };
 
 void PrintTo(const NotANumber &n, std::ostream *os) {
-    *os << QString::fromUtf16(n.focus).toStdString();
+    *os << "boxes";
+    for (const char16_t *text : n.texts)
+        *os << " \"" << Printable(text) << '"';
 }
 
 class SaveRefused : public WindowLogic, public ::testing::WithParamInterface<NotANumber> {};
@@ -658,7 +684,11 @@ INSTANTIATE_TEST_SUITE_P(
                                  u"Not saved: Min Output % is not a number."},
                       NotANumber{{u"-5", u"100", u"100", u"100", u"0", u"."},
                                  u"tLFB",
-                                 u"Not saved: LFB Threshold % is not a number."}));
+                                 u"Not saved: LFB Threshold % is not a number."}),
+    // Named by the box that takes the focus.
+    [](const ::testing::TestParamInfo<NotANumber> &info) {
+        return QString::fromUtf16(info.param.focus).toStdString();
+    });
 
 TEST_F(WindowLogic, AFailedWriteIsNotReportedAsASuccessfulSave) {
     Shown();
@@ -685,6 +715,10 @@ struct OpenFailure {
     const char16_t *status;
     bool attempted;
 };
+
+void PrintTo(const OpenFailure &c, std::ostream *os) {
+    *os << "port \"" << Printable(c.portText) << "\" failing with \"" << Printable(c.reason) << '"';
+}
 
 class OpenFailures : public WindowLogic, public ::testing::WithParamInterface<OpenFailure> {};
 
@@ -730,7 +764,7 @@ INSTANTIATE_TEST_SUITE_P(
                     u"Cannot open port \"port numb\u2026\": not a port number.", false},
         OpenFailure{"Empty", 1, u" ", u"unused", u"Cannot open port: no port number given.", false},
         OpenFailure{"Zero", 1, u"0", u"no such port", u"Cannot open port 0: no such port.", true}),
-    [](const ::testing::TestParamInfo<OpenFailure> &info) { return std::string(info.param.name); });
+    RowName());
 
 TEST_F(WindowLogic, AFailedFirstOpenLeavesTheStartState) {
     Load();

@@ -128,6 +128,8 @@ TEST_F(StatusMessages, FitTwoLinesOfTheStatusLine) {
                                      QStringLiteral("not a serial device"),
                                      QStringLiteral("in use by another program"),
                                      QStringLiteral("join group dialout, log in again"),
+                                     QStringLiteral("no group gives access, only root"),
+                                     QStringLiteral("no permission to reach it"),
                                      QStringLiteral("line settings not supported"),
                                      QStringLiteral("the device does not respond"),
                                      QStringLiteral("resource temporarily unavailable"),
@@ -199,7 +201,7 @@ TEST_F(StatusMessages, FitTwoLinesOfTheStatusLine) {
     shown.removeDuplicates();
     // Every form was reached: each open failure on each device, the typed ports, the handlers'
     // messages and each line failure.
-    EXPECT_EQ(shown.size(), 58) << shown.join(u'\n').toStdString();
+    EXPECT_EQ(shown.size(), 64) << shown.join(u'\n').toStdString();
     for (const QString &message :
          {QStringLiteral("Not saved: LFB Threshold % is not a number."),
           QStringLiteral("Save was successful!"), QStringLiteral("Disconnected."),
@@ -217,11 +219,11 @@ TEST_F(StatusMessages, ALongDeviceIsNamedInFullInTheTooltip) {
     port.FailNextOpen(QStringLiteral("no such port"));
     Connect();
     EXPECT_EQ(w.tStatus.Caption(),
-              QStringLiteral("Cannot open port 16 (\u2026-if00-port0): no such port."));
+              QStringLiteral("Cannot open port 16 (FTDI\u20260285BI): no such port."));
     EXPECT_EQ(w.StatusToolTip(), QStringLiteral("Cannot open port 16 (") + device +
                                      QStringLiteral("): no such port."));
     EXPECT_EQ(w.tStatus.Caption(),
-              w.StatusToolTip().replace(device, QStringLiteral("\u2026-if00-port0")));
+              w.StatusToolTip().replace(device, QStringLiteral("FTDI\u20260285BI")));
     w.tLFB.SetText(QStringLiteral("5")); // a later message is its own tooltip
     EXPECT_EQ(w.StatusToolTip(), w.tStatus.Caption());
 }

@@ -109,77 +109,91 @@ void DccdWindow::Build() {
     for (const ControlLayout &design : WindowLayout()) {
         Control *control = m_model.FindControl(design.name);
         Q_ASSERT(control);
-        QWidget *widget = nullptr;
-        switch (design.kind) {
-        case ControlKind::Label: {
-            auto *label = new QLabel(control->Caption(), this);
-            label->setAutoFillBackground(true);
-            label->setWordWrap(true);
-            label->setTextFormat(Qt::PlainText);
-            label->setAlignment(ToAlignment(design.align));
-            label->setMargin(0);
-            label->setIndent(0);
-            widget = label;
-            break;
-        }
-        case ControlKind::CommandButton: {
-            auto *button = new QPushButton(this);
-            button->setText(control->Caption());
-            button->setAutoDefault(false);
-            button->setDefault(false);
-            button->setFocusPolicy(Qt::StrongFocus);
-            button->installEventFilter(this);
-            connect(button, &QPushButton::clicked, this, [control] { control->RaiseClick(); });
-            widget = button;
-            break;
-        }
-        case ControlKind::TextBox: {
-            auto *edit = new QLineEdit(control->Text(), this);
-            edit->setMaxLength(std::numeric_limits<int>::max()); // text boxes have no limit
-            edit->setAlignment(ToAlignment(design.align) & ~Qt::AlignTop);
-            edit->setFrame(true);
-            edit->setFocusPolicy(Qt::StrongFocus);
-            connect(edit, &QLineEdit::textEdited, this,
-                    [control](const QString &text) { control->SetText(text); });
-            widget = edit;
-            break;
-        }
-        case ControlKind::ComboBox: {
-            auto *combo = new PortList(this, [this] { RefreshPortList(); });
-            combo->setEditable(true);
-            combo->setInsertPolicy(QComboBox::NoInsert);
-            // Completion would show "13" where the user typed "1", while Connect reads the
-            // typed text: the field must show exactly what was typed.
-            combo->setCompleter(nullptr);
-            combo->setFocusPolicy(Qt::StrongFocus);
-            combo->setEditText(control->Text());
-            connect(combo->lineEdit(), &QLineEdit::textEdited, this,
-                    [control](const QString &text) { control->SetText(text); });
-            connect(combo, &QComboBox::activated, this,
-                    [control, combo](int index) { control->SetText(combo->itemText(index)); });
-            m_portList = combo;
-            widget = combo;
-            break;
-        }
-        case ControlKind::Shape: {
-            auto *lamp = new Lamp(this);
-            lamp->SetFillColor(control->FillColor());
-            widget = lamp;
-            break;
-        }
-        }
-        widget->setObjectName(design.name);
-        widget->setGeometry(design.Left(), design.Top(), design.Width(), design.Height());
-        if (!design.fontFamily.isEmpty())
-            widget->setFont(DesignedFont(design.name));
-        widget->setEnabled(control->Enabled());
-        m_widgets.insert(design.name, widget);
-        UpdateHint(*control);
+        QWidget *widget = MakeWidget(design, control);
+        Place(widget, design, *control);
         m_observers.append({control, control->Observe([this](const Control &c, ControlProperty p) {
                                 Mirror(c, p);
                             })});
     }
+    SetTabOrder();
+    for (Control *control : m_model.Controls())
+        UpdateAccessibleName(*control);
+}
 
+// The widget of a control's kind, showing its initial state and forwarding what the user does.
+QWidget *DccdWindow::MakeWidget(const ControlLayout &design, Control *control) {
+    switch (design.kind) {
+    case ControlKind::Label: {
+        auto *label = new QLabel(control->Caption(), this);
+        label->setAutoFillBackground(true);
+        label->setWordWrap(true);
+        label->setTextFormat(Qt::PlainText);
+        label->setAlignment(ToAlignment(design.align));
+        label->setMargin(0);
+        label->setIndent(0);
+        return label;
+    }
+    case ControlKind::CommandButton: {
+        auto *button = new QPushButton(this);
+        button->setText(control->Caption());
+        button->setAutoDefault(false);
+        button->setDefault(false);
+        button->setFocusPolicy(Qt::StrongFocus);
+        button->installEventFilter(this);
+        connect(button, &QPushButton::clicked, this, [control] { control->RaiseClick(); });
+        return button;
+    }
+    case ControlKind::TextBox: {
+        auto *edit = new QLineEdit(control->Text(), this);
+        edit->setMaxLength(std::numeric_limits<int>::max()); // text boxes have no limit
+        edit->setAlignment(ToAlignment(design.align) & ~Qt::AlignTop);
+        edit->setFrame(true);
+        edit->setFocusPolicy(Qt::StrongFocus);
+        connect(edit, &QLineEdit::textEdited, this,
+                [control](const QString &text) { control->SetText(text); });
+        return edit;
+    }
+    case ControlKind::ComboBox:
+        return MakePortList(control);
+    case ControlKind::Shape: {
+        auto *lamp = new Lamp(this);
+        lamp->SetFillColor(control->FillColor());
+        return lamp;
+    }
+    }
+    return nullptr;
+}
+
+QWidget *DccdWindow::MakePortList(Control *control) {
+    auto *combo = new PortList(this, [this] { RefreshPortList(); });
+    combo->setEditable(true);
+    combo->setInsertPolicy(QComboBox::NoInsert);
+    // Completion would show "13" where the user typed "1", while Connect reads the typed text:
+    // the field must show exactly what was typed.
+    combo->setCompleter(nullptr);
+    combo->setFocusPolicy(Qt::StrongFocus);
+    combo->setEditText(control->Text());
+    connect(combo->lineEdit(), &QLineEdit::textEdited, this,
+            [control](const QString &text) { control->SetText(text); });
+    connect(combo, &QComboBox::activated, this,
+            [control, combo](int index) { control->SetText(combo->itemText(index)); });
+    m_portList = combo;
+    return combo;
+}
+
+// The designed box, font and enabled state.
+void DccdWindow::Place(QWidget *widget, const ControlLayout &design, const Control &control) {
+    widget->setObjectName(design.name);
+    widget->setGeometry(design.Left(), design.Top(), design.Width(), design.Height());
+    if (!design.fontFamily.isEmpty())
+        widget->setFont(DesignedFont(design.name));
+    widget->setEnabled(control.Enabled());
+    m_widgets.insert(design.name, widget);
+    UpdateHint(control);
+}
+
+// Buttons, boxes and the port list take the focus in their designed tab-index order.
+void DccdWindow::SetTabOrder() {
     QList<const ControlLayout *> focusable;
     for (const ControlLayout &design : WindowLayout()) {
         if (design.kind == ControlKind::CommandButton || design.kind == ControlKind::TextBox ||
@@ -193,9 +207,6 @@ void DccdWindow::Build() {
         m_tabOrder.append(m_widgets.value(design->name));
     for (qsizetype i = 1; i < m_tabOrder.size(); ++i)
         QWidget::setTabOrder(m_tabOrder.at(i - 1), m_tabOrder.at(i));
-
-    for (Control *control : m_model.Controls())
-        UpdateAccessibleName(*control);
 }
 
 void DccdWindow::UpdateAccessibleName(const Control &control) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "window/dccd.h"
+#include "window/layout.h"
 
 #include <QHash>
 #include <QList>
@@ -45,6 +46,10 @@ protected:
 
 private:
     void Build();
+    QWidget *MakeWidget(const ControlLayout &design, Control *control);
+    QWidget *MakePortList(Control *control);
+    void Place(QWidget *widget, const ControlLayout &design, const Control &control);
+    void SetTabOrder();
     void Mirror(const Control &control, ControlProperty property);
     void UpdateAccessibleName(const Control &control);
     void UpdateHint(const Control &control);

@@ -12,27 +12,23 @@
 
 namespace tuner {
 
-// dccd-ctl's exit codes.
-enum CtlExit : int {
-    kExitOk = 0,
-    kExitDifferent = 1,
-    kExitUsage = 2,
-    kExitCannotOpen = 3,
-    kExitNoAnswer = 4,
-    kExitBadFile = 5,
-    kExitVerifyMismatch = 6,
-    kExitLineLost = 7,
+// Why an exchange with the controller did not give what was asked, and the sentence that says
+// so; each program maps the kind to its own outcome (dccd-ctl to an exit code).
+enum class ExchangeFailure {
+    CannotOpen, // the port could not be opened
+    NoReport,   // no settings report came in time (nothing, or something else, answered)
+    LineLost,   // the line went away, or a write to it failed
 };
 
-// Why a command ends early: its exit code and the sentence to print.
-struct CtlFailure {
-    int exitCode = kExitUsage;
+struct ExchangeProblem {
+    ExchangeFailure kind;
     QString message;
 };
 
-// One numbered port of the port service, opened with the window's line settings and threshold,
-// spoken to with the window's records. Waits run a local event loop, so a QCoreApplication must
-// exist.
+// One numbered port of the port service, opened with the window's line settings and threshold
+// (OpenControllerPort, as the window's Connect opens it), spoken to with the window's records,
+// waiting for the controller's answer as a program without a window must. Waits run a local
+// event loop, so a QCoreApplication must exist.
 class ControllerConnection {
 public:
     // notice receives the line shown while the controller has not answered for kNoticeAfter.
@@ -45,13 +41,13 @@ public:
 
     static constexpr std::chrono::milliseconds kNoticeAfter{500};
 
-    std::optional<CtlFailure> Open(qint16 port);
+    std::optional<ExchangeProblem> Open(qint16 port);
 
     // Sends a save record.
-    std::optional<CtlFailure> Save(const QString &record);
+    std::optional<ExchangeProblem> Save(const QString &record);
 
     // Sends the read request and waits for one full report.
-    std::variant<TuningParameters, CtlFailure> Read();
+    std::variant<TuningParameters, ExchangeProblem> Read();
 
     // Closes the port once the output has reached the line. False when output the line did not
     // take had to be dropped.

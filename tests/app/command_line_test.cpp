@@ -3,6 +3,8 @@
 #include "dccd_version.h"
 #include "link/port_platform.h"
 #include "link/port_table.h"
+#include "tests/support/printable.h"
+#include "tests/support/row_name.h"
 
 #include <gtest/gtest.h>
 
@@ -89,10 +91,20 @@ TEST_F(CommandLine, FirstPortGivenIsTheChoice) {
     }
 }
 
-class BadPort : public ::testing::TestWithParam<const char16_t *> {};
+// A --port value that is neither N nor N=DEVICE with N from 1 to 16.
+struct BadPortValue {
+    const char *name;
+    const char16_t *value;
+};
+
+void PrintTo(const BadPortValue &c, std::ostream *os) {
+    *os << "--port \"" << Printable(c.value) << '"';
+}
+
+class BadPort : public ::testing::TestWithParam<BadPortValue> {};
 
 TEST_P(BadPort, EndsWithCodeTwoAndChangesNothing) {
-    const QString value = QString::fromUtf16(GetParam());
+    const QString value = QString::fromUtf16(GetParam().value);
     const Outcome run =
         Apply({QStringLiteral("--port=1=/dev/pts/9"), QStringLiteral("--port"), value});
     ASSERT_TRUE(run.exitCode.has_value());
@@ -103,10 +115,19 @@ TEST_P(BadPort, EndsWithCodeTwoAndChangesNothing) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, BadPort,
-                         ::testing::Values(u"0=/dev/pts/1", u"17=/dev/pts/1", u"-1=/dev/pts/1",
-                                           u"one=/dev/pts/1", u"1=", u"=/dev/pts/1",
-                                           u"1.5=/dev/pts/1", u" 1=/dev/pts/1x", u"0", u"17",
-                                           u"COM5", u"5 "));
+                         ::testing::Values(BadPortValue{"PortZero", u"0=/dev/pts/1"},
+                                           BadPortValue{"Port17", u"17=/dev/pts/1"},
+                                           BadPortValue{"NegativePort", u"-1=/dev/pts/1"},
+                                           BadPortValue{"PortAWord", u"one=/dev/pts/1"},
+                                           BadPortValue{"EmptyDevice", u"1="},
+                                           BadPortValue{"NoNumber", u"=/dev/pts/1"},
+                                           BadPortValue{"FractionalPort", u"1.5=/dev/pts/1"},
+                                           BadPortValue{"BlankBeforeNumber", u" 1=/dev/pts/1x"},
+                                           BadPortValue{"BarePortZero", u"0"},
+                                           BadPortValue{"BarePort17", u"17"},
+                                           BadPortValue{"DeviceName", u"COM5"},
+                                           BadPortValue{"BlankAfterNumber", u"5 "}),
+                         RowName());
 
 TEST_F(CommandLine, UnknownOptionOrArgumentEndsWithCodeTwo) {
     for (const QStringList &arguments :
@@ -137,7 +158,7 @@ TEST_F(CommandLine, HelpAndVersion) {
     EXPECT_TRUE(help.out.startsWith(QStringLiteral("Usage: dccd-tuner [options]")))
         << help.out.toStdString();
     EXPECT_TRUE(help.out.contains(QStringLiteral("--list-ports")));
-    EXPECT_TRUE(help.out.contains(QStringLiteral("--port <N=DEVICE>")));
+    EXPECT_TRUE(help.out.contains(QStringLiteral("--port <N[=DEVICE]>")));
 
     const Outcome version = Apply({QStringLiteral("--version")});
     EXPECT_EQ(version.exitCode, 0);

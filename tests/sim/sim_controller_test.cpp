@@ -1,5 +1,7 @@
 #include "link/protocol.h"
 #include "sim/controller.h"
+#include "tests/support/printable.h"
+#include "tests/support/row_name.h"
 
 #include <gtest/gtest.h>
 
@@ -57,12 +59,13 @@ TEST(SimController, HangsUpRightAfterTheNthRecordAndDropsTheRest) {
 }
 
 struct RejectCase {
+    const char *name;
     const char *record;
     const char16_t *logLine;
 };
 
 void PrintTo(const RejectCase &c, std::ostream *os) {
-    *os << '"' << c.record << '"';
+    *os << '"' << Printable(QString::fromLatin1(c.record)) << '"';
 }
 
 class SimRejects : public ::testing::TestWithParam<RejectCase> {};
@@ -78,37 +81,55 @@ TEST_P(SimRejects, InvalidSavesChangeNothing) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, SimRejects,
-    ::testing::Values(RejectCase{"S,00120,00090,00100,00080,00010,00040,00001,00000,00001",
-                                 u"rejected: a save has S, nine values and a final comma"},
-                      RejectCase{"S,00120,00090,00100,00080,00010,00040,00001,00000,",
-                                 u"rejected: a save has S, nine values and a final comma"},
-                      RejectCase{"SAVE,00120,00090,00100,00080,00010,00040,00001,00000,00001,",
-                                 u"rejected: a save has S, nine values and a final comma"},
-                      RejectCase{"S,00120,00090,00100,abc,00010,00040,00001,00000,00001,",
-                                 u"rejected: field 4 is not a number"},
-                      RejectCase{"S,00120,00090,00100,00080,00010,00040,00002,00000,00001,",
-                                 u"rejected: field 7 is not 00000 or 00001"},
-                      RejectCase{"S,00120,00090,00100,00080,00010,00040,00001,00000,00001,0,",
-                                 u"rejected: a save has S, nine values and a final comma"},
-                      RejectCase{"S,00120,,00090,00100,00080,00010,00040,00001,00000,00001,",
-                                 u"rejected: a save has S, nine values and a final comma"},
-                      RejectCase{"S,00120,00090,00100,00080,00010,00040,00001,00000,00001,,",
-                                 u"rejected: a save has S, nine values and a final comma"},
-                      RejectCase{"S,-0001,00090,00100,00080,00010,00040,00001,00000,00001,",
-                                 u"rejected: field 1 is not within 0 to 200"},
-                      RejectCase{"S,00201,00090,00100,00080,00010,00040,00001,00000,00001,",
-                                 u"rejected: field 1 is not within 0 to 200"},
-                      RejectCase{"S,00120,00090,00100,00101,00010,00040,00001,00000,00001,",
-                                 u"rejected: field 4 is not within 0 to 100"},
-                      RejectCase{"S,00120,00090,00100,00080,00010,"
-                                 "10000000000000000000000000000000000000000,00001,00000,00001,",
-                                 u"rejected: field 6 is not within 0 to 100"},
-                      RejectCase{"S,00120,00090,00100,00080\x1b,00010,00040,00001,00000,00001,",
-                                 u"rejected: a save holds a control character"},
-                      RejectCase{"S,00120,00090,00100,00080,00010,00040,00001,00000\x7f,00001,",
-                                 u"rejected: a save holds a control character"},
-                      RejectCase{"r", u"ignored: not a read request or a save"},
-                      RejectCase{"", u"ignored: not a read request or a save"}));
+    ::testing::Values(
+        RejectCase{"NoFinalComma", "S,00120,00090,00100,00080,00010,00040,00001,00000,00001",
+                   u"rejected: a save has S, nine values and a final comma"},
+        RejectCase{"EightValues", "S,00120,00090,00100,00080,00010,00040,00001,00000,",
+                   u"rejected: a save has S, nine values and a final comma"},
+        RejectCase{"LongTag", "SAVE,00120,00090,00100,00080,00010,00040,00001,00000,00001,",
+                   u"rejected: a save has S, nine values and a final comma"},
+        RejectCase{"LettersInField4", "S,00120,00090,00100,abc,00010,00040,00001,00000,00001,",
+                   u"rejected: field 4 is not a number"},
+        RejectCase{"SwitchOfTwo", "S,00120,00090,00100,00080,00010,00040,00002,00000,00001,",
+                   u"rejected: field 7 is not 00000 or 00001"},
+        RejectCase{"TenValues", "S,00120,00090,00100,00080,00010,00040,00001,00000,00001,0,",
+                   u"rejected: a save has S, nine values and a final comma"},
+        RejectCase{"EmptyField", "S,00120,,00090,00100,00080,00010,00040,00001,00000,00001,",
+                   u"rejected: a save has S, nine values and a final comma"},
+        RejectCase{"TwoFinalCommas", "S,00120,00090,00100,00080,00010,00040,00001,00000,00001,,",
+                   u"rejected: a save has S, nine values and a final comma"},
+        RejectCase{"NegativeField1", "S,-0001,00090,00100,00080,00010,00040,00001,00000,00001,",
+                   u"rejected: field 1 is not within 0 to 200"},
+        RejectCase{"Field1AboveLimit", "S,00201,00090,00100,00080,00010,00040,00001,00000,00001,",
+                   u"rejected: field 1 is not within 0 to 200"},
+        RejectCase{"Field4AboveLimit", "S,00120,00090,00100,00101,00010,00040,00001,00000,00001,",
+                   u"rejected: field 4 is not within 0 to 100"},
+        RejectCase{"HugeField6",
+                   "S,00120,00090,00100,00080,00010,"
+                   "10000000000000000000000000000000000000000,00001,00000,00001,",
+                   u"rejected: field 6 is not within 0 to 100"},
+        RejectCase{"EscapeCharacter",
+                   "S,00120,00090,00100,00080\x1b,00010,00040,00001,00000,00001,",
+                   u"rejected: a save holds a control character"},
+        RejectCase{"DeleteCharacter",
+                   "S,00120,00090,00100,00080,00010,00040,00001,00000\x7f,00001,",
+                   u"rejected: a save holds a control character"},
+        RejectCase{"FractionInField1", "S,100.4,00090,00100,00080,00010,00040,00001,00000,00001,",
+                   u"rejected: field 1 is not five digits"},
+        RejectCase{"PlusSignInField2", "S,00120,+0005,00100,00080,00010,00040,00001,00000,00001,",
+                   u"rejected: field 2 is not five digits"},
+        RejectCase{"ShortFractionInField3", "S,00120,00090,.5,00080,00010,00040,00001,00000,00001,",
+                   u"rejected: field 3 is not five digits"},
+        RejectCase{"TrailingPointInField4", "S,00120,00090,00100,5.,00010,00040,00001,00000,00001,",
+                   u"rejected: field 4 is not five digits"},
+        RejectCase{"TwoDigitsInField5", "S,00120,00090,00100,00080,10,00040,00001,00000,00001,",
+                   u"rejected: field 5 is not five digits"},
+        RejectCase{"BlanksAroundField1",
+                   "S, 00120 ,00090,00100,00080,00010,00040,00001,00000,00001,",
+                   u"rejected: field 1 is not five digits"},
+        RejectCase{"LowerCaseRead", "r", u"ignored: not a read request or a save"},
+        RejectCase{"EmptyRecord", "", u"ignored: not a read request or a save"}),
+    RowName());
 
 TEST(SimController, SaveWithANulInsideChangesNothing) {
     sim::Controller controller{sim::Behaviour{}};

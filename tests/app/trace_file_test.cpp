@@ -1,4 +1,6 @@
 #include "app/trace_file.h"
+#include "tests/support/printable.h"
+#include "tests/support/row_name.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -20,7 +22,8 @@ struct TraceCase {
 };
 
 void PrintTo(const TraceCase &c, std::ostream *os) {
-    *os << c.name;
+    *os << Printable(c.path) << ": "
+        << (c.refusal ? "refused, " + Printable(c.refusal) : std::string("opened"));
 }
 
 class TraceFile : public ::testing::TestWithParam<TraceCase> {};
@@ -77,8 +80,7 @@ const TraceCase kTraceCases[] = {
 #endif
 };
 
-INSTANTIATE_TEST_SUITE_P(Paths, TraceFile, ::testing::ValuesIn(kTraceCases),
-                         [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Paths, TraceFile, ::testing::ValuesIn(kTraceCases), RowName());
 
 TEST(TraceFile, RefusalIsOneLine) {
     EXPECT_EQ(tuner::TraceRefusal(QStringLiteral("/tmp/f"), QStringLiteral("not a regular file")),

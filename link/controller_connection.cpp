@@ -1,4 +1,4 @@
-#include "app/controller_connection.h"
+#include "link/controller_connection.h"
 
 #include "link/port_messages.h"
 #include "link/protocol.h"
@@ -10,8 +10,8 @@
 namespace tuner {
 namespace {
 
-// Pieces of a report cut over two receive events are joined; a record that grows longer than
-// this without its end is dropped.
+// Pieces of a report cut over two receive events are joined; of a record that grows longer
+// than this without its end, the last this many characters are kept.
 constexpr qsizetype kRecordLimit = 1024;
 // What arrived is quoted from its start when none of it was a report.
 constexpr qsizetype kQuotedLimit = 64;
@@ -33,26 +33,27 @@ QString ControllerConnection::PortName() const {
     return PortWithDevice(m_number, m_devicePath ? m_devicePath(m_number) : QString());
 }
 
-std::optional<CtlFailure> ControllerConnection::Open(qint16 port) {
+std::optional<ExchangeProblem> ControllerConnection::Open(qint16 port) {
     m_number = port;
     if (!OpenControllerPort(m_port, port))
-        return CtlFailure{kExitCannotOpen, CannotOpenMessage(PortName(), m_port.LastError())};
+        return ExchangeProblem{ExchangeFailure::CannotOpen,
+                               CannotOpenMessage(PortName(), m_port.LastError())};
     return std::nullopt;
 }
 
-std::optional<CtlFailure> ControllerConnection::Save(const QString &record) {
+std::optional<ExchangeProblem> ControllerConnection::Save(const QString &record) {
     if (!m_port.Output(record))
-        return CtlFailure{kExitLineLost, SaveFailedMessage(m_port.LastError())};
+        return ExchangeProblem{ExchangeFailure::LineLost, SaveFailedMessage(m_port.LastError())};
     return std::nullopt;
 }
 
-std::variant<TuningParameters, CtlFailure> ControllerConnection::Read() {
-    std::variant<TuningParameters, CtlFailure> result =
-        CtlFailure{kExitNoAnswer, QStringLiteral("No answer from port %1 within %2 s.")
-                                      .arg(PortName())
-                                      .arg(static_cast<double>(m_timeout.count()) / 1000.0)};
+std::variant<TuningParameters, ExchangeProblem> ControllerConnection::Read() {
+    std::variant<TuningParameters, ExchangeProblem> result = ExchangeProblem{
+        ExchangeFailure::NoReport, QStringLiteral("No answer from port %1 within %2 s.")
+                                       .arg(PortName())
+                                       .arg(static_cast<double>(m_timeout.count()) / 1000.0)};
     QEventLoop loop;
-    RecordAssembler records(kRecordLimit);
+    RecordAssembler records(kRecordLimit, Overlong::KeepTail);
     QString received; // the start of what arrived, for the message when none of it is a report
     QObject::connect(&m_port, &SerialPortService::OnComm, &loop, [&] {
         if (m_port.CommEvent() != comEvReceive)
@@ -72,7 +73,8 @@ std::variant<TuningParameters, CtlFailure> ControllerConnection::Read() {
         }
     });
     QObject::connect(&m_port, &SerialPortService::LineLost, &loop, [&] {
-        result = CtlFailure{kExitLineLost, ConnectionLostMessage(m_port.LastError())};
+        result =
+            ExchangeProblem{ExchangeFailure::LineLost, ConnectionLostMessage(m_port.LastError())};
         loop.quit();
     });
     QTimer notice;
@@ -86,17 +88,18 @@ std::variant<TuningParameters, CtlFailure> ControllerConnection::Read() {
     QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
 
     if (!m_port.Output(ReadRequest()))
-        return CtlFailure{kExitLineLost, ReadRequestFailedMessage(m_port.LastError())};
+        return ExchangeProblem{ExchangeFailure::LineLost,
+                               ReadRequestFailedMessage(m_port.LastError())};
     if (m_timeout > kNoticeAfter)
         notice.start(kNoticeAfter);
     deadline.start(m_timeout);
     loop.exec();
     // An answer too short to be delivered still tells that something answered.
-    if (std::holds_alternative<CtlFailure>(result) && m_port.PortOpen() && received.isEmpty())
+    if (std::holds_alternative<ExchangeProblem>(result) && m_port.PortOpen() && received.isEmpty())
         received = m_port.Input().left(kQuotedLimit);
-    if (!received.isEmpty() && std::holds_alternative<CtlFailure>(result) &&
-        std::get<CtlFailure>(result).exitCode == kExitNoAnswer)
-        std::get<CtlFailure>(result).message = NotAReportMessage(PortName(), received);
+    if (!received.isEmpty() && std::holds_alternative<ExchangeProblem>(result) &&
+        std::get<ExchangeProblem>(result).kind == ExchangeFailure::NoReport)
+        std::get<ExchangeProblem>(result).message = NotAReportMessage(PortName(), received);
     return result;
 }
 

@@ -1,0 +1,26 @@
+// dccd-ctl: the command-line companion of the tuning window.
+
+#include "ctl/ctl.h"
+#include "ctl/standard_streams.h"
+
+#include <QCoreApplication>
+#include <QFile>
+
+#include <cstdio>
+
+int main(int argc, char **argv) {
+    tuner::HoldClosedStandardStreams(); // before anything is opened
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("dccd-ctl"));
+    // Decoded as the system passed them: from the locale's encoding on Linux, from the wide
+    // command line on Windows (so a tune file named in any script is found).
+    const QStringList arguments = QCoreApplication::arguments();
+    // Standard output as a file of its own, so that RunCtl sees a write that fails and the
+    // close. Should it not open, the first write to it fails, which RunCtl sees as well.
+    QFile standardOutput;
+    static_cast<void>(
+        standardOutput.open(fileno(stdout), QIODevice::WriteOnly, QFileDevice::AutoCloseHandle));
+    QTextStream out(&standardOutput);
+    QTextStream err(stderr);
+    return tuner::RunCtl(arguments, out, err);
+}

@@ -1,0 +1,12 @@
+#pragma once
+
+namespace tuner {
+
+// Takes every one of standard input, output and error that the caller left closed with a
+// descriptor that refuses writes, before anything else is opened. Otherwise the first file or
+// port opened gets the number, and the text meant for standard output or error goes into it (a
+// serial port: to the controller); this way writing to it fails as writing to a closed one
+// does. Defined per platform (standard_streams_<platform>.cpp).
+void HoldClosedStandardStreams();
+
+} // namespace tuner

@@ -1,0 +1,17 @@
+#include "ctl/state_folder.h"
+
+#include <QDir>
+#include <QStandardPaths>
+
+namespace tuner {
+
+// %LOCALAPPDATA% (C:\Users\<name>\AppData\Local): kept on this machine, not carried to others
+// with a roaming profile, as the restore points belong to the car this laptop tunes.
+QString StateFolder() {
+    const QString local = qEnvironmentVariable("LOCALAPPDATA");
+    if (!local.isEmpty() && QDir::isAbsolutePath(local))
+        return QDir::fromNativeSeparators(local);
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+}
+
+} // namespace tuner

@@ -1,0 +1,408 @@
+#include "ctl/tune_file.h"
+
+#include "link/comfunct.h"
+#include "link/protocol.h"
+
+#include <QHash>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonParseError>
+#include <QStringList>
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+
+namespace tuner {
+namespace {
+
+// A value as JSON writes it: "abc" with its quotes, 2.5, true, null, [1,2], {"a":1}.
+QString JsonText(const QJsonValue &value) {
+    const QByteArray array = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
+    return QString::fromUtf8(array.mid(1, array.size() - 2));
+}
+
+QString Problem(const QString &fileName, const QString &key, const std::optional<QJsonValue> &value,
+                const QString &allowed) {
+    const QString is =
+        value ? QStringLiteral("is ") + JsonText(*value) : QStringLiteral("is missing");
+    return QStringLiteral("%1: \"%2\" %3; it must be %4").arg(fileName, key, is, allowed);
+}
+
+// Line and column (both from 1) of the byte a parse error names: the parser's offset points just
+// past it.
+QString Position(const QByteArray &text, qsizetype offset) {
+    const qsizetype at = std::clamp<qsizetype>(offset - 1, 0, text.size());
+    const QByteArray before = text.left(at);
+    const qsizetype line = before.count('\n') + 1;
+    const qsizetype column = at - (before.lastIndexOf('\n') + 1) + 1;
+    return QStringLiteral("%1:%2").arg(line).arg(column);
+}
+
+// The first top-level key that a valid JSON object text gives twice, as a message naming both
+// lines, or nothing. The document object keeps only the last of two equal keys, so the text
+// itself is scanned: nested values are skipped by their depth, strings by their quotes and
+// escapes, and a key's name is decoded as JSON decodes it.
+std::optional<QString> RepeatedKey(const QByteArray &text, const QString &fileName) {
+    QHash<QString, qsizetype> lines; // each key seen so far and its line
+    int depth = 0;                   // objects and arrays open around the current byte
+    bool keyNext = false;            // the next string at depth 1 names a key
+    qsizetype line = 1;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char c = text.at(i);
+        if (c == '\n') {
+            ++line;
+        } else if (c == '{' || c == '[') {
+            keyNext = ++depth == 1;
+        } else if (c == '}' || c == ']') {
+            --depth;
+        } else if (c == ',') {
+            keyNext = depth == 1;
+        } else if (c == '"') {
+            const qsizetype start = i;
+            for (++i; i < text.size() && text.at(i) != '"'; ++i) {
+                if (text.at(i) == '\\')
+                    ++i; // the escaped character, a quote among them
+            }
+            if (!keyNext)
+                continue;
+            keyNext = false;
+            const QByteArray quoted = '[' + text.mid(start, i - start + 1) + ']';
+            const QString key = QJsonDocument::fromJson(quoted).array().at(0).toString();
+            const auto seen = lines.constFind(key);
+            if (seen == lines.constEnd()) {
+                lines.insert(key, line);
+                continue;
+            }
+            return QStringLiteral("%1: \"%2\" is given twice (lines %3 and %4)")
+                .arg(fileName, key)
+                .arg(*seen)
+                .arg(line);
+        }
+    }
+    return std::nullopt;
+}
+
+// The keys that are no setting: the file's kind, and what a person needs to know of the tune.
+const QString kFormatKey = QStringLiteral("format");
+const QString kVersionKey = QStringLiteral("version");
+const QString kNoteKey = QStringLiteral("note");
+const QString kReadAtKey = QStringLiteral("read_at");
+const QString kPortKey = QStringLiteral("port");
+
+QStringList AllKeys() {
+    return QStringList{kFormatKey, kVersionKey, kNoteKey, kReadAtKey, kPortKey} + SettingKeys();
+}
+
+// What the JSON reader found wrong, in the words of someone editing the file.
+QString JsonMistake(QJsonParseError::ParseError error) {
+    switch (error) {
+    case QJsonParseError::UnterminatedObject:
+        return QStringLiteral("a comma or } is missing");
+    case QJsonParseError::MissingNameSeparator:
+        return QStringLiteral("a colon is missing after a key");
+    case QJsonParseError::UnterminatedArray:
+        return QStringLiteral("a comma or ] is missing");
+    case QJsonParseError::MissingValueSeparator:
+        return QStringLiteral("a value is missing after a colon");
+    case QJsonParseError::IllegalValue:
+    case QJsonParseError::IllegalNumber:
+        return QStringLiteral("this is no value: texts go in double quotes, numbers and true or "
+                              "false without");
+    case QJsonParseError::TerminationByNumber:
+        return QStringLiteral("the file ends inside a number");
+    case QJsonParseError::IllegalEscapeSequence:
+        return QStringLiteral("a backslash in a text starts no escape JSON knows");
+    case QJsonParseError::IllegalUTF8String:
+        return QStringLiteral("the text is not UTF-8");
+    case QJsonParseError::UnterminatedString:
+        return QStringLiteral("a text has no closing double quote");
+    case QJsonParseError::MissingObject:
+        return QStringLiteral("the file does not start with {");
+    case QJsonParseError::DeepNesting:
+        return QStringLiteral("brackets are nested too deeply");
+    case QJsonParseError::DocumentTooLarge:
+        return QStringLiteral("the file is too large");
+    case QJsonParseError::GarbageAtEnd:
+        return QStringLiteral("something follows the closing }");
+    case QJsonParseError::NoError:
+        break;
+    }
+    return QStringLiteral("not valid JSON");
+}
+
+bool IsWholeIn(const QJsonValue &value, double lowest, double highest) {
+    if (!value.isDouble())
+        return false;
+    const double number = value.toDouble();
+    return std::isfinite(number) && number == std::floor(number) && number >= lowest &&
+           number <= highest;
+}
+
+} // namespace
+
+QString WholeText(float value) {
+    // The wire form without its padding: the same rounding, so equal texts mean equal records.
+    // Adding +0.0 turns a -0 (from -0.4) into 0, which prints without a sign.
+    return QString::number(std::round(static_cast<double>(value)) + 0.0, 'f', 0);
+}
+
+TuningParameters TuneOf(const TuningParameters &settings) {
+    TuningParameters tune = settings;
+    for (const PercentField &percent : kPercents)
+        tune.*percent.value = std::round(settings.*percent.value);
+    for (const SwitchField &flag : kSwitches) {
+        if (flag.fileKey.isEmpty())
+            tune.*flag.value = false; // a request, not a setting
+    }
+    return tune;
+}
+
+TuningParameters DefaultTune() {
+    return TuneOf(DefaultSettings());
+}
+
+QStringList SettingKeys() {
+    QStringList keys;
+    for (const PercentField &percent : kPercents)
+        keys.append(percent.fileKey.toString());
+    for (const SwitchField &flag : kSwitches) {
+        if (!flag.fileKey.isEmpty())
+            keys.append(flag.fileKey.toString());
+    }
+    return keys;
+}
+
+QString NearestKey(const QString &typed, const QStringList &known) {
+    // The edit distance: letters put in, left out or changed, and two letters swapped.
+    const auto distance = [](const QString &a, const QString &b) {
+        const qsizetype n = a.size();
+        const qsizetype m = b.size();
+        QList<QList<qsizetype>> d(n + 1, QList<qsizetype>(m + 1, 0));
+        for (qsizetype i = 0; i <= n; ++i)
+            d[i][0] = i;
+        for (qsizetype j = 0; j <= m; ++j)
+            d[0][j] = j;
+        for (qsizetype i = 1; i <= n; ++i) {
+            for (qsizetype j = 1; j <= m; ++j) {
+                const qsizetype cost = a.at(i - 1).toLower() == b.at(j - 1) ? 0 : 1;
+                d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + cost});
+                if (i > 1 && j > 1 && a.at(i - 1).toLower() == b.at(j - 2) &&
+                    a.at(i - 2).toLower() == b.at(j - 1))
+                    d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+            }
+        }
+        return d[n][m];
+    };
+    QString nearest;
+    qsizetype best = std::max<qsizetype>(2, typed.size() / 3) + 1; // near: a slip of the fingers
+    for (const QString &key : known) {
+        const qsizetype d = distance(typed, key);
+        if (d < best) {
+            best = d;
+            nearest = key;
+        }
+    }
+    return nearest;
+}
+
+QByteArray TuneFileText(const TuneFile &file) {
+    const auto quoted = [](const QString &text) { return JsonText(QJsonValue(text)); };
+    QStringList lines{
+        QStringLiteral("  \"%1\": \"%2\"").arg(kFormatKey, QLatin1String(kTuneFormat)),
+        QStringLiteral("  \"%1\": %2").arg(kVersionKey).arg(kTuneVersion)};
+    if (!file.note.isEmpty())
+        lines.append(QStringLiteral("  \"%1\": %2").arg(kNoteKey, quoted(file.note)));
+    if (!file.readAt.isEmpty())
+        lines.append(QStringLiteral("  \"%1\": %2").arg(kReadAtKey, quoted(file.readAt)));
+    if (file.port != 0)
+        lines.append(QStringLiteral("  \"%1\": %2").arg(kPortKey).arg(file.port));
+    const TuningParameters &tune = file.tune;
+    for (const PercentField &percent : kPercents)
+        lines.append(QStringLiteral("  \"%1\": %2")
+                         .arg(percent.fileKey.toString(), WholeText(tune.*percent.value)));
+    for (const SwitchField &flag : kSwitches) {
+        if (!flag.fileKey.isEmpty())
+            lines.append(QStringLiteral("  \"%1\": %2")
+                             .arg(flag.fileKey.toString(), tune.*flag.value
+                                                               ? QStringLiteral("true")
+                                                               : QStringLiteral("false")));
+    }
+    return (QStringLiteral("{\n") + lines.join(QStringLiteral(",\n")) + QStringLiteral("\n}\n"))
+        .toUtf8();
+}
+
+QByteArray TuneFileText(const TuningParameters &tune) {
+    return TuneFileText(TuneFile{tune, {}, {}, 0});
+}
+
+std::variant<TuneFile, QString> ParseTuneFile(const QByteArray &text, const QString &fileName) {
+    if (text.size() > kLargestTuneFile)
+        return QStringLiteral("%1: larger than 1 MiB; a tune file is a few hundred bytes")
+            .arg(fileName);
+    if (text.trimmed().isEmpty())
+        return QStringLiteral("%1: the file is empty; 'dccd-ctl defaults' prints a tune file to "
+                              "start from")
+            .arg(fileName);
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(text, &error);
+    if (error.error != QJsonParseError::NoError)
+        return QStringLiteral("%1:%2: %3")
+            .arg(fileName, Position(text, error.offset), JsonMistake(error.error));
+    if (!document.isObject())
+        return QStringLiteral("%1: not a tune file: it must be one JSON object { ... }")
+            .arg(fileName);
+    if (const std::optional<QString> repeated = RepeatedKey(text, fileName))
+        return *repeated;
+    const QJsonObject object = document.object();
+    auto value = [&object](const QString &key) -> std::optional<QJsonValue> {
+        const auto found = object.constFind(key);
+        if (found == object.constEnd())
+            return std::nullopt;
+        return *found;
+    };
+
+    const std::optional<QJsonValue> formatValue = value(kFormatKey);
+    if (!formatValue || formatValue->toString() != QLatin1String(kTuneFormat))
+        return Problem(fileName, kFormatKey, formatValue,
+                       QStringLiteral("\"%1\"").arg(QLatin1String(kTuneFormat)));
+    const std::optional<QJsonValue> versionValue = value(kVersionKey);
+    if (!versionValue || !IsWholeIn(*versionValue, kTuneVersion, kTuneVersion))
+        return Problem(fileName, kVersionKey, versionValue, QString::number(kTuneVersion));
+
+    // A typo must not pass for a setting left out: an unknown key is refused, with the key
+    // that was probably meant.
+    const QStringList known = AllKeys();
+    for (const QString &key : object.keys()) {
+        if (known.contains(key))
+            continue;
+        const QString nearest = NearestKey(key, known);
+        if (!nearest.isEmpty())
+            return QStringLiteral("%1: \"%2\": no such setting; did you mean \"%3\"?")
+                .arg(fileName, key, nearest);
+        return QStringLiteral("%1: \"%2\": no such setting; the keys are %3")
+            .arg(fileName, key, known.join(QStringLiteral(", ")));
+    }
+
+    TuneFile file;
+    for (const QString &key : {kNoteKey, kReadAtKey}) {
+        const std::optional<QJsonValue> text = value(key);
+        if (text && !text->isString())
+            return Problem(fileName, key, text, QStringLiteral("a text in double quotes"));
+    }
+    file.note = value(kNoteKey).value_or(QJsonValue()).toString();
+    file.readAt = value(kReadAtKey).value_or(QJsonValue()).toString();
+    if (const std::optional<QJsonValue> port = value(kPortKey)) {
+        if (!IsWholeIn(*port, comfunct::kFirstPort, comfunct::kLastPort))
+            return Problem(fileName, kPortKey, port, QStringLiteral("a port number from 1 to 16"));
+        file.port = static_cast<qint16>(port->toInt());
+    }
+
+    TuningParameters &tune = file.tune;
+    for (const PercentField &percent : kPercents) {
+        const QString key = percent.fileKey.toString();
+        const std::optional<QJsonValue> setting = value(key);
+        if (!setting || !IsWholeIn(*setting, 0, percent.upperLimit))
+            return Problem(fileName, key, setting,
+                           QStringLiteral("a whole number from 0 to %1").arg(percent.upperLimit));
+        tune.*percent.value = static_cast<float>(setting->toDouble());
+    }
+    for (const SwitchField &flag : kSwitches) {
+        if (flag.fileKey.isEmpty())
+            continue;
+        const QString key = flag.fileKey.toString();
+        const std::optional<QJsonValue> setting = value(key);
+        if (!setting || !setting->isBool())
+            return Problem(fileName, key, setting, QStringLiteral("true or false"));
+        tune.*flag.value = setting->toBool();
+    }
+    return file;
+}
+
+QString SaveRecordOf(const TuningParameters &tune, bool calibrate) {
+    std::array<QString, kPercentCount> texts;
+    for (std::size_t i = 0; i < kPercents.size(); ++i)
+        texts[i] = WholeText(tune.*kPercents[i].value);
+    // Whole numbers always read back as numbers, so the record is always made.
+    return SaveCommand(texts, tune.TpsReverse, tune.EbrakeCutOff, calibrate).value_or(QString());
+}
+
+QList<TuneDifference> Differences(const TuningParameters &first, const TuningParameters &second) {
+    QList<TuneDifference> differences;
+    for (const PercentField &percent : kPercents) {
+        const float a = first.*percent.value;
+        const float b = second.*percent.value;
+        if (WireForm(static_cast<double>(a)) != WireForm(static_cast<double>(b)))
+            differences.append({percent.fileKey.toString(), WholeText(a), WholeText(b)});
+    }
+    auto text = [](bool flag) { return flag ? QStringLiteral("true") : QStringLiteral("false"); };
+    for (const SwitchField &flag : kSwitches) {
+        if (!flag.fileKey.isEmpty() && first.*flag.value != second.*flag.value)
+            differences.append(
+                {flag.fileKey.toString(), text(first.*flag.value), text(second.*flag.value)});
+    }
+    return differences;
+}
+
+std::optional<TuneDifference> NoteDifference(const TuneFile &first, const TuneFile &second) {
+    if (first.note == second.note)
+        return std::nullopt;
+    const auto shown = [](const QString &note) {
+        return note.isEmpty() ? QStringLiteral("(none)") : JsonText(QJsonValue(note));
+    };
+    return TuneDifference{kNoteKey, shown(first.note), shown(second.note)};
+}
+
+QByteArray DifferenceJson(const QList<TuneDifference> &differences, const QString &firstHeading,
+                          const QString &secondHeading, bool equal) {
+    // A value as the table shows it, back in its JSON type.
+    const auto typed = [](const TuneDifference &row, const QString &shown) -> QJsonValue {
+        if (row.key == kNoteKey)
+            return shown == u"(none)"
+                       ? QJsonValue(QJsonValue::Null)
+                       : QJsonDocument::fromJson('[' + shown.toUtf8() + ']').array().at(0);
+        if (shown == u"true" || shown == u"false")
+            return shown == u"true";
+        return shown.toDouble();
+    };
+    QJsonArray rows;
+    for (const TuneDifference &row : differences)
+        rows.append(QJsonObject{{QStringLiteral("setting"), row.key},
+                                {QStringLiteral("first"), typed(row, row.first)},
+                                {QStringLiteral("second"), typed(row, row.second)}});
+    const QJsonObject document{{QStringLiteral("first"), firstHeading},
+                               {QStringLiteral("second"), secondHeading},
+                               {QStringLiteral("equal"), equal},
+                               {QStringLiteral("differences"), rows}};
+    return QJsonDocument(document).toJson(QJsonDocument::Indented);
+}
+
+QString TextTable(const QList<QStringList> &rows) {
+    QList<qsizetype> widths;
+    for (const QStringList &row : rows) {
+        for (qsizetype i = 0; i < row.size(); ++i) {
+            if (widths.size() <= i)
+                widths.append(0);
+            widths[i] = std::max(widths.at(i), row.at(i).size());
+        }
+    }
+    QString table;
+    for (const QStringList &row : rows) {
+        QString line;
+        for (qsizetype i = 0; i < row.size(); ++i)
+            line += i + 1 < row.size() ? row.at(i).leftJustified(widths.at(i) + 2) : row.at(i);
+        table += line + u'\n';
+    }
+    return table;
+}
+
+QString DifferenceTable(const QList<TuneDifference> &differences, const QString &firstHeading,
+                        const QString &secondHeading) {
+    QList<QStringList> rows{{QStringLiteral("setting"), firstHeading, secondHeading}};
+    for (const TuneDifference &difference : differences)
+        rows.append({difference.key, difference.first, difference.second});
+    return TextTable(rows);
+}
+
+} // namespace tuner

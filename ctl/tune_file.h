@@ -1,0 +1,95 @@
+#pragma once
+
+#include "link/tuning_parameters.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <variant>
+
+namespace tuner {
+
+// The settings of a tune file are those of the parameter table (link/parameter_set.h) that have
+// a file key, under that key, in the table's order.
+
+// The first two keys of every tune file: "format": "dccd-tune", "version": 1.
+inline constexpr char kTuneFormat[] = "dccd-tune";
+inline constexpr int kTuneVersion = 1;
+
+// A tune: the settings as the wire carries them (whole percentages) and the two switches. The
+// calibration request is no setting and is always false here.
+TuningParameters TuneOf(const TuningParameters &settings);
+
+// The tune the window's Default button loads.
+TuningParameters DefaultTune();
+
+// What a tune file holds: the tune, and what a person needs to know of it. None of the rest is
+// sent to a controller: "note" is free text kept exactly as it is, "read_at" (ISO 8601, UTC) and
+// "port" say where and when `read` took the tune.
+struct TuneFile {
+    TuningParameters tune;
+    QString note;    // "" for none
+    QString readAt;  // "" for none
+    qint16 port = 0; // 0 for none
+};
+
+// The tune file of a tune: one JSON object, two-space indentation, the format and version, the
+// note, read_at and port when there are any, then the settings in table order.
+QByteArray TuneFileText(const TuneFile &file);
+QByteArray TuneFileText(const TuningParameters &tune);
+
+// A tune file is a few hundred bytes; a text longer than this is refused unread, so a file
+// named by mistake (a log, an image) is never read whole.
+inline constexpr qsizetype kLargestTuneFile = 1024 * 1024;
+
+// What a file's text holds, or the one message that says what is wrong, starting with the
+// file's name and naming the key (or line:column), the value and what is allowed:
+//   street.json: "acceleration" is 250; it must be a whole number from 0 to 200
+//   street.json:4:3: a comma or } is missing
+//   street.json: "turing": no such setting; did you mean "turning"?
+// A key given twice is refused with both its lines, a text longer than kLargestTuneFile for its
+// size.
+std::variant<TuneFile, QString> ParseTuneFile(const QByteArray &text, const QString &fileName);
+
+// The keys of the settings, in table order: "acceleration", ..., "ebrake_cut_off".
+QStringList SettingKeys();
+
+// The known key nearest to a mistyped one ("turing" -> "turning"), or "" when none is near.
+QString NearestKey(const QString &typed, const QStringList &known);
+
+// The save record of a tune: built by the protocol's SaveCommand from the whole percentages.
+QString SaveRecordOf(const TuningParameters &tune, bool calibrate);
+
+// A setting whose wire form differs between two tunes, with both values as a file shows them.
+struct TuneDifference {
+    QString key;
+    QString first;
+    QString second;
+};
+QList<TuneDifference> Differences(const TuningParameters &first, const TuningParameters &second);
+
+// The notes of two tune files when they differ, as a row keyed "note" with each note quoted
+// ("(none)" for a file without one); nothing when they are the same.
+std::optional<TuneDifference> NoteDifference(const TuneFile &first, const TuneFile &second);
+
+// The differences as JSON for scripts: {"first": NAME, "second": NAME, "equal": BOOL,
+// "differences": [{"setting": KEY, "first": VALUE, "second": VALUE}, ...]} with numbers as
+// numbers, switches as true or false, and the note, when it differs, as the last entry.
+QByteArray DifferenceJson(const QList<TuneDifference> &differences, const QString &firstHeading,
+                          const QString &secondHeading, bool equal);
+
+// The differences as a table with a heading: setting, first, second, one row each.
+QString DifferenceTable(const QList<TuneDifference> &differences, const QString &firstHeading,
+                        const QString &secondHeading);
+
+// Rows as a table of text: every column but the last padded to its widest cell, two spaces
+// apart, one line each.
+QString TextTable(const QList<QStringList> &rows);
+
+// A percentage as a file shows it: the whole number it rounds to, halves away from zero.
+QString WholeText(float value);
+
+} // namespace tuner
