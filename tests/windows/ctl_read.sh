@@ -17,11 +17,13 @@ wait "$ctl_pid" || fail "dccd-ctl.exe read ended with $?: $(cat "$work/ctl.log")
 [ -f "$tune" ] || fail "no file $tune: $(ls "$work")"
 "$python" - "$tune" <<'PY' || fail "the tune file is not the peer's answer: $(cat "$tune")"
 import json, sys
+import re
 tune = json.load(open(sys.argv[1]))
-expected = {"format": "dccd-tune", "version": 1, "acceleration": 120, "deceleration": 90,
-            "turning": 100, "max_output": 80, "min_output": 10, "lfb_threshold": 40,
-            "tps_reverse": True, "ebrake_cut_off": False}
-sys.exit(0 if tune == expected else 1)
+read_at = tune.pop("read_at", "")
+expected = {"format": "dccd-tune", "version": 1, "port": 5, "acceleration": 120,
+            "deceleration": 90, "turning": 100, "max_output": 80, "min_output": 10,
+            "lfb_threshold": 40, "tps_reverse": True, "ebrake_cut_off": False}
+sys.exit(0 if tune == expected and re.fullmatch(r"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ", read_at) else 1)
 PY
 cp "$tune" "$artifacts/read.json"
 echo "PASS: ctl-read"
