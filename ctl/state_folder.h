@@ -9,4 +9,7 @@ namespace tuner {
 // (state_folder_<platform>.cpp).
 QString StateFolder();
 
+// The environment variable that names that folder ("XDG_STATE_HOME", "LOCALAPPDATA").
+extern const char kStateFolderVariable[];
+
 } // namespace tuner

@@ -4,8 +4,10 @@
 
 namespace tuner {
 
+const char kStateFolderVariable[] = "XDG_STATE_HOME";
+
 QString StateFolder() {
-    const QString state = qEnvironmentVariable("XDG_STATE_HOME");
+    const QString state = qEnvironmentVariable(kStateFolderVariable);
     // The base directory specification wants an absolute path; a relative one is ignored.
     if (!state.isEmpty() && QDir::isAbsolutePath(state))
         return state;

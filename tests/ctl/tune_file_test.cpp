@@ -2,6 +2,7 @@
 
 #include "ctl/ctl.h"
 #include "ctl/restore_points.h"
+#include "ctl/state_folder.h"
 #include "ctl/tune_file.h"
 #include "link/port_option.h"
 #include "link/protocol.h"
@@ -255,7 +256,8 @@ namespace {
 TEST(RestorePoints, NewestFirstAndOnlyTheNewestKept) {
     QTemporaryDir state;
     ASSERT_TRUE(state.isValid());
-    qputenv("XDG_STATE_HOME", QFile::encodeName(state.path()));
+    const QByteArray system = qgetenv(tuner::kStateFolderVariable);
+    qputenv(tuner::kStateFolderVariable, QFile::encodeName(state.path()));
     qputenv("DCCD_KEEP_RESTORE_POINTS", "2");
     const QDateTime at = QDateTime::fromString(QStringLiteral("2026-12-07T15:04:12Z"), Qt::ISODate);
     tuner::TuningParameters held = tuner::DefaultTune();
@@ -273,7 +275,10 @@ TEST(RestorePoints, NewestFirstAndOnlyTheNewestKept) {
     EXPECT_EQ(std::get<tuner::RestorePoint>(tuner::FindRestorePoint(QStringLiteral("latest"))).name,
               points.at(0).name);
     qunsetenv("DCCD_KEEP_RESTORE_POINTS");
-    qunsetenv("XDG_STATE_HOME");
+    if (system.isNull())
+        qunsetenv(tuner::kStateFolderVariable);
+    else
+        qputenv(tuner::kStateFolderVariable, system);
 }
 
 } // namespace
