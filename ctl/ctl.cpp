@@ -6,9 +6,9 @@
 #include "dccd_version.h"
 #include "link/controller_connection.h"
 #include "link/number_text.h"
+#include "link/platform_port_service.h"
 #include "link/port_option.h"
 #include "link/port_table.h"
-#include "link/platform_port_service.h"
 
 #include <QCommandLineParser>
 #include <QDateTime>

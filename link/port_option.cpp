@@ -32,8 +32,8 @@ std::optional<QString> ApplyPortChoices(const QStringList &values, comfunct::Por
     for (const QString &value : values) {
         const std::optional<PortChoice> choice = ReadPortChoice(value);
         if (!choice)
-            return QStringLiteral("--port wants N or N=DEVICE with N from 1 to 16, not '") +
-                   value + u'\'';
+            return QStringLiteral("--port wants N or N=DEVICE with N from 1 to 16, not '") + value +
+                   u'\'';
         choices.append(*choice);
     }
     for (const PortChoice &choice : choices) {

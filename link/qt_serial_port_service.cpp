@@ -68,10 +68,12 @@ QSerialPort::Parity ToQt(LineSettings::Parity parity) {
 } // namespace
 
 QtSerialPortService::QtSerialPortService(const comfunct::PortTable &ports, QObject *parent)
-    : SerialPortService(parent), m_ports(ports),
-      m_delivery({[this] { return m_port != nullptr ? m_port->bytesAvailable() : 0; },
-                  [this](qint64 n) { return m_port != nullptr ? m_port->peek(n) : QByteArray(); },
-                  [this] { return m_port != nullptr && UnreadBytes(m_port->handle()) > 0; }}) {
+    : DevicePortService(
+          ports,
+          {[this] { return m_port != nullptr ? m_port->bytesAvailable() : 0; },
+           [this](qint64 n) { return m_port != nullptr ? m_port->peek(n) : QByteArray(); },
+           [this] { return m_port != nullptr && UnreadBytes(m_port->handle()) > 0; }},
+          parent) {
     connect(&m_delivery, &RecordDelivery::Due, this, &QtSerialPortService::Deliver);
 }
 
@@ -83,31 +85,11 @@ bool QtSerialPortService::PortOpen() const {
     return m_port != nullptr;
 }
 
-bool QtSerialPortService::SetPortOpen(bool open) {
-    if (open == PortOpen())
-        return true;
-    if (!open) {
-        Close();
-        return true;
-    }
-    return Open();
-}
-
 bool QtSerialPortService::Open() {
-    m_lastError.clear();
-    m_outputDropped = false;
-    m_commEvent = 0;
-    m_device = m_ports.DevicePath(m_commPort);
-    if (m_device.isEmpty()) {
-        m_lastError = kNoSuchPortText;
+    const std::optional<LineSettings> settings = BeginOpen();
+    if (!settings)
         return false;
-    }
-    const auto parsed = ParseLineSettings(m_settings);
-    if (const QString *reason = std::get_if<QString>(&parsed)) {
-        m_lastError = *reason;
-        return false;
-    }
-    const LineSettings line = std::get<LineSettings>(parsed);
+    const LineSettings line = *settings;
 
     // The device taken for us first: that tells apart a missing device, a permission problem
     // and a port held by another program, and keeps the port ours while it is open.
@@ -148,7 +130,7 @@ bool QtSerialPortService::Open() {
     connect(port, &QSerialPort::errorOccurred, this,
             [this](QSerialPort::SerialPortError error) { OnPortError(error); });
     // Bytes that arrived between the open and the connection still count.
-    m_delivery.SetThreshold(m_threshold);
+    m_delivery.SetThreshold(RThreshold());
     m_delivery.Start();
     return true;
 }
@@ -234,8 +216,8 @@ QString QtSerialPortService::Input() {
     if (m_port == nullptr)
         return {};
     qint64 count = std::min(m_port->bytesAvailable(), kInputBufferSize);
-    if (m_inputLen > 0)
-        count = std::min<qint64>(count, m_inputLen);
+    if (InputLen() > 0)
+        count = std::min<qint64>(count, InputLen());
     const QString text = QString::fromLatin1(m_port->read(count));
     m_delivery.Taken(text.size());
     return text;

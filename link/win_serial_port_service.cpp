@@ -60,15 +60,17 @@ struct WinSerialPortService::Io {
 };
 
 WinSerialPortService::WinSerialPortService(const comfunct::PortTable &ports, QObject *parent)
-    : SerialPortService(parent), m_ports(ports),
-      m_delivery({[this] { return static_cast<qint64>(m_input.size()); },
-                  [this](qint64 n) { return m_input.left(n); },
-                  [this] {
-                      COMSTAT status{};
-                      DWORD errors = 0;
-                      return m_io != nullptr && ClearCommError(m_io->port, &errors, &status) &&
-                             status.cbInQue > 0;
-                  }}) {
+    : DevicePortService(ports,
+                        {[this] { return static_cast<qint64>(m_input.size()); },
+                         [this](qint64 n) { return m_input.left(n); },
+                         [this] {
+                             COMSTAT status{};
+                             DWORD errors = 0;
+                             return m_io != nullptr &&
+                                    ClearCommError(m_io->port, &errors, &status) &&
+                                    status.cbInQue > 0;
+                         }},
+                        parent) {
     connect(&m_delivery, &RecordDelivery::Due, this, [this] {
         if (m_io == nullptr)
             return;
@@ -81,31 +83,11 @@ WinSerialPortService::~WinSerialPortService() {
     Close();
 }
 
-bool WinSerialPortService::SetPortOpen(bool open) {
-    if (open == PortOpen())
-        return true;
-    if (!open) {
-        Close();
-        return true;
-    }
-    return Open();
-}
-
 bool WinSerialPortService::Open() {
-    m_lastError.clear();
-    m_outputDropped = false;
-    m_commEvent = 0;
-    m_device = m_ports.DevicePath(m_commPort);
-    if (m_device.isEmpty()) {
-        m_lastError = kNoSuchPort.toString();
+    const std::optional<LineSettings> settings = BeginOpen();
+    if (!settings)
         return false;
-    }
-    const auto parsed = ParseLineSettings(m_settings);
-    if (const QString *reason = std::get_if<QString>(&parsed)) {
-        m_lastError = *reason;
-        return false;
-    }
-    const LineSettings line = std::get<LineSettings>(parsed);
+    const LineSettings line = *settings;
 
     // A folder cannot be opened as a file at all; the system would say "access denied".
     const QString path = win::OpenPath(m_device);
@@ -157,7 +139,7 @@ bool WinSerialPortService::Open() {
     m_io = std::move(io);
     m_input.clear();
     m_outgoing.clear();
-    m_delivery.SetThreshold(m_threshold);
+    m_delivery.SetThreshold(RThreshold());
     m_delivery.Start();
     return StartRead();
 }
@@ -317,8 +299,8 @@ QString WinSerialPortService::Input() {
     if (m_io == nullptr)
         return {};
     qint64 count = std::min<qint64>(m_input.size(), kInputBufferSize);
-    if (m_inputLen > 0)
-        count = std::min<qint64>(count, m_inputLen);
+    if (InputLen() > 0)
+        count = std::min<qint64>(count, InputLen());
     const QString text = QString::fromLatin1(m_input.left(count));
     m_input.remove(0, count);
     // Room again: reading starts again if it had stopped on a full buffer.

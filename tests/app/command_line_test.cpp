@@ -114,20 +114,18 @@ TEST_P(BadPort, EndsWithCodeTwoAndChangesNothing) {
     EXPECT_EQ(run.ports.DevicePath(1), OwnDevice(1)) << "no replacement is half applied";
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, BadPort,
-                         ::testing::Values(BadPortValue{"PortZero", u"0=/dev/pts/1"},
-                                           BadPortValue{"Port17", u"17=/dev/pts/1"},
-                                           BadPortValue{"NegativePort", u"-1=/dev/pts/1"},
-                                           BadPortValue{"PortAWord", u"one=/dev/pts/1"},
-                                           BadPortValue{"EmptyDevice", u"1="},
-                                           BadPortValue{"NoNumber", u"=/dev/pts/1"},
-                                           BadPortValue{"FractionalPort", u"1.5=/dev/pts/1"},
-                                           BadPortValue{"BlankBeforeNumber", u" 1=/dev/pts/1x"},
-                                           BadPortValue{"BarePortZero", u"0"},
-                                           BadPortValue{"BarePort17", u"17"},
-                                           BadPortValue{"DeviceName", u"COM5"},
-                                           BadPortValue{"BlankAfterNumber", u"5 "}),
-                         RowName());
+INSTANTIATE_TEST_SUITE_P(
+    Table, BadPort,
+    ::testing::Values(BadPortValue{"PortZero", u"0=/dev/pts/1"},
+                      BadPortValue{"Port17", u"17=/dev/pts/1"},
+                      BadPortValue{"NegativePort", u"-1=/dev/pts/1"},
+                      BadPortValue{"PortAWord", u"one=/dev/pts/1"},
+                      BadPortValue{"EmptyDevice", u"1="}, BadPortValue{"NoNumber", u"=/dev/pts/1"},
+                      BadPortValue{"FractionalPort", u"1.5=/dev/pts/1"},
+                      BadPortValue{"BlankBeforeNumber", u" 1=/dev/pts/1x"},
+                      BadPortValue{"BarePortZero", u"0"}, BadPortValue{"BarePort17", u"17"},
+                      BadPortValue{"DeviceName", u"COM5"}, BadPortValue{"BlankAfterNumber", u"5 "}),
+    RowName());
 
 TEST_F(CommandLine, UnknownOptionOrArgumentEndsWithCodeTwo) {
     for (const QStringList &arguments :
