@@ -5,12 +5,6 @@
 // before each test program. The program gets this one's standard handles; its exit code is
 // this one's.
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
 #include <windows.h>
 
 #include <shellapi.h>
