@@ -8,7 +8,7 @@ const char kStateFolderVariable[] = "XDG_STATE_HOME";
 
 QString StateFolder() {
     const QString state = qEnvironmentVariable(kStateFolderVariable);
-    // The base directory specification wants an absolute path; a relative one is ignored.
+    // Only an absolute path counts: a relative one would move with the working folder.
     if (!state.isEmpty() && QDir::isAbsolutePath(state))
         return state;
     return QDir::homePath() + QStringLiteral("/.local/state");

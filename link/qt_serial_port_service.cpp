@@ -20,7 +20,6 @@
 namespace tuner {
 namespace {
 
-const QString kNotOpen = QStringLiteral("the port is not open");
 const QString kNoSuchPortText = kNoSuchPort.toString();
 const QString kInUseText = kInUse.toString();
 
@@ -43,7 +42,7 @@ QString ErrorReason(QSerialPort::SerialPortError error, const QString &systemTex
     case QSerialPort::WriteError:
         return QStringLiteral("write failed (%1)").arg(systemText);
     case QSerialPort::NotOpenError:
-        return kNotOpen;
+        return kNotOpen.toString();
     default:
         return opening ? systemText : QStringLiteral("the device failed (%1)").arg(systemText);
     }
@@ -197,7 +196,7 @@ void QtSerialPortService::Deliver() {
 
 bool QtSerialPortService::Output(const QString &text) {
     if (m_port == nullptr) {
-        m_lastError = kNotOpen;
+        m_lastError = kNotOpen.toString();
         return false;
     }
     const QByteArray bytes = text.toLatin1();

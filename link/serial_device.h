@@ -15,6 +15,7 @@ namespace tuner {
 inline constexpr QStringView kNoSuchPort = u"no such port";
 inline constexpr QStringView kInUse = u"in use by another program";
 inline constexpr QStringView kNotSerial = u"not a serial device";
+inline constexpr QStringView kNotOpen = u"the port is not open";
 
 // The device held for this program from Take until destruction: others who honour the lock see
 // the port as taken.

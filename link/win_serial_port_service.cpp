@@ -17,8 +17,6 @@
 namespace tuner {
 namespace {
 
-const QString kNotOpen = QStringLiteral("the port is not open");
-
 const wchar_t *Wide(const QString &text) {
     return reinterpret_cast<const wchar_t *>(text.utf16());
 }
@@ -288,7 +286,7 @@ void WinSerialPortService::WriteDone() {
 
 bool WinSerialPortService::Output(const QString &text) {
     if (m_io == nullptr) {
-        m_lastError = kNotOpen;
+        m_lastError = kNotOpen.toString();
         return false;
     }
     m_outgoing.append(text.toLatin1());

@@ -130,53 +130,39 @@ TEST_F(Comfunct, ReplacementLastsUntilReset) {
     EXPECT_EQ(ports.DevicePath(5), DefaultDevice(5));
 }
 
-#ifdef Q_OS_WIN
-// A port exists when the system's registry of serial devices names it, in any case and with or
-// without the device namespace; nothing else does, and nothing is opened to find out.
-TEST_F(Comfunct, ExistsOnlyForRegisteredPorts) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    QFile regular(dir.filePath(QStringLiteral("plain")));
-    ASSERT_TRUE(regular.open(QIODevice::WriteOnly));
-    regular.close();
-    std::vector<std::pair<QString, bool>> cases = {
-        {QString(), false},
-        {QStringLiteral("COM200"), false},
-        {QStringLiteral("\\\\.\\COM200"), false},
-        {QStringLiteral("NUL"), false},
-        {QDir::toNativeSeparators(regular.fileName()), false},
-        {QDir::toNativeSeparators(dir.path()), false}};
-    for (const QString &name : tuner::win::RegisteredPorts()) {
-        cases.emplace_back(name, true);
-        cases.emplace_back(name.toLower(), true);
-        cases.emplace_back(QStringLiteral("\\\\.\\") + name, true);
-    }
-    for (const auto &[device, exists] : cases) {
-        ports.SetDevicePath(2, device);
-        EXPECT_EQ(ports.ComPortExists(2), exists) << device.toStdString();
-    }
-    EXPECT_FALSE(ports.ComPortExists(0));
-    EXPECT_FALSE(ports.ComPortExists(17));
-}
-#else
-TEST_F(Comfunct, ExistsOnlyForCharacterDevices) {
+// A port exists when its device is a serial device: on Windows when the system's registry of
+// serial devices names it (in any case, with or without the device namespace), on Linux when it
+// is a character device. Nothing else does, and nothing is opened to find out.
+TEST_F(Comfunct, ExistsOnlyForSerialDevices) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     QFile regular(dir.filePath(QStringLiteral("regular")));
     ASSERT_TRUE(regular.open(QIODevice::WriteOnly));
     regular.close();
+    std::vector<std::pair<QString, bool>> cases = {
+        {QString(), false},
+        {QDir::toNativeSeparators(dir.filePath(QStringLiteral("missing"))), false},
+        {QDir::toNativeSeparators(regular.fileName()), false},
+        {QDir::toNativeSeparators(dir.path()), false}};
+#ifdef Q_OS_WIN
+    cases.insert(cases.end(), {{QStringLiteral("COM200"), false},
+                               {QStringLiteral("\\\\.\\COM200"), false},
+                               {QStringLiteral("NUL"), false}});
+    for (const QString &name : tuner::win::RegisteredPorts()) {
+        cases.emplace_back(name, true);
+        cases.emplace_back(name.toLower(), true);
+        cases.emplace_back(QStringLiteral("\\\\.\\") + name, true);
+    }
+#else
     ASSERT_TRUE(
         QFile::link(QStringLiteral("/dev/null"), dir.filePath(QStringLiteral("by-id-link"))));
     ASSERT_TRUE(QFile::link(dir.filePath(QStringLiteral("missing")),
                             dir.filePath(QStringLiteral("dangling"))));
-
-    const std::pair<QString, bool> cases[] = {
-        {dir.filePath(QStringLiteral("missing")), false},
-        {dir.filePath(QStringLiteral("regular")), false},
-        {dir.path(), false},
-        {dir.filePath(QStringLiteral("dangling")), false},
-        {dir.filePath(QStringLiteral("by-id-link")), true}, // a link to a character device
-        {QStringLiteral("/dev/null"), true}};
+    cases.insert(cases.end(), {{dir.filePath(QStringLiteral("dangling")), false},
+                               // a link to a character device
+                               {dir.filePath(QStringLiteral("by-id-link")), true},
+                               {QStringLiteral("/dev/null"), true}});
+#endif
     for (const auto &[device, exists] : cases) {
         ports.SetDevicePath(2, device);
         EXPECT_EQ(ports.ComPortExists(2), exists) << device.toStdString();
@@ -184,7 +170,6 @@ TEST_F(Comfunct, ExistsOnlyForCharacterDevices) {
     EXPECT_FALSE(ports.ComPortExists(0));
     EXPECT_FALSE(ports.ComPortExists(17));
 }
-#endif
 
 TEST_F(Comfunct, EachTableKeepsItsOwnReplacements) {
     const QString existing = AnExistingDevice();

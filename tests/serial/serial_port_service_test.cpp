@@ -441,21 +441,6 @@ TEST_F(ServiceTest, SecondServiceOnTheSamePortIsRefused) {
     EXPECT_TRUE(service.PortOpen());
 }
 
-struct OpenFailureCase {
-    const char *name;
-    qint16 port;
-    const char16_t *device; // nullptr: the port table's own
-    const char16_t *settings;
-    const char16_t *reasonStart;
-};
-
-void PrintTo(const OpenFailureCase &c, std::ostream *os) {
-    *os << c.port << " " << (c.device ? QString::fromUtf16(c.device).toStdString() : "(table)")
-        << " \"" << QString::fromUtf16(c.settings).toStdString() << "\"";
-}
-
-class OpenFailureTest : public ::testing::TestWithParam<OpenFailureCase> {};
-
 // Each service opens the device of the table it was given, as that table says at the open.
 TEST(ServicePortTable, OpensThroughItsOwnTable) {
     App();
@@ -482,42 +467,6 @@ TEST(ServicePortTable, OpensThroughItsOwnTable) {
     EXPECT_FALSE(service.SetPortOpen(true));
     EXPECT_EQ(service.LastError(), QStringLiteral("no such port"));
 }
-
-TEST_P(OpenFailureTest, FailsWithAReason) {
-    App();
-    const OpenFailureCase &c = GetParam();
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    QFile regular(dir.filePath(QStringLiteral("regular")));
-    ASSERT_TRUE(regular.open(QIODevice::WriteOnly));
-    regular.close();
-    comfunct::PortTable ports;
-    if (c.device != nullptr)
-        ports.SetDevicePath(
-            c.port, QString::fromUtf16(c.device).replace(QStringLiteral("$DIR"), dir.path()));
-    QtSerialPortService service(ports);
-    service.SetCommPort(c.port);
-    service.SetSettings(QString::fromUtf16(c.settings));
-    EXPECT_FALSE(service.SetPortOpen(true));
-    EXPECT_FALSE(service.PortOpen());
-    EXPECT_TRUE(service.LastError().startsWith(QString::fromUtf16(c.reasonStart)))
-        << service.LastError().toStdString();
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Failures, OpenFailureTest,
-    ::testing::Values(
-        OpenFailureCase{"BeyondTheTable", 17, nullptr, u"57600,N,8,1", u"no such port"},
-        OpenFailureCase{"PortZero", 0, nullptr, u"57600,N,8,1", u"no such port"},
-        OpenFailureCase{"LowestNumber", -32768, nullptr, u"57600,N,8,1", u"no such port"},
-        OpenFailureCase{"MissingDevice", 2, u"$DIR/missing", u"57600,N,8,1", u"no such port"},
-        OpenFailureCase{"RegularFile", 2, u"$DIR/regular", u"57600,N,8,1", u"not a serial device"},
-        OpenFailureCase{"Directory", 2, u"$DIR", u"57600,N,8,1", u"not a serial device"},
-        OpenFailureCase{"NullDevice", 2, u"/dev/null", u"57600,N,8,1", u"not a serial device"},
-        OpenFailureCase{"BadParity", 2, u"/dev/ptmx", u"57600,X,8,1", u"bad line settings"},
-        OpenFailureCase{"NoSettings", 2, u"/dev/ptmx", u"", u"bad line settings"},
-        OpenFailureCase{"NineDataBits", 2, u"/dev/ptmx", u"57600,N,9,1", u"bad line settings"}),
-    RowName());
 
 TEST_F(ServiceTest, OutputJustBeforeCloseStillReachesTheLine) {
     ASSERT_TRUE(service.SetPortOpen(true));
