@@ -75,6 +75,14 @@ std::optional<CtlFailure> OpenOutput(QSaveFile &file) {
     return std::nullopt;
 }
 
+// What a write sends, the note of the restore point taken before it, and the restore point it
+// writes back ("" for a tune file).
+struct WriteSource {
+    TuningParameters tune;
+    QString note;
+    QString restorePoint;
+};
+
 // What the command line asks for, once it has been checked.
 struct Request {
     QString command;
@@ -144,6 +152,7 @@ private:
 
     // The command line, step by step: what ends at once (help, version, the port list, a
     // mistake), the general options, then the command with its operands and options.
+    std::optional<CtlFailure> RepeatedOption(const QCommandLineParser &parser) const;
     std::optional<int> TakeGeneralOptions(const QCommandLineParser &parser);
     std::variant<Request, CtlFailure> TakeCommand(const QCommandLineParser &parser) const;
     int Carry(const Request &request);
@@ -158,7 +167,14 @@ private:
 
     int ToOutput(const QString &output, const std::function<Outcome<TuneFile>()> &make);
     int Read(const QString &output);
+    Outcome<WriteSource> SourceOf(const Request &request, qint16 port);
+    Outcome<TuningParameters> BeforeSending(ControllerConnection &connection,
+                                            const Request &request, const WriteSource &source,
+                                            qint16 port, std::optional<RestorePoint> &taken);
+    int SaveAndVerify(ControllerConnection &connection, const TuningParameters &sent,
+                      const Request &request, qint16 port);
     int Write(const Request &request);
+    int ListRestorePoints();
     int Diff(const QString &first, const QString &second, bool json);
     int Defaults(const QString &output);
 
@@ -335,60 +351,85 @@ TuningParameters OnlySome(const TuningParameters &held, const TuningParameters &
     return tune;
 }
 
-int Ctl::Write(const Request &request) {
-    // The whole tune is checked before the port is even opened.
-    Outcome<Side> source = request.restorePoint.isEmpty() ? ReadFile(request.operands.value(0))
-                                                          : [&]() -> Outcome<Side> {
-        auto found = FindRestorePoint(request.restorePoint);
-        if (const QString *problem = std::get_if<QString>(&found))
-            return CtlFailure{kExitBadFile, *problem};
-        const RestorePoint &point = std::get<RestorePoint>(found);
-        return Side{point.name, point.file};
-    }();
-    if (const CtlFailure *failure = std::get_if<CtlFailure>(&source))
-        return Fail(*failure);
-    const TuningParameters &wanted = std::get<Side>(source).file.tune;
-    const Outcome<qint16> chosen = ChosenPort();
-    if (const CtlFailure *failure = std::get_if<CtlFailure>(&chosen))
-        return Fail(*failure);
-    const qint16 port = std::get<qint16>(chosen);
-
-    const std::unique_ptr<SerialPortService> service = MakePortService(m_ports);
-    ControllerConnection connection(
-        *service, [this](qint16 n) { return m_ports.DevicePath(n); }, m_timeout,
-        [this](const QString &notice) { Say(notice); });
-    if (const auto problem = connection.Open(port))
-        return Fail(Told(*problem, port));
-
-    // What the controller holds, read once: kept as a restore point, and the settings that
-    // --only leaves alone are sent back as they are.
-    TuningParameters sent = wanted;
-    if (request.keepRestorePoint || !request.only.isEmpty()) {
-        const auto held = connection.Read();
-        if (const ExchangeProblem *problem = std::get_if<ExchangeProblem>(&held)) {
-            CtlFailure failure = Told(*problem, port);
-            if (request.keepRestorePoint)
-                failure.message += QStringLiteral("\nNo restore point could be taken, so nothing "
-                                                  "was written (--no-restore-point writes "
-                                                  "without one).");
-            return Fail(failure);
-        }
-        const TuningParameters &before = std::get<TuningParameters>(held);
-        if (request.keepRestorePoint) {
-            auto kept = KeepRestorePoint(before, port, QDateTime::currentDateTimeUtc());
-            if (const QString *problem = std::get_if<QString>(&kept))
-                return Fail({kExitBadFile, QStringLiteral("No restore point could be kept (") +
-                                               *problem +
-                                               QStringLiteral("), so nothing was written "
-                                                              "(--no-restore-point writes without "
-                                                              "one).")});
-            Say(QStringLiteral("restore point %1 keeps what port %2 held")
-                    .arg(std::get<RestorePoint>(kept).name, connection.PortName()));
-        }
-        if (!request.only.isEmpty())
-            sent = OnlySome(TuneOf(before), wanted, request.only);
+// The tune a write sends, from a tune file or a restore point, checked whole before the port is
+// even opened; a restore point is told before anything is sent: its name, when and where it was
+// taken, and what it undoes.
+Outcome<WriteSource> Ctl::SourceOf(const Request &request, qint16 port) {
+    if (request.restorePoint.isEmpty()) {
+        const Outcome<Side> file = ReadFile(request.operands.value(0));
+        if (const CtlFailure *failure = std::get_if<CtlFailure>(&file))
+            return *failure;
+        const Side &side = std::get<Side>(file);
+        return WriteSource{side.file.tune, NoteBeforeWriting(side.heading), {}};
     }
+    auto found = FindRestorePoint(request.restorePoint, port);
+    if (const QString *problem = std::get_if<QString>(&found))
+        return CtlFailure{kExitBadFile, *problem};
+    const RestorePoint &point = std::get<RestorePoint>(found);
+    if (!point.outOfRange.isEmpty())
+        return CtlFailure{kExitBadFile,
+                          QStringLiteral("the restore point %1 holds %2; the controller takes "
+                                         "no such value, so it cannot be written back")
+                              .arg(EscapedText(point.name), point.outOfRange)};
+    Say(QStringLiteral("writing back the restore point %1, taken %2 from port %3")
+            .arg(EscapedText(point.name), TakenText(point))
+            .arg(point.file.port));
+    if (point.file.port != port)
+        Say(QStringLiteral("it was taken from port %1, not from port %2, where it goes now")
+                .arg(point.file.port)
+                .arg(port));
+    if (const QString undone = WrittenBackAfter(point); !undone.isEmpty())
+        Say(QStringLiteral("it was taken just before the restore point %1 was written back: "
+                           "this undoes that write-back")
+                .arg(EscapedText(undone)));
+    return WriteSource{point.file.tune, NoteBeforeWritingBack(point.name), point.name};
+}
 
+// What the controller holds, read once before a write: kept as a restore point, and the
+// settings that --only leaves alone are sent back as they are. The tune to send, or why nothing
+// is sent.
+Outcome<TuningParameters> Ctl::BeforeSending(ControllerConnection &connection,
+                                             const Request &request, const WriteSource &source,
+                                             qint16 port, std::optional<RestorePoint> &taken) {
+    if (!request.keepRestorePoint && request.only.isEmpty())
+        return source.tune;
+    const auto held = connection.Read();
+    if (const ExchangeProblem *problem = std::get_if<ExchangeProblem>(&held)) {
+        CtlFailure failure = Told(*problem, port);
+        failure.message += request.only.isEmpty()
+                               ? QStringLiteral("\nNo restore point could be taken, so nothing "
+                                                "was written (--no-restore-point writes "
+                                                "without one).")
+                               : QStringLiteral("\nNothing was written: --only sends the other "
+                                                "settings as the controller holds them.");
+        return failure;
+    }
+    const TuningParameters before = TuneOf(std::get<TuningParameters>(held));
+    // Only a record the window could send goes out: a held value outside its range is not
+    // sent back.
+    if (const QString outside = OutOfRange(before, request.only);
+        !request.only.isEmpty() && !outside.isEmpty())
+        return CtlFailure{
+            kExitBadFile,
+            QStringLiteral("port %1 holds %2; write a whole tune instead").arg(port).arg(outside)};
+    if (request.keepRestorePoint) {
+        auto kept = KeepRestorePoint(before, port, QDateTime::currentDateTimeUtc(), source.note);
+        if (const QString *problem = std::get_if<QString>(&kept))
+            return CtlFailure{kExitBadFile, QStringLiteral("No restore point could be kept (") +
+                                                *problem +
+                                                QStringLiteral("), so nothing was written "
+                                                               "(--no-restore-point writes without "
+                                                               "one).")};
+        taken = std::get<RestorePoint>(kept);
+        Say(QStringLiteral("restore point %1 keeps what port %2 held")
+                .arg(taken->name, connection.PortName()));
+    }
+    return request.only.isEmpty() ? source.tune : OnlySome(before, source.tune, request.only);
+}
+
+// Sends the tune and, unless told not to, reads it back and compares.
+int Ctl::SaveAndVerify(ControllerConnection &connection, const TuningParameters &sent,
+                       const Request &request, qint16 port) {
     if (const auto problem = connection.Save(SaveRecordOf(sent, request.calibrate)))
         return Fail(Told(*problem, port));
     if (!request.verify) {
@@ -417,6 +458,48 @@ int Ctl::Write(const Request &request) {
     return kExitOk;
 }
 
+int Ctl::Write(const Request &request) {
+    // A number of restore points to keep that is not understood stops the write at once.
+    const auto kept = KeptRestorePoints();
+    if (const QString *refused = std::get_if<QString>(&kept))
+        return Fail({kExitUsage, *refused});
+    // A tune file is checked before a port is chosen; "latest" needs the port.
+    std::optional<Outcome<WriteSource>> source;
+    if (request.restorePoint.isEmpty())
+        source = SourceOf(request, 0);
+    if (source && std::holds_alternative<CtlFailure>(*source))
+        return Fail(std::get<CtlFailure>(*source));
+    const Outcome<qint16> chosen = ChosenPort();
+    if (const CtlFailure *failure = std::get_if<CtlFailure>(&chosen))
+        return Fail(*failure);
+    const qint16 port = std::get<qint16>(chosen);
+    if (!source)
+        source = SourceOf(request, port);
+    if (const CtlFailure *failure = std::get_if<CtlFailure>(&*source))
+        return Fail(*failure);
+
+    const std::unique_ptr<SerialPortService> service = MakePortService(m_ports);
+    ControllerConnection connection(
+        *service, [this](qint16 n) { return m_ports.DevicePath(n); }, m_timeout,
+        [this](const QString &notice) { Say(notice); });
+    if (const auto problem = connection.Open(port))
+        return Fail(Told(*problem, port));
+    std::optional<RestorePoint> taken;
+    const Outcome<TuningParameters> sent =
+        BeforeSending(connection, request, std::get<WriteSource>(*source), port, taken);
+    if (const CtlFailure *failure = std::get_if<CtlFailure>(&sent))
+        return Fail(*failure);
+    const int code = SaveAndVerify(connection, std::get<TuningParameters>(sent), request, port);
+    // Only once the write has ended are the oldest let go: never the one it took nor the one
+    // it wrote back.
+    if (taken) {
+        for (const QString &line : PruneRestorePoints(
+                 std::get<int>(kept), {taken->name, std::get<WriteSource>(*source).restorePoint}))
+            Say(line);
+    }
+    return code;
+}
+
 int Ctl::Diff(const QString &first, const QString &second, bool json) {
     const Outcome<Side> a = Load(first);
     if (const CtlFailure *failure = std::get_if<CtlFailure>(&a))
@@ -436,6 +519,42 @@ int Ctl::Diff(const QString &first, const QString &second, bool json) {
     else if (!differences.isEmpty())
         Print(DifferenceTable(differences, left.heading, right.heading));
     return equal ? kExitOk : kExitDifferent;
+}
+
+// The listing, and exit code 5 when the folder, or a file in it, cannot be read: a restore
+// point that is there but unseen must not pass for none.
+int Ctl::ListRestorePoints() {
+    const RestorePointShelf shelf = ReadRestorePoints();
+    if (!shelf.problem.isEmpty())
+        return Fail({kExitBadFile, shelf.problem + u'.'});
+    Print(RestorePointListing(shelf));
+    int code = kExitOk;
+    for (const SkippedEntry &skipped : shelf.skipped) {
+        if (!skipped.unreadable)
+            continue;
+        Say(QStringLiteral("Cannot read %1/%2%3.")
+                .arg(shelf.folder, EscapedText(skipped.name), skipped.reason));
+        code = kExitBadFile;
+    }
+    return code;
+}
+
+// Every option but --port (repeatable by design) and --only (whose lists are merged) is given
+// once: a second --timeout or -o silently winning over the first would do what was not asked.
+std::optional<CtlFailure> Ctl::RepeatedOption(const QCommandLineParser &parser) const {
+    const QStringList given = parser.optionNames();
+    for (const QCommandLineOption *option : m_options.ForCommands()) {
+        if (option == &m_options.port || option == &m_options.only)
+            continue;
+        const auto times =
+            std::count_if(given.cbegin(), given.cend(),
+                          [option](const QString &name) { return option->names().contains(name); });
+        if (times > 1)
+            return Usage(QStringLiteral("--%1 is given %2 times; give it once")
+                             .arg(option->names().constLast())
+                             .arg(times));
+    }
+    return std::nullopt;
 }
 
 std::optional<int> Ctl::TakeGeneralOptions(const QCommandLineParser &parser) {
@@ -519,7 +638,8 @@ std::variant<Request, CtlFailure> Ctl::TakeCommand(const QCommandLineParser &par
     request.keepRestorePoint = !parser.isSet(o.noRestorePoint);
     if (parser.isSet(o.only)) {
         const QStringList keys = SettingKeys();
-        for (const QString &key : parser.value(o.only).split(u',', Qt::SkipEmptyParts)) {
+        const QString lists = parser.values(o.only).join(u',');
+        for (const QString &key : lists.split(u',', Qt::SkipEmptyParts)) {
             if (!keys.contains(key.trimmed())) {
                 const QString nearest = NearestKey(key.trimmed(), keys);
                 return Usage(QStringLiteral("--only: '%1' is no setting; ").arg(key) +
@@ -527,7 +647,8 @@ std::variant<Request, CtlFailure> Ctl::TakeCommand(const QCommandLineParser &par
                                                       keys.join(QStringLiteral(","))
                                                 : QStringLiteral("did you mean %1?").arg(nearest)));
             }
-            request.only.append(key.trimmed());
+            if (!request.only.contains(key.trimmed()))
+                request.only.append(key.trimmed());
         }
         if (request.only.isEmpty())
             return Usage(QStringLiteral("--only wants the settings to change, e.g. "
@@ -544,7 +665,7 @@ int Ctl::Carry(const Request &request) {
     if (request.command == u"diff")
         return Diff(request.operands.at(0), request.operands.at(1), request.json);
     if (request.command == u"restore-points")
-        return Print(RestorePointListing(RestorePoints()));
+        return ListRestorePoints();
     return Defaults(request.output);
 }
 
@@ -555,6 +676,8 @@ int Ctl::Run(const QStringList &arguments) {
         parser.addOption(*option);
     if (!parser.parse(arguments))
         return Fail(Usage(parser.errorText()));
+    if (const auto repeated = RepeatedOption(parser))
+        return Fail(*repeated);
     if (const std::optional<int> ended = TakeGeneralOptions(parser))
         return *ended;
     auto request = TakeCommand(parser);
@@ -577,12 +700,13 @@ QString CtlHelp() {
         "                      point, store FILE in the controller, read it back and\n"
         "                      compare\n"
         "  write --restore-point NAME|latest\n"
-        "                      the same with a restore point instead of a file\n"
+        "                      the same with a restore point instead of a file; latest\n"
+        "                      is the one taken last from the port written\n"
         "  diff A B            show the settings that differ; A and B are tune files,\n"
         "                      defaults, or port (the chosen port) or port:N for a\n"
         "                      controller\n"
         "  defaults [-o FILE]  print the default tune (what the window's Default loads)\n"
-        "  restore-points      list the restore points, newest first\n"
+        "  restore-points      list the restore points, the one taken last first\n"
         "\n"
         "Options:\n"
         "  --port N            use port N (1 to 16) of the port table; without --port the\n"
@@ -596,8 +720,9 @@ QString CtlHelp() {
         "                      is a device or a FIFO\n"
         "  --calibrate         write: also ask the controller to calibrate its G-sensor\n"
         "  --no-verify         write: only send, do not read back\n"
-        "  --only KEYS         write: change only these settings (comma-separated keys);\n"
-        "                      the others are sent back as the controller holds them\n"
+        "  --only KEYS         write: change only these settings (comma-separated keys,\n"
+        "                      repeatable); the others are sent back as the controller\n"
+        "                      holds them\n"
         "  --no-restore-point  write: keep no restore point first\n"
         "  --json              diff: print the differences as JSON\n"
         "  --list-ports        list ports 1 to 16 with their devices and end\n"
@@ -609,7 +734,8 @@ QString CtlHelp() {
         "Each key is given once, and a tune file is a regular file of at most 1 MiB. An\n"
         "optional \"note\" is free text; read fills in \"read_at\" and \"port\".\n"
         "Restore points are kept in $XDG_STATE_HOME/dccd-tuner/restore-points (the last\n"
-        "50; DCCD_KEEP_RESTORE_POINTS=N keeps N).\n"
+        "50; DCCD_KEEP_RESTORE_POINTS=N keeps N, from 1 to 10000). Every option but\n"
+        "--port and --only is given once.\n"
         "\n"
         "Exit codes:\n"
         "  0  success; diff: the tunes are equal\n"

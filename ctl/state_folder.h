@@ -2,12 +2,15 @@
 
 #include <QString>
 
+#include <optional>
+
 namespace tuner {
 
 // The folder where a program keeps what it must not lose but is no document of the user's:
-// $XDG_STATE_HOME, or ~/.local/state, on Linux; %LOCALAPPDATA% on Windows. Defined per platform
+// $XDG_STATE_HOME, or ~/.local/state, on Linux; %LOCALAPPDATA% on Windows. Nothing when the
+// system knows no such folder for this user (no home at all). Defined per platform
 // (state_folder_<platform>.cpp).
-QString StateFolder();
+std::optional<QString> StateFolder();
 
 // The environment variable that names that folder ("XDG_STATE_HOME", "LOCALAPPDATA").
 extern const char kStateFolderVariable[];

@@ -1,17 +1,40 @@
 #include "ctl/state_folder.h"
 
 #include <QDir>
+#include <QFile>
+
+#include <pwd.h>
+#include <unistd.h>
 
 namespace tuner {
+namespace {
+
+// $HOME, else the home the password database gives this user (a service or a cron job may run
+// without HOME); "" for none. A relative one would move with the working folder.
+QString HomeFolder() {
+    const QString home = qEnvironmentVariable("HOME");
+    if (!home.isEmpty() && QDir::isAbsolutePath(home))
+        return home;
+    const passwd *entry = ::getpwuid(::getuid());
+    if (entry == nullptr || entry->pw_dir == nullptr)
+        return {};
+    const QString database = QFile::decodeName(entry->pw_dir);
+    return QDir::isAbsolutePath(database) ? database : QString();
+}
+
+} // namespace
 
 const char kStateFolderVariable[] = "XDG_STATE_HOME";
 
-QString StateFolder() {
+std::optional<QString> StateFolder() {
     const QString state = qEnvironmentVariable(kStateFolderVariable);
     // Only an absolute path counts: a relative one would move with the working folder.
     if (!state.isEmpty() && QDir::isAbsolutePath(state))
         return state;
-    return QDir::homePath() + QStringLiteral("/.local/state");
+    const QString home = HomeFolder();
+    if (home.isEmpty())
+        return std::nullopt;
+    return QDir::cleanPath(home + QStringLiteral("/.local/state"));
 }
 
 } // namespace tuner

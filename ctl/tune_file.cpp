@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <optional>
 
 namespace tuner {
@@ -132,6 +133,9 @@ QString JsonMistake(QJsonParseError::ParseError error) {
     return QStringLiteral("not valid JSON");
 }
 
+// The largest percentage a controller's report can carry: a single-precision number.
+constexpr double kLargestHeld = std::numeric_limits<float>::max();
+
 bool IsWholeIn(const QJsonValue &value, double lowest, double highest) {
     if (!value.isDouble())
         return false;
@@ -237,7 +241,8 @@ QByteArray TuneFileText(const TuningParameters &tune) {
     return TuneFileText(TuneFile{tune, {}, {}, 0});
 }
 
-std::variant<TuneFile, QString> ParseTuneFile(const QByteArray &text, const QString &fileName) {
+std::variant<TuneFile, QString> ParseTuneFile(const QByteArray &text, const QString &fileName,
+                                              SettingRange range) {
     if (text.size() > kLargestTuneFile)
         return QStringLiteral("%1: larger than 1 MiB; a tune file is a few hundred bytes")
             .arg(fileName);
@@ -303,9 +308,13 @@ std::variant<TuneFile, QString> ParseTuneFile(const QByteArray &text, const QStr
     for (const PercentField &percent : kPercents) {
         const QString key = percent.fileKey.toString();
         const std::optional<QJsonValue> setting = value(key);
-        if (!setting || !IsWholeIn(*setting, 0, percent.upperLimit))
-            return Problem(fileName, key, setting,
-                           QStringLiteral("a whole number from 0 to %1").arg(percent.upperLimit));
+        const bool held = range == SettingRange::Held;
+        if (!setting || !IsWholeIn(*setting, held ? -kLargestHeld : 0,
+                                   held ? kLargestHeld : percent.upperLimit))
+            return Problem(
+                fileName, key, setting,
+                held ? QStringLiteral("a whole number")
+                     : QStringLiteral("a whole number from 0 to %1").arg(percent.upperLimit));
         tune.*percent.value = static_cast<float>(setting->toDouble());
     }
     for (const SwitchField &flag : kSwitches) {
@@ -318,6 +327,37 @@ std::variant<TuneFile, QString> ParseTuneFile(const QByteArray &text, const QStr
         tune.*flag.value = setting->toBool();
     }
     return file;
+}
+
+QString OutOfRange(const TuningParameters &tune, const QStringList &unchecked) {
+    for (const PercentField &percent : kPercents) {
+        const QString key = percent.fileKey.toString();
+        const float value = tune.*percent.value;
+        if (!unchecked.contains(key) &&
+            (value < 0 || value > static_cast<float>(percent.upperLimit)))
+            return QStringLiteral("%1 %2, outside 0 to %3")
+                .arg(key, WholeText(value))
+                .arg(percent.upperLimit);
+    }
+    return {};
+}
+
+QString EscapedText(const QString &text) {
+    QString shown;
+    shown.reserve(text.size());
+    for (const QChar c : text) {
+        const QChar::Category category = c.category();
+        if (category == QChar::Other_Control || category == QChar::Other_Format ||
+            c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
+            shown += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+        else
+            shown += c;
+    }
+    return shown;
+}
+
+QString QuotedText(const QString &text) {
+    return EscapedText(JsonText(QJsonValue(text)));
 }
 
 QString SaveRecordOf(const TuningParameters &tune, bool calibrate) {

@@ -52,7 +52,21 @@ inline constexpr qsizetype kLargestTuneFile = 1024 * 1024;
 //   street.json: "turing": no such setting; did you mean "turning"?
 // A key given twice is refused with both its lines, a text longer than kLargestTuneFile for its
 // size.
-std::variant<TuneFile, QString> ParseTuneFile(const QByteArray &text, const QString &fileName);
+// With SettingRange::Held a percentage may be any whole number, as a controller may hold one
+// that was set by something else: a restore point keeps what it held, whatever it was.
+enum class SettingRange { Saved, Held };
+std::variant<TuneFile, QString> ParseTuneFile(const QByteArray &text, const QString &fileName,
+                                              SettingRange range = SettingRange::Saved);
+
+// The first percentage outside the range a save allows, as "min_output -5, outside 0 to 100",
+// leaving out the keys in `unchecked`; "" when every one is within.
+QString OutOfRange(const TuningParameters &tune, const QStringList &unchecked = {});
+
+// A text from a file as a terminal may show it: control and format characters escaped as
+// \uXXXX (and, with quotes, in double quotes as JSON writes a text), so a note or a name can
+// neither move the cursor nor break a line.
+QString EscapedText(const QString &text);
+QString QuotedText(const QString &text);
 
 // The keys of the settings, in table order: "acceleration", ..., "ebrake_cut_off".
 QStringList SettingKeys();

@@ -13,8 +13,12 @@
 #include <gtest/gtest.h>
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -251,34 +255,150 @@ TEST(CtlHelp, NamesEveryExitCode) {
 
 namespace {
 
-// Restore points are listed newest first, two taken within one second told apart, and only the
-// newest are kept.
-TEST(RestorePoints, NewestFirstAndOnlyTheNewestKept) {
-    QTemporaryDir state;
-    ASSERT_TRUE(state.isValid());
-    const QByteArray system = qgetenv(tuner::kStateFolderVariable);
-    qputenv(tuner::kStateFolderVariable, QFile::encodeName(state.path()));
-    qputenv("DCCD_KEEP_RESTORE_POINTS", "2");
-    const QDateTime at = QDateTime::fromString(QStringLiteral("2026-12-07T15:04:12Z"), Qt::ISODate);
-    tuner::TuningParameters held = tuner::DefaultTune();
-    for (const float accel : {110.0f, 120.0f, 130.0f}) {
-        held.Accel = accel;
-        ASSERT_TRUE(std::holds_alternative<tuner::RestorePoint>(
-            tuner::KeepRestorePoint(held, 3, accel < 130 ? at : at.addSecs(1))));
-    }
-    const QList<tuner::RestorePoint> points = tuner::RestorePoints();
-    ASSERT_EQ(points.size(), 2);
-    EXPECT_EQ(points.at(0).name, QStringLiteral("20261207T150413Z-port3"));
-    EXPECT_EQ(points.at(1).name, QStringLiteral("20261207T150412Z-port3-2"));
-    EXPECT_EQ(points.at(1).file.tune.Accel, 120.0f);
-    EXPECT_EQ(points.at(1).file.port, 3);
-    EXPECT_EQ(std::get<tuner::RestorePoint>(tuner::FindRestorePoint(QStringLiteral("latest"))).name,
-              points.at(0).name);
-    qunsetenv("DCCD_KEEP_RESTORE_POINTS");
-    if (system.isNull())
-        qunsetenv(tuner::kStateFolderVariable);
-    else
-        qputenv(tuner::kStateFolderVariable, system);
+// A scratch folder of restore points, changed step by step as the program and its user would:
+//   take PORT ACCEL TIME [NOTE]  a restore point taken at that time (the clock may go back)
+//   file NAME TEXT               a file put there by hand or by an earlier version
+//   prune KEPT [SPARED...]       the oldest let go; what it says goes before the listing
+//   latest PORT NAME             what "latest" finds for that port
+//   race N                       two threads take N restore points each at the same time
+struct Shelf {
+    const char *name;
+    std::vector<std::string> steps;
+    const char16_t *listing; // what is said, then the listing; $FOLDER for the folder
+};
+
+void PrintTo(const Shelf &c, std::ostream *os) {
+    for (const std::string &step : c.steps)
+        *os << Printable(QString::fromStdString(step)) << "; ";
 }
+
+class RestorePoints : public ::testing::TestWithParam<Shelf> {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(state.isValid());
+        qputenv(tuner::kStateFolderVariable, QFile::encodeName(state.path()));
+    }
+    void TearDown() override {
+        if (system.isNull())
+            qunsetenv(tuner::kStateFolderVariable);
+        else
+            qputenv(tuner::kStateFolderVariable, system);
+    }
+    QString Folder() const { return state.filePath(QStringLiteral("dccd-tuner/restore-points")); }
+    void Take(const QStringList &words) {
+        tuner::TuningParameters held = tuner::DefaultTune();
+        held.Accel = words.at(2).toFloat();
+        const auto kept = tuner::KeepRestorePoint(held, static_cast<qint16>(words.at(1).toInt()),
+                                                  QDateTime::fromString(words.at(3), Qt::ISODate),
+                                                  words.mid(4).join(u' '));
+        ASSERT_TRUE(std::holds_alternative<tuner::RestorePoint>(kept))
+            << std::get<QString>(kept).toStdString();
+    }
+    void Step(const QString &step, QString &said) {
+        const QStringList words = step.split(u' ');
+        if (words.at(0) == u"take") {
+            Take(words);
+        } else if (words.at(0) == u"file") {
+            ASSERT_TRUE(QDir().mkpath(Folder()));
+            QFile file(Folder() + u'/' + words.at(1));
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(step.section(u' ', 2).toUtf8());
+        } else if (words.at(0) == u"prune") {
+            for (const QString &line : tuner::PruneRestorePoints(words.at(1).toInt(), words.mid(2)))
+                said += line + u'\n';
+        } else if (words.at(0) == u"latest") {
+            const auto found = tuner::FindRestorePoint(words.at(0), words.at(1).toShort());
+            EXPECT_EQ(std::holds_alternative<tuner::RestorePoint>(found)
+                          ? std::get<tuner::RestorePoint>(found).name
+                          : std::get<QString>(found),
+                      step.section(u' ', 2));
+        } else if (words.at(0) == u"race") {
+            const QStringList take{QStringLiteral("take"), QStringLiteral("1"),
+                                   QStringLiteral("110"), QStringLiteral("2026-12-07T15:04:12Z")};
+            const auto many = [&] {
+                for (int i = 0; i < words.at(1).toInt(); ++i)
+                    Take(take);
+            };
+            std::thread other(many);
+            many();
+            other.join();
+        }
+    }
+
+    QTemporaryDir state;
+    const QByteArray system = qgetenv(tuner::kStateFolderVariable);
+};
+
+TEST_P(RestorePoints, AreKeptListedAndFoundInTheOrderTaken) {
+    QString said;
+    for (const std::string &step : GetParam().steps)
+        Step(QString::fromStdString(step), said);
+    EXPECT_EQ((said + tuner::RestorePointListing(tuner::ReadRestorePoints())).toStdString(),
+              QString::fromUtf16(GetParam().listing)
+                  .replace(QStringLiteral("$FOLDER"), Folder())
+                  .toStdString());
+}
+
+// Restore point files as an earlier version wrote them, with the read_at a person may have
+// edited.
+const std::string kOldPoint =
+    std::string(kDefaults).replace(std::string(kDefaults).find("\n  \"acc"), 1,
+                                   "\n  \"read_at\": \"yesterday\",\n  \"port\": 2,\n");
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, RestorePoints,
+    ::testing::Values(
+        Shelf{"TheClockPutBack",
+              {"take 3 110 2026-12-07T15:04:13Z", "take 3 120 2026-12-07T15:04:12Z",
+               "take 3 130 2020-01-01T00:00:00Z", "latest 3 000003-20200101T000000Z-port3"},
+              u"name                           taken                    port  differs from the "
+              u"defaults\n"
+              u"000003-20200101T000000Z-port3  2020-01-01 00:00:00 UTC  3     acceleration 130\n"
+              u"000002-20261207T150412Z-port3  2026-12-07 15:04:12 UTC  3     acceleration 120\n"
+              u"000001-20261207T150413Z-port3  2026-12-07 15:04:13 UTC  3     acceleration 110\n"},
+        Shelf{"PruningSparesTheWrittenBackAndTheNew",
+              {"take 1 110 2026-12-07T15:04:12Z", "take 1 120 2026-12-07T15:04:12Z",
+               "take 1 130 2026-12-07T15:04:12Z", "take 1 140 2026-12-07T15:04:12Z",
+               "prune 2 000004-20261207T150412Z-port1 000001-20261207T150412Z-port1"},
+              u"removed 1 older restore point; the newest 2 are kept\n"
+              u"name                           taken                    port  differs from the "
+              u"defaults\n"
+              u"000004-20261207T150412Z-port1  2026-12-07 15:04:12 UTC  1     acceleration 140\n"
+              u"000003-20261207T150412Z-port1  2026-12-07 15:04:12 UTC  1     acceleration 130\n"
+              u"000001-20261207T150412Z-port1  2026-12-07 15:04:12 UTC  1     acceleration 110\n"},
+        Shelf{"EarlierVersionsFilesAreOlderAndLatestIsOfThePort",
+              {"file 20261208T090000Z-port2.json " + kOldPoint, "take 1 110 2026-12-07T15:04:12Z",
+               "latest 2 20261208T090000Z-port2", "latest 1 000001-20261207T150412Z-port1"},
+              u"name                           taken                    port  differs from the "
+              u"defaults\n"
+              u"000001-20261207T150412Z-port1  2026-12-07 15:04:12 UTC  1     acceleration 110\n"
+              u"20261208T090000Z-port2         yesterday                2     (none)\n"},
+        Shelf{"OutOfRangeIsListedMarkedAndNotesEscaped",
+              {"take 1 250 2026-12-07T15:04:12Z \x1b[2J line\nbreak"},
+              u"name                           taken                    port  differs from the "
+              u"defaults\n"
+              u"000001-20261207T150412Z-port1  2026-12-07 15:04:12 UTC  1     acceleration 250\n"
+              u"                               note: \"\\u001b[2J line\\nbreak\"\n"
+              u"                               acceleration 250, outside 0 to 200: cannot be "
+              u"written back\n"},
+        Shelf{"BrokenFilesAreToldAtTheEnd",
+              {"file 000007-x.json {\"format\": \"dccd-tune\",", "file empty.json ",
+               "take 1 110 2026-12-07T15:04:12Z",
+               "latest 4 there is no restore point of port 4 yet; "
+               "the newest, 000008-20261207T150412Z-port1, is of port 1: name it to write it to "
+               "port 4"},
+              u"name                           taken                    port  differs from the "
+              u"defaults\n"
+              u"000008-20261207T150412Z-port1  2026-12-07 15:04:12 UTC  1     acceleration 110\n"
+              u"skipped 000007-x.json:1:23: a comma or } is missing\n"
+              u"skipped empty.json: the file is empty; 'dccd-ctl defaults' prints a tune file to "
+              u"start from\n"},
+        Shelf{"TwoAtOnceNeverShareAName",
+              {"race 6", "latest 1 000012-20261207T150412Z-port1", "prune 1"},
+              u"removed 11 older restore points; the newest 1 is kept\n"
+              u"name                           taken                    port  differs from the "
+              u"defaults\n"
+              u"000012-20261207T150412Z-port1  2026-12-07 15:04:12 UTC  1     acceleration 110\n"}),
+    RowName());
 
 } // namespace
