@@ -243,12 +243,10 @@ TEST_F(CtlTest, RestorePointsOnlyAndNotes) {
              Edited("\"version\": 1,", "\"version\": 1,\n  \"note\": \"track, dry\",")
                  .replace("\"turning\": 100", "\"turning\": 140")
                  .replace("\"max_output\": 100", "\"max_output\": 60"));
-    const CtlRun only = Ctl(QStringList{QStringLiteral("write"), track, QStringLiteral("--only"),
-                                        QStringLiteral("turning")} +
-                            Port());
+    const CtlRun only = Ctl(Words("write --only turning --only max_output") << track << Port());
     ASSERT_EQ(only.exitCode, 0) << only.err.toStdString();
-    const QString stored = QStringLiteral("stored: 120,90,140,80,10,40,1,0,0");
-    EXPECT_TRUE(SimLog(stored).contains(stored)) << "only turning changed";
+    const QString stored = QStringLiteral("stored: 120,90,140,60,10,40,1,0,0");
+    EXPECT_TRUE(SimLog(stored).contains(stored)) << "only turning and max_output changed";
 
     // The restore point holds what the controller held before, where and when it was read.
     const QDir folder(dir.filePath(QStringLiteral("state/dccd-tuner/restore-points")));
@@ -269,15 +267,31 @@ TEST_F(CtlTest, RestorePointsOnlyAndNotes) {
                         "lfb_threshold 40, tps_reverse true")))
         << listed.out.toStdString();
 
-    // Back to the latest restore point: the controller holds its old tune again.
-    const CtlRun back = Ctl(QStringList{QStringLiteral("write"), QStringLiteral("--restore-point"),
-                                        QStringLiteral("latest")} +
-                            Port());
+    // Back to the latest restore point: the controller holds its old tune again, and the write
+    // said what it wrote back before it did.
+    const CtlRun back = Ctl(Words("write --restore-point latest") << Port());
     EXPECT_EQ(back.exitCode, 0) << back.err.toStdString();
+    EXPECT_TRUE(
+        back.err.startsWith(QStringLiteral("dccd-ctl: writing back the restore point %1, taken ")
+                                .arg(kept.first().chopped(5))))
+        << back.err.toStdString();
     EXPECT_EQ(SimLog(QStringLiteral("stored: 120,90,100,80,10,40,1,0,0"))
                   .count(QStringLiteral("stored: 120,90,100,80,10,40,1,0,0")),
               1);
     EXPECT_EQ(folder.entryList({QStringLiteral("*.json")}).size(), 2);
+    // The same controller mapped to port 2: latest is of port 2, and a restore point of port 1
+    // goes there only by name, with a line saying so.
+    const QStringList port2{QStringLiteral("--port"), QStringLiteral("2=") + device};
+    const CtlRun none = Ctl(Words("write --restore-point latest") << port2);
+    EXPECT_EQ(none.exitCode, 5);
+    EXPECT_TRUE(
+        none.err.startsWith(QStringLiteral("dccd-ctl: there is no restore point of port 2 yet")))
+        << none.err.toStdString();
+    const CtlRun across = Ctl(Words("write --no-verify --restore-point") << kept.first() << port2);
+    EXPECT_EQ(across.exitCode, 0) << across.err.toStdString();
+    EXPECT_EQ(
+        across.err.section(u'\n', 1, 1),
+        QStringLiteral("dccd-ctl: it was taken from port 1, not from port 2, where it goes now"));
 
     // Against the defaults, for a script: the note differs too, but only settings count.
     const CtlRun json = Ctl(QStringList{QStringLiteral("diff"), QStringLiteral("defaults"), track,
@@ -294,6 +308,38 @@ TEST_F(CtlTest, RestorePointsOnlyAndNotes) {
     EXPECT_EQ(notes.exitCode, 0) << "the settings are equal";
     EXPECT_TRUE(notes.out.contains(QStringLiteral("note     \"track, dry\"")))
         << notes.out.toStdString();
+}
+
+// A controller that holds a value outside its range (set by something else): what it held is
+// kept and listed, marked, but neither writing it back nor --only ever sends that value.
+TEST_F(CtlTest, AValueOutsideItsRangeIsKeptButNeverSent) {
+    StartSim({QStringLiteral("--report"),
+              QStringLiteral("P,00100,00100,00100,00100,-00005,00033,00000,00000,00000")});
+    const CtlRun write =
+        Ctl(Words("write --no-verify") << File(QStringLiteral("t.json"), kDefaults) << Port());
+    EXPECT_EQ(write.exitCode, 0) << write.err.toStdString();
+    const CtlRun listed = Ctl({QStringLiteral("restore-points")});
+    EXPECT_EQ(listed.exitCode, 0);
+    EXPECT_TRUE(listed.out.contains(
+        QStringLiteral("min_output -5, outside 0 to 100: cannot be written back\n")))
+        << listed.out.toStdString();
+    for (const QStringList &arguments :
+         {Words("write --restore-point latest"),
+          Words("write --only turning") << File(QStringLiteral("t.json"), kDefaults)}) {
+        const CtlRun refused = Ctl(arguments + Port());
+        EXPECT_EQ(refused.exitCode, 5);
+        EXPECT_TRUE(refused.err.endsWith(
+            arguments.contains(QStringLiteral("--only"))
+                ? QStringLiteral(
+                      "port 1 holds min_output -5, outside 0 to 100; write a whole tune instead\n")
+                : QStringLiteral("holds min_output -5, outside 0 to 100; the controller takes no "
+                                 "such value, so it cannot be written back\n")))
+            << refused.err.toStdString();
+    }
+    const QString save =
+        QStringLiteral("received: S,00100,00100,00100,00100,00000,00033,00000,00000,00000,");
+    EXPECT_EQ(SimLog(save).filter(QStringLiteral("received: S")), QStringList{save})
+        << "only the first write sent a save";
 }
 
 // A write that cannot first keep what the controller holds writes nothing, unless told to.
@@ -598,6 +644,13 @@ TEST_P(CtlSpecialFile, IsNeitherReadNorReplacedAndNothingIsSent) {
                   QStringLiteral("dccd-ctl: Cannot %1 %2: not a regular file.\n")
                       .arg(arguments.contains(QStringLiteral("-o")) ? u"write" : u"read", special));
     }
+    // Among the restore points, behind a link, it is passed over unopened.
+    const QString folder = dir.filePath(QStringLiteral("state/dccd-tuner/restore-points"));
+    ASSERT_TRUE(QDir().mkpath(folder) && QFile::link(special, folder + QStringLiteral("/x.json")));
+    const CtlRun listed = Ctl({QStringLiteral("restore-points")});
+    EXPECT_EQ(listed.exitCode, 0);
+    EXPECT_TRUE(listed.out.endsWith(QStringLiteral("skipped x.json: not a regular file\n")))
+        << listed.out.toStdString();
     struct stat info {};
     ASSERT_EQ(::stat(QFile::encodeName(special).constData(), &info), 0);
     EXPECT_TRUE(S_ISFIFO(info.st_mode) || S_ISCHR(info.st_mode)) << "replaced by a file";

@@ -167,7 +167,8 @@ INSTANTIATE_TEST_SUITE_P(
 struct Usage {
     const char *name;
     QStringList arguments;
-    const char16_t *error; // the first line on stderr
+    const char16_t *error;      // the first line on stderr
+    const char *keep = nullptr; // DCCD_KEEP_RESTORE_POINTS, when set
 };
 
 void PrintTo(const Usage &c, std::ostream *os) {
@@ -185,7 +186,11 @@ TEST_P(CtlUsage, EndsWithCodeTwoBeforeAnyPortIsTouched) {
     QTextStream errStream(&err);
     QStringList arguments = GetParam().arguments;
     arguments.prepend(QStringLiteral("dccd-ctl"));
-    EXPECT_EQ(tuner::RunCtl(arguments, outStream, errStream), 2);
+    if (GetParam().keep != nullptr)
+        qputenv(tuner::kKeepVariable, GetParam().keep);
+    const int code = tuner::RunCtl(arguments, outStream, errStream);
+    qunsetenv(tuner::kKeepVariable);
+    EXPECT_EQ(code, 2);
     EXPECT_EQ(err.section(u'\n', 0, 0), QString::fromUtf16(GetParam().error));
     EXPECT_TRUE(out.isEmpty());
 }
@@ -239,6 +244,34 @@ INSTANTIATE_TEST_SUITE_P(
         Usage{"ListPortsAndCommand",
               {QStringLiteral("--list-ports"), QStringLiteral("read")},
               u"dccd-ctl: --list-ports takes no command, not 'read'"},
+        Usage{"TimeoutTwice",
+              {QStringLiteral("read"), QStringLiteral("--timeout"), QStringLiteral("1"),
+               QStringLiteral("--timeout"), QStringLiteral("2")},
+              u"dccd-ctl: --timeout is given 2 times; give it once"},
+        Usage{"OutputTwice",
+              {QStringLiteral("defaults"), QStringLiteral("-o"), QStringLiteral("a"),
+               QStringLiteral("--output"), QStringLiteral("b")},
+              u"dccd-ctl: --output is given 2 times; give it once"},
+        Usage{"KeepHexadecimal",
+              {QStringLiteral("write"), QStringLiteral("t.json")},
+              u"dccd-ctl: DCCD_KEEP_RESTORE_POINTS wants a whole number of restore points to "
+              u"keep, from 1 to 10000, not '0x3'",
+              "0x3"},
+        Usage{"KeepZero",
+              {QStringLiteral("write"), QStringLiteral("t.json")},
+              u"dccd-ctl: DCCD_KEEP_RESTORE_POINTS wants a whole number of restore points to "
+              u"keep, from 1 to 10000, not '0'",
+              "0"},
+        Usage{"KeepEmpty",
+              {QStringLiteral("write"), QStringLiteral("t.json")},
+              u"dccd-ctl: DCCD_KEEP_RESTORE_POINTS wants a whole number of restore points to "
+              u"keep, from 1 to 10000, not ''",
+              ""},
+        Usage{"KeepExponent",
+              {QStringLiteral("write"), QStringLiteral("t.json")},
+              u"dccd-ctl: DCCD_KEEP_RESTORE_POINTS wants a whole number of restore points to "
+              u"keep, from 1 to 10000, not '1e2'",
+              "1e2"},
         Usage{"DiffPort17",
               {QStringLiteral("diff"), QStringLiteral("port:17"), QStringLiteral("port"),
                QStringLiteral("--port"), QStringLiteral("1=/dev/null")},
@@ -261,6 +294,7 @@ namespace {
 //   prune KEPT [SPARED...]       the oldest let go; what it says goes before the listing
 //   latest PORT NAME             what "latest" finds for that port
 //   race N                       two threads take N restore points each at the same time
+//   kept VALUE N                 DCCD_KEEP_RESTORE_POINTS=VALUE keeps N
 struct Shelf {
     const char *name;
     std::vector<std::string> steps;
@@ -312,6 +346,10 @@ protected:
                           ? std::get<tuner::RestorePoint>(found).name
                           : std::get<QString>(found),
                       step.section(u' ', 2));
+        } else if (words.at(0) == u"kept") {
+            qputenv(tuner::kKeepVariable, words.at(1).toUtf8());
+            EXPECT_EQ(std::get<int>(tuner::KeptRestorePoints()), words.at(2).toInt());
+            qunsetenv(tuner::kKeepVariable);
         } else if (words.at(0) == u"race") {
             const QStringList take{QStringLiteral("take"), QStringLiteral("1"),
                                    QStringLiteral("110"), QStringLiteral("2026-12-07T15:04:12Z")};
@@ -394,7 +432,8 @@ INSTANTIATE_TEST_SUITE_P(
               u"skipped empty.json: the file is empty; 'dccd-ctl defaults' prints a tune file to "
               u"start from\n"},
         Shelf{"TwoAtOnceNeverShareAName",
-              {"race 6", "latest 1 000012-20261207T150412Z-port1", "prune 1"},
+              {"race 6", "latest 1 000012-20261207T150412Z-port1", "kept 010 10",
+               "kept 10000 10000", "prune 1"},
               u"removed 11 older restore points; the newest 1 is kept\n"
               u"name                           taken                    port  differs from the "
               u"defaults\n"
