@@ -4,6 +4,7 @@
 # Arguments: the completion file, the built dccd-ctl.
 set -euo pipefail
 heading='Port  Device                  Exists  About'
+points='name              taken                    port  differs from the defaults'
 
 if [[ ${1-} == --cases ]]; then
     # In a clean shell: each case is LINE|REPLIES, the cursor at the end of LINE.
@@ -45,9 +46,16 @@ fi
 
 # dccd-ctl on PATH has ports 3 and 13, and each --port N=DEVICE; ../other/dccd-ctl has port 7.
 mkdir -p "$tmp/bin" "$tmp/other" "$tmp/home/state/dccd-tuner/restore-points" "$tmp/work/tunes"
+# Both list the restore points before-track and 2024-05-01T10:20 as the program lists them.
 stub() {
     cat <<STUB
 #!/bin/bash
+if [[ \$1 == restore-points ]]; then
+    printf '%s\\n' '$points' '2024-05-01T10:20  2024-05-01 10:20:00 UTC  1     (none)' \\
+        '                  note: "a note"' 'before-track      yesterday                1     (none)' \\
+        'skipped notes.json: the file is empty'
+    exit
+fi
 yes=" $1 "
 for a; do [[ \$a == *=* ]] && yes+="\${a%%=*} "; done
 echo '$heading'
@@ -60,7 +68,13 @@ STUB
 stub "3 13" >"$tmp/bin/dccd-ctl"
 stub 7 >"$tmp/other/dccd-ctl"
 chmod +x "$tmp/bin/dccd-ctl" "$tmp/other/dccd-ctl"
-touch "$tmp/home/state/dccd-tuner/restore-points/"{before-track.json,2024-05-01T10:20.json,notes.txt}
+# The real listing of a restore point starts with the heading the stand-in prints (its columns
+# as wide as their texts), and the row with the name.
+"$ctl" defaults >"$tmp/home/state/dccd-tuner/restore-points/before-track.json"
+listing=$(XDG_STATE_HOME="$tmp/home/state" "$ctl" restore-points)
+[[ $(tr -s ' ' <<<"${listing%%$'\n'*}") == "$(tr -s ' ' <<<"$points")" &&
+    $listing == *$'\n'"before-track "* ]] ||
+    { echo "FAIL: the restore-point listing changed: $listing"; exit 1; }
 touch "$tmp/work/"{stock.json,track.json,notes.txt} "$tmp/work/tunes/a.json"
 
 cases='dccd-ctl |defaults diff read restore-points write
