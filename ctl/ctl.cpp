@@ -1,6 +1,7 @@
 #include "ctl/ctl.h"
 
 #include "ctl/exit_codes.h"
+#include "ctl/named_files.h"
 #include "ctl/restore_points.h"
 #include "ctl/tune_file.h"
 #include "dccd_version.h"
@@ -59,19 +60,22 @@ CtlFailure CannotWrite(const QString &path, const QString &reason) {
 // target is never replaced by a file: a backup written as root to /dev/null would otherwise
 // replace the system's /dev/null.
 bool IsSpecialFile(const QString &path) {
-    const QFileInfo info(path);
-    return info.exists() && !info.isFile() && !info.isDir();
+    return KindOfNamed(path) == NamedKind::Special;
 }
 
 const QString kNotRegular = QStringLiteral("not a regular file");
 
 // Opens the file a tune goes to, so that a target that cannot be written is known before the
-// controller is asked for anything. The file is replaced only by Emit's commit.
-std::optional<CtlFailure> OpenOutput(QSaveFile &file) {
-    if (IsSpecialFile(file.fileName()))
-        return CannotWrite(file.fileName(), kNotRegular);
+// controller is asked for anything. The file is replaced only by Emit's commit. A name that is
+// no UTF-8 is refused: the file would be made under another name.
+std::optional<CtlFailure> OpenOutput(QSaveFile &file, const QString &name) {
+    if (HasStrayBytes(name))
+        return CannotWrite(EscapedText(name), QStringLiteral("the name is not UTF-8"));
+    file.setFileName(name);
+    if (IsSpecialFile(name))
+        return CannotWrite(name, kNotRegular);
     if (!file.open(QIODevice::WriteOnly))
-        return CannotWrite(file.fileName(), file.errorString());
+        return CannotWrite(name, file.errorString());
     return std::nullopt;
 }
 
@@ -238,20 +242,23 @@ Outcome<Side> Ctl::ReadPort(qint16 number) {
                          number}};
 }
 
+// A tune file, found by the name it was given (its bytes, on Linux) and shown with what a
+// terminal would act on escaped.
 Outcome<Side> Ctl::ReadFile(const QString &path) const {
+    const QString shown = EscapedText(path);
     if (IsSpecialFile(path))
-        return CannotRead(path, kNotRegular);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return CannotRead(path, file.errorString());
+        return CannotRead(shown, kNotRegular);
+    QFile file;
+    if (const std::optional<QString> refused = OpenNamed(file, path))
+        return CannotRead(shown, *refused);
     // One byte more than the largest tune file, so that a larger one is told by its size.
     const QByteArray text = file.read(kLargestTuneFile + 1);
     if (file.error() != QFileDevice::NoError)
-        return CannotRead(path, file.errorString());
-    auto parsed = ParseTuneFile(text, path);
+        return CannotRead(shown, file.errorString());
+    auto parsed = ParseTuneFile(text, shown);
     if (const QString *message = std::get_if<QString>(&parsed))
         return CtlFailure{kExitBadFile, *message};
-    return Side{path, std::get<TuneFile>(parsed)};
+    return Side{shown, std::get<TuneFile>(parsed)};
 }
 
 // A tune file, "port" (the chosen port), "port:N" or "defaults".
@@ -301,9 +308,9 @@ std::optional<CtlFailure> Ctl::Emit(const TuneFile &tune, QSaveFile *target) {
 // Opens -o's file first, so that nothing is asked of the controller when its tune cannot be
 // kept, then writes the tune `make` gives there or to standard output.
 int Ctl::ToOutput(const QString &output, const std::function<Outcome<TuneFile>()> &make) {
-    QSaveFile file(output);
+    QSaveFile file;
     if (!output.isEmpty()) {
-        if (const auto failure = OpenOutput(file))
+        if (const auto failure = OpenOutput(file, output))
             return Fail(*failure);
     }
     const Outcome<TuneFile> tune = make();

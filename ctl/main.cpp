@@ -1,6 +1,7 @@
 // dccd-ctl: the command-line companion of the tuning window.
 
 #include "ctl/ctl.h"
+#include "ctl/named_files.h"
 #include "ctl/standard_streams.h"
 
 #include <QCoreApplication>
@@ -12,9 +13,9 @@ int main(int argc, char **argv) {
     tuner::HoldClosedStandardStreams(); // before anything is opened
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("dccd-ctl"));
-    // Decoded as the system passed them: from the locale's encoding on Linux, from the wide
-    // command line on Windows (so a tune file named in any script is found).
-    const QStringList arguments = QCoreApplication::arguments();
+    // Decoded as the system passed them: bytes that need not be UTF-8 on Linux, the wide command
+    // line on Windows (so a tune file named in any script is found).
+    const QStringList arguments = tuner::ProgramArguments(argc, argv);
     // Standard output as a file of its own, so that RunCtl sees a write that fails and the
     // close. Should it not open, the first write to it fails, which RunCtl sees as well.
     QFile standardOutput;

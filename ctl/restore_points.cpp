@@ -42,6 +42,15 @@ bool Newer(const RestorePoint &a, const RestorePoint &b) {
     return a.name > b.name;
 }
 
+// Why a file cannot be written in the folder, as the system says it ("No space left on
+// device"): the lock file does not tell.
+QString WriteProblem(const QString &folder) {
+    QTemporaryFile probe(folder + QStringLiteral("/.probe-XXXXXX"));
+    if (probe.open() && probe.write("0") == 1 && probe.flush())
+        return QStringLiteral("the lock file cannot be made");
+    return probe.errorString();
+}
+
 // The folder's lock, held while a name is chosen and while the oldest are removed, so that two
 // processes never take one name nor remove what the other has just kept. A lock is stale only
 // when its process is gone, never by its age: a clock that moved must not break it.
@@ -59,7 +68,7 @@ public:
         case QLockFile::PermissionError:
             return QStringLiteral("cannot write %1: Permission denied").arg(folder);
         default:
-            return QStringLiteral("cannot lock %1").arg(folder);
+            return QStringLiteral("cannot lock %1: %2").arg(folder, WriteProblem(folder));
         }
     }
 

@@ -347,8 +347,11 @@ QString EscapedText(const QString &text) {
     shown.reserve(text.size());
     for (const QChar c : text) {
         const QChar::Category category = c.category();
-        if (category == QChar::Other_Control || category == QChar::Other_Format ||
-            c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
+        if (c.unicode() >= 0xDC80 && c.unicode() <= 0xDCFF) // a byte of a name that is no UTF-8
+            shown += QStringLiteral("\\x%1").arg(c.unicode() - 0xDC00, 2, 16, QLatin1Char('0'));
+        else if (category == QChar::Other_Surrogate || category == QChar::Other_Control ||
+                 category == QChar::Other_Format || c == QChar::LineSeparator ||
+                 c == QChar::ParagraphSeparator)
             shown += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
         else
             shown += c;

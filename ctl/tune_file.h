@@ -63,8 +63,8 @@ std::variant<TuneFile, QString> ParseTuneFile(const QByteArray &text, const QStr
 QString OutOfRange(const TuningParameters &tune, const QStringList &unchecked = {});
 
 // A text from a file as a terminal may show it: control and format characters escaped as
-// \uXXXX (and, with quotes, in double quotes as JSON writes a text), so a note or a name can
-// neither move the cursor nor break a line.
+// \uXXXX, a byte of a file name that is no UTF-8 as \xNN (and, with quotes, in double quotes
+// as JSON writes a text), so a note or a name can neither move the cursor nor break a line.
 QString EscapedText(const QString &text);
 QString QuotedText(const QString &text);
 

@@ -340,6 +340,24 @@ TEST_F(CtlTest, AValueOutsideItsRangeIsKeptButNeverSent) {
         QStringLiteral("received: S,00100,00100,00100,00100,00000,00033,00000,00000,00000,");
     EXPECT_EQ(SimLog(save).filter(QStringLiteral("received: S")), QStringList{save})
         << "only the first write sent a save";
+
+    // A folder this user may not read is told, not taken for an empty one: as root, the
+    // listing runs as nobody, who may reach the folder but not read it.
+    const QString folder = dir.filePath(QStringLiteral("state/dccd-tuner/restore-points"));
+    for (const QString &path : {dir.path(), dir.filePath(QStringLiteral("state")),
+                                dir.filePath(QStringLiteral("state/dccd-tuner"))})
+        ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0755), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0), 0);
+    const CtlRun unread = Ctl({QStringLiteral("restore-points")}, [](QProcess &ctl) {
+        ctl.setChildProcessModifier([] {
+            if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+                ::_exit(99);
+        });
+    });
+    ::chmod(QFile::encodeName(folder).constData(), 0755);
+    EXPECT_EQ(unread.exitCode, 5);
+    EXPECT_EQ(unread.err,
+              QStringLiteral("dccd-ctl: Cannot read %1: Permission denied.\n").arg(folder));
 }
 
 // A write that cannot first keep what the controller holds writes nothing, unless told to.
@@ -606,6 +624,26 @@ TEST_F(CtlTest, AnUnreadableFileIsRefused) {
     EXPECT_EQ(run.err, QStringLiteral("dccd-ctl: Cannot read ") + path +
                            QStringLiteral(": No such file or directory.\n"));
     EXPECT_EQ(peer.Read(1, 100), QByteArray());
+
+    // A name that is no UTF-8 (Latin-1 "café") is found by its bytes and shown with the byte
+    // escaped; no file is made under a name it was not given.
+    QProcess shell;
+    shell.setWorkingDirectory(dir.path());
+    shell.start(
+        QStringLiteral("sh"),
+        {QStringLiteral("-c"),
+         QStringLiteral("printf %s \"$1\" >\"$(printf 'caf\\351.json')\"; \"$0\" diff defaults "
+                        "\"$(printf 'caf\\351.json')\"; code=$?; \"$0\" defaults -o "
+                        "\"$(printf 'new\\351.json')\"; exit $code"),
+         QStringLiteral(DCCD_CTL),
+         QString::fromUtf8(Edited("\"turning\": 100", "\"turning\": 140"))});
+    ASSERT_TRUE(shell.waitForFinished(kWaitMs));
+    EXPECT_EQ(shell.exitCode(), 1) << "the tunes differ";
+    EXPECT_EQ(QString::fromUtf8(shell.readAllStandardOutput()).section(u'\n', 1, 1),
+              QStringLiteral("turning  100       140"));
+    EXPECT_EQ(QString::fromUtf8(shell.readAllStandardError()),
+              QStringLiteral("dccd-ctl: Cannot write new\\xe9.json: the name is not UTF-8.\n"));
+    EXPECT_EQ(QDir(dir.path()).entryList({QStringLiteral("new*")}), QStringList());
 }
 
 // A FIFO or a memory device (minor 3: null, 5: zero) where a tune file or a backup is expected;
@@ -725,6 +763,12 @@ TEST_F(CtlTest, AFullDiskKeepsTheOldBackupAndFails) {
             QStringLiteral("dccd-ctl: Cannot write %1: No space left on device.\n").arg(backup));
         EXPECT_EQ(Contents(backup), old);
     }
+    // Nor can a restore point be kept there, which stops the write, with the system's reason.
+    const CtlRun write = CtlSim({QStringLiteral("write"), backup});
+    EXPECT_EQ(write.exitCode, 5);
+    EXPECT_TRUE(
+        write.err.contains(QStringLiteral(": No space left on device), so nothing was written")))
+        << write.err.toStdString();
 }
 
 } // namespace
