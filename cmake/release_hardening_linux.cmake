@@ -1,7 +1,7 @@
 # A Linux release is built with the hardening Debian's own packages get, asked of dpkg-buildflags
-# itself so that it stays what Debian uses: stack protector, _FORTIFY_SOURCE, format checks,
-# PIE, and a read-only relocation table bound at start (-z relro, -z now). Debian's -g -O2
-# defaults are left out: the build type chooses optimisation and debug information.
+# itself so that it stays what Debian uses: stack protector, _FORTIFY_SOURCE, format checks and a
+# read-only relocation table bound at start (-z relro, -z now); Debian's compiler makes PIE by
+# itself. Debian's -g -O2 are left out: the build type chooses optimisation and debug information.
 find_program(DPKG_BUILDFLAGS dpkg-buildflags REQUIRED)
 
 function(dpkg_buildflag flag out)
@@ -20,4 +20,8 @@ dpkg_buildflag(CXXFLAGS hardening_cxxflags)
 dpkg_buildflag(LDFLAGS hardening_ldflags)
 add_compile_options(${hardening_cppflags} ${hardening_cxxflags})
 add_link_options(${hardening_ldflags})
-message(STATUS "Hardened release: ${hardening_cppflags} ${hardening_cxxflags}; linked with ${hardening_ldflags}")
+list(JOIN hardening_cppflags " " hardening_cppflags_text)
+list(JOIN hardening_cxxflags " " hardening_cxxflags_text)
+list(JOIN hardening_ldflags " " hardening_ldflags_text)
+message(STATUS "Hardened release: ${hardening_cppflags_text} ${hardening_cxxflags_text}, "
+               "linked with ${hardening_ldflags_text}")
