@@ -206,8 +206,11 @@ TEST_P(CtlUsage, EndsWithCodeTwoBeforeAnyPortIsTouched) {
     QTextStream errStream(&err);
     QStringList arguments = GetParam().arguments;
     arguments.prepend(QStringLiteral("dccd-ctl"));
-    if (GetParam().keep != nullptr)
+    if (GetParam().keep != nullptr) {
         qputenv(tuner::kKeepVariable, GetParam().keep);
+        if (!qEnvironmentVariableIsSet(tuner::kKeepVariable))
+            GTEST_SKIP() << "an empty variable is no variable on Windows";
+    }
     const int code = tuner::RunCtl(arguments, outStream, errStream);
     qunsetenv(tuner::kKeepVariable);
     EXPECT_EQ(code, 2);
