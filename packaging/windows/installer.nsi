@@ -47,6 +47,8 @@ VIAddVersionKey LegalCopyright "${PUBLISHER}, MIT licence"
 !define MUI_UNICON "${ICON}"
 !define MUI_ABORTWARNING
 
+!define MUI_PAGE_HEADER_TEXT "Licences"
+!define MUI_PAGE_HEADER_SUBTEXT "The terms under which ${DISPLAY_NAME} and Qt are given to you."
 !define MUI_LICENSEPAGE_TEXT_TOP "dccd-tuner's licence and the licences of Qt, which it contains."
 !define MUI_LICENSEPAGE_TEXT_BOTTOM "These licences give you rights; nothing in them needs accepting to use the programs."
 !define MUI_LICENSEPAGE_BUTTON "$(^NextBtn)"
@@ -112,7 +114,7 @@ Section "!${DISPLAY_NAME}" SecProgram
     WriteRegDWORD HKCU "${APP_KEY}" "NoRepair" 1
 SectionEnd
 
-Section "Add to PATH (dccd-ctl in a new Command Prompt)" SecPath
+Section "Add to PATH" SecPath
     Call AddToPath
 SectionEnd
 
