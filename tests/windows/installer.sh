@@ -66,6 +66,12 @@ check_installed() {
 
 "$DCCD_WINE" "$DCCD_INSTALLER" /S || fail "the silent installation ended with $?"
 check_installed "installed"
+# Every text one that Notepad opens with a double-click and shows in lines.
+unopenable=$(cd "$folder_unix" && find . -type f -not -name '*.txt' -not -name '*.exe' \
+    -not -name '*.zip' -not -name '*.ico')
+[ -z "$unopenable" ] || fail "files without a Windows extension: $unopenable"
+unix_lines=$(grep -rlUv --include='*.txt' $'\r$' "$folder_unix" || true)
+[ -z "$unix_lines" ] || fail "texts with Unix line ends: $unix_lines"
 note "installed in $folder"
 
 export DCCD_TUNER_EXE="$folder_unix/dccd-tuner.exe"
