@@ -2,6 +2,7 @@
 ; from the folder the zip is packed from, and passes what it knows:
 ;   VERSION       the program's version (the top CMakeLists.txt's project())
 ;   DISPLAY_NAME  the name in the Start menu and the installed apps (the desktop entry's Name)
+;   COMMENT       the Start-menu entry's tooltip (the desktop entry's Comment)
 ;   PUBLISHER     who holds the copyright (LICENSE)
 ;   FILES         an include with the File lines of the zip's folder: every file in it is installed
 ;   UNFILES       an include with the Delete and RMDir lines that take exactly those files away
@@ -100,7 +101,7 @@ Section "!${DISPLAY_NAME}" SecProgram
     File "/oname=dccd-tuner.ico" "${ICON}"
     WriteUninstaller "$INSTDIR\uninstall.exe"
     CreateShortcut "${SHORTCUT}" "$INSTDIR\dccd-tuner.exe" "" "$INSTDIR\dccd-tuner.ico" 0 \
-        SW_SHOWNORMAL "" "Read, edit and store the settings of a DCCD controller"
+        SW_SHOWNORMAL "" "${COMMENT}"
 
     WriteRegStr HKCU "${APP_KEY}" "DisplayName" "${DISPLAY_NAME}"
     WriteRegStr HKCU "${APP_KEY}" "DisplayVersion" "${VERSION}"
