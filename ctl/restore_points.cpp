@@ -1,7 +1,7 @@
 #include "ctl/restore_points.h"
 
 #include "ctl/state_folder.h"
-#include "link/protocol.h"
+#include "link/protocol/records.h"
 
 #include <QDir>
 #include <QFile>
@@ -116,7 +116,7 @@ QString RestorePointListing(const QList<RestorePoint> &points) {
     QList<QString> notes{QString()};
     for (const RestorePoint &point : points) {
         QStringList differs;
-        for (const TuneDifference &difference : Differences(DefaultTune(), point.file.tune))
+        for (const TuneDifference &difference : Differences(DefaultSettings(), point.file.tune))
             differs.append(difference.key + u' ' + difference.second);
         const QDateTime taken = QDateTime::fromString(point.file.readAt, Qt::ISODate);
         rows.append(

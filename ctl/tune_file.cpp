@@ -1,7 +1,8 @@
 #include "ctl/tune_file.h"
 
-#include "link/comfunct.h"
-#include "link/protocol.h"
+#include "link/ports/comfunct.h"
+#include "link/protocol/records.h"
+#include "link/settings/number_forms.h"
 
 #include <QHash>
 #include <QJsonArray>
@@ -157,10 +158,6 @@ TuningParameters TuneOf(const TuningParameters &settings) {
             tune.*flag.value = false; // a request, not a setting
     }
     return tune;
-}
-
-TuningParameters DefaultTune() {
-    return TuneOf(DefaultSettings());
 }
 
 QStringList SettingKeys() {

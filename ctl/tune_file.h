@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/tuning_parameters.h"
+#include "link/settings/parameter_set.h"
 
 #include <QByteArray>
 #include <QList>
@@ -22,9 +22,6 @@ inline constexpr int kTuneVersion = 1;
 // A tune: the settings as the wire carries them (whole percentages) and the two switches. The
 // calibration request is no setting and is always false here.
 TuningParameters TuneOf(const TuningParameters &settings);
-
-// The tune the window's Default button loads.
-TuningParameters DefaultTune();
 
 // What a tune file holds: the tune, and what a person needs to know of it. None of the rest is
 // sent to a controller: "note" is free text kept exactly as it is, "read_at" (ISO 8601, UTC) and

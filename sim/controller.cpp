@@ -1,7 +1,8 @@
 #include "sim/controller.h"
 
-#include "link/port_messages.h"
-#include "link/protocol.h"
+#include "link/exchange/port_messages.h"
+#include "link/protocol/records.h"
+#include "link/settings/number_text.h"
 
 #include <algorithm>
 #include <cmath>
@@ -34,10 +35,6 @@ QString FieldsOf(const tuner::TuningParameters &v) {
 }
 
 } // namespace
-
-tuner::TuningParameters Behaviour::DefaultValues() {
-    return tuner::DefaultSettings();
-}
 
 QByteArray ReportOf(const tuner::TuningParameters &v) {
     return tuner::ReportRecord(v).toLatin1();

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "link/comfunct.h"
-#include "link/parameter_set.h"
-#include "link/serial_port_service.h"
+#include "link/ports/comfunct.h"
+#include "link/serial/serial_port_service.h"
+#include "link/settings/parameter_set.h"
 #include "window/control.h"
 
 #include <QList>

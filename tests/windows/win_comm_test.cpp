@@ -1,7 +1,8 @@
 // The Win32 pieces of the serial port on Windows: names, line settings and reasons.
 
-#include "link/line_settings.h"
-#include "link/win_comm.h"
+#include "link/ports/port_names_windows.h"
+#include "link/serial/comm_windows.h"
+#include "link/serial/line_settings.h"
 #include "tests/windows/test_app.h"
 
 #include <gtest/gtest.h>

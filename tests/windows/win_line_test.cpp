@@ -1,11 +1,11 @@
 // The port service on Windows on a real line: COM5, which Wine leads to a pseudo-terminal whose
 // far end (tests/windows/with_echo_peer.sh) sends every byte straight back.
 
-#include "link/port_messages.h"
-#include "link/port_table.h"
-#include "link/protocol.h"
-#include "link/win_comm.h"
-#include "link/win_serial_port_service.h"
+#include "link/exchange/port_messages.h"
+#include "link/ports/port_table.h"
+#include "link/protocol/records.h"
+#include "link/serial/comm_windows.h"
+#include "link/serial/port_service_windows.h"
 #include "tests/windows/test_app.h"
 
 #include <QTest>
