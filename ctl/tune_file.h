@@ -3,6 +3,7 @@
 #include "link/settings/parameter_set.h"
 
 #include <QByteArray>
+#include <QJsonValue>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -57,14 +58,17 @@ QStringList SettingKeys();
 // The known key nearest to a mistyped one ("turing" -> "turning"), or "" when none is near.
 QString NearestKey(const QString &typed, const QStringList &known);
 
-// The save record of a tune: built by the protocol's SaveCommand from the whole percentages.
+// The save record of a tune: its numbers straight into the protocol's SaveCommand.
 QString SaveRecordOf(const TuningParameters &tune, bool calibrate);
 
-// A setting whose wire form differs between two tunes, with both values as a file shows them.
+// A setting whose wire form differs between two tunes, with both values as a file shows them,
+// and as JSON values of their own type (a number, true or false; the note's text, or null).
 struct TuneDifference {
     QString key;
     QString first;
     QString second;
+    QJsonValue firstValue;
+    QJsonValue secondValue;
 };
 QList<TuneDifference> Differences(const TuningParameters &first, const TuningParameters &second);
 

@@ -48,24 +48,36 @@ bool IsRecordEndOrBlank(QChar c) {
 
 // The splitter takes a NUL for a delimiter. One after the tenth field ends (after a report's
 // CR, at the end of its last value) changes nothing; one before would split a field in two.
-bool NulBeforeTheTenthFieldEnds(const QString &text) {
-    const qsizetype nul = text.indexOf(QChar(0));
-    if (nul < 0)
-        return false;
-    // The fields that ended before the NUL: those of the text before it and one more character,
-    // less the field that character is in.
-    const qsizetype ended =
-        modStrings::SplitFields(text.left(nul) + u'x', kDelimiter, kEscape, true).size() - 1;
-    if (ended != kReportFieldCount - 1)
-        return ended < kReportFieldCount;
-    // It stands in the tenth field: that field began before it, and only the record's end
-    // follows it there.
+// True when the NUL at `nul` stands in the tenth field, which began before it, and only the
+// record's end follows it there.
+bool NulEndsTheTenthField(const QString &text, qsizetype nul) {
     const qsizetype start = text.lastIndexOf(kDelimiter, nul);
     const bool begun = !QStringView(text).mid(start + 1, nul - start - 1).trimmed().isEmpty();
     const qsizetype comma = text.indexOf(kDelimiter, nul + 1);
     const QStringView rest =
         QStringView(text).mid(nul + 1, comma < 0 ? text.size() - nul - 1 : comma - nul - 1);
-    return !begun || !std::all_of(rest.cbegin(), rest.cend(), IsRecordEndOrBlank);
+    return begun && std::all_of(rest.cbegin(), rest.cend(), IsRecordEndOrBlank);
+}
+
+// The fields of a report, split once: all of them without a NUL; else those that ended before
+// the first NUL, and the tenth too when the NUL only ends it. Nothing when fewer than a report's.
+std::optional<QStringList> ReportFields(const QString &text) {
+    const qsizetype nul = text.indexOf(QChar(0));
+    if (nul < 0) {
+        QStringList fields = modStrings::SplitFields(text, kDelimiter, kEscape, true);
+        if (fields.size() < kReportFieldCount)
+            return std::nullopt;
+        return fields;
+    }
+    // A stand-in character after the text before the NUL makes a field of its own when a field
+    // ended right there, so the last field is always the one the NUL stands in.
+    QStringList fields = modStrings::SplitFields(text.left(nul) + u'x', kDelimiter, kEscape, true);
+    const QString cut = fields.takeLast().chopped(1);
+    if (fields.size() == kReportFieldCount - 1 && NulEndsTheTenthField(text, nul))
+        fields.append(cut);
+    if (fields.size() < kReportFieldCount)
+        return std::nullopt;
+    return fields;
 }
 
 } // namespace
@@ -82,11 +94,10 @@ bool IsForeignControl(QChar c) {
 }
 
 std::optional<TuningParameters> ParseReport(const QString &received) {
-    if (NulBeforeTheTenthFieldEnds(received))
+    const std::optional<QStringList> split = ReportFields(received);
+    if (!split)
         return std::nullopt;
-    const QStringList fields = modStrings::SplitFields(received, kDelimiter, kEscape, true);
-    if (fields.size() < kReportFieldCount)
-        return std::nullopt;
+    const QStringList &fields = *split;
 
     TuningParameters p;
     for (const PercentField &percent : kPercents) {
