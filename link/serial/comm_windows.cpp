@@ -107,7 +107,7 @@ QString OpenFailure(DWORD error) {
     case ERROR_SEM_TIMEOUT:
     case ERROR_NOT_READY:
     case ERROR_DEVICE_NOT_CONNECTED:
-        return QStringLiteral("the device does not respond");
+        return kNoResponse.toString();
     default:
         return SystemText(error);
     }
@@ -115,7 +115,7 @@ QString OpenFailure(DWORD error) {
 
 QString ReadFailure(DWORD error) {
     if (DeviceGone(error))
-        return QStringLiteral("the device was removed");
+        return kRemoved.toString();
     switch (error) {
     case ERROR_BROKEN_PIPE: // the far end hung up (Wine, for a pseudo-terminal)
     case ERROR_OPERATION_ABORTED:
@@ -123,16 +123,16 @@ QString ReadFailure(DWORD error) {
     case ERROR_IO_DEVICE:
     case ERROR_NOT_READY:
     case ERROR_SEM_TIMEOUT:
-        return QStringLiteral("the device was removed or stopped working");
+        return kStoppedWorking.toString();
     default:
-        return QStringLiteral("the device failed (%1)").arg(SystemText(error));
+        return DeviceFailed(SystemText(error));
     }
 }
 
 QString WriteFailure(DWORD error) {
     if (DeviceGone(error))
-        return QStringLiteral("the device was removed");
-    return QStringLiteral("write failed (%1)").arg(SystemText(error));
+        return kRemoved.toString();
+    return WriteFailed(SystemText(error));
 }
 
 } // namespace tuner::win

@@ -21,31 +21,27 @@
 namespace tuner {
 namespace {
 
-const QString kNoSuchPortText = kNoSuchPort.toString();
-const QString kInUseText = kInUse.toString();
-
 // Every QSerialPort error becomes a reason here, whether it came while opening or while open.
 QString ErrorReason(QSerialPort::SerialPortError error, const QString &systemText, bool opening) {
     switch (error) {
     case QSerialPort::DeviceNotFoundError:
-        return opening ? kNoSuchPortText : QStringLiteral("the device was removed");
+        return (opening ? kNoSuchPort : kRemoved).toString();
     case QSerialPort::PermissionError:
         // Our own open already proved the permissions: what is left is a lock or TIOCEXCL.
-        return kInUseText;
+        return kInUse.toString();
     case QSerialPort::UnsupportedOperationError:
-        return QStringLiteral("line settings not supported");
+        return kSettingsNotSupported.toString();
     case QSerialPort::ResourceError:
     case QSerialPort::ReadError:
         // A tty that cannot be read has hung up or gone: the system's text at that point is
         // stale (Qt's next ioctl overwrites errno) and would only confuse the user.
-        return opening ? QStringLiteral("the device does not respond")
-                       : QStringLiteral("the device was removed or stopped working");
+        return (opening ? kNoResponse : kStoppedWorking).toString();
     case QSerialPort::WriteError:
-        return QStringLiteral("write failed (%1)").arg(systemText);
+        return WriteFailed(systemText);
     case QSerialPort::NotOpenError:
         return kNotOpen.toString();
     default:
-        return opening ? systemText : QStringLiteral("the device failed (%1)").arg(systemText);
+        return opening ? systemText : DeviceFailed(systemText);
     }
 }
 
@@ -68,14 +64,7 @@ QSerialPort::Parity ToQt(LineSettings::Parity parity) {
 } // namespace
 
 QtSerialPortService::QtSerialPortService(const comfunct::PortTable &ports, QObject *parent)
-    : DevicePortService(
-          ports,
-          {[this] { return m_port != nullptr ? m_port->bytesAvailable() : 0; },
-           [this](qint64 n) { return m_port != nullptr ? m_port->peek(n) : QByteArray(); },
-           [this] { return m_port != nullptr && UnreadBytes(m_port->handle()) > 0; }},
-          parent) {
-    connect(&m_delivery, &RecordDelivery::Due, this, &QtSerialPortService::Deliver);
-}
+    : DevicePortService(ports, parent) {}
 
 QtSerialPortService::~QtSerialPortService() {
     Close();
@@ -85,22 +74,17 @@ bool QtSerialPortService::PortOpen() const {
     return m_port != nullptr;
 }
 
-bool QtSerialPortService::Open() {
-    const std::optional<LineSettings> settings = BeginOpen();
-    if (!settings)
-        return false;
-    const LineSettings line = *settings;
-
+bool QtSerialPortService::OpenDevice(const QString &device, const LineSettings &line) {
     // The device taken for us first: that tells apart a missing device, a permission problem
     // and a port held by another program, and keeps the port ours while it is open.
-    auto taken = DeviceLock::Take(m_device);
+    auto taken = DeviceLock::Take(device);
     if (const QString *reason = std::get_if<QString>(&taken)) {
         m_lastError = *reason;
         return false;
     }
 
     auto *port = new QSerialPort(this);
-    port->setPortName(m_device);
+    port->setPortName(device);
     port->setBaudRate(line.baud);
     port->setParity(ToQt(line.parity));
     port->setDataBits(static_cast<QSerialPort::DataBits>(line.dataBits));
@@ -129,25 +113,35 @@ bool QtSerialPortService::Open() {
     connect(port, &QSerialPort::readyRead, &m_delivery, &RecordDelivery::Arrived);
     connect(port, &QSerialPort::errorOccurred, this,
             [this](QSerialPort::SerialPortError error) { OnPortError(error); });
-    // Bytes that arrived between the open and the connection still count.
-    m_delivery.SetThreshold(RThreshold());
-    m_delivery.Start();
     return true;
 }
 
-void QtSerialPortService::Close() {
-    m_delivery.Stop();
-    if (m_port == nullptr)
-        return;
-    m_lastError.clear();
-    m_port->disconnect(this);
-    m_outputDropped = !DrainOutput();
-    if (m_outputDropped)
-        m_lastError = QStringLiteral("queued output was dropped");
-    m_port->close();
-    delete m_port;
-    m_port = nullptr;
-    m_lock.reset();
+qint64 QtSerialPortService::Available() const {
+    return m_port != nullptr ? m_port->bytesAvailable() : 0;
+}
+
+QByteArray QtSerialPortService::Peek(qint64 n) const {
+    return m_port != nullptr ? m_port->peek(n) : QByteArray();
+}
+
+bool QtSerialPortService::SystemHoldsMore() const {
+    return m_port != nullptr && UnreadBytes(m_port->handle()) > 0;
+}
+
+QByteArray QtSerialPortService::Read(qint64 n) {
+    return m_port->read(n);
+}
+
+bool QtSerialPortService::Write(const QByteArray &bytes) {
+    // A failing write may report the lost line at once, detaching m_port (the object itself
+    // is deleted later), so the error is read from the port the bytes went to.
+    QSerialPort *port = m_port;
+    if (port->write(bytes) != bytes.size()) {
+        if (m_port != nullptr)
+            m_lastError = ErrorReason(port->error(), port->errorString(), false);
+        return false;
+    }
+    return m_port != nullptr;
 }
 
 bool QtSerialPortService::DrainOutput() {
@@ -162,9 +156,17 @@ bool QtSerialPortService::DrainOutput() {
     return DrainQueuedOutput(m_port->handle(), deadline) && handedOver;
 }
 
+void QtSerialPortService::Release() {
+    m_port->disconnect(this);
+    m_port->close();
+    delete m_port;
+    m_port = nullptr;
+    m_lock.reset();
+}
+
 void QtSerialPortService::OnPortError(int error) {
     const auto kind = static_cast<QSerialPort::SerialPortError>(error);
-    if (m_opening || m_port == nullptr || kind == QSerialPort::NoError ||
+    if (m_opening || m_closing || m_port == nullptr || kind == QSerialPort::NoError ||
         kind == QSerialPort::TimeoutError)
         return;
 
@@ -186,41 +188,6 @@ void QtSerialPortService::OnPortError(int error) {
             Q_EMIT LineLost();
         },
         Qt::QueuedConnection);
-}
-
-void QtSerialPortService::Deliver() {
-    if (m_port == nullptr)
-        return;
-    m_commEvent = comEvReceive;
-    Q_EMIT OnComm();
-}
-
-bool QtSerialPortService::Output(const QString &text) {
-    if (m_port == nullptr) {
-        m_lastError = kNotOpen.toString();
-        return false;
-    }
-    const QByteArray bytes = text.toLatin1();
-    // A failing write may report the lost line at once, detaching m_port (the object itself
-    // is deleted later), so the error is read from the port the bytes went to.
-    QSerialPort *port = m_port;
-    if (port->write(bytes) != bytes.size()) {
-        if (m_port != nullptr)
-            m_lastError = ErrorReason(port->error(), port->errorString(), false);
-        return false;
-    }
-    return m_port != nullptr;
-}
-
-QString QtSerialPortService::Input() {
-    if (m_port == nullptr)
-        return {};
-    qint64 count = std::min(m_port->bytesAvailable(), kInputBufferSize);
-    if (InputLen() > 0)
-        count = std::min<qint64>(count, InputLen());
-    const QString text = QString::fromLatin1(m_port->read(count));
-    m_delivery.Taken(text.size());
-    return text;
 }
 
 std::unique_ptr<SerialPortService> MakePortService(const comfunct::PortTable &ports,

@@ -19,8 +19,8 @@ namespace tuner {
 //
 //     auto *port = new tuner::QtSerialPortService(ports, parent);
 //
-// Receive: OnComm (CommEvent 2) comes from the event loop when RecordDelivery says the waiting
-// text is due.
+// Receive: QSerialPort holds what arrives, and OnComm (CommEvent 2) comes from the event loop when
+// RecordDelivery says the waiting text is due.
 class QtSerialPortService final : public DevicePortService {
     Q_OBJECT
 
@@ -30,16 +30,16 @@ public:
 
     bool PortOpen() const override;
 
-    bool Output(const QString &text) override;
-    QString Input() override;
-
 private:
-    bool Open() override;
-    void Close() override;
+    bool OpenDevice(const QString &device, const LineSettings &line) override;
+    qint64 Available() const override;
+    QByteArray Peek(qint64 n) const override;
+    bool SystemHoldsMore() const override;
+    QByteArray Read(qint64 n) override;
+    bool Write(const QByteArray &bytes) override;
+    bool DrainOutput() override;
+    void Release() override;
     void OnPortError(int error);
-    void Deliver();
-    // False when output the line did not take had to be dropped.
-    bool DrainOutput();
 
     QSerialPort *m_port = nullptr;
     // The device held for us for as long as the port is open, so that programs which honour

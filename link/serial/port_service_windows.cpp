@@ -59,101 +59,79 @@ struct WinSerialPortService::Io {
 };
 
 WinSerialPortService::WinSerialPortService(const comfunct::PortTable &ports, QObject *parent)
-    : DevicePortService(ports,
-                        {[this] { return static_cast<qint64>(m_input.size()); },
-                         [this](qint64 n) { return m_input.left(n); },
-                         [this] {
-                             COMSTAT status{};
-                             DWORD errors = 0;
-                             return m_io != nullptr &&
-                                    ClearCommError(m_io->port, &errors, &status) &&
-                                    status.cbInQue > 0;
-                         }},
-                        parent) {
-    connect(&m_delivery, &RecordDelivery::Due, this, [this] {
-        if (m_io == nullptr)
-            return;
-        m_commEvent = comEvReceive;
-        Q_EMIT OnComm();
-    });
-}
+    : DevicePortService(ports, parent) {}
 
 WinSerialPortService::~WinSerialPortService() {
     Close();
 }
 
-bool WinSerialPortService::Open() {
-    const std::optional<LineSettings> settings = BeginOpen();
-    if (!settings)
-        return false;
-    const LineSettings line = *settings;
+bool WinSerialPortService::SystemHoldsMore() const {
+    COMSTAT status{};
+    DWORD errors = 0;
+    return m_io != nullptr && ClearCommError(m_io->port, &errors, &status) && status.cbInQue > 0;
+}
 
-    // A folder cannot be opened as a file at all; the system would say "access denied".
-    const QString path = win::OpenPath(m_device);
-    if (const DWORD attributes = GetFileAttributesW(Wide(path));
-        attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        m_lastError = kNotSerial.toString();
-        return false;
-    }
-    // No sharing: while the port is open no other program can open it, which is the lock.
+bool WinSerialPortService::OpenDevice(const QString &device, const LineSettings &line) {
     auto io = std::make_unique<Io>();
-    io->port = CreateFileW(Wide(path), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                           FILE_FLAG_OVERLAPPED, nullptr);
-    if (io->port == INVALID_HANDLE_VALUE) {
-        m_lastError = win::OpenFailure(GetLastError());
-        return false;
-    }
-    DCB dcb{};
-    dcb.DCBlength = sizeof(dcb);
-    if (GetFileType(io->port) != FILE_TYPE_CHAR || !GetCommState(io->port, &dcb)) {
-        m_lastError = kNotSerial.toString();
-        return false;
-    }
-    win::ApplyLineSettings(line, dcb);
-    if (!SetCommState(io->port, &dcb)) {
-        m_lastError = QStringLiteral("line settings not supported");
-        return false;
-    }
-    // A read waits for the first byte as long as it takes, so an idle line wakes nobody, then
-    // ends once the line pauses (for the shortest interval Windows times, 1 ms) or the size asked
-    // is there. Writes have no time limit (closing bounds the wait for them).
-    COMMTIMEOUTS timeouts{};
-    timeouts.ReadIntervalTimeout = 1;
-    io->read.hEvent = NewEvent();
-    io->write.hEvent = NewEvent();
-    if (!SetCommTimeouts(io->port, &timeouts) || io->read.hEvent == nullptr ||
-        io->write.hEvent == nullptr) {
-        m_lastError = win::OpenFailure(GetLastError());
+    std::optional<QString> refusal = TakePort(win::OpenPath(device), *io);
+    if (!refusal)
+        refusal = SetUpLine(*io, line);
+    if (refusal) {
+        m_lastError = *refusal;
         return false;
     }
     // Only an answer to what is written from now on may be read: bytes that came while the
     // port was closed (a late answer, a controller's start-up chatter) are dropped.
     PurgeComm(io->port, PURGE_RXABORT | PURGE_RXCLEAR);
-
-    io->readNotifier = new QWinEventNotifier(io->read.hEvent, this);
-    io->writeNotifier = new QWinEventNotifier(io->write.hEvent, this);
-    connect(io->readNotifier, &QWinEventNotifier::activated, this, &WinSerialPortService::ReadDone);
-    connect(io->writeNotifier, &QWinEventNotifier::activated, this,
-            &WinSerialPortService::WriteDone);
+    WatchEvents(*io);
     m_io = std::move(io);
     m_input.clear();
     m_outgoing.clear();
-    m_delivery.SetThreshold(RThreshold());
-    m_delivery.Start();
     return StartRead();
 }
 
-void WinSerialPortService::Close() {
-    m_delivery.Stop();
-    if (m_io == nullptr)
-        return;
-    m_lastError.clear();
-    m_closing = true;
-    m_outputDropped = !DrainOutput();
-    if (m_outputDropped)
-        m_lastError = QStringLiteral("queued output was dropped");
-    m_closing = false;
-    Release();
+std::optional<QString> WinSerialPortService::TakePort(const QString &path, Io &io) {
+    // A folder cannot be opened as a file at all; the system would say "access denied".
+    if (const DWORD attributes = GetFileAttributesW(Wide(path));
+        attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return kNotSerial.toString();
+    // No sharing: while the port is open no other program can open it, which is the lock.
+    io.port = CreateFileW(Wide(path), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                          FILE_FLAG_OVERLAPPED, nullptr);
+    if (io.port == INVALID_HANDLE_VALUE)
+        return win::OpenFailure(GetLastError());
+    if (GetFileType(io.port) != FILE_TYPE_CHAR)
+        return kNotSerial.toString();
+    return std::nullopt;
+}
+
+std::optional<QString> WinSerialPortService::SetUpLine(Io &io, const LineSettings &line) {
+    DCB dcb{};
+    dcb.DCBlength = sizeof(dcb);
+    if (!GetCommState(io.port, &dcb))
+        return kNotSerial.toString();
+    win::ApplyLineSettings(line, dcb);
+    if (!SetCommState(io.port, &dcb))
+        return kSettingsNotSupported.toString();
+    // A read waits for the first byte as long as it takes, so an idle line wakes nobody, then
+    // ends once the line pauses (for the shortest interval Windows times, 1 ms) or the size asked
+    // is there. Writes have no time limit (closing bounds the wait for them).
+    COMMTIMEOUTS timeouts{};
+    timeouts.ReadIntervalTimeout = 1;
+    io.read.hEvent = NewEvent();
+    io.write.hEvent = NewEvent();
+    if (!SetCommTimeouts(io.port, &timeouts) || io.read.hEvent == nullptr ||
+        io.write.hEvent == nullptr)
+        return win::OpenFailure(GetLastError());
+    return std::nullopt;
+}
+
+void WinSerialPortService::WatchEvents(Io &io) {
+    io.readNotifier = new QWinEventNotifier(io.read.hEvent, this);
+    io.writeNotifier = new QWinEventNotifier(io.write.hEvent, this);
+    connect(io.readNotifier, &QWinEventNotifier::activated, this, &WinSerialPortService::ReadDone);
+    connect(io.writeNotifier, &QWinEventNotifier::activated, this,
+            &WinSerialPortService::WriteDone);
 }
 
 void WinSerialPortService::Release() {
@@ -285,27 +263,17 @@ void WinSerialPortService::WriteDone() {
     StartWrite();
 }
 
-bool WinSerialPortService::Output(const QString &text) {
-    if (m_io == nullptr) {
-        m_lastError = kNotOpen.toString();
-        return false;
-    }
-    m_outgoing.append(text.toLatin1());
+bool WinSerialPortService::Write(const QByteArray &bytes) {
+    m_outgoing.append(bytes);
     return StartWrite();
 }
 
-QString WinSerialPortService::Input() {
-    if (m_io == nullptr)
-        return {};
-    qint64 count = std::min<qint64>(m_input.size(), kInputBufferSize);
-    if (InputLen() > 0)
-        count = std::min<qint64>(count, InputLen());
-    const QString text = QString::fromLatin1(m_input.left(count));
-    m_input.remove(0, count);
+QByteArray WinSerialPortService::Read(qint64 n) {
+    const QByteArray taken = m_input.left(n);
+    m_input.remove(0, n);
     // Room again: reading starts again if it had stopped on a full buffer.
     StartRead();
-    m_delivery.Taken(text.size());
-    return text;
+    return taken;
 }
 
 bool WinSerialPortService::DrainOutput() {

@@ -5,6 +5,7 @@
 #include <QByteArray>
 
 #include <memory>
+#include <optional>
 
 namespace comfunct {
 class PortTable;
@@ -33,29 +34,35 @@ public:
 
     bool PortOpen() const override { return m_io != nullptr; }
 
-    bool Output(const QString &text) override;
-    QString Input() override;
-
 private:
     struct Io;
 
-    bool Open() override;
-    void Close() override;
+    bool OpenDevice(const QString &device, const LineSettings &line) override;
+    qint64 Available() const override { return m_input.size(); }
+    QByteArray Peek(qint64 n) const override { return m_input.left(n); }
+    bool SystemHoldsMore() const override;
+    QByteArray Read(qint64 n) override;
+    bool Write(const QByteArray &bytes) override;
+    bool DrainOutput() override;
+    void Release() override;
+
+    // The steps of an open: the port taken for this program alone, its line set up, and the
+    // events of its reads and writes watched by the event loop. Each gives the reason when it
+    // fails.
+    static std::optional<QString> TakePort(const QString &path, Io &io);
+    static std::optional<QString> SetUpLine(Io &io, const LineSettings &line);
+    void WatchEvents(Io &io);
     // Asks the system for what arrives, as much as the buffer has room for (nothing while it is
     // full). False when the line was lost.
     bool StartRead();
     void ReadDone();
     bool StartWrite();
     void WriteDone();
-    // False when output the line did not take had to be dropped.
-    bool DrainOutput();
     // The line failed under the program: the port is closed now, LineLost follows from the
     // event loop.
     void Lose(const QString &reason);
-    void Release();
 
     std::unique_ptr<Io> m_io;
-    bool m_closing = false;
     QByteArray m_input;    // read from the system, not yet taken by Input
     QByteArray m_outgoing; // queued by Output while a write is under way
 };

@@ -50,28 +50,11 @@ public:
     virtual qint16 CommEvent() const = 0;
 
     // Why the last open or write failed, or why the line was lost: the bare reason, to follow
-    // "Cannot open port 1 (ttyUSB0): " or "Connection lost: ". It starts in lower case,
-    // has no final period (the caller ends the sentence) and does not name the port or device.
-    // Every reason is short: after "Cannot open port 16 (ttyUSB0): " it fits the window's
-    // two-line status.
-    // The real service gives:
-    //   open:  "no such port" (no device for the number, or none there),
-    //          "not a serial device" (a file, a directory, a device that is not a tty),
-    //          "in use by another program",
-    //          "join group dialout, log in again" (no permission; the device's own group,
-    //              when that group may read and write it),
-    //          "no group gives access, only root" (no permission, and no group to join),
-    //          "bad line settings \"57600,X,8,1\": parity must be N, E, O, M or S" (and the
-    //              like for baud, data bits, stop bits or the shape of the text),
-    //          "line settings not supported", "the device does not respond",
-    //          "<system error text>" (e.g. "input/output error")
-    //   while open (with LineLost): "the device was removed or stopped working" (also when
-    //          reading fails),
-    //          "write failed (<system error text>)",
-    //          "the device was removed", "the device failed (<system error text>)"
-    //   Output on a closed port: "the port is not open"
-    //   close: "queued output was dropped"
-    // Empty after a successful open.
+    // "Cannot open port 1 (ttyUSB0): " or "Connection lost: ", short, in lower case and without a
+    // final period. The reasons both systems give are those of link/serial/failure_reasons.h;
+    // besides them an open may say what to do about a permission (link/serial/
+    // serial_device_posix.h), what is wrong with the line settings (link/serial/line_settings.h),
+    // or give the system's own text. Empty after a successful open.
     virtual QString LastError() const = 0;
 
     // True when the last close, or the loss of the line, dropped output the line had not taken

@@ -117,7 +117,6 @@ TEST(ClosedService, RefusesOutputAndKeepsItsProperties) {
     EXPECT_EQ(service->InputLen(), 16);
     EXPECT_EQ(service->RThreshold(), 3);
     EXPECT_FALSE(service->PortOpen());
-    EXPECT_EQ(service->Device(), QString());
 }
 
 } // namespace
