@@ -64,11 +64,6 @@ public:
     // The record begun and not yet ended.
     const Text &Unfinished() const { return m_unfinished; }
 
-    void Clear() {
-        m_unfinished.clear();
-        m_discarding = false;
-    }
-
 private:
     static auto End() {
         if constexpr (std::is_same_v<Text, QString>)
