@@ -59,7 +59,10 @@ public:
     const tuner::TuningParameters &Values() const { return m_behaviour.values; }
 
 private:
+    // One complete record: a read request is answered, a save stored, anything else ignored.
     void Handle(const QByteArray &record, Result &result);
+    void Answer(Result &result) const;
+    void Store(const QString &record, Result &result);
 
     Behaviour m_behaviour;
     tuner::ByteRecordAssembler m_records{kMaxRecord};
