@@ -3,7 +3,7 @@
 #include "link/ports/port_names_windows.h"
 #include "link/serial/comm_windows.h"
 #include "link/serial/line_settings.h"
-#include "tests/windows/test_app.h"
+#include "tests/support/test_app.h"
 
 #include <gtest/gtest.h>
 

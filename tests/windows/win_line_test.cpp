@@ -6,7 +6,7 @@
 #include "link/protocol/records.h"
 #include "link/serial/comm_windows.h"
 #include "link/serial/port_service_windows.h"
-#include "tests/windows/test_app.h"
+#include "tests/support/test_app.h"
 
 #include <QTest>
 

@@ -7,6 +7,7 @@
 #include "link/serial/device_port_service.h"
 #include "link/serial/serial_port_service.h"
 #include "tests/support/row_name.h"
+#include "tests/support/test_app.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -18,13 +19,7 @@
 
 namespace {
 
-QCoreApplication &App() {
-    static int argc = 1;
-    static char name[] = "open_refusal_test";
-    static char *argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
-    return app;
-}
+using testing_support::App;
 
 std::unique_ptr<tuner::DevicePortService> Service(const comfunct::PortTable &ports) {
     std::unique_ptr<tuner::SerialPortService> service = tuner::MakePortService(ports);

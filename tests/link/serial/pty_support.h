@@ -2,8 +2,9 @@
 
 // Pseudo-terminals as the far end of the real port service, and a Qt event loop for gtest.
 
+#include "tests/support/test_app.h"
+
 #include <QByteArray>
-#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QString>
 
@@ -14,22 +15,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <ostream>
-
-// Texts in test failures as text, not as arrays of characters.
-inline void PrintTo(const QString &text, std::ostream *os) {
-    *os << '"' << text.toStdString() << '"';
-}
-
 namespace testing_support {
-
-inline QCoreApplication &App() {
-    static int argc = 1;
-    static char name[] = "serial_tests";
-    static char *argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
-    return app;
-}
 
 // A raw pseudo-terminal. The test keeps the slave open too, so the line keeps its data and
 // settings whatever the service does; the master is the controller's end.

@@ -15,7 +15,7 @@ namespace testing_support {
 
 inline QCoreApplication &App() {
     static int argc = 1;
-    static char name[] = "windows_tests";
+    static char name[] = "tests";
     static char *argv[] = {name, nullptr};
     static QCoreApplication app(argc, argv);
     return app;
