@@ -22,8 +22,9 @@ inline constexpr QLatin1String kLineSettings{"57600,N,8,1"};
 // Every record the utility sends ends with a carriage return.
 inline constexpr char16_t kRecordTerminator = u'\r';
 
-// Characters in a save command, its carriage return included.
-inline constexpr int kSaveCommandLength = 57;
+// Characters in a save command, its carriage return included: "S", a comma and five digits for
+// each setting, the comma of the empty last field, and the CR (57 for the nine settings).
+inline constexpr int kSaveCommandLength = 1 + (kPercentCount + kSwitchCount) * 6 + 1 + 1;
 
 // "R" followed by a carriage return: asks the controller for its settings.
 QString ReadRequest();
