@@ -13,7 +13,7 @@
 #include "link/settings/number_forms.h"
 #include "link/settings/parameter_set.h"
 #include "tests/support/memory_port.h"
-#include "tests/window/window_snapshot.h"
+#include "tests/support/window_snapshot.h"
 #include "window/dccd.h"
 #include "window/layout.h"
 

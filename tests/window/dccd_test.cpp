@@ -2,7 +2,7 @@
 #include "tests/support/memory_port.h"
 #include "tests/support/printable.h"
 #include "tests/support/row_name.h"
-#include "tests/window/window_snapshot.h"
+#include "tests/support/window_snapshot.h"
 #include "window/dccd.h"
 #include "window/layout.h"
 
