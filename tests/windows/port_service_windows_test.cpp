@@ -93,7 +93,8 @@ TEST_F(WinLine, OpensCom5WithTheControllersSettings) {
     ASSERT_TRUE(Open()) << service.LastError().toStdString();
     EXPECT_TRUE(service.PortOpen());
     EXPECT_EQ(service.LastError(), QString());
-    EXPECT_EQ(service.Device(), QStringLiteral("COM5"));
+    EXPECT_EQ(ports.DevicePath(kPort), QStringLiteral("COM5"))
+        << "the port opened is the table's own";
     EXPECT_TRUE(service.SetPortOpen(false));
     EXPECT_FALSE(service.PortOpen());
     EXPECT_EQ(service.LastError(), QString()) << "nothing queued, nothing dropped";
