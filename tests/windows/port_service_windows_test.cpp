@@ -1,6 +1,7 @@
 // The port service on Windows on a real line: COM5, which Wine leads to a pseudo-terminal whose
 // far end (tests/windows/with_echo_peer.sh) sends every byte straight back.
 
+#include "link/exchange/controller_connection.h"
 #include "link/exchange/port_messages.h"
 #include "link/ports/port_table.h"
 #include "link/protocol/records.h"
