@@ -2,7 +2,6 @@
 // far end (tests/windows/with_echo_peer.sh) sends every byte straight back.
 
 #include "link/exchange/controller_connection.h"
-#include "link/exchange/port_messages.h"
 #include "link/ports/port_table.h"
 #include "link/protocol/records.h"
 #include "link/serial/comm_windows.h"
