@@ -13,8 +13,8 @@
 
 namespace tuner {
 
-// The settings of a tune file are those of the parameter table (link/parameter_set.h) that have
-// a file key, under that key, in the table's order.
+// The settings of a tune file are those of the parameter table (link/settings/parameter_set.h) that
+// have a file key, under that key, in the table's order.
 
 // The first two keys of every tune file: "format": "dccd-tune", "version": 1.
 inline constexpr char kTuneFormat[] = "dccd-tune";

@@ -8,7 +8,7 @@
 #include <optional>
 
 // Port discovery: which numbered serial ports exist, without ever opening one. The numbers and
-// their devices are the port table (link/port_table.h); this is what is said about them.
+// their devices are the port table (link/ports/port_table.h); this is what is said about them.
 namespace comfunct {
 
 inline constexpr qint16 kFirstPort = 1;

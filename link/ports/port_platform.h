@@ -7,7 +7,7 @@
 
 // What a platform adds to the port table: the name of its n-th serial device and a probe that
 // tells whether a device exists without opening it. One file per platform defines these
-// (link/port_platform_<platform>.cpp), chosen in the top CMakeLists.txt.
+// (link/ports/port_platform_<system>.cpp), chosen in link/ports/CMakeLists.txt.
 namespace comfunct::platform {
 
 // The platform's device for serial port number n, "" when the number has none.

@@ -11,8 +11,8 @@
 namespace comfunct {
 
 // Port numbers 1 to 16 and the device behind each: the platform's own device for the number
-// (link/port_platform.h), unless replaced for this run (--port N=DEVICE). The program makes one
-// table at start and hands it to all that need it: the command line fills in the replacements,
+// (link/ports/port_platform.h), unless replaced for this run (--port N=DEVICE). The program makes
+// one table at start and hands it to all that need it: the command line fills in the replacements,
 // the window lists the ports, the port service opens through it.
 class PortTable {
 public:
