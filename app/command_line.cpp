@@ -1,8 +1,8 @@
 #include "app/command_line.h"
 
 #include "dccd_version.h"
-#include "link/comfunct.h"
-#include "link/port_option.h"
+#include "link/ports/comfunct.h"
+#include "link/ports/port_option.h"
 #include "window/branding.h"
 #include "window/layout.h"
 
@@ -16,6 +16,9 @@ namespace tuner {
 namespace {
 
 const QString kProgram = QStringLiteral("dccd-tuner");
+
+// The tuner's exit status after a command line it does not understand.
+constexpr int kExitUsage = 2;
 
 // The tuner's own options.
 struct Options {

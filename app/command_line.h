@@ -1,7 +1,7 @@
 #pragma once
 
-#include "link/port_option.h"
-#include "link/port_table.h"
+#include "link/ports/port_option.h"
+#include "link/ports/port_table.h"
 
 #include <QStringList>
 #include <QTextStream>

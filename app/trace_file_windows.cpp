@@ -1,6 +1,6 @@
 #include "app/trace_file.h"
 
-#include "link/win_comm.h"
+#include "link/serial/comm_windows.h"
 
 #include <fcntl.h>
 #include <io.h>

@@ -1,7 +1,7 @@
 // Record handling costs: a report is cut and read, a save record built. At 57600 baud a
 // 56-character report spends about 9.7 ms on the wire; these should be thousands of times less.
 #include "codec/modStrings.h"
-#include "link/protocol.h"
+#include "link/protocol/records.h"
 
 #include <benchmark/benchmark.h>
 

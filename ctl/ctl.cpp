@@ -6,11 +6,11 @@
 #include "ctl/state_folder.h"
 #include "ctl/tune_file.h"
 #include "dccd_version.h"
-#include "link/controller_connection.h"
-#include "link/number_text.h"
-#include "link/platform_port_service.h"
-#include "link/port_option.h"
-#include "link/port_table.h"
+#include "link/exchange/controller_connection.h"
+#include "link/ports/port_option.h"
+#include "link/ports/port_table.h"
+#include "link/serial/serial_port_service.h"
+#include "link/settings/number_text.h"
 
 #include <QCommandLineParser>
 #include <QDateTime>
@@ -275,7 +275,7 @@ Outcome<Side> Ctl::ReadFile(const QString &path) const {
 // A tune file, "port" (the chosen port), "port:N" or "defaults".
 Outcome<Side> Ctl::Load(const QString &source) {
     if (source == u"defaults")
-        return Side{source, TuneFile{DefaultTune(), {}, {}, 0}};
+        return Side{source, TuneFile{DefaultSettings(), {}, {}, 0}};
     if (source == u"port") {
         const Outcome<qint16> port = ChosenPort();
         if (const CtlFailure *failure = std::get_if<CtlFailure>(&port))
@@ -351,7 +351,9 @@ int Ctl::Read(const QString &output) {
 }
 
 int Ctl::Defaults(const QString &output) {
-    return ToOutput(output, [] { return Outcome<TuneFile>(TuneFile{DefaultTune(), {}, {}, 0}); });
+    return ToOutput(output, [] {
+        return Outcome<TuneFile>(TuneFile{DefaultSettings(), {}, {}, 0});
+    });
 }
 
 // The settings of `wanted` named in `only`, the others as `held`.
@@ -590,7 +592,7 @@ std::optional<int> Ctl::TakeGeneralOptions(const QCommandLineParser &parser) {
         return Print(PortListing(m_ports));
     }
     if (parser.isSet(m_options.timeout)) {
-        const std::optional<double> seconds = ReadDecimal(parser.value(m_options.timeout));
+        const std::optional<double> seconds = ReadNumber(parser.value(m_options.timeout));
         if (!seconds || *seconds < kShortestTimeoutSeconds || *seconds > kLongestTimeoutSeconds)
             return Fail(Usage(QStringLiteral("--timeout wants seconds from %1 up to %2, not '")
                                   .arg(kShortestTimeoutSeconds)

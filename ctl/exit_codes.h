@@ -1,17 +1,16 @@
 #pragma once
 
-#include "link/controller_connection.h"
-#include "link/port_option.h"
+#include "link/exchange/controller_connection.h"
 
 #include <QString>
 
 namespace tuner {
 
-// dccd-ctl's exit codes; 2, a command line that is not understood, is kExitUsage of both
-// programs.
+// dccd-ctl's exit codes.
 enum CtlExit : int {
     kExitOk = 0,
     kExitDifferent = 1,
+    kExitUsage = 2, // a command line that is not understood
     kExitCannotOpen = 3,
     kExitNoAnswer = 4,
     kExitBadFile = 5,

@@ -316,7 +316,7 @@ QString RestorePointListing(const RestorePointShelf &shelf) {
     QList<QStringList> below{{}};
     for (const RestorePoint &point : shelf.points) {
         QStringList differs;
-        for (const TuneDifference &difference : Differences(DefaultTune(), point.file.tune))
+        for (const TuneDifference &difference : Differences(DefaultSettings(), point.file.tune))
             differs.append(difference.key + u' ' + difference.second);
         rows.append(
             {EscapedText(point.name), TakenText(point),

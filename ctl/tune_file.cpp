@@ -1,7 +1,8 @@
 #include "ctl/tune_file.h"
 
-#include "link/comfunct.h"
-#include "link/protocol.h"
+#include "link/ports/comfunct.h"
+#include "link/protocol/records.h"
+#include "link/settings/number_forms.h"
 
 #include <QHash>
 #include <QJsonArray>
@@ -178,10 +179,18 @@ std::variant<QByteArray, QString> AsUtf8(const QByteArray &bytes) {
 
 } // namespace
 
+namespace {
+
+// The wire form's number without its padding: the same rounding, so equal texts mean equal
+// records. Adding +0.0 turns a -0 (from -0.4) into 0, which prints without a sign.
+double Whole(float value) {
+    return std::round(static_cast<double>(value)) + 0.0;
+}
+
+} // namespace
+
 QString WholeText(float value) {
-    // The wire form without its padding: the same rounding, so equal texts mean equal records.
-    // Adding +0.0 turns a -0 (from -0.4) into 0, which prints without a sign.
-    return QString::number(std::round(static_cast<double>(value)) + 0.0, 'f', 0);
+    return QString::number(Whole(value), 'f', 0);
 }
 
 TuningParameters TuneOf(const TuningParameters &settings) {
@@ -193,10 +202,6 @@ TuningParameters TuneOf(const TuningParameters &settings) {
             tune.*flag.value = false; // a request, not a setting
     }
     return tune;
-}
-
-TuningParameters DefaultTune() {
-    return TuneOf(DefaultSettings());
 }
 
 QStringList SettingKeys() {
@@ -400,11 +405,12 @@ QString QuotedText(const QString &text) {
 }
 
 QString SaveRecordOf(const TuningParameters &tune, bool calibrate) {
-    std::array<QString, kPercentCount> texts;
+    std::array<double, kPercentCount> percents{};
     for (std::size_t i = 0; i < kPercents.size(); ++i)
-        texts[i] = WholeText(tune.*kPercents[i].value);
-    // Whole numbers always read back as numbers, so the record is always made.
-    return SaveCommand(texts, tune.TpsReverse, tune.EbrakeCutOff, calibrate).value_or(QString());
+        percents[i] = static_cast<double>(tune.*kPercents[i].value);
+    TuningParameters switches = tune;
+    switches.GSensorCalibrate = calibrate;
+    return SaveCommand(percents, switches);
 }
 
 QList<TuneDifference> Differences(const TuningParameters &first, const TuningParameters &second) {
@@ -413,13 +419,15 @@ QList<TuneDifference> Differences(const TuningParameters &first, const TuningPar
         const float a = first.*percent.value;
         const float b = second.*percent.value;
         if (WireForm(static_cast<double>(a)) != WireForm(static_cast<double>(b)))
-            differences.append({percent.fileKey.toString(), WholeText(a), WholeText(b)});
+            differences.append(
+                {percent.fileKey.toString(), WholeText(a), WholeText(b), Whole(a), Whole(b)});
     }
     auto text = [](bool flag) { return flag ? QStringLiteral("true") : QStringLiteral("false"); };
     for (const SwitchField &flag : kSwitches) {
-        if (!flag.fileKey.isEmpty() && first.*flag.value != second.*flag.value)
-            differences.append(
-                {flag.fileKey.toString(), text(first.*flag.value), text(second.*flag.value)});
+        const bool a = first.*flag.value;
+        const bool b = second.*flag.value;
+        if (!flag.fileKey.isEmpty() && a != b)
+            differences.append({flag.fileKey.toString(), text(a), text(b), a, b});
     }
     return differences;
 }
@@ -430,26 +438,20 @@ std::optional<TuneDifference> NoteDifference(const TuneFile &first, const TuneFi
     const auto shown = [](const QString &note) {
         return note.isEmpty() ? QStringLiteral("(none)") : JsonText(QJsonValue(note));
     };
-    return TuneDifference{kNoteKey, shown(first.note), shown(second.note)};
+    const auto typed = [](const QString &note) {
+        return note.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(note);
+    };
+    return TuneDifference{kNoteKey, shown(first.note), shown(second.note), typed(first.note),
+                          typed(second.note)};
 }
 
 QByteArray DifferenceJson(const QList<TuneDifference> &differences, const QString &firstHeading,
                           const QString &secondHeading, bool equal) {
-    // A value as the table shows it, back in its JSON type.
-    const auto typed = [](const TuneDifference &row, const QString &shown) -> QJsonValue {
-        if (row.key == kNoteKey)
-            return shown == u"(none)"
-                       ? QJsonValue(QJsonValue::Null)
-                       : QJsonDocument::fromJson('[' + shown.toUtf8() + ']').array().at(0);
-        if (shown == u"true" || shown == u"false")
-            return shown == u"true";
-        return shown.toDouble();
-    };
     QJsonArray rows;
     for (const TuneDifference &row : differences)
         rows.append(QJsonObject{{QStringLiteral("setting"), row.key},
-                                {QStringLiteral("first"), typed(row, row.first)},
-                                {QStringLiteral("second"), typed(row, row.second)}});
+                                {QStringLiteral("first"), row.firstValue},
+                                {QStringLiteral("second"), row.secondValue}});
     const QJsonObject document{{QStringLiteral("first"), firstHeading},
                                {QStringLiteral("second"), secondHeading},
                                {QStringLiteral("equal"), equal},

@@ -1,8 +1,9 @@
 #pragma once
 
-#include "link/tuning_parameters.h"
+#include "link/settings/parameter_set.h"
 
 #include <QByteArray>
+#include <QJsonValue>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -12,8 +13,8 @@
 
 namespace tuner {
 
-// The settings of a tune file are those of the parameter table (link/parameter_set.h) that have
-// a file key, under that key, in the table's order.
+// The settings of a tune file are those of the parameter table (link/settings/parameter_set.h) that
+// have a file key, under that key, in the table's order.
 
 // The first two keys of every tune file: "format": "dccd-tune", "version": 1.
 inline constexpr char kTuneFormat[] = "dccd-tune";
@@ -22,9 +23,6 @@ inline constexpr int kTuneVersion = 1;
 // A tune: the settings as the wire carries them (whole percentages) and the two switches. The
 // calibration request is no setting and is always false here.
 TuningParameters TuneOf(const TuningParameters &settings);
-
-// The tune the window's Default button loads.
-TuningParameters DefaultTune();
 
 // What a tune file holds: the tune, and what a person needs to know of it. None of the rest is
 // sent to a controller: "note" is free text kept exactly as it is, "read_at" (ISO 8601, UTC) and
@@ -74,14 +72,17 @@ QStringList SettingKeys();
 // The known key nearest to a mistyped one ("turing" -> "turning"), or "" when none is near.
 QString NearestKey(const QString &typed, const QStringList &known);
 
-// The save record of a tune: built by the protocol's SaveCommand from the whole percentages.
+// The save record of a tune: its numbers straight into the protocol's SaveCommand.
 QString SaveRecordOf(const TuningParameters &tune, bool calibrate);
 
-// A setting whose wire form differs between two tunes, with both values as a file shows them.
+// A setting whose wire form differs between two tunes, with both values as a file shows them,
+// and as JSON values of their own type (a number, true or false; the note's text, or null).
 struct TuneDifference {
     QString key;
     QString first;
     QString second;
+    QJsonValue firstValue;
+    QJsonValue secondValue;
 };
 QList<TuneDifference> Differences(const TuningParameters &first, const TuningParameters &second);
 

@@ -6,9 +6,10 @@
 // rounded to whole numbers.
 
 #include "codec/modStrings.h"
-#include "link/number_text.h"
-#include "link/protocol.h"
-#include "link/tuning_parameters.h"
+#include "link/protocol/records.h"
+#include "link/settings/number_forms.h"
+#include "link/settings/number_text.h"
+#include "link/settings/parameter_set.h"
 
 #include <QByteArrayView>
 #include <QString>

@@ -9,10 +9,11 @@
 //           bit 2 raise every other event with a kind other than "received"
 //   then the received texts, separated by U+001E (one byte, one Latin-1 character).
 
-#include "link/protocol.h"
-#include "link/tuning_parameters.h"
-#include "tests/window/memory_port.h"
-#include "tests/window/window_snapshot.h"
+#include "link/protocol/records.h"
+#include "link/settings/number_forms.h"
+#include "link/settings/parameter_set.h"
+#include "tests/support/memory_port.h"
+#include "tests/support/window_snapshot.h"
 #include "window/dccd.h"
 #include "window/layout.h"
 

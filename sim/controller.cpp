@@ -1,10 +1,12 @@
 #include "sim/controller.h"
 
-#include "link/port_messages.h"
-#include "link/protocol.h"
+#include "link/exchange/port_messages.h"
+#include "link/protocol/records.h"
+#include "link/settings/number_text.h"
 
 #include <algorithm>
 #include <cmath>
+#include <variant>
 
 namespace sim {
 namespace {
@@ -33,11 +35,53 @@ QString FieldsOf(const tuner::TuningParameters &v) {
     return fields.join(u',');
 }
 
-} // namespace
-
-tuner::TuningParameters Behaviour::DefaultValues() {
-    return tuner::DefaultSettings();
+// A percentage of a save as a controller stores it, or why it is refused.
+std::variant<float, QString> ReadSavedPercent(const QString &field,
+                                              const tuner::PercentField &percent) {
+    const std::optional<double> value = tuner::ReadNumber(field);
+    if (!value)
+        return QStringLiteral("field %1 is not a number").arg(percent.wireField);
+    if (!InRange(*value, percent))
+        return QStringLiteral("field %1 is not within 0 to %2")
+            .arg(percent.wireField)
+            .arg(percent.upperLimit);
+    // The tuner sends each percentage rounded and padded to five digits; any other form of the
+    // same number ("100.4", "+5", "120") is a sender that does not round or pad.
+    if (!IsFiveDigits(field))
+        return QStringLiteral("field %1 is not five digits").arg(percent.wireField);
+    return static_cast<float>(*value);
 }
+
+// The settings a save record holds, or why a controller refuses it.
+std::variant<tuner::TuningParameters, QString> ReadSave(const QString &record) {
+    if (std::any_of(record.cbegin(), record.cend(), tuner::IsForeignControl))
+        return QStringLiteral("a save holds a control character");
+    // The window's save escapes nothing and leaves no field empty: the record is taken apart
+    // at every comma, and any piece too many or too few refuses it.
+    const QStringList fields = record.split(u',');
+    const bool shaped =
+        fields.size() == kSaveParts && fields.at(0) == u"S" && fields.last().isEmpty() &&
+        std::none_of(fields.cbegin() + 1, fields.cend() - 1,
+                     [](const QString &field) { return field.trimmed().isEmpty(); });
+    if (!shaped)
+        return QStringLiteral("a save has S, nine values and a final comma");
+    tuner::TuningParameters v;
+    for (const tuner::PercentField &percent : tuner::kPercents) {
+        const auto value = ReadSavedPercent(fields.at(percent.wireField), percent);
+        if (const QString *refusal = std::get_if<QString>(&value))
+            return *refusal;
+        v.*percent.value = std::get<float>(value);
+    }
+    for (const tuner::SwitchField &flag : tuner::kSwitches) {
+        const QString &word = fields.at(flag.wireField);
+        if (word != u"00000" && word != u"00001")
+            return QStringLiteral("field %1 is not 00000 or 00001").arg(flag.wireField);
+        v.*flag.value = word == u"00001";
+    }
+    return v;
+}
+
+} // namespace
 
 QByteArray ReportOf(const tuner::TuningParameters &v) {
     return tuner::ReportRecord(v).toLatin1();
@@ -89,71 +133,32 @@ Controller::Result Controller::Receive(const QByteArray &bytes) {
 
 void Controller::Handle(const QByteArray &record, Result &result) {
     result.log.append(QStringLiteral("received: ") + Printable(record));
-    if (record == "R") {
-        if (m_behaviour.silent)
-            return;
-        QByteArray reply;
-        if (m_behaviour.noise)
-            reply += QByteArray(kNoise);
-        reply += m_behaviour.report ? *m_behaviour.report + '\r' : ReportOf(m_behaviour.values);
-        result.reply += reply;
-        result.log.append(QStringLiteral("sent: ") + Printable(reply));
-        return;
-    }
-    if (!record.startsWith('S')) {
+    if (record == "R")
+        Answer(result);
+    else if (record.startsWith('S'))
+        Store(QString::fromLatin1(record), result);
+    else
         result.log.append(QStringLiteral("ignored: not a read request or a save"));
-        return;
-    }
+}
 
-    const QString text = QString::fromLatin1(record);
-    if (std::any_of(text.cbegin(), text.cend(), tuner::IsForeignControl)) {
-        result.log.append(QStringLiteral("rejected: a save holds a control character"));
+void Controller::Answer(Result &result) const {
+    if (m_behaviour.silent)
         return;
-    }
-    // The window's save escapes nothing and leaves no field empty: the record is taken apart
-    // at every comma, and any piece too many or too few refuses it.
-    const QStringList fields = text.split(u',');
-    const bool shaped =
-        fields.size() == kSaveParts && fields.at(0) == u"S" && fields.last().isEmpty() &&
-        std::none_of(fields.cbegin() + 1, fields.cend() - 1,
-                     [](const QString &field) { return field.trimmed().isEmpty(); });
-    if (!shaped) {
-        result.log.append(QStringLiteral("rejected: a save has S, nine values and a final comma"));
-        return;
-    }
-    tuner::TuningParameters v;
-    for (const tuner::PercentField &percent : tuner::kPercents) {
-        const std::optional<double> value = tuner::ReadNumber(fields.at(percent.wireField));
-        if (!value) {
-            result.log.append(
-                QStringLiteral("rejected: field %1 is not a number").arg(percent.wireField));
-            return;
-        }
-        if (!InRange(*value, percent)) {
-            result.log.append(QStringLiteral("rejected: field %1 is not within 0 to %2")
-                                  .arg(percent.wireField)
-                                  .arg(percent.upperLimit));
-            return;
-        }
-        // The tuner sends each percentage rounded and padded to five digits; any other form of
-        // the same number ("100.4", "+5", "120") is a sender that does not round or pad.
-        if (!IsFiveDigits(fields.at(percent.wireField))) {
-            result.log.append(
-                QStringLiteral("rejected: field %1 is not five digits").arg(percent.wireField));
-            return;
-        }
-        v.*percent.value = static_cast<float>(*value);
-    }
-    for (const tuner::SwitchField &flag : tuner::kSwitches) {
-        const QString &word = fields.at(flag.wireField);
-        if (word != u"00000" && word != u"00001") {
-            result.log.append(
-                QStringLiteral("rejected: field %1 is not 00000 or 00001").arg(flag.wireField));
-            return;
-        }
-        v.*flag.value = word == u"00001";
-    }
+    QByteArray reply;
+    if (m_behaviour.noise)
+        reply += QByteArray(kNoise);
+    reply += m_behaviour.report ? *m_behaviour.report + '\r' : ReportOf(m_behaviour.values);
+    result.reply += reply;
+    result.log.append(QStringLiteral("sent: ") + Printable(reply));
+}
 
+void Controller::Store(const QString &record, Result &result) {
+    const std::variant<tuner::TuningParameters, QString> save = ReadSave(record);
+    if (const QString *refusal = std::get_if<QString>(&save)) {
+        result.log.append(QStringLiteral("rejected: ") + *refusal);
+        return;
+    }
+    tuner::TuningParameters v = std::get<tuner::TuningParameters>(save);
     result.log.append(QStringLiteral("stored: ") + FieldsOf(v));
     if (v.GSensorCalibrate) {
         v.GSensorCalibrate = false; // carried out at once: the next report shows it done

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "link/record_assembler.h"
-#include "link/tuning_parameters.h"
+#include "link/protocol/record_assembler.h"
+#include "link/settings/parameter_set.h"
 
 #include <QByteArray>
 #include <QStringList>
@@ -13,14 +13,12 @@
 namespace sim {
 
 struct Behaviour {
-    tuner::TuningParameters values = DefaultValues();
+    tuner::TuningParameters values = tuner::DefaultSettings();
     bool silent = false;              // never answer
     bool noise = false;               // garbage before each report
     std::optional<QByteArray> report; // sent (with a CR) instead of a report
     bool forgetful = false;           // logs a save as stored but keeps the old values
     int hangupAfter = 0;              // hang up right after this many records (0: never)
-
-    static tuner::TuningParameters DefaultValues();
 };
 
 // Bytes sent before a report with --noise: printable garbage, ASCII and not, with no control
@@ -61,7 +59,10 @@ public:
     const tuner::TuningParameters &Values() const { return m_behaviour.values; }
 
 private:
+    // One complete record: a read request is answered, a save stored, anything else ignored.
     void Handle(const QByteArray &record, Result &result);
+    void Answer(Result &result) const;
+    void Store(const QString &record, Result &result);
 
     Behaviour m_behaviour;
     tuner::ByteRecordAssembler m_records{kMaxRecord};

@@ -72,78 +72,112 @@ struct Options {
     QString link; // "" for none
 };
 
+// The simulator's options as the parser knows them.
+struct OptionSet {
+    QCommandLineOption link{QStringLiteral("link"),
+                            QStringLiteral("Also make a symbolic link to the device here."),
+                            QStringLiteral("path")};
+    QCommandLineOption values{
+        QStringLiteral("values"),
+        QStringLiteral("The nine settings as a report's fields 1 to 9 (default "
+                       "100,100,100,100,0,33,0,0,0)."),
+        QStringLiteral("fields")};
+    QCommandLineOption chunk{QStringLiteral("chunk"),
+                             QStringLiteral("Send each answer in pieces of n bytes."),
+                             QStringLiteral("n")};
+    QCommandLineOption gap{QStringLiteral("gap"),
+                           QStringLiteral("Milliseconds between the pieces (default 10)."),
+                           QStringLiteral("ms"), QStringLiteral("10")};
+    QCommandLineOption silent{QStringLiteral("silent"), QStringLiteral("Never answer.")};
+    QCommandLineOption noise{QStringLiteral("noise"),
+                             QStringLiteral("Send garbage bytes before each report.")};
+    QCommandLineOption hangup{
+        QStringLiteral("hangup-after"),
+        QStringLiteral("Close the line right after the nth record; what came with it is "
+                       "dropped."),
+        QStringLiteral("n")};
+    QCommandLineOption report{
+        QStringLiteral("report"),
+        QStringLiteral("Answer a read request with this text and a CR instead of a report."),
+        QStringLiteral("text")};
+    QCommandLineOption forgetful{
+        QStringLiteral("forgetful"),
+        QStringLiteral("Log each save as stored but keep the old values (a faulty controller).")};
+
+    QList<QCommandLineOption> All() const {
+        return {link, values, chunk, gap, silent, noise, hangup, report, forgetful};
+    }
+};
+
+// What the controller says and holds: the switches of its behaviour and --values. The sentence
+// that says what is wrong, or nothing.
+std::optional<QString> ReadBehaviour(const QCommandLineParser &parser, const OptionSet &set,
+                                     sim::Behaviour &behaviour) {
+    behaviour.silent = parser.isSet(set.silent);
+    behaviour.noise = parser.isSet(set.noise);
+    behaviour.forgetful = parser.isSet(set.forgetful);
+    if (parser.isSet(set.report))
+        behaviour.report = parser.value(set.report).toLatin1();
+    if (parser.isSet(set.values)) {
+        const auto parsed = sim::ParseValues(parser.value(set.values));
+        if (!parsed)
+            return QStringLiteral("--values wants nine fields: six numbers from 0 to the save "
+                                  "limits (200,200,200,100,100,100), three truth values");
+        behaviour.values = *parsed;
+    }
+    return std::nullopt;
+}
+
+// How each answer is sent: in pieces of --chunk bytes, --gap apart.
+std::optional<QString> ReadPacing(const QCommandLineParser &parser, const OptionSet &set,
+                                  Options &options) {
+    if (parser.isSet(set.chunk)) {
+        const auto n = Whole(parser.value(set.chunk), 1);
+        if (!n)
+            return QStringLiteral("--chunk wants a whole number of at least 1");
+        options.chunkSize = *n;
+    }
+    const auto gapMs = Whole(parser.value(set.gap), 0);
+    if (!gapMs)
+        return QStringLiteral("--gap wants a whole number of milliseconds");
+    options.gapMs = *gapMs;
+    return std::nullopt;
+}
+
+// When the controller hangs up.
+std::optional<QString> ReadHangup(const QCommandLineParser &parser, const OptionSet &set,
+                                  sim::Behaviour &behaviour) {
+    if (!parser.isSet(set.hangup))
+        return std::nullopt;
+    const auto n = Whole(parser.value(set.hangup), 1);
+    if (!n)
+        return QStringLiteral("--hangup-after wants a whole number of at least 1");
+    behaviour.hangupAfter = *n;
+    return std::nullopt;
+}
+
 // The options, or the sentence that says what is wrong with them.
 std::variant<Options, QString> ReadOptions(const QCoreApplication &app) {
+    const OptionSet set;
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("A simulated controller on a pseudo-terminal. Prints the device, then one "
                        "line per record received or sent."));
     parser.addHelpOption();
     parser.addVersionOption();
-    const QCommandLineOption link(QStringLiteral("link"),
-                                  QStringLiteral("Also make a symbolic link to the device here."),
-                                  QStringLiteral("path"));
-    const QCommandLineOption values(
-        QStringLiteral("values"),
-        QStringLiteral("The nine settings as a report's fields 1 to 9 (default "
-                       "100,100,100,100,0,33,0,0,0)."),
-        QStringLiteral("fields"));
-    const QCommandLineOption chunk(QStringLiteral("chunk"),
-                                   QStringLiteral("Send each answer in pieces of n bytes."),
-                                   QStringLiteral("n"));
-    const QCommandLineOption gap(QStringLiteral("gap"),
-                                 QStringLiteral("Milliseconds between the pieces (default 10)."),
-                                 QStringLiteral("ms"), QStringLiteral("10"));
-    const QCommandLineOption silent(QStringLiteral("silent"), QStringLiteral("Never answer."));
-    const QCommandLineOption noise(QStringLiteral("noise"),
-                                   QStringLiteral("Send garbage bytes before each report."));
-    const QCommandLineOption hangup(
-        QStringLiteral("hangup-after"),
-        QStringLiteral("Close the line right after the nth record; what came with it is "
-                       "dropped."),
-        QStringLiteral("n"));
-    const QCommandLineOption report(
-        QStringLiteral("report"),
-        QStringLiteral("Answer a read request with this text and a CR instead of a report."),
-        QStringLiteral("text"));
-    const QCommandLineOption forgetful(
-        QStringLiteral("forgetful"),
-        QStringLiteral("Log each save as stored but keep the old values (a faulty controller)."));
-    parser.addOptions({link, values, chunk, gap, silent, noise, hangup, report, forgetful});
+    parser.addOptions(set.All());
     parser.process(app);
 
     Options options;
-    sim::Behaviour &behaviour = options.behaviour;
-    behaviour.silent = parser.isSet(silent);
-    behaviour.noise = parser.isSet(noise);
-    behaviour.forgetful = parser.isSet(forgetful);
-    if (parser.isSet(report))
-        behaviour.report = parser.value(report).toLatin1();
-    if (parser.isSet(values)) {
-        const auto parsed = sim::ParseValues(parser.value(values));
-        if (!parsed)
-            return QStringLiteral("--values wants nine fields: six numbers from 0 to the save "
-                                  "limits (200,200,200,100,100,100), three truth values");
-        behaviour.values = *parsed;
-    }
-    if (parser.isSet(chunk)) {
-        const auto n = Whole(parser.value(chunk), 1);
-        if (!n)
-            return QStringLiteral("--chunk wants a whole number of at least 1");
-        options.chunkSize = *n;
-    }
-    const auto gapMs = Whole(parser.value(gap), 0);
-    if (!gapMs)
-        return QStringLiteral("--gap wants a whole number of milliseconds");
-    options.gapMs = *gapMs;
-    if (parser.isSet(hangup)) {
-        const auto n = Whole(parser.value(hangup), 1);
-        if (!n)
-            return QStringLiteral("--hangup-after wants a whole number of at least 1");
-        behaviour.hangupAfter = *n;
-    }
-    if (parser.isSet(link))
-        options.link = parser.value(link);
+    std::optional<QString> refusal = ReadBehaviour(parser, set, options.behaviour);
+    if (!refusal)
+        refusal = ReadPacing(parser, set, options);
+    if (!refusal)
+        refusal = ReadHangup(parser, set, options.behaviour);
+    if (refusal)
+        return *refusal;
+    if (parser.isSet(set.link))
+        options.link = parser.value(set.link);
     return options;
 }
 

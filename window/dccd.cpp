@@ -1,9 +1,12 @@
 #include "window/dccd.h"
 
-#include "link/number_text.h"
-#include "link/port_messages.h"
-#include "link/protocol.h"
-#include "link/tuning_parameters.h"
+#include "link/exchange/controller_connection.h"
+#include "link/exchange/port_messages.h"
+#include "link/ports/port_number.h"
+#include "link/protocol/records.h"
+#include "link/settings/number_forms.h"
+#include "link/settings/number_text.h"
+#include "link/settings/parameter_set.h"
 #include "window/branding.h"
 #include "window/layout.h"
 

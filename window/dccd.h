@@ -1,8 +1,8 @@
 #pragma once
 
-#include "link/comfunct.h"
-#include "link/parameter_set.h"
-#include "link/serial_port_service.h"
+#include "link/ports/comfunct.h"
+#include "link/serial/serial_port_service.h"
+#include "link/settings/parameter_set.h"
 #include "window/control.h"
 
 #include <QList>
@@ -56,13 +56,6 @@ public:
     // Every control in layout order, and one by name (nullptr when there is none).
     const QList<Control *> &Controls() const { return m_controls; }
     Control *FindControl(const QString &name) const;
-
-    // The hint of each value box (Control::Hint) is its range and what is known of the
-    // controller's value, in its display form: "0 to 200 %; the controller holds 100" after a
-    // report of this connection, "0 to 200 %; 140 sent, not read back" after a save, the range
-    // alone before any report of this connection and after a lost line. The hint of tStatus is
-    // the whole message where the caption had to be shortened (a device's full path), else
-    // empty.
 
     // What the program must still tell as it ends ("" when nothing): Exit or the close box
     // dropped a save the line never took.
@@ -124,6 +117,10 @@ private:
     void ShowDisconnected();
     bool LastSaveDropped() const;
     void SetKnown(Known known);
+    // The hint of a value box (Control::Hint): its range and what is known of the controller's
+    // value, in its display form: "0 to 200 %; the controller holds 100" after a report of this
+    // connection, "0 to 200 %; 140 sent, not read back" after a save, the range alone before any
+    // report of this connection and after a lost line.
     QString BoxHint(const PercentControls &percent) const;
     void SetEditingEnabled(bool enabled);
     QString PortName(qint16 port, bool shortDevice) const;

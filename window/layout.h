@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/parameter_set.h"
+#include "link/settings/parameter_set.h"
 #include "window/control.h"
 
 #include <QList>

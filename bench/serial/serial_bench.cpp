@@ -3,9 +3,9 @@
 //    OnComm handler (median over the samples in the "median_us" counter);
 //  - IdleOpenPort: CPU time the process spends in 10 s with an open, idle port.
 
-#include "link/port_table.h"
-#include "link/protocol.h"
-#include "link/qt_serial_port_service.h"
+#include "link/ports/port_table.h"
+#include "link/protocol/records.h"
+#include "link/serial/port_service_linux.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

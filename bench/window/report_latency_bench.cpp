@@ -5,9 +5,9 @@
 //   cr:0  without the CR: taken once the line has been quiet for the settle interval (50 ms),
 //         expected the settle interval plus a few milliseconds. Before a record's end was looked
 //         for, every report waited for a quiet line of 20 ms: 20.6 ms from last byte to screen.
-#include "link/port_table.h"
-#include "link/qt_serial_port_service.h"
-#include "link/tuning_parameters.h"
+#include "link/ports/port_table.h"
+#include "link/serial/port_service_linux.h"
+#include "link/settings/number_forms.h"
 #include "window/dccd.h"
 #include "window/qt/dccd_window.h"
 

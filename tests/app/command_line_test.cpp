@@ -1,8 +1,8 @@
 #include "app/command_line.h"
 #include "app/program_start.h"
 #include "dccd_version.h"
-#include "link/port_platform.h"
-#include "link/port_table.h"
+#include "link/ports/port_platform.h"
+#include "link/ports/port_table.h"
 #include "tests/support/printable.h"
 #include "tests/support/row_name.h"
 

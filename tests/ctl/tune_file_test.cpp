@@ -4,8 +4,7 @@
 #include "ctl/restore_points.h"
 #include "ctl/state_folder.h"
 #include "ctl/tune_file.h"
-#include "link/port_option.h"
-#include "link/protocol.h"
+#include "link/protocol/records.h"
 #include "tests/ctl/default_tune.h"
 #include "tests/support/printable.h"
 #include "tests/support/row_name.h"
@@ -39,8 +38,8 @@ tuner::TuningParameters Tune(float accel, float decel, float turn, float max, fl
 }
 
 TEST(TuneFile, DefaultsAreTheWindowsDefaultsInTheFixedLayout) {
-    EXPECT_EQ(tuner::TuneFileText(tuner::DefaultTune()), QByteArray(kDefaults));
-    EXPECT_EQ(tuner::SaveRecordOf(tuner::DefaultTune(), false),
+    EXPECT_EQ(tuner::TuneFileText(tuner::DefaultSettings()), QByteArray(kDefaults));
+    EXPECT_EQ(tuner::SaveRecordOf(tuner::DefaultSettings(), false),
               QStringLiteral("S,00100,00100,00100,00100,00000,00033,00000,00000,00000,\r"));
 }
 
@@ -149,40 +148,6 @@ TEST(TuneFile, DifferenceTableHasAHeadingAndOneRowPerDifference) {
                              "acceleration  100          150\n"
                              "tps_reverse   false        true\n"));
 }
-
-struct PortValue {
-    const char *name;
-    const char16_t *text;
-    qint16 number; // 0: refused
-    const char16_t *device;
-};
-
-void PrintTo(const PortValue &c, std::ostream *os) {
-    *os << '"' << Printable(c.text) << '"';
-}
-
-class PortChoices : public ::testing::TestWithParam<PortValue> {};
-
-TEST_P(PortChoices, AreReadAsBothProgramsReadThem) {
-    const auto choice = tuner::ReadPortChoice(QString::fromUtf16(GetParam().text));
-    if (GetParam().number == 0) {
-        EXPECT_FALSE(choice.has_value());
-        return;
-    }
-    ASSERT_TRUE(choice.has_value());
-    EXPECT_EQ(choice->number, GetParam().number);
-    EXPECT_EQ(choice->device, QString::fromUtf16(GetParam().device));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, PortChoices,
-    ::testing::Values(PortValue{"Number", u"3", 3, u""}, PortValue{"Highest", u"16", 16, u""},
-                      PortValue{"NumberAndDevice", u"2=/dev/pts/4", 2, u"/dev/pts/4"},
-                      PortValue{"DeviceWithEquals", u"1=a=b", 1, u"a=b"},
-                      PortValue{"Zero", u"0", 0, u""}, PortValue{"AboveSixteen", u"17", 0, u""},
-                      PortValue{"EmptyDevice", u"1=", 0, u""}, PortValue{"NoNumber", u"=x", 0, u""},
-                      PortValue{"Empty", u"", 0, u""}, PortValue{"PlusSign", u"+1", 0, u""}),
-    RowName());
 
 struct Usage {
     const char *name;
@@ -343,7 +308,7 @@ protected:
     }
     QString Folder() const { return state.filePath(QStringLiteral("dccd-tuner/restore-points")); }
     void Take(const QStringList &words) {
-        tuner::TuningParameters held = tuner::DefaultTune();
+        tuner::TuningParameters held = tuner::DefaultSettings();
         held.Accel = words.at(2).toFloat();
         const auto kept = tuner::KeepRestorePoint(held, static_cast<qint16>(words.at(1).toInt()),
                                                   QDateTime::fromString(words.at(3), Qt::ISODate),

@@ -1,4 +1,4 @@
-#include "link/protocol.h"
+#include "link/protocol/records.h"
 #include "sim/controller.h"
 #include "tests/support/printable.h"
 #include "tests/support/row_name.h"

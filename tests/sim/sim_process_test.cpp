@@ -1,9 +1,9 @@
 // The built dccd-sim program against the real port service.
 
-#include "link/port_table.h"
-#include "link/protocol.h"
-#include "link/qt_serial_port_service.h"
-#include "tests/serial/pty_support.h"
+#include "link/ports/port_table.h"
+#include "link/protocol/records.h"
+#include "link/serial/port_service_linux.h"
+#include "tests/link/serial/pty_support.h"
 
 #include <QFileInfo>
 #include <QProcess>

@@ -1,8 +1,8 @@
 // The window's logic against the in-memory port, without a display.
+#include "tests/support/memory_port.h"
 #include "tests/support/printable.h"
 #include "tests/support/row_name.h"
-#include "tests/window/memory_port.h"
-#include "tests/window/window_snapshot.h"
+#include "tests/support/window_snapshot.h"
 #include "window/dccd.h"
 #include "window/layout.h"
 

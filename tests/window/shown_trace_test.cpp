@@ -1,4 +1,4 @@
-#include "tests/window/memory_port.h"
+#include "tests/support/memory_port.h"
 #include "window/shown_trace.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // Every text the window shows fits its designed box in its designed font, with the fonts the
 // package depends on: no caption cut off, no more lines than the box holds. The status line is
 // driven through the window's own handlers with the longest values each message can carry.
-#include "tests/window/memory_port.h"
+#include "tests/support/memory_port.h"
 #include "window/dccd.h"
 #include "window/layout.h"
 #include "window/qt/dccd_window.h"

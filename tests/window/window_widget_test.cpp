@@ -1,5 +1,5 @@
 // The Qt window on the offscreen platform: geometry, fonts, tab order, typing and clicks.
-#include "tests/window/memory_port.h"
+#include "tests/support/memory_port.h"
 #include "window/dccd.h"
 #include "window/layout.h"
 #include "window/qt/dccd_window.h"

@@ -1,6 +1,6 @@
 #include "window/qt/dccd_window.h"
 
-#include "link/comfunct.h"
+#include "link/ports/comfunct.h"
 #include "window/layout.h"
 #include "window/qt/lamp.h"
 

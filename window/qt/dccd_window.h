@@ -20,10 +20,7 @@ public:
     explicit DccdWindow(DCCD &model, QWidget *parent = nullptr);
     ~DccdWindow() override;
 
-    DCCD &Model() const { return m_model; }
     QWidget *Widget(const QString &name) const { return m_widgets.value(name); }
-    // Buttons, boxes and the port list in tab-index order.
-    const QList<QWidget *> &TabOrder() const { return m_tabOrder; }
 
     // Families for the designed fonts where the machine lacks them. Call once after the
     // application object exists.
@@ -56,7 +53,7 @@ private:
 
     DCCD &m_model;
     QHash<QString, QWidget *> m_widgets;
-    QList<QWidget *> m_tabOrder;
+    QList<QWidget *> m_tabOrder; // buttons, boxes and the port list in tab-index order
     QComboBox *m_portList = nullptr;
     bool m_shownOnce = false;
     QList<std::pair<Control *, int>> m_observers;

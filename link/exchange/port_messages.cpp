@@ -1,0 +1,71 @@
+#include "link/exchange/port_messages.h"
+
+#include "link/protocol/records.h"
+#include "link/serial/line_settings.h"
+
+namespace tuner {
+
+QString PortWithDevice(qint16 number, const QString &device) {
+    if (device.isEmpty())
+        return QString::number(number);
+    return QString::number(number) + QStringLiteral(" (") + device + u')';
+}
+
+QString ReasonSentence(QString reason) {
+    reason = reason.trimmed();
+    while (reason.endsWith(u'.'))
+        reason.chop(1);
+    if (reason.isEmpty())
+        reason = QStringLiteral("unknown error");
+    return reason + u'.';
+}
+
+QString CannotOpenMessage(const QString &port, const QString &reason) {
+    return QStringLiteral("Cannot open port ") + port + QStringLiteral(": ") +
+           ReasonSentence(reason);
+}
+
+QString ReadRequestFailedMessage(const QString &reason) {
+    return QStringLiteral("Read request failed: ") + ReasonSentence(reason);
+}
+
+QString SaveFailedMessage(const QString &reason) {
+    return QStringLiteral("Save failed: ") + ReasonSentence(reason);
+}
+
+QString ConnectionLostMessage(const QString &reason) {
+    return QStringLiteral("Connection lost: ") + ReasonSentence(reason);
+}
+
+QString WaitingMessage() {
+    return QStringLiteral("Waiting for DCCD to respond... check your com port!");
+}
+
+QString PrintableText(QStringView text) {
+    QString line;
+    line.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u == u'\\')
+            line += QStringLiteral("\\\\");
+        else if (u >= 0x20 && u <= 0x7e)
+            line += c;
+        else
+            line += QStringLiteral("\\x") +
+                    QString::number(u & 0xff, 16).rightJustified(2, u'0').toUpper();
+    }
+    return line;
+}
+
+QString NotAReportMessage(const QString &port, const QString &received) {
+    constexpr qsizetype kShown = 40;
+    QString shown = PrintableText(QStringView(received).left(kShown));
+    if (received.size() > kShown)
+        shown += QChar(0x2026);
+    return QStringLiteral("port %1 answered, but not with a settings report (%2): is this the "
+                          "controller, at %3 baud?")
+        .arg(port, shown)
+        .arg(std::get<LineSettings>(ParseLineSettings(kLineSettings)).baud);
+}
+
+} // namespace tuner

@@ -1,0 +1,67 @@
+#include "link/ports/port_option.h"
+
+#include <algorithm>
+
+namespace tuner {
+namespace {
+
+QString Column(const QString &text, int width) {
+    return text.leftJustified(width);
+}
+
+} // namespace
+
+std::optional<PortChoice> ReadPortChoice(const QString &value) {
+    const qsizetype equals = value.indexOf(u'=');
+    const QString number = equals < 0 ? value : value.left(equals);
+    if (number.isEmpty() || number.size() > 2 ||
+        !std::all_of(number.cbegin(), number.cend(),
+                     [](QChar c) { return c >= u'0' && c <= u'9'; }))
+        return std::nullopt;
+    const int n = number.toInt();
+    if (n < comfunct::kFirstPort || n > comfunct::kLastPort)
+        return std::nullopt;
+    if (equals >= 0 && equals == value.size() - 1)
+        return std::nullopt; // "N=" names no device
+    return PortChoice{static_cast<qint16>(n), equals < 0 ? QString() : value.mid(equals + 1)};
+}
+
+std::optional<QString> ApplyPortChoices(const QStringList &values, comfunct::PortTable &ports,
+                                        std::optional<qint16> &chosen) {
+    QList<PortChoice> choices;
+    for (const QString &value : values) {
+        const std::optional<PortChoice> choice = ReadPortChoice(value);
+        if (!choice)
+            return QStringLiteral("--port wants N or N=DEVICE with N from 1 to 16, not '") + value +
+                   u'\'';
+        choices.append(*choice);
+    }
+    for (const PortChoice &choice : choices) {
+        if (!choice.device.isEmpty())
+            ports.SetDevicePath(choice.number, choice.device);
+        if (!chosen)
+            chosen = choice.number;
+    }
+    return std::nullopt;
+}
+
+QString PortListing(const comfunct::PortTable &ports) {
+    QString listing = Column(QStringLiteral("Port"), 6) + Column(QStringLiteral("Device"), 24) +
+                      Column(QStringLiteral("Exists"), 8) + QStringLiteral("About\n");
+    const QList<comfunct::PortInfo> table = ports.Describe();
+    for (const comfunct::PortInfo &port : table) {
+        QStringList about;
+        for (const QString &part : {port.description, port.manufacturer})
+            if (!part.isEmpty())
+                about.append(part);
+        if (!port.serialNumber.isEmpty())
+            about.append(QStringLiteral("serial ") + port.serialNumber);
+        listing += Column(QString::number(port.number), 6) + Column(port.device, 24) +
+                   Column(port.exists ? QStringLiteral("yes") : QStringLiteral("no"), 8) +
+                   about.join(QStringLiteral(", "));
+        listing = listing.trimmed() + u'\n';
+    }
+    return listing;
+}
+
+} // namespace tuner

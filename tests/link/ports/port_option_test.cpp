@@ -1,0 +1,45 @@
+// The --port option as both programs read it.
+
+#include "link/ports/port_option.h"
+#include "tests/support/printable.h"
+#include "tests/support/row_name.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct PortValue {
+    const char *name;
+    const char16_t *text;
+    qint16 number; // 0: refused
+    const char16_t *device;
+};
+
+void PrintTo(const PortValue &c, std::ostream *os) {
+    *os << '"' << Printable(c.text) << '"';
+}
+
+class PortChoices : public ::testing::TestWithParam<PortValue> {};
+
+TEST_P(PortChoices, AreReadAsBothProgramsReadThem) {
+    const auto choice = tuner::ReadPortChoice(QString::fromUtf16(GetParam().text));
+    if (GetParam().number == 0) {
+        EXPECT_FALSE(choice.has_value());
+        return;
+    }
+    ASSERT_TRUE(choice.has_value());
+    EXPECT_EQ(choice->number, GetParam().number);
+    EXPECT_EQ(choice->device, QString::fromUtf16(GetParam().device));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, PortChoices,
+    ::testing::Values(PortValue{"Number", u"3", 3, u""}, PortValue{"Highest", u"16", 16, u""},
+                      PortValue{"NumberAndDevice", u"2=/dev/pts/4", 2, u"/dev/pts/4"},
+                      PortValue{"DeviceWithEquals", u"1=a=b", 1, u"a=b"},
+                      PortValue{"Zero", u"0", 0, u""}, PortValue{"AboveSixteen", u"17", 0, u""},
+                      PortValue{"EmptyDevice", u"1=", 0, u""}, PortValue{"NoNumber", u"=x", 0, u""},
+                      PortValue{"Empty", u"", 0, u""}, PortValue{"PlusSign", u"+1", 0, u""}),
+    RowName());
+
+} // namespace
