@@ -1,5 +1,8 @@
 #include "ctl/tune_file.h"
 
+#include "ctl/nearest_key.h"
+#include "ctl/shown_text.h"
+
 #include "link/ports/comfunct.h"
 #include "link/protocol/records.h"
 #include "link/settings/number_forms.h"
@@ -19,12 +22,6 @@
 
 namespace tuner {
 namespace {
-
-// A value as JSON writes it: "abc" with its quotes, 2.5, true, null, [1,2], {"a":1}.
-QString JsonText(const QJsonValue &value) {
-    const QByteArray array = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
-    return QString::fromUtf8(array.mid(1, array.size() - 2));
-}
 
 QString Problem(const QString &fileName, const QString &key, const std::optional<QJsonValue> &value,
                 const QString &allowed) {
@@ -179,18 +176,14 @@ std::variant<QByteArray, QString> AsUtf8(const QByteArray &bytes) {
 
 } // namespace
 
-namespace {
-
 // The wire form's number without its padding: the same rounding, so equal texts mean equal
 // records. Adding +0.0 turns a -0 (from -0.4) into 0, which prints without a sign.
-double Whole(float value) {
+double WholeValue(float value) {
     return std::round(static_cast<double>(value)) + 0.0;
 }
 
-} // namespace
-
 QString WholeText(float value) {
-    return QString::number(Whole(value), 'f', 0);
+    return QString::number(WholeValue(value), 'f', 0);
 }
 
 TuningParameters TuneOf(const TuningParameters &settings) {
@@ -213,39 +206,6 @@ QStringList SettingKeys() {
             keys.append(flag.fileKey.toString());
     }
     return keys;
-}
-
-QString NearestKey(const QString &typed, const QStringList &known) {
-    // The edit distance: letters put in, left out or changed, and two letters swapped.
-    const auto distance = [](const QString &a, const QString &b) {
-        const qsizetype n = a.size();
-        const qsizetype m = b.size();
-        QList<QList<qsizetype>> d(n + 1, QList<qsizetype>(m + 1, 0));
-        for (qsizetype i = 0; i <= n; ++i)
-            d[i][0] = i;
-        for (qsizetype j = 0; j <= m; ++j)
-            d[0][j] = j;
-        for (qsizetype i = 1; i <= n; ++i) {
-            for (qsizetype j = 1; j <= m; ++j) {
-                const qsizetype cost = a.at(i - 1).toLower() == b.at(j - 1) ? 0 : 1;
-                d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + cost});
-                if (i > 1 && j > 1 && a.at(i - 1).toLower() == b.at(j - 2) &&
-                    a.at(i - 2).toLower() == b.at(j - 1))
-                    d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
-            }
-        }
-        return d[n][m];
-    };
-    QString nearest;
-    qsizetype best = std::max<qsizetype>(2, typed.size() / 3) + 1; // near: a slip of the fingers
-    for (const QString &key : known) {
-        const qsizetype d = distance(typed, key);
-        if (d < best) {
-            best = d;
-            nearest = key;
-        }
-    }
-    return nearest;
 }
 
 QByteArray TuneFileText(const TuneFile &file) {
@@ -383,27 +343,6 @@ QString OutOfRange(const TuningParameters &tune, const QStringList &unchecked) {
     return {};
 }
 
-QString EscapedText(const QString &text) {
-    QString shown;
-    shown.reserve(text.size());
-    for (const QChar c : text) {
-        const QChar::Category category = c.category();
-        if (c.unicode() >= 0xDC80 && c.unicode() <= 0xDCFF) // a byte of a name that is no UTF-8
-            shown += QStringLiteral("\\x%1").arg(c.unicode() - 0xDC00, 2, 16, QLatin1Char('0'));
-        else if (category == QChar::Other_Surrogate || category == QChar::Other_Control ||
-                 category == QChar::Other_Format || c == QChar::LineSeparator ||
-                 c == QChar::ParagraphSeparator)
-            shown += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
-        else
-            shown += c;
-    }
-    return shown;
-}
-
-QString QuotedText(const QString &text) {
-    return EscapedText(JsonText(QJsonValue(text)));
-}
-
 QString SaveRecordOf(const TuningParameters &tune, bool calibrate) {
     std::array<double, kPercentCount> percents{};
     for (std::size_t i = 0; i < kPercents.size(); ++i)
@@ -411,79 +350,6 @@ QString SaveRecordOf(const TuningParameters &tune, bool calibrate) {
     TuningParameters switches = tune;
     switches.GSensorCalibrate = calibrate;
     return SaveCommand(percents, switches);
-}
-
-QList<TuneDifference> Differences(const TuningParameters &first, const TuningParameters &second) {
-    QList<TuneDifference> differences;
-    for (const PercentField &percent : kPercents) {
-        const float a = first.*percent.value;
-        const float b = second.*percent.value;
-        if (WireForm(static_cast<double>(a)) != WireForm(static_cast<double>(b)))
-            differences.append(
-                {percent.fileKey.toString(), WholeText(a), WholeText(b), Whole(a), Whole(b)});
-    }
-    auto text = [](bool flag) { return flag ? QStringLiteral("true") : QStringLiteral("false"); };
-    for (const SwitchField &flag : kSwitches) {
-        const bool a = first.*flag.value;
-        const bool b = second.*flag.value;
-        if (!flag.fileKey.isEmpty() && a != b)
-            differences.append({flag.fileKey.toString(), text(a), text(b), a, b});
-    }
-    return differences;
-}
-
-std::optional<TuneDifference> NoteDifference(const TuneFile &first, const TuneFile &second) {
-    if (first.note == second.note)
-        return std::nullopt;
-    const auto shown = [](const QString &note) {
-        return note.isEmpty() ? QStringLiteral("(none)") : JsonText(QJsonValue(note));
-    };
-    const auto typed = [](const QString &note) {
-        return note.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(note);
-    };
-    return TuneDifference{kNoteKey, shown(first.note), shown(second.note), typed(first.note),
-                          typed(second.note)};
-}
-
-QByteArray DifferenceJson(const QList<TuneDifference> &differences, const QString &firstHeading,
-                          const QString &secondHeading, bool equal) {
-    QJsonArray rows;
-    for (const TuneDifference &row : differences)
-        rows.append(QJsonObject{{QStringLiteral("setting"), row.key},
-                                {QStringLiteral("first"), row.firstValue},
-                                {QStringLiteral("second"), row.secondValue}});
-    const QJsonObject document{{QStringLiteral("first"), firstHeading},
-                               {QStringLiteral("second"), secondHeading},
-                               {QStringLiteral("equal"), equal},
-                               {QStringLiteral("differences"), rows}};
-    return QJsonDocument(document).toJson(QJsonDocument::Indented);
-}
-
-QString TextTable(const QList<QStringList> &rows) {
-    QList<qsizetype> widths;
-    for (const QStringList &row : rows) {
-        for (qsizetype i = 0; i < row.size(); ++i) {
-            if (widths.size() <= i)
-                widths.append(0);
-            widths[i] = std::max(widths.at(i), row.at(i).size());
-        }
-    }
-    QString table;
-    for (const QStringList &row : rows) {
-        QString line;
-        for (qsizetype i = 0; i < row.size(); ++i)
-            line += i + 1 < row.size() ? row.at(i).leftJustified(widths.at(i) + 2) : row.at(i);
-        table += line + u'\n';
-    }
-    return table;
-}
-
-QString DifferenceTable(const QList<TuneDifference> &differences, const QString &firstHeading,
-                        const QString &secondHeading) {
-    QList<QStringList> rows{{QStringLiteral("setting"), firstHeading, secondHeading}};
-    for (const TuneDifference &difference : differences)
-        rows.append({difference.key, difference.first, difference.second});
-    return TextTable(rows);
 }
 
 } // namespace tuner

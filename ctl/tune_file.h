@@ -3,7 +3,6 @@
 #include "link/settings/parameter_set.h"
 
 #include <QByteArray>
-#include <QJsonValue>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -60,51 +59,14 @@ std::variant<TuneFile, QString> ParseTuneFile(const QByteArray &text, const QStr
 // leaving out the keys in `unchecked`; "" when every one is within.
 QString OutOfRange(const TuningParameters &tune, const QStringList &unchecked = {});
 
-// A text from a file as a terminal may show it: control and format characters escaped as
-// \uXXXX, a byte of a file name that is no UTF-8 as \xNN (and, with quotes, in double quotes
-// as JSON writes a text), so a note or a name can neither move the cursor nor break a line.
-QString EscapedText(const QString &text);
-QString QuotedText(const QString &text);
-
 // The keys of the settings, in table order: "acceleration", ..., "ebrake_cut_off".
 QStringList SettingKeys();
-
-// The known key nearest to a mistyped one ("turing" -> "turning"), or "" when none is near.
-QString NearestKey(const QString &typed, const QStringList &known);
 
 // The save record of a tune: its numbers straight into the protocol's SaveCommand.
 QString SaveRecordOf(const TuningParameters &tune, bool calibrate);
 
-// A setting whose wire form differs between two tunes, with both values as a file shows them,
-// and as JSON values of their own type (a number, true or false; the note's text, or null).
-struct TuneDifference {
-    QString key;
-    QString first;
-    QString second;
-    QJsonValue firstValue;
-    QJsonValue secondValue;
-};
-QList<TuneDifference> Differences(const TuningParameters &first, const TuningParameters &second);
-
-// The notes of two tune files when they differ, as a row keyed "note" with each note quoted
-// ("(none)" for a file without one); nothing when they are the same.
-std::optional<TuneDifference> NoteDifference(const TuneFile &first, const TuneFile &second);
-
-// The differences as JSON for scripts: {"first": NAME, "second": NAME, "equal": BOOL,
-// "differences": [{"setting": KEY, "first": VALUE, "second": VALUE}, ...]} with numbers as
-// numbers, switches as true or false, and the note, when it differs, as the last entry.
-QByteArray DifferenceJson(const QList<TuneDifference> &differences, const QString &firstHeading,
-                          const QString &secondHeading, bool equal);
-
-// The differences as a table with a heading: setting, first, second, one row each.
-QString DifferenceTable(const QList<TuneDifference> &differences, const QString &firstHeading,
-                        const QString &secondHeading);
-
-// Rows as a table of text: every column but the last padded to its widest cell, two spaces
-// apart, one line each.
-QString TextTable(const QList<QStringList> &rows);
-
 // A percentage as a file shows it: the whole number it rounds to, halves away from zero.
 QString WholeText(float value);
+double WholeValue(float value);
 
 } // namespace tuner

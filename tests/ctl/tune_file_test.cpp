@@ -3,6 +3,7 @@
 #include "ctl/ctl.h"
 #include "ctl/restore_points.h"
 #include "ctl/state_folder.h"
+#include "ctl/tune_differences.h"
 #include "ctl/tune_file.h"
 #include "link/protocol/records.h"
 #include "tests/ctl/default_tune.h"

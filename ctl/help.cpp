@@ -1,0 +1,73 @@
+#include "ctl/ctl.h"
+
+#include "ctl/state_folder.h"
+
+#include <QDir>
+
+namespace tuner {
+
+QString CtlHelp() {
+    return QStringLiteral(
+               "Usage: dccd-ctl COMMAND [options]\n"
+               "Backs up, restores, verifies and compares the tune of a DCCD controller.\n"
+               "\n"
+               "Commands:\n"
+               "  read [-o FILE]      read the controller's settings into a tune file (standard\n"
+               "                      output without -o)\n"
+               "  write FILE          check FILE, keep what the controller holds as a restore\n"
+               "                      point, store FILE in the controller, read it back and\n"
+               "                      compare\n"
+               "  write --restore-point NAME|latest\n"
+               "                      the same with a restore point instead of a file; latest\n"
+               "                      is the one taken last from the port written\n"
+               "  diff A B            show the settings that differ; A and B are tune files,\n"
+               "                      defaults, or port (the chosen port) or port:N for a\n"
+               "                      controller\n"
+               "  defaults [-o FILE]  print the default tune (what the window's Default loads)\n"
+               "  restore-points      list the restore points, the one taken last first\n"
+               "\n"
+               "Options:\n"
+               "  --port N            use port N (1 to 16) of the port table; without --port the\n"
+               "                      lowest port that exists is used\n"
+               "  --port N=DEVICE     use DEVICE as port N for this run and pick it (repeatable;\n"
+               "                      the first --port is picked)\n"
+               "  --timeout SECONDS   how long to wait for the controller's answer (0.1 to 3600,\n"
+               "                      default 3)\n"
+               "  -o, --output FILE   write the tune to FILE instead of standard output; FILE is\n"
+               "                      replaced only once all of it is written, and never when it\n"
+               "                      is a device or a FIFO\n"
+               "  --calibrate         write: also ask the controller to calibrate its G-sensor\n"
+               "  --no-verify         write: only send, do not read back\n"
+               "  --only KEYS         write: change only these settings (comma-separated keys,\n"
+               "                      repeatable); the others are sent back as the controller\n"
+               "                      holds them\n"
+               "  --no-restore-point  write: keep no restore point first\n"
+               "  --json              diff: print the differences as JSON\n"
+               "  --list-ports        list ports 1 to 16 with their devices and end\n"
+               "  -h, --help          show this help and end\n"
+               "  --version           show the version and end\n"
+               "\n"
+               "A tune file is JSON; 'dccd-ctl defaults' prints one. Percentages are whole "
+               "numbers\n"
+               "(0 to 200 for acceleration, deceleration and turning, 0 to 100 for the others).\n"
+               "Each key is given once, and a tune file is a regular file of at most 1 MiB. An\n"
+               "optional \"note\" is free text; read fills in \"read_at\" and \"port\".\n"
+               "Restore points are kept in %1 (the last 50;\n"
+               "DCCD_KEEP_RESTORE_POINTS=N keeps N, from 1 to 10000). Every option but\n"
+               "--port and --only is given once.\n"
+               "\n"
+               "Exit codes:\n"
+               "  0  success; diff: the tunes are equal\n"
+               "  1  diff: the tunes differ\n"
+               "  2  usage error\n"
+               "  3  the port cannot be opened\n"
+               "  4  no answer from the controller in time\n"
+               "  5  the tune file is not valid, or cannot be read or written; or standard\n"
+               "     output cannot be written\n"
+               "  6  verify failed: the controller does not hold what was written\n"
+               "  7  the line was lost\n")
+        .arg(QDir::toNativeSeparators(QLatin1String(kStateFolderShown) +
+                                      QStringLiteral("/dccd-tuner/restore-points")));
+}
+
+} // namespace tuner
