@@ -6,6 +6,36 @@
 
 namespace tuner {
 
+namespace {
+
+// The options, each with the commands it goes with.
+QString OptionsHelp() {
+    return QStringLiteral(
+        "Options:\n"
+        "  --port N            use port N (1 to 16) of the port table; without --port the\n"
+        "                      lowest port that exists is used\n"
+        "  --port N=DEVICE     use DEVICE as port N for this run and pick it (repeatable;\n"
+        "                      the first --port is picked)\n"
+        "  --timeout SECONDS   how long to wait for the controller's answer (0.1 to 3600,\n"
+        "                      default 3)\n"
+        "  -o, --output FILE   write the tune to FILE instead of standard output; FILE is\n"
+        "                      replaced only once all of it is written, and never when it\n"
+        "                      is a device or a FIFO\n"
+        "  --calibrate         write: also ask the controller to calibrate its G-sensor\n"
+        "  --no-verify         write: only send, do not read back\n"
+        "  --only KEYS         write: change only these settings (comma-separated keys,\n"
+        "                      repeatable); the others are sent back as the controller\n"
+        "                      holds them\n"
+        "  --no-restore-point  write: keep no restore point first\n"
+        "  --json              diff: print the differences as JSON\n"
+        "  --list-ports        list ports 1 to 16 with their devices and end\n"
+        "  -h, --help          show this help and end\n"
+        "  --version           show the version and end\n"
+        "\n");
+}
+
+} // namespace
+
 QString CtlHelp() {
     return QStringLiteral(
                "Usage: dccd-ctl COMMAND [options]\n"
@@ -26,27 +56,7 @@ QString CtlHelp() {
                "  defaults [-o FILE]  print the default tune (what the window's Default loads)\n"
                "  restore-points      list the restore points, the one taken last first\n"
                "\n"
-               "Options:\n"
-               "  --port N            use port N (1 to 16) of the port table; without --port the\n"
-               "                      lowest port that exists is used\n"
-               "  --port N=DEVICE     use DEVICE as port N for this run and pick it (repeatable;\n"
-               "                      the first --port is picked)\n"
-               "  --timeout SECONDS   how long to wait for the controller's answer (0.1 to 3600,\n"
-               "                      default 3)\n"
-               "  -o, --output FILE   write the tune to FILE instead of standard output; FILE is\n"
-               "                      replaced only once all of it is written, and never when it\n"
-               "                      is a device or a FIFO\n"
-               "  --calibrate         write: also ask the controller to calibrate its G-sensor\n"
-               "  --no-verify         write: only send, do not read back\n"
-               "  --only KEYS         write: change only these settings (comma-separated keys,\n"
-               "                      repeatable); the others are sent back as the controller\n"
-               "                      holds them\n"
-               "  --no-restore-point  write: keep no restore point first\n"
-               "  --json              diff: print the differences as JSON\n"
-               "  --list-ports        list ports 1 to 16 with their devices and end\n"
-               "  -h, --help          show this help and end\n"
-               "  --version           show the version and end\n"
-               "\n"
+               "%2"
                "A tune file is JSON; 'dccd-ctl defaults' prints one. Percentages are whole "
                "numbers\n"
                "(0 to 200 for acceleration, deceleration and turning, 0 to 100 for the others).\n"
@@ -67,7 +77,8 @@ QString CtlHelp() {
                "  6  verify failed: the controller does not hold what was written\n"
                "  7  the line was lost\n")
         .arg(QDir::toNativeSeparators(QLatin1String(kStateFolderShown) +
-                                      QStringLiteral("/dccd-tuner/restore-points")));
+                                      QStringLiteral("/dccd-tuner/restore-points")),
+             OptionsHelp());
 }
 
 } // namespace tuner

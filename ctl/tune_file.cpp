@@ -238,8 +238,18 @@ QByteArray TuneFileText(const TuningParameters &tune) {
     return TuneFileText(TuneFile{tune, {}, {}, 0});
 }
 
-std::variant<TuneFile, QString> ParseTuneFile(const QByteArray &bytes, const QString &fileName,
-                                              SettingRange range) {
+namespace {
+
+// A key's value in the object; nothing when the key is not there.
+std::optional<QJsonValue> ValueOf(const QJsonObject &object, const QString &key) {
+    const auto found = object.constFind(key);
+    if (found == object.constEnd())
+        return std::nullopt;
+    return *found;
+}
+
+// The text as one JSON object, or what keeps it from being one.
+std::variant<QJsonObject, QString> ObjectOf(const QByteArray &bytes, const QString &fileName) {
     if (bytes.size() > kLargestTuneFile)
         return QStringLiteral("%1: larger than 1 MiB; a tune file is a few hundred bytes")
             .arg(fileName);
@@ -261,24 +271,19 @@ std::variant<TuneFile, QString> ParseTuneFile(const QByteArray &bytes, const QSt
             .arg(fileName);
     if (const std::optional<QString> repeated = RepeatedKey(text, fileName))
         return *repeated;
-    const QJsonObject object = document.object();
-    auto value = [&object](const QString &key) -> std::optional<QJsonValue> {
-        const auto found = object.constFind(key);
-        if (found == object.constEnd())
-            return std::nullopt;
-        return *found;
-    };
+    return document.object();
+}
 
-    const std::optional<QJsonValue> formatValue = value(kFormatKey);
-    if (!formatValue || formatValue->toString() != QLatin1String(kTuneFormat))
-        return Problem(fileName, kFormatKey, formatValue,
+// The file's kind and version, and no key that is not one of a tune file: a typo must not pass
+// for a setting left out, so an unknown key is refused, with the key that was probably meant.
+std::optional<QString> KindProblem(const QJsonObject &object, const QString &fileName) {
+    const std::optional<QJsonValue> format = ValueOf(object, kFormatKey);
+    if (!format || format->toString() != QLatin1String(kTuneFormat))
+        return Problem(fileName, kFormatKey, format,
                        QStringLiteral("\"%1\"").arg(QLatin1String(kTuneFormat)));
-    const std::optional<QJsonValue> versionValue = value(kVersionKey);
-    if (!versionValue || !IsWholeIn(*versionValue, kTuneVersion, kTuneVersion))
-        return Problem(fileName, kVersionKey, versionValue, QString::number(kTuneVersion));
-
-    // A typo must not pass for a setting left out: an unknown key is refused, with the key
-    // that was probably meant.
+    const std::optional<QJsonValue> version = ValueOf(object, kVersionKey);
+    if (!version || !IsWholeIn(*version, kTuneVersion, kTuneVersion))
+        return Problem(fileName, kVersionKey, version, QString::number(kTuneVersion));
     const QStringList known = AllKeys();
     for (const QString &key : object.keys()) {
         if (known.contains(key))
@@ -290,26 +295,34 @@ std::variant<TuneFile, QString> ParseTuneFile(const QByteArray &bytes, const QSt
         return QStringLiteral("%1: \"%2\": no such setting; the keys are %3")
             .arg(fileName, key, known.join(QStringLiteral(", ")));
     }
+    return std::nullopt;
+}
 
-    TuneFile file;
+// The note, read_at and port into the file.
+std::optional<QString> ReadAbout(const QJsonObject &object, const QString &fileName,
+                                 TuneFile &file) {
     for (const QString &key : {kNoteKey, kReadAtKey}) {
-        const std::optional<QJsonValue> text = value(key);
+        const std::optional<QJsonValue> text = ValueOf(object, key);
         if (text && !text->isString())
             return Problem(fileName, key, text, QStringLiteral("a text in double quotes"));
     }
-    file.note = value(kNoteKey).value_or(QJsonValue()).toString();
-    file.readAt = value(kReadAtKey).value_or(QJsonValue()).toString();
-    if (const std::optional<QJsonValue> port = value(kPortKey)) {
+    file.note = ValueOf(object, kNoteKey).value_or(QJsonValue()).toString();
+    file.readAt = ValueOf(object, kReadAtKey).value_or(QJsonValue()).toString();
+    if (const std::optional<QJsonValue> port = ValueOf(object, kPortKey)) {
         if (!IsWholeIn(*port, comfunct::kFirstPort, comfunct::kLastPort))
             return Problem(fileName, kPortKey, port, QStringLiteral("a port number from 1 to 16"));
         file.port = static_cast<qint16>(port->toInt());
     }
+    return std::nullopt;
+}
 
-    TuningParameters &tune = file.tune;
+// The settings into the tune: every one given, each of its type and within its range.
+std::optional<QString> ReadSettings(const QJsonObject &object, const QString &fileName,
+                                    SettingRange range, TuningParameters &tune) {
+    const bool held = range == SettingRange::Held;
     for (const PercentField &percent : kPercents) {
         const QString key = percent.fileKey.toString();
-        const std::optional<QJsonValue> setting = value(key);
-        const bool held = range == SettingRange::Held;
+        const std::optional<QJsonValue> setting = ValueOf(object, key);
         if (!setting || !IsWholeIn(*setting, held ? -kLargestHeld : 0,
                                    held ? kLargestHeld : percent.upperLimit))
             return Problem(
@@ -322,11 +335,29 @@ std::variant<TuneFile, QString> ParseTuneFile(const QByteArray &bytes, const QSt
         if (flag.fileKey.isEmpty())
             continue;
         const QString key = flag.fileKey.toString();
-        const std::optional<QJsonValue> setting = value(key);
+        const std::optional<QJsonValue> setting = ValueOf(object, key);
         if (!setting || !setting->isBool())
             return Problem(fileName, key, setting, QStringLiteral("true or false"));
         tune.*flag.value = setting->toBool();
     }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::variant<TuneFile, QString> ParseTuneFile(const QByteArray &bytes, const QString &fileName,
+                                              SettingRange range) {
+    const std::variant<QJsonObject, QString> read = ObjectOf(bytes, fileName);
+    if (const QString *problem = std::get_if<QString>(&read))
+        return *problem;
+    const QJsonObject &object = std::get<QJsonObject>(read);
+    TuneFile file;
+    if (std::optional<QString> problem = KindProblem(object, fileName))
+        return *problem;
+    if (std::optional<QString> problem = ReadAbout(object, fileName, file))
+        return *problem;
+    if (std::optional<QString> problem = ReadSettings(object, fileName, range, file.tune))
+        return *problem;
     return file;
 }
 
