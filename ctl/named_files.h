@@ -28,4 +28,8 @@ std::optional<QString> OpenNamed(QFile &file, const QString &name);
 // Whether a name holds a byte that is no UTF-8, which Qt's file classes cannot be given.
 bool HasStrayBytes(const QString &name);
 
+// The two above for a name Qt's file classes can be given (named_files.cpp, for both systems).
+NamedKind KindByName(const QString &name);
+std::optional<QString> OpenByName(QFile &file, const QString &name);
+
 } // namespace tuner

@@ -1,6 +1,5 @@
 #include "ctl/named_files.h"
 
-#include <QFileInfo>
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -72,14 +71,8 @@ QStringList ProgramArguments(int argc, char **argv) {
 }
 
 NamedKind KindOfNamed(const QString &name) {
-    if (!HasStrayBytes(name)) {
-        const QFileInfo info(name);
-        if (!info.exists())
-            return NamedKind::Missing;
-        if (info.isFile())
-            return NamedKind::Regular;
-        return info.isDir() ? NamedKind::Folder : NamedKind::Special;
-    }
+    if (!HasStrayBytes(name))
+        return KindByName(name);
     struct stat info {};
     if (::stat(Bytes(name).constData(), &info) != 0)
         return NamedKind::Missing;
@@ -89,12 +82,8 @@ NamedKind KindOfNamed(const QString &name) {
 }
 
 std::optional<QString> OpenNamed(QFile &file, const QString &name) {
-    if (!HasStrayBytes(name)) {
-        file.setFileName(name);
-        if (!file.open(QIODevice::ReadOnly))
-            return file.errorString();
-        return std::nullopt;
-    }
+    if (!HasStrayBytes(name))
+        return OpenByName(file, name);
     const int descriptor = ::open(Bytes(name).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
     if (descriptor < 0)
         return QString::fromLocal8Bit(std::strerror(errno));

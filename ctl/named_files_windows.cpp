@@ -1,7 +1,6 @@
 #include "ctl/named_files.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 
 namespace tuner {
 
@@ -11,19 +10,11 @@ QStringList ProgramArguments(int, char **) {
 }
 
 NamedKind KindOfNamed(const QString &name) {
-    const QFileInfo info(name);
-    if (!info.exists())
-        return NamedKind::Missing;
-    if (info.isFile())
-        return NamedKind::Regular;
-    return info.isDir() ? NamedKind::Folder : NamedKind::Special;
+    return KindByName(name);
 }
 
 std::optional<QString> OpenNamed(QFile &file, const QString &name) {
-    file.setFileName(name);
-    if (!file.open(QIODevice::ReadOnly))
-        return file.errorString();
-    return std::nullopt;
+    return OpenByName(file, name);
 }
 
 bool HasStrayBytes(const QString &) {
