@@ -25,9 +25,10 @@ public:
     // Buttons, boxes and the port list in tab-index order.
     const QList<QWidget *> &TabOrder() const { return m_tabOrder; }
 
-    // Families for the designed fonts where the machine lacks them. Call once after the
+    // Families for the designed fonts where the machine lacks them, with the faces built into
+    // the program; false when a built-in face cannot be loaded. Call once after the
     // application object exists.
-    static void InstallFontSubstitutes();
+    static bool InstallFontSubstitutes();
     // The font a control is designed with, substitutes applied.
     static QFont DesignedFont(const QString &name);
 
