@@ -9,8 +9,8 @@ namespace tuner {
 // licence (AGPL-3, its exception only for PDF and PostScript documents) would put the whole
 // program under the AGPL once built into it.
 bool LoadBuiltInFonts() {
-    return QFontDatabase::addApplicationFont(QStringLiteral(":/fonts/texgyrechorus-mediumitalic.otf")) !=
-           -1;
+    return QFontDatabase::addApplicationFont(
+               QStringLiteral(":/fonts/texgyrechorus-mediumitalic.otf")) != -1;
 }
 
 QString ChanceryFamily() {
