@@ -66,3 +66,10 @@ set_log_pixels() {
     "$DCCD_WINE" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f \
         >/dev/null 2>&1 || fail "cannot set the display's resolution to $1"
 }
+
+# Wine's server of this prefix ended and started again, kept running as scripts/windows keeps it.
+restart_wineserver() {
+    wineserver -k 2>/dev/null || true
+    wineserver -w 2>/dev/null || true
+    wineserver -p 2>/dev/null || fail "Wine's server did not start again"
+}
