@@ -5,8 +5,8 @@ Usage: compare_scaled.py <layout> <scale-1 RGB> <width> <height> <scale> <scaled
 The layout is what dccd-tuner --dump-layout prints. The images are raw 8-bit RGB of the client area. The scaled window must be
 the designed size times the scale (to the pixel either side of it). For every control of the designed layout, the mean colour
 of its box (inset by 2 designed pixels) must be the same in both renderings within a tolerance: a control drawn elsewhere than
-at its designed place times the scale, or at another size, leaves another colour in that box. The lamp must be as wide as it
-is high in both.
+at its designed place times the scale, or at another size, leaves another colour in that box; what is drawn dark in it (its
+text and frame) must have the same extent times the scale. The lamp must be as wide as it is high in both.
 """
 import sys
 
@@ -45,6 +45,17 @@ def lamp_size(image, width, box, scale):
     return max(xs) - min(xs) + 1, max(ys) - min(ys) + 1
 
 
+def ink(image, width, x0, y0, x1, y1, scale):
+    """Width and height, in designed pixels, of what is drawn dark (text, frames) in a box."""
+    xs, ys = [], []
+    for y in range(y0, y1):
+        for x in range(x0, x1):
+            if sum(image[(y * width + x) * 3:(y * width + x) * 3 + 3]) < 3 * 100:
+                xs.append(x)
+                ys.append(y)
+    return ((max(xs) - min(xs) + 1) / scale, (max(ys) - min(ys) + 1) / scale) if xs else (0, 0)
+
+
 def main():
     layout, one_path, width, height, scale, many_path, big_width, big_height = sys.argv[1:9]
     width, height, scale = int(width), int(height), float(scale)
@@ -74,6 +85,12 @@ def main():
         large = mean(many, big_width, *(round(v * scale) for v in (x0, y0, x1, y1)))
         worst = max(abs(a - b) for a, b in zip(small, large))
         verdict = "ok" if worst <= TOLERANCE else "MOVED"
+        # A caption that wraps onto another line or is cut leaves text of another extent.
+        small_ink = ink(one, width, left, top, left + w, top + h, 1)
+        large_ink = ink(many, big_width, *(round(v * scale) for v in (left, top, left + w, top + h)),
+                        scale)
+        if any(abs(a - b) > 3 + 0.1 * a for a, b in zip(small_ink, large_ink)):
+            verdict = "TEXT %dx%d, NOT %dx%d" % (large_ink + small_ink)
         if name == "Shape1":
             lamp_w, lamp_h = lamp_size(many, big_width, (left, top, w, h), scale)
             if lamp_w < 0.5 * h * scale or abs(lamp_w - lamp_h) > 1:
