@@ -3,6 +3,7 @@
 #include "ctl/exit_codes.h"
 #include "ctl/named_files.h"
 #include "ctl/restore_points.h"
+#include "ctl/state_folder.h"
 #include "ctl/tune_file.h"
 #include "dccd_version.h"
 #include "link/controller_connection.h"
@@ -13,6 +14,7 @@
 
 #include <QCommandLineParser>
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -44,15 +46,22 @@ CtlFailure Usage(const QString &message) {
             message + QStringLiteral("\nTry '") + kProgram + QStringLiteral(" --help'.")};
 }
 
+// One sentence with one period: the system's reason may end with its own (Windows' do).
+QString Sentence(const QString &reason) {
+    return reason.endsWith(u'.') ? reason : reason + u'.';
+}
+
 CtlFailure CannotRead(const QString &path, const QString &reason) {
     return {kExitBadFile,
-            QStringLiteral("Cannot read ") + path + QStringLiteral(": ") + reason + u'.'};
+            QStringLiteral("Cannot read ") + path + QStringLiteral(": ") + Sentence(reason)};
 }
 
 CtlFailure CannotWrite(const QString &path, const QString &reason) {
     return {kExitBadFile,
-            QStringLiteral("Cannot write ") + path + QStringLiteral(": ") + reason + u'.'};
+            QStringLiteral("Cannot write ") + path + QStringLiteral(": ") + Sentence(reason)};
 }
+
+const QString kFolder = QStringLiteral("a folder, not a tune file");
 
 // Something that exists at the path and is neither a regular file (or a link to one) nor a
 // directory (whose own message stays): a FIFO, a terminal, a device. Such a tune file is never
@@ -72,8 +81,9 @@ std::optional<CtlFailure> OpenOutput(QSaveFile &file, const QString &name) {
     if (HasStrayBytes(name))
         return CannotWrite(EscapedText(name), QStringLiteral("the name is not UTF-8"));
     file.setFileName(name);
-    if (IsSpecialFile(name))
-        return CannotWrite(name, kNotRegular);
+    const NamedKind kind = KindOfNamed(name);
+    if (kind == NamedKind::Special || kind == NamedKind::Folder)
+        return CannotWrite(name, kind == NamedKind::Folder ? kFolder : kNotRegular);
     if (!file.open(QIODevice::WriteOnly))
         return CannotWrite(name, file.errorString());
     return std::nullopt;
@@ -246,8 +256,9 @@ Outcome<Side> Ctl::ReadPort(qint16 number) {
 // terminal would act on escaped.
 Outcome<Side> Ctl::ReadFile(const QString &path) const {
     const QString shown = EscapedText(path);
-    if (IsSpecialFile(path))
-        return CannotRead(shown, kNotRegular);
+    const NamedKind kind = KindOfNamed(path);
+    if (kind == NamedKind::Special || kind == NamedKind::Folder)
+        return CannotRead(shown, kind == NamedKind::Folder ? kFolder : kNotRegular);
     QFile file;
     if (const std::optional<QString> refused = OpenNamed(file, path))
         return CannotRead(shown, *refused);
@@ -539,8 +550,9 @@ int Ctl::ListRestorePoints() {
     for (const SkippedEntry &skipped : shelf.skipped) {
         if (!skipped.unreadable)
             continue;
-        Say(QStringLiteral("Cannot read %1/%2%3.")
-                .arg(shelf.folder, EscapedText(skipped.name), skipped.reason));
+        Say(QStringLiteral("Cannot read %1%2.")
+                .arg(QDir::toNativeSeparators(shelf.folder + u'/' + EscapedText(skipped.name)),
+                     skipped.reason));
         code = kExitBadFile;
     }
     return code;
@@ -697,63 +709,66 @@ int Ctl::Run(const QStringList &arguments) {
 
 QString CtlHelp() {
     return QStringLiteral(
-        "Usage: dccd-ctl COMMAND [options]\n"
-        "Backs up, restores, verifies and compares the tune of a DCCD controller.\n"
-        "\n"
-        "Commands:\n"
-        "  read [-o FILE]      read the controller's settings into a tune file (standard\n"
-        "                      output without -o)\n"
-        "  write FILE          check FILE, keep what the controller holds as a restore\n"
-        "                      point, store FILE in the controller, read it back and\n"
-        "                      compare\n"
-        "  write --restore-point NAME|latest\n"
-        "                      the same with a restore point instead of a file; latest\n"
-        "                      is the one taken last from the port written\n"
-        "  diff A B            show the settings that differ; A and B are tune files,\n"
-        "                      defaults, or port (the chosen port) or port:N for a\n"
-        "                      controller\n"
-        "  defaults [-o FILE]  print the default tune (what the window's Default loads)\n"
-        "  restore-points      list the restore points, the one taken last first\n"
-        "\n"
-        "Options:\n"
-        "  --port N            use port N (1 to 16) of the port table; without --port the\n"
-        "                      lowest port that exists is used\n"
-        "  --port N=DEVICE     use DEVICE as port N for this run and pick it (repeatable;\n"
-        "                      the first --port is picked)\n"
-        "  --timeout SECONDS   how long to wait for the controller's answer (0.1 to 3600,\n"
-        "                      default 3)\n"
-        "  -o, --output FILE   write the tune to FILE instead of standard output; FILE is\n"
-        "                      replaced only once all of it is written, and never when it\n"
-        "                      is a device or a FIFO\n"
-        "  --calibrate         write: also ask the controller to calibrate its G-sensor\n"
-        "  --no-verify         write: only send, do not read back\n"
-        "  --only KEYS         write: change only these settings (comma-separated keys,\n"
-        "                      repeatable); the others are sent back as the controller\n"
-        "                      holds them\n"
-        "  --no-restore-point  write: keep no restore point first\n"
-        "  --json              diff: print the differences as JSON\n"
-        "  --list-ports        list ports 1 to 16 with their devices and end\n"
-        "  -h, --help          show this help and end\n"
-        "  --version           show the version and end\n"
-        "\n"
-        "A tune file is JSON; 'dccd-ctl defaults' prints one. Percentages are whole numbers\n"
-        "(0 to 200 for acceleration, deceleration and turning, 0 to 100 for the others).\n"
-        "Each key is given once, and a tune file is a regular file of at most 1 MiB. An\n"
-        "optional \"note\" is free text; read fills in \"read_at\" and \"port\".\n"
-        "Restore points are kept in $XDG_STATE_HOME/dccd-tuner/restore-points (the last\n"
-        "50; DCCD_KEEP_RESTORE_POINTS=N keeps N, from 1 to 10000). Every option but\n"
-        "--port and --only is given once.\n"
-        "\n"
-        "Exit codes:\n"
-        "  0  success; diff: the tunes are equal\n"
-        "  1  diff: the tunes differ\n"
-        "  2  usage error\n"
-        "  3  the port cannot be opened\n"
-        "  4  no answer from the controller in time\n"
-        "  5  the tune file is not valid, or cannot be read or written; or standard\n"
-        "     output cannot be written\n"
-        "  6  verify failed: the controller does not hold what was written\n"
-        "  7  the line was lost\n");
+               "Usage: dccd-ctl COMMAND [options]\n"
+               "Backs up, restores, verifies and compares the tune of a DCCD controller.\n"
+               "\n"
+               "Commands:\n"
+               "  read [-o FILE]      read the controller's settings into a tune file (standard\n"
+               "                      output without -o)\n"
+               "  write FILE          check FILE, keep what the controller holds as a restore\n"
+               "                      point, store FILE in the controller, read it back and\n"
+               "                      compare\n"
+               "  write --restore-point NAME|latest\n"
+               "                      the same with a restore point instead of a file; latest\n"
+               "                      is the one taken last from the port written\n"
+               "  diff A B            show the settings that differ; A and B are tune files,\n"
+               "                      defaults, or port (the chosen port) or port:N for a\n"
+               "                      controller\n"
+               "  defaults [-o FILE]  print the default tune (what the window's Default loads)\n"
+               "  restore-points      list the restore points, the one taken last first\n"
+               "\n"
+               "Options:\n"
+               "  --port N            use port N (1 to 16) of the port table; without --port the\n"
+               "                      lowest port that exists is used\n"
+               "  --port N=DEVICE     use DEVICE as port N for this run and pick it (repeatable;\n"
+               "                      the first --port is picked)\n"
+               "  --timeout SECONDS   how long to wait for the controller's answer (0.1 to 3600,\n"
+               "                      default 3)\n"
+               "  -o, --output FILE   write the tune to FILE instead of standard output; FILE is\n"
+               "                      replaced only once all of it is written, and never when it\n"
+               "                      is a device or a FIFO\n"
+               "  --calibrate         write: also ask the controller to calibrate its G-sensor\n"
+               "  --no-verify         write: only send, do not read back\n"
+               "  --only KEYS         write: change only these settings (comma-separated keys,\n"
+               "                      repeatable); the others are sent back as the controller\n"
+               "                      holds them\n"
+               "  --no-restore-point  write: keep no restore point first\n"
+               "  --json              diff: print the differences as JSON\n"
+               "  --list-ports        list ports 1 to 16 with their devices and end\n"
+               "  -h, --help          show this help and end\n"
+               "  --version           show the version and end\n"
+               "\n"
+               "A tune file is JSON; 'dccd-ctl defaults' prints one. Percentages are whole "
+               "numbers\n"
+               "(0 to 200 for acceleration, deceleration and turning, 0 to 100 for the others).\n"
+               "Each key is given once, and a tune file is a regular file of at most 1 MiB. An\n"
+               "optional \"note\" is free text; read fills in \"read_at\" and \"port\".\n"
+               "Restore points are kept in %1 (the last 50;\n"
+               "DCCD_KEEP_RESTORE_POINTS=N keeps N, from 1 to 10000). Every option but\n"
+               "--port and --only is given once.\n"
+               "\n"
+               "Exit codes:\n"
+               "  0  success; diff: the tunes are equal\n"
+               "  1  diff: the tunes differ\n"
+               "  2  usage error\n"
+               "  3  the port cannot be opened\n"
+               "  4  no answer from the controller in time\n"
+               "  5  the tune file is not valid, or cannot be read or written; or standard\n"
+               "     output cannot be written\n"
+               "  6  verify failed: the controller does not hold what was written\n"
+               "  7  the line was lost\n")
+        .arg(QDir::toNativeSeparators(QLatin1String(kStateFolderShown) +
+                                      QStringLiteral("/dccd-tuner/restore-points")));
 }
 
 int RunCtl(const QStringList &arguments, QTextStream &out, QTextStream &err) {

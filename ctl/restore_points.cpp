@@ -22,6 +22,11 @@ const QString kNoFolder = QStringLiteral(
 // the lock leaves a lock that its process number shows to be stale.
 constexpr int kLockWaitMs = 10000;
 
+// A path as the system writes it (backslashes on Windows).
+QString Shown(const QString &path) {
+    return QDir::toNativeSeparators(path);
+}
+
 // The number at the start of a name: "000042-20261207T150412Z-port1" -> 42; 0 for a name an
 // earlier version gave ("20261207T150412Z-port1-2") or a file put there by hand.
 qint64 OrderOf(const QString &name) {
@@ -64,11 +69,11 @@ public:
             return {};
         switch (m_lock.error()) {
         case QLockFile::LockFailedError:
-            return QStringLiteral("another dccd-ctl holds the lock of %1").arg(folder);
+            return QStringLiteral("another dccd-ctl holds the lock of %1").arg(Shown(folder));
         case QLockFile::PermissionError:
-            return QStringLiteral("cannot write %1: Permission denied").arg(folder);
+            return QStringLiteral("cannot write %1: Permission denied").arg(Shown(folder));
         default:
-            return QStringLiteral("cannot lock %1: %2").arg(folder, WriteProblem(folder));
+            return QStringLiteral("cannot lock %1: %2").arg(Shown(folder), WriteProblem(folder));
         }
     }
 
@@ -120,14 +125,14 @@ qint64 HighestOrder(const QDir &folder) {
 QString PublishNew(const QString &folder, const QString &path, const QByteArray &text) {
     QTemporaryFile file(folder + QStringLiteral("/.restore-point-XXXXXX"));
     if (!file.open())
-        return QStringLiteral("cannot write in %1: %2").arg(folder, file.errorString());
+        return QStringLiteral("cannot write in %1: %2").arg(Shown(folder), file.errorString());
     // The text is buffered: a full disk shows only when it is flushed.
     if (file.write(text) != text.size() || !file.flush() || file.error() != QFileDevice::NoError)
-        return QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
+        return QStringLiteral("cannot write %1: %2").arg(Shown(path), file.errorString());
     if (QFileInfo::exists(path) || !file.rename(path))
         return QStringLiteral("cannot write %1: %2")
-            .arg(path, QFileInfo::exists(path) ? QStringLiteral("it exists already")
-                                               : file.errorString());
+            .arg(Shown(path), QFileInfo::exists(path) ? QStringLiteral("it exists already")
+                                                      : file.errorString());
     file.setAutoRemove(false);
     return {};
 }
@@ -169,7 +174,7 @@ std::variant<RestorePoint, QString> KeepRestorePoint(const TuningParameters &hel
         return std::get<1>(located);
     const QDir folder(std::get<0>(located));
     if (!folder.mkpath(QStringLiteral(".")))
-        return QStringLiteral("cannot make the folder %1").arg(folder.path());
+        return QStringLiteral("cannot make the folder %1").arg(Shown(folder.path()));
     FolderLock lock(folder.path());
     if (const QString refused = lock.Take(folder.path()); !refused.isEmpty())
         return refused;
@@ -227,9 +232,10 @@ RestorePointShelf ReadRestorePoints() {
     shelf.folder = std::get<0>(located);
     const QFileInfo about(shelf.folder);
     if (about.exists() && (!about.isDir() || !about.isReadable() || !about.isExecutable())) {
-        shelf.problem = QStringLiteral("Cannot read %1: %2")
-                            .arg(shelf.folder, about.isDir() ? QStringLiteral("Permission denied")
-                                                             : QStringLiteral("not a folder"));
+        shelf.problem =
+            QStringLiteral("Cannot read %1: %2")
+                .arg(Shown(shelf.folder), about.isDir() ? QStringLiteral("Permission denied")
+                                                        : QStringLiteral("not a folder"));
         return shelf;
     }
     const QDir folder(shelf.folder);
@@ -256,7 +262,7 @@ std::variant<RestorePoint, QString> FindRestorePoint(const QString &name, qint16
         if (newest != shelf.points.cend())
             return *newest;
         if (shelf.points.isEmpty())
-            return QStringLiteral("there is no restore point yet (in %1)").arg(shelf.folder);
+            return QStringLiteral("there is no restore point yet (in %1)").arg(Shown(shelf.folder));
         return QStringLiteral("there is no restore point of port %1 yet; the newest, %2, is of "
                               "port %3: name it to write it to port %1")
             .arg(port)
@@ -301,8 +307,8 @@ QString TakenText(const RestorePoint &point) {
 QString RestorePointListing(const RestorePointShelf &shelf) {
     QString listing;
     if (shelf.points.isEmpty())
-        listing =
-            QStringLiteral("No restore points yet; each write keeps one in %1\n").arg(shelf.folder);
+        listing = QStringLiteral("No restore points yet; each write keeps one in %1\n")
+                      .arg(Shown(shelf.folder));
     // One table of name, time, port and differences; the note, and what keeps the restore
     // point from being written back, on lines of their own below.
     QList<QStringList> rows{{QStringLiteral("name"), QStringLiteral("taken"),

@@ -15,4 +15,8 @@ std::optional<QString> StateFolder();
 // The environment variable that names that folder ("XDG_STATE_HOME", "LOCALAPPDATA").
 extern const char kStateFolderVariable[];
 
+// That folder as the system's shell writes it, for the help ("$XDG_STATE_HOME",
+// "%LOCALAPPDATA%").
+extern const char kStateFolderShown[];
+
 } // namespace tuner

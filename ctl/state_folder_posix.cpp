@@ -25,6 +25,7 @@ QString HomeFolder() {
 } // namespace
 
 const char kStateFolderVariable[] = "XDG_STATE_HOME";
+const char kStateFolderShown[] = "$XDG_STATE_HOME";
 
 std::optional<QString> StateFolder() {
     const QString state = qEnvironmentVariable(kStateFolderVariable);

@@ -6,6 +6,7 @@
 namespace tuner {
 
 const char kStateFolderVariable[] = "LOCALAPPDATA";
+const char kStateFolderShown[] = "%LOCALAPPDATA%";
 
 // %LOCALAPPDATA% (C:\Users\<name>\AppData\Local): kept on this machine, not carried to others
 // with a roaming profile, as the restore points belong to the car this laptop tunes. Without the

@@ -8,6 +8,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
+#include <QStringDecoder>
 #include <QStringList>
 
 #include <algorithm>
@@ -144,6 +145,37 @@ bool IsWholeIn(const QJsonValue &value, double lowest, double highest) {
            number <= highest;
 }
 
+// The text as UTF-8, which is what the JSON reader reads: UTF-8 with or without a byte-order
+// mark, and UTF-16 of either byte order with its mark (what Notepad's "Unicode" and Windows
+// PowerShell 5.1's > write); any other encoding is named, not read as garbage.
+std::variant<QByteArray, QString> AsUtf8(const QByteArray &bytes) {
+    const auto starts = [&bytes](std::initializer_list<unsigned char> mark) {
+        return bytes.size() >= static_cast<qsizetype>(mark.size()) &&
+               std::equal(mark.begin(), mark.end(), bytes.cbegin(), [](unsigned char m, char b) {
+                   return m == static_cast<unsigned char>(b);
+               });
+    };
+    if (starts({0xFF, 0xFE, 0x00, 0x00}) || starts({0x00, 0x00, 0xFE, 0xFF}))
+        return QStringLiteral("the file is UTF-32; save it as UTF-8");
+    if (starts({0xEF, 0xBB, 0xBF}))
+        return bytes.mid(3);
+    const bool little = starts({0xFF, 0xFE});
+    if (little || starts({0xFE, 0xFF})) {
+        QStringDecoder decoder(little ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE,
+                               QStringDecoder::Flag::Stateless);
+        const QString text = decoder.decode(bytes.mid(2));
+        // The decoder lets a lone surrogate through.
+        if (decoder.hasError() || bytes.size() % 2 != 0 || !QStringView(text).isValidUtf16())
+            return QStringLiteral("the file starts as UTF-16 but is not valid UTF-16");
+        return text.toUtf8();
+    }
+    // UTF-16 without its mark: every other byte of the ASCII text is a zero.
+    if (bytes.size() >= 2 && (bytes.at(0) == 0 || bytes.at(1) == 0))
+        return QStringLiteral("the file looks like UTF-16 without a byte-order mark; save it as "
+                              "UTF-8");
+    return bytes;
+}
+
 } // namespace
 
 QString WholeText(float value) {
@@ -241,11 +273,15 @@ QByteArray TuneFileText(const TuningParameters &tune) {
     return TuneFileText(TuneFile{tune, {}, {}, 0});
 }
 
-std::variant<TuneFile, QString> ParseTuneFile(const QByteArray &text, const QString &fileName,
+std::variant<TuneFile, QString> ParseTuneFile(const QByteArray &bytes, const QString &fileName,
                                               SettingRange range) {
-    if (text.size() > kLargestTuneFile)
+    if (bytes.size() > kLargestTuneFile)
         return QStringLiteral("%1: larger than 1 MiB; a tune file is a few hundred bytes")
             .arg(fileName);
+    const std::variant<QByteArray, QString> decoded = AsUtf8(bytes);
+    if (const QString *problem = std::get_if<QString>(&decoded))
+        return QStringLiteral("%1: %2").arg(fileName, *problem);
+    const QByteArray &text = std::get<QByteArray>(decoded);
     if (text.trimmed().isEmpty())
         return QStringLiteral("%1: the file is empty; 'dccd-ctl defaults' prints a tune file to "
                               "start from")

@@ -51,7 +51,7 @@ inline constexpr qsizetype kLargestTuneFile = 1024 * 1024;
 //   street.json:4:3: a comma or } is missing
 //   street.json: "turing": no such setting; did you mean "turning"?
 // A key given twice is refused with both its lines, a text longer than kLargestTuneFile for its
-// size.
+// size. The text is UTF-8, with or without a byte-order mark, or UTF-16 with one.
 // With SettingRange::Held a percentage may be any whole number, as a controller may hold one
 // that was set by something else: a restore point keeps what it held, whatever it was.
 enum class SettingRange { Saved, Held };
