@@ -33,7 +33,9 @@ int main(int argc, char **argv) {
     // desktop shows the launcher's name and icon for the running window.
     QApplication::setApplicationName(QStringLiteral(DCCD_APP_ID));
     QApplication::setDesktopFileName(QStringLiteral(DCCD_APP_ID));
-    tuner::DccdWindow::InstallFontSubstitutes();
+    if (!tuner::DccdWindow::InstallFontSubstitutes())
+        QTextStream(stderr) << "dccd-tuner: the built-in chancery face cannot be loaded; the logo "
+                               "is drawn in another face\n";
 
     const std::unique_ptr<tuner::SerialPortService> port = tuner::MakePortService(ports);
     // A port named on the command line is preselected even when its device is missing or

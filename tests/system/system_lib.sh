@@ -22,6 +22,7 @@ started=$SECONDS
 # Exit status of a test that cannot run here (CTest's SKIP_RETURN_CODE).
 readonly skip_status=77
 
+# A test may define on_cleanup to undo what it changed beyond its own folder.
 cleanup() {
     local status=$?
     exec 4>&- 2>/dev/null || true
@@ -36,6 +37,7 @@ cleanup() {
             tail -n 60 "$log"
         done
     fi
+    if declare -F on_cleanup >/dev/null; then on_cleanup || true; fi
     cp "$work"/*.trace "$artifacts"/ 2>/dev/null || true
     rm -rf "$work"
     echo "run time: $((SECONDS - started)) s"
@@ -190,8 +192,8 @@ centre() {
     numbers=$(awk -v n="$1" '$1 == "control" && $2 == n { print $3, $4, $5, $6 }' "$layout")
     [ -n "$numbers" ] || fail "no layout for $1"
     read -r left top width height <<<"$numbers"
-    local scale=${ui_scale:-1}
-    echo "$((scale * (left + width / 2))) $((scale * (top + height / 2)))"
+    awk -v s="${ui_scale:-1}" -v x=$((left + width / 2)) -v y=$((top + height / 2)) \
+        'BEGIN { printf "%d %d\n", s * x + 0.5, s * y + 0.5 }'
 }
 
 click() {

@@ -1,27 +1,52 @@
 #!/usr/bin/env bash
-# dccd-tuner.exe on COM5 by real clicks in a private X server: Connect discards what waited in
-# the line, the peer's answer is shown with the green lamp, Save sends the exact record, Exit.
+# dccd-tuner.exe on COM5 by real clicks in a private X server, at 100, 125, 150, 175 and 200 %
+# (the display's resolution in Windows' registry): Connect discards what waited in the line,
+# the peer's answer is shown with the green lamp, Save sends the exact record, Exit. At each
+# scale the window is the designed size times the scale with every control in its place and
+# the lamp round, against the picture at 100 %.
 source "$(dirname "$0")/wine_lib.sh"
 
 start_wine_x
-start_com5_peer
-peer queue "$(report_hex 1 2 3 4 5 6 0 1 0)"
-start_tuner "$work/window.trace" --port 5
-wait_for 20 "port 5 preselected" shows pCPort.Text 5
+# Wine's server keeps the screen's size from its first program, started before any X server
+# (1024x768): started again, it takes this X server's, where the window at 200 % fits.
+restart_wineserver
+on_cleanup() { set_log_pixels 96; } # the tests after this one run at 100 %
+read -r width height <<<"$(client_size)"
 
-click bOpen
-wait_for 20 "the read request" received_has 'R\r'
-peer send "$(report_hex 120 90 100 80 10 40 1 0 0)"
-wait_for 20 "the green lamp of a shown report" lamp_is "$green"
-wait_for 10 "the peer's values" shows_values 120 090 100 080 010 040
-shown_has "tAccel.Text 1" && fail "the stale report was shown"
-import -window "$window" "$artifacts/connected.png"
+# connect_and_save <log pixels>: the clicks at that resolution, the picture in $work/<dpi>.rgb.
+connect_and_save() {
+    local dpi=$1 w h
+    set_log_pixels "$dpi"
+    ui_scale=$(awk -v d="$dpi" 'BEGIN { print d / 96 }')
+    start_com5_peer
+    peer queue "$(report_hex 1 2 3 4 5 6 0 1 0)"
+    start_tuner "$work/window$dpi.trace" --port 5
+    wait_for 20 "port 5 preselected" shows pCPort.Text 5
 
-click bSave
-record='S,00120,00090,00100,00080,00010,00040,00001,00000,00000,\r'
-wait_for 20 "the save record" received_has "$record"
-wait_for 10 "the save reported" shows tStatus.Caption "Save was successful!"
-[ "$(received_bytes)" = "$(printf '%b' "R\\r${record}")" ] ||
-    fail "the line carried more than the read request and the record: $(received_bytes | od -c)"
-exit_tuner
+    click bOpen
+    wait_for 20 "the read request" received_has 'R\r'
+    peer send "$(report_hex 120 90 100 80 10 40 1 0 0)"
+    wait_for 20 "the green lamp of a shown report" lamp_is "$green"
+    wait_for 10 "the peer's values" shows_values 120 090 100 080 010 040
+    shown_has "tAccel.Text 1" && fail "the stale report was shown at $dpi dpi"
+    import -window "$window" "$artifacts/connected-$dpi.png"
+    convert "$artifacts/connected-$dpi.png" -depth 8 "rgb:$work/$dpi.rgb"
+    read -r w h <<<"$(identify -format '%w %h' "$artifacts/connected-$dpi.png")"
+
+    click bSave
+    record='S,00120,00090,00100,00080,00010,00040,00001,00000,00000,\r'
+    wait_for 20 "the save record" received_has "$record"
+    wait_for 10 "the save reported" shows tStatus.Caption "Save was successful!"
+    [ "$(received_bytes)" = "$(printf '%b' "R\\r${record}")" ] ||
+        fail "the line carried more than the read request and the record: $(received_bytes | od -c)"
+    exit_tuner
+    peer_hangup
+    "$python" "$source_dir/tests/system/compare_scaled.py" "$layout" "$work/96.rgb" \
+        "$width" "$height" "$ui_scale" "$work/$dpi.rgb" "$w" "$h" ||
+        fail "the window at $dpi dpi differs from the designed one"
+}
+
+for dpi in 96 120 144 168 192; do
+    connect_and_save "$dpi"
+done
 echo "PASS: window"

@@ -1,15 +1,20 @@
 #!/usr/bin/env bash
 # The picture of the Windows window for the README: dccd-tuner.exe in a Wine desktop (which
 # draws the window's frame) on a private X server, connected on COM5 to the line peer, cut out
-# of the desktop. Usage (scripts/windows picture runs it): window_picture.sh <output.png>
+# of the desktop, at the display resolution given (96 dots per inch by default, 144 is 150 %).
+# Usage (scripts/windows picture runs it): window_picture.sh <output.png> [dots per inch]
 source "$(dirname "$0")/wine_lib.sh"
 output=$1
+dpi=${2:-96}
+set_log_pixels "$dpi"
+on_cleanup() { set_log_pixels 96; }
+ui_scale=$(awk -v d="$dpi" 'BEGIN { print d / 96 }')
 
 start_wine_x
 start_com5_peer
 trace="$work/picture.trace"
 : >"$trace"
-DCCD_TUNER_TRACE=$(windows_path "$trace") "$DCCD_WINE" explorer /desktop=dccd,520x600 \
+DCCD_TUNER_TRACE=$(windows_path "$trace") "$DCCD_WINE" explorer /desktop=dccd,$((520 * dpi / 96))x$((600 * dpi / 96)) \
     "$DCCD_TUNER_EXE" --port 5 >"$work/tuner.log" 2>&1 &
 pids+=($!)
 desktop_found() {

@@ -59,3 +59,17 @@ start_wine_x() {
     wait_for 30 "Wine's desktop of an earlier test to end" no_earlier_desktop
     start_x "$@"
 }
+
+# set_log_pixels <dots per inch>: the display's resolution for the next program started (96 is
+# 100 %, 144 is 150 %).
+set_log_pixels() {
+    "$DCCD_WINE" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f \
+        >/dev/null 2>&1 || fail "cannot set the display's resolution to $1"
+}
+
+# Wine's server of this prefix ended and started again, kept running as scripts/windows keeps it.
+restart_wineserver() {
+    wineserver -k 2>/dev/null || true
+    wineserver -w 2>/dev/null || true
+    wineserver -p 2>/dev/null || fail "Wine's server did not start again"
+}

@@ -2,6 +2,7 @@
 
 #include "link/ports/comfunct.h"
 #include "window/layout.h"
+#include "window/qt/built_in_fonts.h"
 #include "window/qt/lamp.h"
 
 #include <QCloseEvent>
@@ -65,17 +66,19 @@ DccdWindow::~DccdWindow() {
         control->Forget(observer);
 }
 
-void DccdWindow::InstallFontSubstitutes() {
+bool DccdWindow::InstallFontSubstitutes() {
+    const bool loaded = LoadBuiltInFonts();
     QFont::insertSubstitutions(QStringLiteral("Arial"),
                                {QStringLiteral("Liberation Sans"), QStringLiteral("Arimo")});
     QFont::insertSubstitutions(
         QStringLiteral("MS Sans Serif"),
         {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans"), QStringLiteral("Sans")});
-    // Z003 (fonts-urw-base35, a dependency of the package) is a chancery face narrow enough for
-    // the logo and the support line to fit their boxes on one line.
-    QFont::insertSubstitutions(kMagneto, {QStringLiteral("Z003"), QStringLiteral("URW Chancery L"),
+    // A chancery face is narrow enough for the logo and the support line to fit their boxes on
+    // one line: the system's or the one built in first.
+    QFont::insertSubstitutions(kMagneto, {ChanceryFamily(), QStringLiteral("URW Chancery L"),
                                           QStringLiteral("Liberation Serif"),
                                           QStringLiteral("DejaVu Serif")});
+    return loaded;
 }
 
 QFont DccdWindow::DesignedFont(const QString &name) {
@@ -88,9 +91,13 @@ QFont DccdWindow::DesignedFont(const QString &name) {
     font.setBold(design->bold);
     font.setItalic(false);
     font.setUnderline(false);
-    // Where the decorative face is missing, a bold italic stands in for its flourish.
-    if (design->fontFamily == kMagneto && !QFontDatabase::hasFamily(kMagneto))
+    // Where the decorative face is missing, the chancery italic stands in for its flourish, at
+    // its own weight: a bold made from it is wider on Windows (a pixel more for every letter)
+    // and puts the logo on two lines.
+    if (design->fontFamily == kMagneto && !QFontDatabase::hasFamily(kMagneto)) {
         font.setItalic(true);
+        font.setWeight(QFont::Medium);
+    }
     return font;
 }
 

@@ -22,9 +22,10 @@ public:
 
     QWidget *Widget(const QString &name) const { return m_widgets.value(name); }
 
-    // Families for the designed fonts where the machine lacks them. Call once after the
+    // Families for the designed fonts where the machine lacks them, with the faces built into
+    // the program; false when a built-in face cannot be loaded. Call once after the
     // application object exists.
-    static void InstallFontSubstitutes();
+    static bool InstallFontSubstitutes();
     // The font a control is designed with, substitutes applied.
     static QFont DesignedFont(const QString &name);
 
