@@ -55,11 +55,12 @@ struct CtlRun {
 };
 
 // prepare sets up the process before it starts (where its standard output goes, say).
-CtlRun Ctl(const QStringList &arguments, const std::function<void(QProcess &)> &prepare = {}) {
+CtlRun Ctl(const QStringList &arguments, const std::function<void(QProcess &)> &prepare = {},
+           const QString &program = QStringLiteral(DCCD_CTL)) {
     QProcess ctl;
     if (prepare)
         prepare(ctl);
-    ctl.start(QStringLiteral(DCCD_CTL), arguments);
+    ctl.start(program, arguments);
     CtlRun run;
     if (!ctl.waitForFinished(kWaitMs)) {
         ctl.kill();
@@ -342,18 +343,25 @@ TEST_F(CtlTest, AValueOutsideItsRangeIsKeptButNeverSent) {
         << "only the first write sent a save";
 
     // A folder this user may not read is told, not taken for an empty one: as root, the
-    // listing runs as nobody, who may reach the folder but not read it.
+    // listing runs as nobody (a copy of the program that nobody may run, as the build may be in
+    // a folder of root's own), who may reach the folder but not read it.
     const QString folder = dir.filePath(QStringLiteral("state/dccd-tuner/restore-points"));
+    const QString program = dir.filePath(QStringLiteral("dccd-ctl"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(DCCD_CTL), program));
+    ASSERT_EQ(::chmod(QFile::encodeName(program).constData(), 0755), 0);
     for (const QString &path : {dir.path(), dir.filePath(QStringLiteral("state")),
                                 dir.filePath(QStringLiteral("state/dccd-tuner"))})
         ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0755), 0);
     ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0), 0);
-    const CtlRun unread = Ctl({QStringLiteral("restore-points")}, [](QProcess &ctl) {
-        ctl.setChildProcessModifier([] {
-            if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
-                ::_exit(99);
-        });
-    });
+    const CtlRun unread = Ctl(
+        {QStringLiteral("restore-points")},
+        [](QProcess &ctl) {
+            ctl.setChildProcessModifier([] {
+                if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+                    ::_exit(99);
+            });
+        },
+        program);
     ::chmod(QFile::encodeName(folder).constData(), 0755);
     EXPECT_EQ(unread.exitCode, 5);
     EXPECT_EQ(unread.err,
