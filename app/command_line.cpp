@@ -1,5 +1,7 @@
 #include "app/command_line.h"
 
+#include "app/program_start.h"
+
 #include "dccd_version.h"
 #include "link/ports/comfunct.h"
 #include "link/ports/port_option.h"
@@ -29,8 +31,8 @@ struct Options {
     QCommandLineOption port{
         QStringLiteral("port"),
         QStringLiteral("Picks port N (1 to 16); N=DEVICE also makes DEVICE port N for this run, "
-                       "e.g. --port 1=/dev/pts/3 or --port 2=/dev/serial/by-id/usb-...; may be "
-                       "repeated, the first is picked."),
+                       "e.g. %1; may be repeated, the first is picked.")
+            .arg(PortExamples()),
         QStringLiteral("N[=DEVICE]")};
     QCommandLineOption listPorts{
         QStringLiteral("list-ports"),

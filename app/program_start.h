@@ -16,6 +16,9 @@ QStringList ProgramArguments(int argc, char **argv);
 // Nothing to do where every program has its parent's output already.
 void UseParentConsole();
 
+// What --port N=DEVICE looks like on this system, for the help: "--port 1=/dev/pts/3 or ...".
+QString PortExamples();
+
 // The end of "the tuning window needs a graphical session, and ...": what was missing.
 QString MissingSessionReason();
 

@@ -13,6 +13,10 @@ QStringList ProgramArguments(int argc, char **argv) {
 
 void UseParentConsole() {}
 
+QString PortExamples() {
+    return QStringLiteral("--port 1=/dev/pts/3 or --port 2=/dev/serial/by-id/usb-...");
+}
+
 QString MissingSessionReason() {
     const QString display = qEnvironmentVariable("DISPLAY");
     const QString wayland = qEnvironmentVariable("WAYLAND_DISPLAY");

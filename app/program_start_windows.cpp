@@ -47,6 +47,10 @@ void UseParentConsole() {
         std::freopen("CONOUT$", "w", stderr);
 }
 
+QString PortExamples() {
+    return QStringLiteral("--port 1=COM23 or --port 2=\\\\.\\COM12");
+}
+
 QString MissingSessionReason() {
     return QStringLiteral("no desktop can be reached");
 }

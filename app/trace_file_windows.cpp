@@ -1,5 +1,6 @@
 #include "app/trace_file.h"
 
+#include "link/ports/port_names_windows.h"
 #include "link/serial/comm_windows.h"
 
 #include <fcntl.h>
@@ -16,28 +17,6 @@ QString SystemText(DWORD error) {
     return win::SystemText(error);
 }
 
-// Names that open a device wherever they stand in a path (NUL, CON, COM1, LPT1, ...), with or
-// without an extension, and paths in the device namespace (\\.\COM5, \\?\GLOBALROOT\...).
-bool NamesADevice(const QString &path) {
-    if (path.startsWith(u"\\\\.\\") || path.startsWith(u"//./"))
-        return true;
-    if (path.startsWith(u"\\\\?\\")) {
-        // \\?\C:\... and \\?\UNC\... are files; anything else there is the object namespace.
-        const QString rest = path.mid(4);
-        return !(rest.size() >= 2 && rest.at(0).isLetter() && rest.at(1) == u':') &&
-               !rest.startsWith(u"UNC\\", Qt::CaseInsensitive);
-    }
-    QString name = path.section(u'\\', -1).section(u'/', -1);
-    name = name.section(u'.', 0, 0).section(u':', 0, 0).trimmed().toUpper();
-    static const QStringList kDevices = {QStringLiteral("CON"),    QStringLiteral("PRN"),
-                                         QStringLiteral("AUX"),    QStringLiteral("NUL"),
-                                         QStringLiteral("CONIN$"), QStringLiteral("CONOUT$")};
-    if (kDevices.contains(name))
-        return true;
-    return name.size() == 4 && (name.startsWith(u"COM") || name.startsWith(u"LPT")) &&
-           name.at(3) >= u'0' && name.at(3) <= u'9';
-}
-
 } // namespace
 
 std::variant<std::unique_ptr<QFile>, QString> OpenTraceFile(const QString &path) {
@@ -45,7 +24,7 @@ std::variant<std::unique_ptr<QFile>, QString> OpenTraceFile(const QString &path)
         return SystemText(ERROR_FILE_NOT_FOUND);
     // Looked at before the open, which could wake a device (a serial port resets some boards)
     // or wait on a pipe.
-    if (NamesADevice(path))
+    if (win::NamesADevice(path))
         return kNotRegular;
     const auto *name = reinterpret_cast<const wchar_t *>(path.utf16());
     const DWORD attributes = GetFileAttributesW(name);

@@ -11,6 +11,7 @@
 
 int main(int argc, char **argv) {
     tuner::HoldClosedStandardStreams(); // before anything is opened
+    tuner::ShowUtf8OnConsole();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("dccd-ctl"));
     // Decoded as the system passed them: bytes that need not be UTF-8 on Linux, the wide command

@@ -17,9 +17,10 @@ namespace tuner {
 // The program's arguments, decoded that way.
 QStringList ProgramArguments(int argc, char **argv);
 
-// What a name leads to, following links: nothing, a regular file, a folder, or anything else (a
-// FIFO, a terminal, a device), which is never opened as a tune file nor replaced by one.
-enum class NamedKind { Missing, Regular, Folder, Special };
+// What a name leads to, following links: nothing, a regular file, a folder, a name that is a
+// device wherever it stands (Windows' NUL, COM5, \\.\COM6, aux.json), or anything else (a FIFO,
+// a terminal, a device file), which is never opened as a tune file nor replaced by one.
+enum class NamedKind { Missing, Regular, Folder, Device, Special };
 NamedKind KindOfNamed(const QString &name);
 
 // Opens the named file for reading; the system's reason when it cannot be.

@@ -1,5 +1,7 @@
 #include "ctl/named_files.h"
 
+#include "link/ports/port_names_windows.h"
+
 #include <QCoreApplication>
 
 namespace tuner {
@@ -9,7 +11,11 @@ QStringList ProgramArguments(int, char **) {
     return QCoreApplication::arguments();
 }
 
+// A device name is told from its text before anything looks at the path: even asking about
+// \\.\COM6 may open it.
 NamedKind KindOfNamed(const QString &name) {
+    if (win::NamesADevice(name))
+        return NamedKind::Device;
     return KindByName(name);
 }
 

@@ -9,4 +9,9 @@ namespace tuner {
 // does. Defined per platform (standard_streams_<platform>.cpp).
 void HoldClosedStandardStreams();
 
+// Text written to a console shows as written: the program writes UTF-8, so a console that
+// shows another code page (437 or 850 in a Windows Command Prompt: "Café" as "CafÃ©") is set to
+// UTF-8 for the run and given its own back at the end. Files and pipes get UTF-8 as they are.
+void ShowUtf8OnConsole();
+
 } // namespace tuner

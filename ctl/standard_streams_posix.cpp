@@ -19,4 +19,7 @@ void HoldClosedStandardStreams() {
     }
 }
 
+// A terminal shows the bytes it is given in the locale's encoding, which is UTF-8 here.
+void ShowUtf8OnConsole() {}
+
 } // namespace tuner

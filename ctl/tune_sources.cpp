@@ -28,18 +28,27 @@ CtlFailure CannotWrite(const QString &path, const QString &reason) {
             QStringLiteral("Cannot write ") + path + QStringLiteral(": ") + Sentence(reason)};
 }
 
-const QString kFolder = QStringLiteral("a folder, not a tune file");
-
-// Something that exists at the path and is neither a regular file (or a link to one) nor a
-// directory (whose own message stays): a FIFO, a terminal, a device. Such a tune file is never
-// opened, since opening a FIFO waits for a writer and a device can be read forever, and such a
-// target is never replaced by a file: a backup written as root to /dev/null would otherwise
-// replace the system's /dev/null.
-bool IsSpecialFile(const QString &path) {
-    return KindOfNamed(path) == NamedKind::Special;
+// Why what a name leads to is no tune file, for anything but a regular file or nothing:
+// a folder, a device name (on Windows), or something else that exists and is neither a regular
+// file (or a link to one) nor a folder, such as a FIFO, a terminal or a device file. Such a
+// tune file is never opened, since opening a FIFO waits for a writer and a device can be read
+// forever (a serial port may reset the board behind it), and such a target is never replaced
+// by a file: a backup written as root to /dev/null would otherwise replace the system's
+// /dev/null.
+std::optional<QString> NoTuneFile(const QString &name) {
+    switch (KindOfNamed(name)) {
+    case NamedKind::Folder:
+        return QStringLiteral("a folder, not a tune file");
+    case NamedKind::Device:
+        return QStringLiteral("a device, not a tune file");
+    case NamedKind::Special:
+        return QStringLiteral("not a regular file");
+    case NamedKind::Missing:
+    case NamedKind::Regular:
+        break;
+    }
+    return std::nullopt;
 }
-
-const QString kNotRegular = QStringLiteral("not a regular file");
 
 // Opens the file a tune goes to, so that a target that cannot be written is known before the
 // controller is asked for anything. The file is replaced only by WriteTune's commit. A name that is
@@ -48,9 +57,8 @@ std::optional<CtlFailure> OpenOutput(QSaveFile &file, const QString &name) {
     if (HasStrayBytes(name))
         return CannotWrite(EscapedText(name), QStringLiteral("the name is not UTF-8"));
     file.setFileName(name);
-    const NamedKind kind = KindOfNamed(name);
-    if (kind == NamedKind::Special || kind == NamedKind::Folder)
-        return CannotWrite(name, kind == NamedKind::Folder ? kFolder : kNotRegular);
+    if (const std::optional<QString> refused = NoTuneFile(name))
+        return CannotWrite(name, *refused);
     if (!file.open(QIODevice::WriteOnly))
         return CannotWrite(name, file.errorString());
     return std::nullopt;
@@ -107,9 +115,8 @@ Outcome<NamedTune> Ctl::ReadPort(qint16 number) {
 // terminal would act on escaped.
 Outcome<NamedTune> Ctl::ReadFile(const QString &path) const {
     const QString shown = EscapedText(path);
-    const NamedKind kind = KindOfNamed(path);
-    if (kind == NamedKind::Special || kind == NamedKind::Folder)
-        return CannotRead(shown, kind == NamedKind::Folder ? kFolder : kNotRegular);
+    if (const std::optional<QString> refused = NoTuneFile(path))
+        return CannotRead(shown, *refused);
     QFile file;
     if (const std::optional<QString> refused = OpenNamed(file, path))
         return CannotRead(shown, *refused);
@@ -155,8 +162,8 @@ std::optional<CtlFailure> Ctl::WriteTune(const TuneFile &tune, QSaveFile *target
     }
     // The target may have become a FIFO or a device since it was opened.
     std::optional<CtlFailure> failure;
-    if (IsSpecialFile(target->fileName()))
-        failure = CannotWrite(target->fileName(), kNotRegular);
+    if (const std::optional<QString> refused = NoTuneFile(target->fileName()))
+        failure = CannotWrite(target->fileName(), *refused);
     // The text is buffered: a full disk shows only when it is flushed, and commit does not
     // always report it.
     else if (target->write(text) != text.size() || !target->flush() ||

@@ -49,4 +49,24 @@ QString OpenPath(const QString &device) {
     return kDeviceNamespace + device;
 }
 
+bool NamesADevice(const QString &path) {
+    if (path.startsWith(u"\\\\.\\") || path.startsWith(u"//./"))
+        return true;
+    if (path.startsWith(u"\\\\?\\")) {
+        // \\?\C:\... and \\?\UNC\... are files; anything else there is the object namespace.
+        const QString rest = path.mid(4);
+        return !(rest.size() >= 2 && rest.at(0).isLetter() && rest.at(1) == u':') &&
+               !rest.startsWith(u"UNC\\", Qt::CaseInsensitive);
+    }
+    QString name = path.section(u'\\', -1).section(u'/', -1);
+    name = name.section(u'.', 0, 0).section(u':', 0, 0).trimmed().toUpper();
+    static const QStringList kDevices = {QStringLiteral("CON"),    QStringLiteral("PRN"),
+                                         QStringLiteral("AUX"),    QStringLiteral("NUL"),
+                                         QStringLiteral("CONIN$"), QStringLiteral("CONOUT$")};
+    if (kDevices.contains(name))
+        return true;
+    return name.size() == 4 && (name.startsWith(u"COM") || name.startsWith(u"LPT")) &&
+           name.at(3) >= u'0' && name.at(3) <= u'9';
+}
+
 } // namespace tuner::win

@@ -19,4 +19,10 @@ QString PortName(const QString &device);
 // and above need; a path that is not a bare name is taken as it is.
 QString OpenPath(const QString &device);
 
+// Whether a path names a device rather than a file: a name that opens a device wherever it
+// stands in a path (NUL, CON, AUX, COM1, LPT1, CONOUT$, ..., with or without an extension), or a
+// path in the device namespace (\\.\COM5, \\?\GLOBALROOT\...). Judged from the text alone,
+// before anything is opened: opening a serial port may reset the board behind it.
+bool NamesADevice(const QString &path);
+
 } // namespace tuner::win

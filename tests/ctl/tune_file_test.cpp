@@ -155,6 +155,7 @@ struct Usage {
     QStringList arguments;
     const char16_t *error;      // the first line on stderr
     const char *keep = nullptr; // DCCD_KEEP_RESTORE_POINTS, when set
+    int code = 2;               // a device named as a tune file: 5
 };
 
 void PrintTo(const Usage &c, std::ostream *os) {
@@ -165,7 +166,7 @@ void PrintTo(const Usage &c, std::ostream *os) {
 
 class CtlUsage : public ::testing::TestWithParam<Usage> {};
 
-TEST_P(CtlUsage, EndsWithCodeTwoBeforeAnyPortIsTouched) {
+TEST_P(CtlUsage, EndsWithItsCodeBeforeAnyPortIsTouched) {
     QString out;
     QString err;
     QTextStream outStream(&out);
@@ -179,93 +180,117 @@ TEST_P(CtlUsage, EndsWithCodeTwoBeforeAnyPortIsTouched) {
     }
     const int code = tuner::RunCtl(arguments, outStream, errStream);
     qunsetenv(tuner::kKeepVariable);
-    EXPECT_EQ(code, 2);
+    EXPECT_EQ(code, GetParam().code);
     EXPECT_EQ(err.section(u'\n', 0, 0), QString::fromUtf16(GetParam().error));
     EXPECT_TRUE(out.isEmpty());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, CtlUsage,
-    ::testing::Values(
-        Usage{"NoCommand",
-              {},
-              u"dccd-ctl: a command is missing: read, write, diff, defaults or restore-points"},
-        Usage{"UnknownCommand",
-              {QStringLiteral("backup")},
-              u"dccd-ctl: unknown command 'backup': read, write, diff, defaults or restore-points"},
-        Usage{"WriteWithoutFile",
-              {QStringLiteral("write")},
-              u"dccd-ctl: write wants one file, or --restore-point NAME"},
-        Usage{"FileAndRestorePoint",
-              {QStringLiteral("write"), QStringLiteral("t.json"), QStringLiteral("--restore-point"),
-               QStringLiteral("latest")},
-              u"dccd-ctl: write --restore-point takes no file"},
-        Usage{"OnlyMistyped",
-              {QStringLiteral("write"), QStringLiteral("t.json"), QStringLiteral("--only"),
-               QStringLiteral("turning,tps_revers")},
-              u"dccd-ctl: --only: 'tps_revers' is no setting; did you mean tps_reverse?"},
-        Usage{"OnlyWithDiff",
-              {QStringLiteral("diff"), QStringLiteral("a"), QStringLiteral("b"),
-               QStringLiteral("--only"), QStringLiteral("turning")},
-              u"dccd-ctl: --only does not go with diff"},
-        Usage{"ReadWithAFile",
-              {QStringLiteral("read"), QStringLiteral("x.json")},
-              u"dccd-ctl: read takes no file"},
-        Usage{"ReadNoVerify",
-              {QStringLiteral("read"), QStringLiteral("--no-verify")},
-              u"dccd-ctl: --no-verify does not go with read"},
-        Usage{"DefaultsWithPort",
-              {QStringLiteral("defaults"), QStringLiteral("--port"), QStringLiteral("1")},
-              u"dccd-ctl: --port does not go with defaults"},
-        Usage{"PortWithColon",
-              {QStringLiteral("read"), QStringLiteral("--port"), QStringLiteral("1:/dev/x")},
-              u"dccd-ctl: --port wants N or N=DEVICE with N from 1 to 16, not '1:/dev/x'"},
-        Usage{"ZeroTimeout",
-              {QStringLiteral("read"), QStringLiteral("--timeout"), QStringLiteral("0")},
-              u"dccd-ctl: --timeout wants seconds from 0.1 up to 3600, not '0'"},
-        Usage{"ShortTimeout",
-              {QStringLiteral("read"), QStringLiteral("--timeout"), QStringLiteral("0.09"),
-               QStringLiteral("--port"), QStringLiteral("1=/dev/null")},
-              u"dccd-ctl: --timeout wants seconds from 0.1 up to 3600, not '0.09'"},
-        Usage{"EmptyOutputName",
-              {QStringLiteral("defaults"), QStringLiteral("-o"), QString()},
-              u"dccd-ctl: --output wants a file name; without it the tune goes to standard output"},
-        Usage{"ListPortsAndCommand",
-              {QStringLiteral("--list-ports"), QStringLiteral("read")},
-              u"dccd-ctl: --list-ports takes no command, not 'read'"},
-        Usage{"TimeoutTwice",
-              {QStringLiteral("read"), QStringLiteral("--timeout"), QStringLiteral("1"),
-               QStringLiteral("--timeout"), QStringLiteral("2")},
-              u"dccd-ctl: --timeout is given 2 times; give it once"},
-        Usage{"OutputTwice",
-              {QStringLiteral("defaults"), QStringLiteral("-o"), QStringLiteral("a"),
-               QStringLiteral("--output"), QStringLiteral("b")},
-              u"dccd-ctl: --output is given 2 times; give it once"},
-        Usage{"KeepHexadecimal",
-              {QStringLiteral("write"), QStringLiteral("t.json")},
-              u"dccd-ctl: DCCD_KEEP_RESTORE_POINTS wants a whole number of restore points to "
-              u"keep, from 1 to 10000, not '0x3'",
-              "0x3"},
-        Usage{"KeepZero",
-              {QStringLiteral("write"), QStringLiteral("t.json")},
-              u"dccd-ctl: DCCD_KEEP_RESTORE_POINTS wants a whole number of restore points to "
-              u"keep, from 1 to 10000, not '0'",
-              "0"},
-        Usage{"KeepEmpty",
-              {QStringLiteral("write"), QStringLiteral("t.json")},
-              u"dccd-ctl: DCCD_KEEP_RESTORE_POINTS wants a whole number of restore points to "
-              u"keep, from 1 to 10000, not ''",
-              ""},
-        Usage{"KeepExponent",
-              {QStringLiteral("write"), QStringLiteral("t.json")},
-              u"dccd-ctl: DCCD_KEEP_RESTORE_POINTS wants a whole number of restore points to "
-              u"keep, from 1 to 10000, not '1e2'",
-              "1e2"},
-        Usage{"DiffPort17",
-              {QStringLiteral("diff"), QStringLiteral("port:17"), QStringLiteral("port"),
-               QStringLiteral("--port"), QStringLiteral("1=/dev/null")},
-              u"dccd-ctl: 'port:17' names no port: use port:N with N from 1 to 16"}),
-    RowName());
+const Usage kUsages[] = {
+
+    Usage{"NoCommand",
+          {},
+          u"dccd-ctl: a command is missing: read, write, diff, defaults or restore-points"},
+    Usage{"UnknownCommand",
+          {QStringLiteral("backup")},
+          u"dccd-ctl: unknown command 'backup': read, write, diff, defaults or restore-points"},
+    Usage{"WriteWithoutFile",
+          {QStringLiteral("write")},
+          u"dccd-ctl: write wants one file, or --restore-point NAME"},
+    Usage{"FileAndRestorePoint",
+          {QStringLiteral("write"), QStringLiteral("t.json"), QStringLiteral("--restore-point"),
+           QStringLiteral("latest")},
+          u"dccd-ctl: write --restore-point takes no file"},
+    Usage{"OnlyMistyped",
+          {QStringLiteral("write"), QStringLiteral("t.json"), QStringLiteral("--only"),
+           QStringLiteral("turning,tps_revers")},
+          u"dccd-ctl: --only: 'tps_revers' is no setting; did you mean tps_reverse?"},
+    Usage{"OnlyWithDiff",
+          {QStringLiteral("diff"), QStringLiteral("a"), QStringLiteral("b"),
+           QStringLiteral("--only"), QStringLiteral("turning")},
+          u"dccd-ctl: --only does not go with diff"},
+    Usage{"ReadWithAFile",
+          {QStringLiteral("read"), QStringLiteral("x.json")},
+          u"dccd-ctl: read takes no file"},
+    Usage{"ReadNoVerify",
+          {QStringLiteral("read"), QStringLiteral("--no-verify")},
+          u"dccd-ctl: --no-verify does not go with read"},
+    Usage{"DefaultsWithPort",
+          {QStringLiteral("defaults"), QStringLiteral("--port"), QStringLiteral("1")},
+          u"dccd-ctl: --port does not go with defaults"},
+    Usage{"PortWithColon",
+          {QStringLiteral("read"), QStringLiteral("--port"), QStringLiteral("1:/dev/x")},
+          u"dccd-ctl: --port wants N or N=DEVICE with N from 1 to 16, not '1:/dev/x'"},
+    Usage{"ZeroTimeout",
+          {QStringLiteral("read"), QStringLiteral("--timeout"), QStringLiteral("0")},
+          u"dccd-ctl: --timeout wants seconds from 0.1 up to 3600, not '0'"},
+    Usage{"ShortTimeout",
+          {QStringLiteral("read"), QStringLiteral("--timeout"), QStringLiteral("0.09"),
+           QStringLiteral("--port"), QStringLiteral("1=/dev/null")},
+          u"dccd-ctl: --timeout wants seconds from 0.1 up to 3600, not '0.09'"},
+    Usage{"EmptyOutputName",
+          {QStringLiteral("defaults"), QStringLiteral("-o"), QString()},
+          u"dccd-ctl: --output wants a file name; without it the tune goes to standard output"},
+    Usage{"ListPortsAndCommand",
+          {QStringLiteral("--list-ports"), QStringLiteral("read")},
+          u"dccd-ctl: --list-ports takes no command, not 'read'"},
+    Usage{"TimeoutTwice",
+          {QStringLiteral("read"), QStringLiteral("--timeout"), QStringLiteral("1"),
+           QStringLiteral("--timeout"), QStringLiteral("2")},
+          u"dccd-ctl: --timeout is given 2 times; give it once"},
+    Usage{"OutputTwice",
+          {QStringLiteral("defaults"), QStringLiteral("-o"), QStringLiteral("a"),
+           QStringLiteral("--output"), QStringLiteral("b")},
+          u"dccd-ctl: --output is given 2 times; give it once"},
+    Usage{"KeepHexadecimal",
+          {QStringLiteral("write"), QStringLiteral("t.json")},
+          u"dccd-ctl: DCCD_KEEP_RESTORE_POINTS wants a whole number of restore points to "
+          u"keep, from 1 to 10000, not '0x3'",
+          "0x3"},
+    Usage{"KeepZero",
+          {QStringLiteral("write"), QStringLiteral("t.json")},
+          u"dccd-ctl: DCCD_KEEP_RESTORE_POINTS wants a whole number of restore points to "
+          u"keep, from 1 to 10000, not '0'",
+          "0"},
+    Usage{"KeepEmpty",
+          {QStringLiteral("write"), QStringLiteral("t.json")},
+          u"dccd-ctl: DCCD_KEEP_RESTORE_POINTS wants a whole number of restore points to "
+          u"keep, from 1 to 10000, not ''",
+          ""},
+    Usage{"KeepExponent",
+          {QStringLiteral("write"), QStringLiteral("t.json")},
+          u"dccd-ctl: DCCD_KEEP_RESTORE_POINTS wants a whole number of restore points to "
+          u"keep, from 1 to 10000, not '1e2'",
+          "1e2"},
+#ifdef Q_OS_WIN
+    // A device name is refused from its text: even looking at \\.\COM6 may open it.
+    Usage{"DeviceNamespace",
+          {QStringLiteral("write"), QStringLiteral("\\\\.\\COM6")},
+          u"dccd-ctl: Cannot read \\\\.\\COM6: a device, not a tune file.",
+          nullptr,
+          5},
+    Usage{"DeviceNamespaceWithSlashes",
+          {QStringLiteral("diff"), QStringLiteral("//./COM6"), QStringLiteral("defaults")},
+          u"dccd-ctl: Cannot read //./COM6: a device, not a tune file.",
+          nullptr,
+          5},
+    Usage{"ReservedNameWithExtension",
+          {QStringLiteral("write"), QStringLiteral("aux.json")},
+          u"dccd-ctl: Cannot read aux.json: a device, not a tune file.",
+          nullptr,
+          5},
+    Usage{"SerialPortAsOutput",
+          {QStringLiteral("defaults"), QStringLiteral("-o"), QStringLiteral("COM5")},
+          u"dccd-ctl: Cannot write COM5: a device, not a tune file.",
+          nullptr,
+          5},
+#endif
+    Usage{"DiffPort17",
+          {QStringLiteral("diff"), QStringLiteral("port:17"), QStringLiteral("port"),
+           QStringLiteral("--port"), QStringLiteral("1=/dev/null")},
+          u"dccd-ctl: 'port:17' names no port: use port:N with N from 1 to 16"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Table, CtlUsage, ::testing::ValuesIn(kUsages), RowName());
 
 TEST(CtlHelp, NamesEveryExitCode) {
     const QString help = tuner::CtlHelp();
