@@ -5,6 +5,7 @@
 #include "dccd_version.h"
 #include "link/ports/comfunct.h"
 #include "link/ports/port_option.h"
+#include "link/ports/port_platform.h"
 #include "window/branding.h"
 #include "window/layout.h"
 
@@ -30,13 +31,17 @@ struct Options {
                                QStringLiteral("Shows the version and ends.")};
     QCommandLineOption port{
         QStringLiteral("port"),
-        QStringLiteral("Picks port N (1 to 16); N=DEVICE also makes DEVICE port N for this run, "
-                       "e.g. %1; may be repeated, the first is picked.")
+        QStringLiteral("Picks port N (1 to %1); N=DEVICE also makes DEVICE port N for this run, "
+                       "e.g. %2; may be repeated, the first is picked.")
+            .arg(comfunct::platform::LastPortNumber())
             .arg(PortExamples()),
         QStringLiteral("N[=DEVICE]")};
     QCommandLineOption listPorts{
         QStringLiteral("list-ports"),
-        QStringLiteral("Lists ports 1 to 16 with their devices and ends.")};
+        comfunct::platform::LastPortNumber() > comfunct::kLastListedPort
+            ? QStringLiteral("Lists ports 1 to 16 and every higher one that exists, with their "
+                             "devices, and ends.")
+            : QStringLiteral("Lists ports 1 to 16 with their devices and ends.")};
     QCommandLineOption dumpLayout{
         QStringLiteral("dump-layout"),
         QStringLiteral("Prints the window's client size, each control's designed pixel box and "

@@ -11,7 +11,7 @@
 namespace tuner {
 
 // The utility's command line (arguments[0] is the program):
-//   --port N          picks port N, 1 to 16
+//   --port N          picks port N, 1 to 16 (on Windows 1 to 255)
 //   --port N=DEVICE   (repeatable) port N uses DEVICE for this run, and is picked when first
 //   --list-ports      prints the port table and ends
 //   --dump-layout     prints the window's geometry and maker texts and ends

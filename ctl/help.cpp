@@ -1,6 +1,7 @@
 #include "ctl/ctl.h"
 
 #include "ctl/state_folder.h"
+#include "link/ports/port_platform.h"
 
 #include <QDir>
 
@@ -8,30 +9,40 @@ namespace tuner {
 
 namespace {
 
+// What --list-ports lists: on Windows also the ports above 16 that the system has registered.
+QString PortListingHelp() {
+    if (comfunct::platform::LastPortNumber() > comfunct::kLastListedPort)
+        return QStringLiteral("list ports 1 to 16 and every higher one that exists, with\n"
+                              "                      their devices, and end\n");
+    return QStringLiteral("list ports 1 to 16 with their devices and end\n");
+}
+
 // The options, each with the commands it goes with.
 QString OptionsHelp() {
     return QStringLiteral(
-        "Options:\n"
-        "  --port N            use port N (1 to 16) of the port table; without --port the\n"
-        "                      lowest port that exists is used\n"
-        "  --port N=DEVICE     use DEVICE as port N for this run and pick it (repeatable;\n"
-        "                      the first --port is picked)\n"
-        "  --timeout SECONDS   how long to wait for the controller's answer (0.1 to 3600,\n"
-        "                      default 3)\n"
-        "  -o, --output FILE   write the tune to FILE instead of standard output; FILE is\n"
-        "                      replaced only once all of it is written, and never when it\n"
-        "                      is a device or a FIFO\n"
-        "  --calibrate         write: also ask the controller to calibrate its G-sensor\n"
-        "  --no-verify         write: only send, do not read back\n"
-        "  --only KEYS         write: change only these settings (comma-separated keys,\n"
-        "                      repeatable); the others are sent back as the controller\n"
-        "                      holds them\n"
-        "  --no-restore-point  write: keep no restore point first\n"
-        "  --json              diff: print the differences as JSON\n"
-        "  --list-ports        list ports 1 to 16 with their devices and end\n"
-        "  -h, --help          show this help and end\n"
-        "  --version           show the version and end\n"
-        "\n");
+               "Options:\n"
+               "  --port N            use port N (1 to %1) of the port table; without --port\n"
+               "                      the lowest port that exists is used\n"
+               "  --port N=DEVICE     use DEVICE as port N for this run and pick it (repeatable;\n"
+               "                      the first --port is picked)\n"
+               "  --timeout SECONDS   how long to wait for the controller's answer (0.1 to 3600,\n"
+               "                      default 3)\n"
+               "  -o, --output FILE   write the tune to FILE instead of standard output; FILE is\n"
+               "                      replaced only once all of it is written, and never when it\n"
+               "                      is a device or a FIFO\n"
+               "  --calibrate         write: also ask the controller to calibrate its G-sensor\n"
+               "  --no-verify         write: only send, do not read back\n"
+               "  --only KEYS         write: change only these settings (comma-separated keys,\n"
+               "                      repeatable); the others are sent back as the controller\n"
+               "                      holds them\n"
+               "  --no-restore-point  write: keep no restore point first\n"
+               "  --json              diff: print the differences as JSON\n"
+               "  --list-ports        %2"
+               "  -h, --help          show this help and end\n"
+               "  --version           show the version and end\n"
+               "\n")
+        .arg(comfunct::platform::LastPortNumber())
+        .arg(PortListingHelp());
 }
 
 } // namespace

@@ -309,8 +309,11 @@ std::optional<QString> ReadAbout(const QJsonObject &object, const QString &fileN
     file.note = ValueOf(object, kNoteKey).value_or(QJsonValue()).toString();
     file.readAt = ValueOf(object, kReadAtKey).value_or(QJsonValue()).toString();
     if (const std::optional<QJsonValue> port = ValueOf(object, kPortKey)) {
-        if (!IsWholeIn(*port, comfunct::kFirstPort, comfunct::kLastPort))
-            return Problem(fileName, kPortKey, port, QStringLiteral("a port number from 1 to 16"));
+        // Any number a system gives a port: a file made on Windows (COM23) is read on Linux too.
+        if (!IsWholeIn(*port, comfunct::kFirstPort, comfunct::kHighestPortNumber))
+            return Problem(
+                fileName, kPortKey, port,
+                QStringLiteral("a port number from 1 to %1").arg(comfunct::kHighestPortNumber));
         file.port = static_cast<qint16>(port->toInt());
     }
     return std::nullopt;

@@ -3,6 +3,7 @@
 #include "ctl/named_files.h"
 #include "ctl/shown_text.h"
 #include "link/ports/port_option.h"
+#include "link/ports/port_platform.h"
 #include "link/serial/serial_port_service.h"
 
 #include <QDateTime>
@@ -70,7 +71,10 @@ Outcome<qint16> Ctl::ChosenPort() const {
     if (m_port)
         return *m_port;
     const comfunct::PortScan scan = m_ports.Scan();
-    if (scan.defaultPort > comfunct::kLastPort)
+    // Without a port 1 to 16, the lowest of the higher ones (COM23 on Windows).
+    if (scan.defaultPort > comfunct::kLastListedPort && !scan.unlisted.isEmpty())
+        return scan.unlisted.constFirst();
+    if (scan.defaultPort > comfunct::kLastListedPort)
         return CtlFailure{kExitCannotOpen,
                           QStringLiteral("No serial port exists; name one with --port N=DEVICE "
                                          "(see ") +
@@ -144,7 +148,8 @@ Outcome<NamedTune> Ctl::Load(const QString &source) {
         const std::optional<PortChoice> choice = ReadPortChoice(source.mid(5));
         if (!choice || !choice->device.isEmpty())
             return Usage(QStringLiteral("'") + source +
-                         QStringLiteral("' names no port: use port:N with N from 1 to 16"));
+                         QStringLiteral("' names no port: use port:N with N from 1 to %1")
+                             .arg(comfunct::platform::LastPortNumber()));
         return ReadPort(choice->number);
     }
     return ReadFile(source);

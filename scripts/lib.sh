@@ -91,21 +91,24 @@ start_xvfb() {
 }
 
 # Wine for the Windows build (scripts/windows, scripts/bench): a private prefix in <dir>/wine,
-# quiet and without the Mono and Gecko installers, whose COM5 leads to the link <dir>/com5 (each
-# test points it at its own pseudo-terminal), and one wineserver kept running so that every
-# program starts in a fraction of a second. wine_stop ends that server and what runs in it.
+# quiet and without the Mono and Gecko installers, whose COM5 leads to the link <dir>/com5 and
+# COM23 to <dir>/com23 (each test points them at its own pseudo-terminal), and one wineserver
+# kept running so that every program starts in a fraction of a second. wine_stop ends that
+# server and what runs in it.
 wine_start() {
-    local dir
+    local dir port
     dir=$(mkdir -p "$1" && cd "$1" && pwd)
     export WINEPREFIX="$dir/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-    if [ ! -f "$WINEPREFIX/.dccd-com5" ] || [ "$(cat "$WINEPREFIX/.dccd-com5")" != "$dir/com5" ]; then
-        echo "Setting up the Wine prefix $WINEPREFIX (COM5 leads to $dir/com5)"
+    if [ ! -f "$WINEPREFIX/.dccd-ports" ] || [ "$(cat "$WINEPREFIX/.dccd-ports")" != "$dir" ]; then
+        echo "Setting up the Wine prefix $WINEPREFIX (COM5 and COM23 lead to $dir/com5 and $dir/com23)"
         wineboot -i >/dev/null 2>&1
-        "$(repo_root)/tests/windows/wine.sh" reg add 'HKLM\Software\Wine\Ports' /v COM5 /t REG_SZ /d "$dir/com5" /f >/dev/null 2>&1
+        for port in com5 com23; do
+            "$(repo_root)/tests/windows/wine.sh" reg add 'HKLM\Software\Wine\Ports' /v "${port^^}" /t REG_SZ /d "$dir/$port" /f >/dev/null 2>&1
+        done
         # The port mapping is read when Wine starts.
         wineserver -k 2>/dev/null || true
         wineserver -w 2>/dev/null || true
-        echo "$dir/com5" >"$WINEPREFIX/.dccd-com5"
+        echo "$dir" >"$WINEPREFIX/.dccd-ports"
     fi
     wineserver -p 2>/dev/null || true # (one may run for this prefix already)
     "$(repo_root)/tests/windows/wine.sh" cmd /c exit >/dev/null 2>&1 || true # Wine's own services up before the first test

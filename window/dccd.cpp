@@ -120,7 +120,17 @@ void DCCD::Form_Load() {
     for (const QString &number : scan.numbers)
         pCPort.AddItem(number);
     pCPort.SetText(QString::number(scan.defaultPort));
+    pCPort.SetHint(UnlistedPortsHint(scan.unlisted));
     bOpen.SetEnabled(true);
+}
+
+QString DCCD::UnlistedPortsHint(const QList<qint16> &unlisted) const {
+    QStringList lines;
+    for (const qint16 n : unlisted) {
+        const QString device = m_ports.devicePath ? m_ports.devicePath(n) : QString();
+        lines.append(QStringLiteral("%1 exists: type %2").arg(device).arg(n));
+    }
+    return lines.join(u'\n');
 }
 
 void DCCD::bOpen_Click() {

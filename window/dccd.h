@@ -21,7 +21,7 @@ inline constexpr qint32 kLampGreen = 65280;
 
 // What the window needs to know about the machine's serial ports.
 struct PortDirectory {
-    // The existing ports 1 to 16 and the one to preselect.
+    // The existing ports 1 to 16, the one to preselect and the existing ones above 16.
     std::function<comfunct::PortScan()> scan;
     // The device behind a port number, "" when it has none.
     std::function<QString(qint16)> devicePath;
@@ -124,6 +124,9 @@ private:
     QString BoxHint(const PercentControls &percent) const;
     void SetEditingEnabled(bool enabled);
     QString PortName(qint16 port, bool shortDevice) const;
+    // The port list's hint: how to reach each existing port it never lists (those above 16),
+    // "COM23 exists: type 23" a line each.
+    QString UnlistedPortsHint(const QList<qint16> &unlisted) const;
     // Every status message goes through here: the caption, and its whole form as the hint
     // where the caption is a shortened one.
     void ShowStatus(const QString &caption, const QString &whole = {});

@@ -1,8 +1,11 @@
 #include "link/ports/comfunct.h"
 
-#include <QFileInfo>
+#include "link/ports/port_platform.h"
 
+#include <QFileInfo>
 #include <QRegularExpression>
+
+#include <algorithm>
 
 namespace comfunct {
 namespace {
@@ -47,10 +50,22 @@ QString ShortDeviceName(const QString &device) {
     return QChar(0x2026) + fileName.right(kShortDeviceLength - 1);
 }
 
+std::optional<qint16> PlainPortNumber(QStringView digits) {
+    constexpr qsizetype kMostDigits = 3; // 255
+    if (digits.isEmpty() || digits.size() > kMostDigits ||
+        !std::all_of(digits.cbegin(), digits.cend(),
+                     [](QChar c) { return c >= u'0' && c <= u'9'; }))
+        return std::nullopt;
+    const int n = digits.toInt();
+    if (n < kFirstPort || n > platform::LastPortNumber())
+        return std::nullopt;
+    return static_cast<qint16>(n);
+}
+
 PortScan ScanPorts(const std::function<bool(qint16)> &exists, std::optional<qint16> chosen) {
     PortScan scan;
-    scan.defaultPort = kLastPort + 1;
-    for (qint16 n = kFirstPort; n <= kLastPort; ++n) {
+    scan.defaultPort = kLastListedPort + 1;
+    for (qint16 n = kFirstPort; n <= kLastListedPort; ++n) {
         if (exists && exists(n)) {
             if (n < scan.defaultPort)
                 scan.defaultPort = n;

@@ -11,8 +11,13 @@
 // their devices are the port table (link/ports/port_table.h); this is what is said about them.
 namespace comfunct {
 
+// Ports 1 to 16 are listed; a system may number its ports higher (Windows up to COM255), and
+// such a port is reached by its number, typed or given with --port
+// (platform::LastPortNumber()).
 inline constexpr qint16 kFirstPort = 1;
-inline constexpr qint16 kLastPort = 16;
+inline constexpr qint16 kLastListedPort = 16;
+// The highest number any system gives a port: what a tune file may record, wherever it was made.
+inline constexpr qint16 kHighestPortNumber = 255;
 
 // A device as the status line names it: without its "/dev/" and at most kShortDeviceLength
 // characters. A /dev/serial/by-id link is named by what tells adapters apart, its maker and the
@@ -21,9 +26,14 @@ inline constexpr qint16 kLastPort = 16;
 inline constexpr qsizetype kShortDeviceLength = 12;
 QString ShortDeviceName(const QString &device);
 
+// A port number in plain decimal digits ("5", "23"), from 1 to the last number the platform
+// gives a port; nothing for any other text.
+std::optional<qint16> PlainPortNumber(QStringView digits);
+
 struct PortScan {
     QStringList numbers;     // existing port numbers 1 to 16 as decimal texts, ascending
     qint16 defaultPort = 17; // the port to preselect (see ScanPorts)
+    QList<qint16> unlisted;  // existing ports above 16, ascending: never listed, only typed
 };
 
 // The existing ports and the one to preselect: the port the user chose (on the command line),

@@ -1,6 +1,6 @@
 #include "link/ports/port_option.h"
 
-#include <algorithm>
+#include "link/ports/port_platform.h"
 
 namespace tuner {
 namespace {
@@ -13,17 +13,13 @@ QString Column(const QString &text, int width) {
 
 std::optional<PortChoice> ReadPortChoice(const QString &value) {
     const qsizetype equals = value.indexOf(u'=');
-    const QString number = equals < 0 ? value : value.left(equals);
-    if (number.isEmpty() || number.size() > 2 ||
-        !std::all_of(number.cbegin(), number.cend(),
-                     [](QChar c) { return c >= u'0' && c <= u'9'; }))
-        return std::nullopt;
-    const int n = number.toInt();
-    if (n < comfunct::kFirstPort || n > comfunct::kLastPort)
+    const std::optional<qint16> n = comfunct::PlainPortNumber(
+        equals < 0 ? QStringView(value) : QStringView(value).left(equals));
+    if (!n)
         return std::nullopt;
     if (equals >= 0 && equals == value.size() - 1)
         return std::nullopt; // "N=" names no device
-    return PortChoice{static_cast<qint16>(n), equals < 0 ? QString() : value.mid(equals + 1)};
+    return PortChoice{*n, equals < 0 ? QString() : value.mid(equals + 1)};
 }
 
 std::optional<QString> ApplyPortChoices(const QStringList &values, comfunct::PortTable &ports,
@@ -32,8 +28,9 @@ std::optional<QString> ApplyPortChoices(const QStringList &values, comfunct::Por
     for (const QString &value : values) {
         const std::optional<PortChoice> choice = ReadPortChoice(value);
         if (!choice)
-            return QStringLiteral("--port wants N or N=DEVICE with N from 1 to 16, not '") + value +
-                   u'\'';
+            return QStringLiteral("--port wants N or N=DEVICE with N from 1 to %1, not '%2'")
+                .arg(comfunct::platform::LastPortNumber())
+                .arg(value);
         choices.append(*choice);
     }
     for (const PortChoice &choice : choices) {

@@ -10,8 +10,9 @@
 // What the command lines of both programs share: the --port option and the port listing.
 namespace tuner {
 
-// A --port value: "N" picks port N, "N=DEVICE" also makes DEVICE port N for this run; N from
-// 1 to 16 in decimal, DEVICE not empty. The device is empty for a bare number. Nothing when
+// A --port value: "N" picks port N, "N=DEVICE" also makes DEVICE port N for this run; N in
+// decimal from 1 to the platform's last port number (16 on Linux, 255 on Windows), DEVICE not
+// empty. The device is empty for a bare number. Nothing when
 // the value is neither.
 struct PortChoice {
     qint16 number = 0;
@@ -25,7 +26,8 @@ std::optional<PortChoice> ReadPortChoice(const QString &value);
 std::optional<QString> ApplyPortChoices(const QStringList &values, comfunct::PortTable &ports,
                                         std::optional<qint16> &chosen);
 
-// The port table as --list-ports prints it: a heading, then one line per port 1 to 16.
+// The port table as --list-ports prints it: a heading, then one line per port 1 to 16 and per
+// existing port above them.
 QString PortListing(const comfunct::PortTable &ports);
 
 } // namespace tuner

@@ -13,6 +13,14 @@ namespace comfunct::platform {
 // The platform's device for serial port number n, "" when the number has none.
 QString DefaultDevice(qint16 n);
 
+// The highest number the platform gives a serial port: 255 on Windows (COM255), 16 on Linux,
+// where the numbers stand for fixed devices.
+qint16 LastPortNumber();
+
+// The numbers of the serial ports the system has registered, ascending ("COM23" is 23), read
+// without opening any; none where the numbers stand for fixed devices (Linux).
+QList<qint16> RegisteredNumbers();
+
 // True when the device exists and is a serial device, judged without opening it.
 bool DeviceExists(const QString &device);
 

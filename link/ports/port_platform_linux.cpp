@@ -34,6 +34,14 @@ QString DefaultDevice(qint16 n) {
     return {};
 }
 
+qint16 LastPortNumber() {
+    return 16;
+}
+
+QList<qint16> RegisteredNumbers() {
+    return {};
+}
+
 bool DeviceExists(const QString &device) {
     if (device.isEmpty())
         return false;

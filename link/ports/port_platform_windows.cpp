@@ -6,6 +6,8 @@
 
 #include <setupapi.h>
 
+#include <algorithm>
+
 namespace comfunct::platform {
 namespace {
 
@@ -41,9 +43,29 @@ QString DeviceProperty(HDEVINFO devices, SP_DEVINFO_DATA &device, DWORD property
 
 // Port n is COMn, the name Windows gives the n-th serial port.
 QString DefaultDevice(qint16 n) {
-    if (n >= kFirstPort && n <= kLastPort)
+    if (n >= kFirstPort && n <= LastPortNumber())
         return QStringLiteral("COM%1").arg(n);
     return {};
+}
+
+qint16 LastPortNumber() {
+    return kHighestPortNumber;
+}
+
+// A registered name that is not COMn of a number Windows gives ("CNCA0" of a port emulator) has
+// no number: it is reached by --port N=CNCA0.
+QList<qint16> RegisteredNumbers() {
+    QList<qint16> numbers;
+    for (const QString &name : tuner::win::RegisteredPorts()) {
+        const QStringView digits = QStringView(name).mid(3);
+        if (!name.startsWith(u"COM", Qt::CaseInsensitive) || digits.startsWith(u'0'))
+            continue; // "COM05" is another name than COM5
+        const std::optional<qint16> n = PlainPortNumber(digits);
+        if (n && !numbers.contains(*n))
+            numbers.append(*n);
+    }
+    std::sort(numbers.begin(), numbers.end());
+    return numbers;
 }
 
 // A port exists when the system has registered it; nothing is opened to find out.

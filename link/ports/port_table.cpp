@@ -2,6 +2,8 @@
 
 #include "link/ports/port_platform.h"
 
+#include <algorithm>
+
 namespace comfunct {
 
 QString PortTable::DevicePath(qint16 n) const {
@@ -27,12 +29,29 @@ bool PortTable::ComPortExists(qint16 n) const {
 }
 
 PortScan PortTable::Scan(std::optional<qint16> chosen) const {
-    return ScanPorts([this](qint16 n) { return ComPortExists(n); }, chosen);
+    PortScan scan = ScanPorts([this](qint16 n) { return ComPortExists(n); }, chosen);
+    scan.unlisted = UnlistedPorts();
+    return scan;
+}
+
+QList<qint16> PortTable::UnlistedPorts() const {
+    QList<qint16> candidates = platform::RegisteredNumbers() + m_replacements.keys();
+    std::sort(candidates.begin(), candidates.end());
+    candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
+    QList<qint16> unlisted;
+    for (const qint16 n : std::as_const(candidates)) {
+        if (n > kLastListedPort && ComPortExists(n))
+            unlisted.append(n);
+    }
+    return unlisted;
 }
 
 QList<PortInfo> PortTable::Describe() const {
+    QList<qint16> numbers;
+    for (qint16 n = kFirstPort; n <= kLastListedPort; ++n)
+        numbers.append(n);
     QList<PortInfo> table;
-    for (qint16 n = kFirstPort; n <= kLastPort; ++n) {
+    for (const qint16 n : numbers + UnlistedPorts()) {
         PortInfo info;
         info.number = n;
         info.device = DevicePath(n);

@@ -10,7 +10,7 @@
 
 namespace comfunct {
 
-// Port numbers 1 to 16 and the device behind each: the platform's own device for the number
+// Port numbers and the device behind each: the platform's own device for the number
 // (link/ports/port_platform.h), unless replaced for this run (--port N=DEVICE). The program makes
 // one table at start and hands it to all that need it: the command line fills in the replacements,
 // the window lists the ports, the port service opens through it.
@@ -27,13 +27,17 @@ public:
     // device may reset the controller at its other end.
     bool ComPortExists(qint16 n) const;
 
-    // The existing ports 1 to 16 and the one to preselect (see ScanPorts).
+    // The existing ports 1 to 16, the one to preselect (see ScanPorts) and the existing ports
+    // above 16: those the system has registered or this run has given a device.
     PortScan Scan(std::optional<qint16> chosen = std::nullopt) const;
 
-    // Ports 1 to 16 with their devices and what the system knows of each.
+    // Ports 1 to 16 and the existing ones above, with their devices and what the system knows
+    // of each.
     QList<PortInfo> Describe() const;
 
 private:
+    QList<qint16> UnlistedPorts() const;
+
     QMap<qint16, QString> m_replacements;
 };
 

@@ -20,6 +20,13 @@
 #include <thread>
 #include <vector>
 
+// The last port number of this system, as the messages give it.
+#ifdef Q_OS_WIN
+#define LAST_PORT u"255"
+#else
+#define LAST_PORT u"16"
+#endif
+
 namespace {
 
 const char *const kDefaults = kDefaultTuneFile;
@@ -106,8 +113,8 @@ INSTANTIATE_TEST_SUITE_P(
                 u"false without"},
         Refusal{"NoteNotText", "{\"format\": \"dccd-tune\", \"version\": 1, \"note\": 7}",
                 u"t.json: \"note\" is 7; it must be a text in double quotes"},
-        Refusal{"PortOutOfRange", "{\"format\": \"dccd-tune\", \"version\": 1, \"port\": 17}",
-                u"t.json: \"port\" is 17; it must be a port number from 1 to 16"},
+        Refusal{"PortOutOfRange", "{\"format\": \"dccd-tune\", \"version\": 1, \"port\": 256}",
+                u"t.json: \"port\" is 256; it must be a port number from 1 to 255"},
         Refusal{"MistypedKey", "{\"format\": \"dccd-tune\", \"version\": 1, \"tps_revers\": true}",
                 u"t.json: \"tps_revers\": no such setting; did you mean \"tps_reverse\"?"},
         Refusal{"Utf32", QByteArray("\xFF\xFE\0\0{\0\0\0", 8),
@@ -226,7 +233,8 @@ INSTANTIATE_TEST_SUITE_P(
               u"dccd-ctl: --port does not go with defaults"},
         Usage{"PortWithColon",
               {QStringLiteral("read"), QStringLiteral("--port"), QStringLiteral("1:/dev/x")},
-              u"dccd-ctl: --port wants N or N=DEVICE with N from 1 to 16, not '1:/dev/x'"},
+              u"dccd-ctl: --port wants N or N=DEVICE with N from 1 to " LAST_PORT
+              ", not '1:/dev/x'"},
         Usage{"ZeroTimeout",
               {QStringLiteral("read"), QStringLiteral("--timeout"), QStringLiteral("0")},
               u"dccd-ctl: --timeout wants seconds from 0.1 up to 3600, not '0'"},
@@ -254,10 +262,10 @@ INSTANTIATE_TEST_SUITE_P(
         Usage{"KeepZero", {QStringLiteral("write"), QStringLiteral("t.json")}, nullptr, "0"},
         Usage{"KeepEmpty", {QStringLiteral("write"), QStringLiteral("t.json")}, nullptr, ""},
         Usage{"KeepExponent", {QStringLiteral("write"), QStringLiteral("t.json")}, nullptr, "1e2"},
-        Usage{"DiffPort17",
-              {QStringLiteral("diff"), QStringLiteral("port:17"), QStringLiteral("port"),
+        Usage{"DiffPort256",
+              {QStringLiteral("diff"), QStringLiteral("port:256"), QStringLiteral("port"),
                QStringLiteral("--port"), QStringLiteral("1=/dev/null")},
-              u"dccd-ctl: 'port:17' names no port: use port:N with N from 1 to 16"}),
+              u"dccd-ctl: 'port:256' names no port: use port:N with N from 1 to " LAST_PORT}),
     RowName());
 
 #ifdef Q_OS_WIN

@@ -55,11 +55,14 @@ protected:
         return {[this] {
                     comfunct::PortScan scan;
                     scan.numbers = existing;
+                    scan.unlisted = unlisted;
                     if (!existing.isEmpty())
                         scan.defaultPort = static_cast<qint16>(existing.first().toInt());
                     return scan;
                 },
-                [](qint16 n) {
+                [this](qint16 n) {
+                    if (unlisted.contains(n)) // as Windows numbers its ports
+                        return QStringLiteral("COM%1").arg(n);
                     return n >= 1 && n <= 16 ? QStringLiteral("/dev/ttyUSB%1").arg(n - 1)
                                              : QString();
                 }};
@@ -88,6 +91,7 @@ protected:
     }
 
     QStringList existing = {QStringLiteral("3"), QStringLiteral("5")};
+    QList<qint16> unlisted;
     MemoryPort port;
     DCCD w;
     int ended = 0;
@@ -133,6 +137,7 @@ TEST_F(WindowLogic, LoadFillsThePortListWithTheExistingPorts) {
     Load();
     EXPECT_EQ(w.pCPort.Items(), (QStringList{QStringLiteral("3"), QStringLiteral("5")}));
     EXPECT_EQ(w.pCPort.Text(), u"3");
+    EXPECT_EQ(w.pCPort.Hint(), u"");
     EXPECT_TRUE(w.bOpen.Enabled());
     EXPECT_EQ(w.tStatus.Caption(), u"");
     EXPECT_EQ(w.Shape1.FillColor(), kLampRed);
@@ -140,9 +145,12 @@ TEST_F(WindowLogic, LoadFillsThePortListWithTheExistingPorts) {
 
 TEST_F(WindowLogic, LoadWithoutPortsProposesSeventeenAndStillOffersConnect) {
     existing.clear();
+    unlisted = {23, 255};
     Load();
     EXPECT_TRUE(w.pCPort.Items().isEmpty());
     EXPECT_EQ(w.pCPort.Text(), u"17");
+    // The ports above 16 are never listed: the list's hint tells how to reach them.
+    EXPECT_EQ(w.pCPort.Hint(), u"COM23 exists: type 23\nCOM255 exists: type 255");
     EXPECT_TRUE(w.bOpen.Enabled());
 }
 

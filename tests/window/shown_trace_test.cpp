@@ -19,7 +19,7 @@ QStringList Lines(const QBuffer &buffer) {
 TEST(ShownTrace, RecordsWhatTheWindowShowsAndKeepsTheAdaptersHook) {
     testing::MemoryPort port;
     DCCD window(port, {[] {
-                           return comfunct::PortScan{{QStringLiteral("1")}, 1};
+                           return comfunct::PortScan{{QStringLiteral("1")}, 1, {}};
                        },
                        [](qint16) { return QStringLiteral("/dev/ttyUSB0"); }});
     QStringList adapterSaw;

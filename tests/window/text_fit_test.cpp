@@ -103,7 +103,7 @@ class StatusMessages : public ::testing::Test {
 protected:
     StatusMessages()
         : w(port, {[] {
-                       return comfunct::PortScan{{QStringLiteral("16")}, 16};
+                       return comfunct::PortScan{{QStringLiteral("16")}, 16, {}};
                    },
                    [this](qint16) { return device; }}) {
         w.tStatus.Observe([this](const Control &c, ControlProperty p) {

@@ -8,7 +8,7 @@ check_listing() {
     local who=$1 listing=$2
     [ "$(printf '%s\n' "$listing" | head -n 1 | tr -s ' ')" = "Port Device Exists About" ] ||
         fail "$who: no heading in: $listing"
-    [ "$(printf '%s\n' "$listing" | grep -c '^[0-9]')" -eq 16 ] || fail "$who: not 16 ports: $listing"
+    [ "$(printf '%s\n' "$listing" | grep -cE '^([1-9]|1[0-6]) ')" -eq 16 ] || fail "$who: not 16 ports: $listing"
     printf '%s\n' "$listing" | grep -qE '^5 +COM5 +yes' || fail "$who: COM5 not listed as there: $listing"
     printf '%s\n' "$listing" | grep -qE '^12 +COM12 +(yes|no)' || fail "$who: port 12 is not COM12: $listing"
 }

@@ -29,8 +29,10 @@ ctl() {
     return "$status"
 }
 
-# The line peer behind COM5.
+# The line peer behind COM5. COM23, a number the window never lists, leads to the link com23
+# beside COM5's (scripts/lib.sh wires both).
 start_com5_peer() { start_peer --link "$DCCD_WINE_COM5"; }
+DCCD_WINE_COM23=$(dirname "$DCCD_WINE_COM5")/com23
 
 # received_has <text>: the bytes (printf escapes allowed) arrived at the peer.
 received_has() { [ "$(received_count "$(printf '%b' "$1")")" -gt 0 ]; }

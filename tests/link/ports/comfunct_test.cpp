@@ -100,8 +100,9 @@ TEST_F(Comfunct, PortTableMapsNumbersToDevices) {
 #ifdef Q_OS_WIN
     // Port n is COMn.
     const std::pair<qint16, const char16_t *> table[] = {
-        {1, u"COM1"},   {2, u"COM2"}, {5, u"COM5"}, {9, u"COM9"}, {10, u"COM10"},
-        {16, u"COM16"}, {0, u""},     {17, u""},    {-1, u""},    {32767, u""}};
+        {1, u"COM1"},   {2, u"COM2"},   {5, u"COM5"},   {9, u"COM9"},     {10, u"COM10"},
+        {16, u"COM16"}, {17, u"COM17"}, {23, u"COM23"}, {255, u"COM255"}, {256, u""},
+        {0, u""},       {-1, u""},      {32767, u""}};
 #else
     const std::pair<qint16, const char16_t *> table[] = {{1, u"/dev/ttyUSB0"},
                                                          {8, u"/dev/ttyUSB7"},
@@ -111,6 +112,9 @@ TEST_F(Comfunct, PortTableMapsNumbersToDevices) {
                                                          {16, u"/dev/ttyS3"},
                                                          {0, u""},
                                                          {17, u""},
+                                                         {23, u""},
+                                                         {255, u""},
+                                                         {256, u""},
                                                          {-1, u""},
                                                          {32767, u""}};
 #endif
@@ -185,13 +189,20 @@ TEST_F(Comfunct, EachTableKeepsItsOwnReplacements) {
     EXPECT_EQ(chosen.numbers, ports.Scan().numbers);
 }
 
-TEST_F(Comfunct, PortTableListsSixteenPortsWithTheirDevices) {
+// Ports 1 to 16, then the existing ones above (on Windows, those the system registers).
+TEST_F(Comfunct, PortTableListsSixteenPortsAndTheExistingHigherOnes) {
     const QString existing = AnExistingDevice();
     if (existing.isEmpty())
         GTEST_SKIP() << "no serial port registered here";
     ports.SetDevicePath(4, existing);
     const QList<comfunct::PortInfo> table = ports.Describe();
-    ASSERT_EQ(table.size(), 16);
+    const QList<qint16> unlisted = ports.Scan().unlisted;
+    ASSERT_EQ(table.size(), 16 + unlisted.size());
+    for (qsizetype i = 0; i < unlisted.size(); ++i) {
+        EXPECT_EQ(table.at(16 + i).number, unlisted.at(i));
+        EXPECT_GT(unlisted.at(i), 16);
+        EXPECT_TRUE(table.at(16 + i).exists);
+    }
     for (int i = 0; i < 16; ++i) {
         EXPECT_EQ(table.at(i).number, i + 1);
         EXPECT_EQ(table.at(i).device, ports.DevicePath(static_cast<qint16>(i + 1)));

@@ -19,6 +19,17 @@ void PrintTo(const PortValue &c, std::ostream *os) {
     *os << '"' << Printable(c.text) << '"';
 }
 
+// A number above 16 is a port on Windows (COM17 to COM255) and none on Linux.
+#ifdef Q_OS_WIN
+constexpr qint16 AboveSixteen(qint16 n) {
+    return n;
+}
+#else
+constexpr qint16 AboveSixteen(qint16) {
+    return 0;
+}
+#endif
+
 class PortChoices : public ::testing::TestWithParam<PortValue> {};
 
 TEST_P(PortChoices, AreReadAsBothProgramsReadThem) {
@@ -37,7 +48,11 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(PortValue{"Number", u"3", 3, u""}, PortValue{"Highest", u"16", 16, u""},
                       PortValue{"NumberAndDevice", u"2=/dev/pts/4", 2, u"/dev/pts/4"},
                       PortValue{"DeviceWithEquals", u"1=a=b", 1, u"a=b"},
-                      PortValue{"Zero", u"0", 0, u""}, PortValue{"AboveSixteen", u"17", 0, u""},
+                      PortValue{"Zero", u"0", 0, u""},
+                      PortValue{"Seventeen", u"17", AboveSixteen(17), u""},
+                      PortValue{"AdapterNumber", u"23=COM23", AboveSixteen(23), u"COM23"},
+                      PortValue{"HighestOfWindows", u"255", AboveSixteen(255), u""},
+                      PortValue{"AboveWindows", u"256", 0, u""},
                       PortValue{"EmptyDevice", u"1=", 0, u""}, PortValue{"NoNumber", u"=x", 0, u""},
                       PortValue{"Empty", u"", 0, u""}, PortValue{"PlusSign", u"+1", 0, u""}),
     RowName());
