@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # --list-ports of both Windows programs: COM5, which the system registers, exists; the numbers
-# are the COM numbers; the bare --port N is taken by both.
+# are the COM numbers; COM23, registered too, follows port 16; the bare --port N is taken by both.
 source "$(dirname "$0")/wine_lib.sh"
 
 start_com5_peer
@@ -11,6 +11,7 @@ check_listing() {
     [ "$(printf '%s\n' "$listing" | grep -cE '^([1-9]|1[0-6]) ')" -eq 16 ] || fail "$who: not 16 ports: $listing"
     printf '%s\n' "$listing" | grep -qE '^5 +COM5 +yes' || fail "$who: COM5 not listed as there: $listing"
     printf '%s\n' "$listing" | grep -qE '^12 +COM12 +(yes|no)' || fail "$who: port 12 is not COM12: $listing"
+    printf '%s\n' "$listing" | tail -n 1 | grep -qE '^23 +COM23 +yes' || fail "$who: COM23 not last: $listing"
 }
 listing=$("$tuner" --list-ports) || fail "dccd-tuner.exe --list-ports ended with $?"
 check_listing dccd-tuner.exe "$listing"

@@ -3,25 +3,41 @@
 # (the display's resolution in Windows' registry): Connect discards what waited in the line,
 # the peer's answer is shown with the green lamp, Save sends the exact record, Exit. At each
 # scale the window is the designed size times the scale with every control in its place and
-# the lamp round, against the picture at 100 %.
+# the lamp round, against the picture at 100 %. Last, with no port 1 to 16 registered, the port
+# list's hint names COM23, and 23 typed connects to it.
 source "$(dirname "$0")/wine_lib.sh"
 
 start_wine_x
 # Wine's server keeps the screen's size from its first program, started before any X server
 # (1024x768): started again, it takes this X server's, where the window at 200 % fits.
 restart_wineserver
-on_cleanup() { set_log_pixels 96; } # the tests after this one run at 100 %
+on_cleanup() { # the tests after this one run at 100 %, with every port registered
+    set_log_pixels 96
+    show_listed_ports
+}
 read -r width height <<<"$(client_size)"
 
-# connect_and_save <log pixels>: the clicks at that resolution, the picture in $work/<dpi>.rgb.
+# connect_and_save <log pixels> [com23]: the clicks at that resolution, the picture in
+# $work/<dpi>.rgb; with com23, on COM23 typed into the port list.
 connect_and_save() {
-    local dpi=$1 w h
+    local dpi=$1 name=${2:-$1} w h
     set_log_pixels "$dpi"
     ui_scale=$(awk -v d="$dpi" 'BEGIN { print d / 96 }')
-    start_com5_peer
-    peer queue "$(report_hex 1 2 3 4 5 6 0 1 0)"
-    start_tuner "$work/window$dpi.trace" --port 5
-    wait_for 20 "port 5 preselected" shows pCPort.Text 5
+    if [ "$name" = com23 ]; then
+        start_peer --link "$DCCD_WINE_COM23"
+        peer queue "$(report_hex 1 2 3 4 5 6 0 1 0)"
+        start_tuner "$work/window-$name.trace"
+        wait_for 20 "port 17 proposed" shows pCPort.Text 17
+        shows pCPort.Hint "COM23 exists: type 23" || fail "the list's hint: $(now_shows pCPort.Hint)"
+        click pCPort
+        xdotool key ctrl+a type --delay 30 23
+        wait_for 10 "the typed port" shows pCPort.Text 23
+    else
+        start_com5_peer
+        peer queue "$(report_hex 1 2 3 4 5 6 0 1 0)"
+        start_tuner "$work/window-$name.trace" --port 5
+        wait_for 20 "port 5 preselected" shows pCPort.Text 5
+    fi
 
     click bOpen
     wait_for 20 "the read request" received_has 'R\r'
@@ -29,9 +45,9 @@ connect_and_save() {
     wait_for 20 "the green lamp of a shown report" lamp_is "$green"
     wait_for 10 "the peer's values" shows_values 120 090 100 080 010 040
     shown_has "tAccel.Text 1" && fail "the stale report was shown at $dpi dpi"
-    import -window "$window" "$artifacts/connected-$dpi.png"
-    convert "$artifacts/connected-$dpi.png" -depth 8 "rgb:$work/$dpi.rgb"
-    read -r w h <<<"$(identify -format '%w %h' "$artifacts/connected-$dpi.png")"
+    import -window "$window" "$artifacts/connected-$name.png"
+    convert "$artifacts/connected-$name.png" -depth 8 "rgb:$work/$name.rgb"
+    read -r w h <<<"$(identify -format '%w %h' "$artifacts/connected-$name.png")"
 
     click bSave
     record='S,00120,00090,00100,00080,00010,00040,00001,00000,00000,\r'
@@ -41,6 +57,7 @@ connect_and_save() {
         fail "the line carried more than the read request and the record: $(received_bytes | od -c)"
     exit_tuner
     peer_hangup
+    [ "$name" = com23 ] && return 0
     "$python" "$source_dir/tests/system/compare_scaled.py" "$layout" "$work/96.rgb" \
         "$width" "$height" "$ui_scale" "$work/$dpi.rgb" "$w" "$h" ||
         fail "the window at $dpi dpi differs from the designed one"
@@ -49,4 +66,6 @@ connect_and_save() {
 for dpi in 96 120 144 168 192; do
     connect_and_save "$dpi"
 done
+hide_listed_ports
+connect_and_save 96 com23
 echo "PASS: window"

@@ -34,6 +34,27 @@ ctl() {
 start_com5_peer() { start_peer --link "$DCCD_WINE_COM5"; }
 DCCD_WINE_COM23=$(dirname "$DCCD_WINE_COM5")/com23
 
+# hide_listed_ports: the system's registry of serial ports without ports 1 to 16, as on a laptop
+# whose only port is a USB adapter numbered COM23 (Wine registers the machine's ttyS0 as COM1);
+# show_listed_ports puts them back. The registry holds them while Wine's server runs.
+listed_ports=""
+hide_listed_ports() {
+    listed_ports=$("$DCCD_WINE" reg query 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' 2>/dev/null |
+        tr -d '\r' | awk '$2 == "REG_SZ" && $3 ~ /^COM([1-9]|1[0-6])$/ { print $1, $3 }')
+    registered_ports_as - || fail "cannot take ports 1 to 16 out of the registry"
+}
+show_listed_ports() { registered_ports_as '"PORT"'; }
+# registered_ports_as <value>: gives each of the listed ports that value in the registry (- takes
+# it out, "PORT" is its own name), through a file for regedit.
+registered_ports_as() {
+    local name port file=$work/ports.reg
+    printf 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM]\r\n' >"$file"
+    while read -r name port; do
+        [ -z "$name" ] || printf '"%s"=%s\r\n' "${name//\\/\\\\}" "${1//PORT/$port}" >>"$file"
+    done <<<"$listed_ports"
+    "$DCCD_WINE" regedit /S "$(windows_path "$file")" >/dev/null 2>&1
+}
+
 # received_has <text>: the bytes (printf escapes allowed) arrived at the peer.
 received_has() { [ "$(received_count "$(printf '%b' "$1")")" -gt 0 ]; }
 
