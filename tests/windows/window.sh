@@ -4,7 +4,8 @@
 # the peer's answer is shown with the green lamp, Save sends the exact record, Exit. At each
 # scale the window is the designed size times the scale with every control in its place and
 # the lamp round, against the picture at 100 %. Last, with no port 1 to 16 registered, the port
-# list's hint names COM23, and 23 typed connects to it.
+# list's hint names COM23, 23 typed connects to it, and dccd-ctl.exe --port 23 read reads it into
+# a tune file of port 23 that it reads back.
 source "$(dirname "$0")/wine_lib.sh"
 
 start_wine_x
@@ -23,19 +24,17 @@ connect_and_save() {
     local dpi=$1 name=${2:-$1} w h
     set_log_pixels "$dpi"
     ui_scale=$(awk -v d="$dpi" 'BEGIN { print d / 96 }')
+    if [ "$name" = com23 ]; then start_peer --link "$DCCD_WINE_COM23"; else start_com5_peer; fi
+    peer queue "$(report_hex 1 2 3 4 5 6 0 1 0)"
     if [ "$name" = com23 ]; then
-        start_peer --link "$DCCD_WINE_COM23"
-        peer queue "$(report_hex 1 2 3 4 5 6 0 1 0)"
-        start_tuner "$work/window-$name.trace"
+        start_tuner "$work/window$name.trace"
         wait_for 20 "port 17 proposed" shows pCPort.Text 17
         shows pCPort.Hint "COM23 exists: type 23" || fail "the list's hint: $(now_shows pCPort.Hint)"
         click pCPort
         xdotool key ctrl+a type --delay 30 23
         wait_for 10 "the typed port" shows pCPort.Text 23
     else
-        start_com5_peer
-        peer queue "$(report_hex 1 2 3 4 5 6 0 1 0)"
-        start_tuner "$work/window-$name.trace" --port 5
+        start_tuner "$work/window$name.trace" --port 5
         wait_for 20 "port 5 preselected" shows pCPort.Text 5
     fi
 
@@ -56,8 +55,18 @@ connect_and_save() {
     [ "$(received_bytes)" = "$(printf '%b' "R\\r${record}")" ] ||
         fail "the line carried more than the read request and the record: $(received_bytes | od -c)"
     exit_tuner
+    if [ "$name" = com23 ]; then
+        ctl --port 23 read -o "$(windows_path "$work/23.json")" >"$work/ctl.log" 2>&1 &
+        pids+=($!)
+        wait_for 60 "dccd-ctl's read request" received_has "R\\r${record}R\\r"
+        peer send "$(report_hex 120 90 100 80 10 40 1 0 0)"
+        wait "${pids[-1]}" || fail "dccd-ctl.exe --port 23 read: $(cat "$work/ctl.log")"
+        grep -q '"port": 23,' "$work/23.json" || fail "not of port 23: $(cat "$work/23.json")"
+        ctl diff "$(windows_path "$work/23.json")" "$(windows_path "$work/23.json")" ||
+            fail "the tune file of port 23 is not read back"
+        return 0
+    fi
     peer_hangup
-    [ "$name" = com23 ] && return 0
     "$python" "$source_dir/tests/system/compare_scaled.py" "$layout" "$work/96.rgb" \
         "$width" "$height" "$ui_scale" "$work/$dpi.rgb" "$w" "$h" ||
         fail "the window at $dpi dpi differs from the designed one"
