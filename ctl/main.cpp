@@ -5,24 +5,18 @@
 #include "ctl/standard_streams.h"
 
 #include <QCoreApplication>
-#include <QFile>
-
-#include <cstdio>
 
 int main(int argc, char **argv) {
     tuner::HoldClosedStandardStreams(); // before anything is opened
-    tuner::ShowUtf8OnConsole();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("dccd-ctl"));
     // Decoded as the system passed them: bytes that need not be UTF-8 on Linux, the wide command
     // line on Windows (so a tune file named in any script is found).
     const QStringList arguments = tuner::ProgramArguments(argc, argv);
-    // Standard output as a file of its own, so that RunCtl sees a write that fails and the
-    // close. Should it not open, the first write to it fails, which RunCtl sees as well.
-    QFile standardOutput;
-    static_cast<void>(
-        standardOutput.open(fileno(stdout), QIODevice::WriteOnly, QFileDevice::AutoCloseHandle));
-    QTextStream out(&standardOutput);
-    QTextStream err(stderr);
+    // Devices of their own, so that RunCtl sees a write that fails and the close.
+    const std::unique_ptr<QIODevice> standardOutput = tuner::OpenStandardStream(1);
+    const std::unique_ptr<QIODevice> standardError = tuner::OpenStandardStream(2);
+    QTextStream out(standardOutput.get());
+    QTextStream err(standardError.get());
     return tuner::RunCtl(arguments, out, err);
 }

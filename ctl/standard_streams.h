@@ -1,5 +1,9 @@
 #pragma once
 
+#include <QIODevice>
+
+#include <memory>
+
 namespace tuner {
 
 // Takes every one of standard input, output and error that the caller left closed with a
@@ -9,9 +13,15 @@ namespace tuner {
 // does. Defined per platform (standard_streams_<platform>.cpp).
 void HoldClosedStandardStreams();
 
-// Text written to a console shows as written: the program writes UTF-8, so a console that
-// shows another code page (437 or 850 in a Windows Command Prompt: "Café" as "CafÃ©") is set to
-// UTF-8 for the run and given its own back at the end. Files and pipes get UTF-8 as they are.
-void ShowUtf8OnConsole();
+// Standard output or error (descriptor 1 or 2) as a device the program writes its UTF-8 text
+// to. A console shows the text as written whatever its code page (a Windows Command Prompt on
+// code page 850 would show "Café" as "CafÃ©"): there it is written as characters. A file or a
+// pipe gets the UTF-8 bytes. Writes that fail, and for standard output the close, show as the
+// device's errors. Defined per platform.
+std::unique_ptr<QIODevice> OpenStandardStream(int descriptor);
+
+// The descriptor as a file of its own, the form both platforms give a file or a pipe; standard
+// output is closed at the end so that a failed close is seen.
+std::unique_ptr<QIODevice> OpenDescriptor(int descriptor);
 
 } // namespace tuner

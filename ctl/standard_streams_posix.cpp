@@ -20,6 +20,8 @@ void HoldClosedStandardStreams() {
 }
 
 // A terminal shows the bytes it is given in the locale's encoding, which is UTF-8 here.
-void ShowUtf8OnConsole() {}
+std::unique_ptr<QIODevice> OpenStandardStream(int descriptor) {
+    return OpenDescriptor(descriptor);
+}
 
 } // namespace tuner

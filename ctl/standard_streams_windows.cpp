@@ -1,17 +1,54 @@
 #include "ctl/standard_streams.h"
 
+#include <QStringDecoder>
+
 #include <windows.h>
 
-#include <cstdlib>
+#include <algorithm>
 
 namespace tuner {
 namespace {
 
-UINT g_consoleCodePage = 0; // the console's own, given back at the end
+// A console written with characters, not bytes: Windows shows them whatever the console's code
+// page, where bytes would be read in that code page (or by the C runtime in the ANSI one).
+// UTF-8 split over two writes is decoded whole.
+class ConsoleStream : public QIODevice {
+public:
+    explicit ConsoleStream(HANDLE console) : m_console(console) {
+        static_cast<void>(open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+    }
 
-void GiveBackCodePage() {
-    SetConsoleOutputCP(g_consoleCodePage);
-}
+protected:
+    qint64 readData(char *, qint64) override { return -1; }
+
+    qint64 writeData(const char *data, qint64 size) override {
+        const QString text = m_decoder.decode(QByteArrayView(data, size));
+        const auto *characters = reinterpret_cast<const wchar_t *>(text.utf16());
+        qsizetype left = text.size();
+        while (left > 0) {
+            // WriteConsoleW takes at most some kilobytes at once on older systems; a chunk never
+            // ends inside a surrogate pair.
+            constexpr qsizetype kChunk = 8192;
+            qsizetype chunk = std::min(left, kChunk);
+            if (chunk < left && QChar::isHighSurrogate(characters[chunk - 1]))
+                --chunk;
+            DWORD written = 0;
+            if (!WriteConsoleW(m_console, characters, static_cast<DWORD>(chunk), &written,
+                               nullptr) ||
+                written == 0) {
+                setErrorString(qt_error_string(static_cast<int>(GetLastError())));
+                return -1;
+            }
+            characters += written;
+            left -= written;
+        }
+        return size;
+    }
+
+private:
+    HANDLE m_console;
+    QStringDecoder m_decoder{QStringDecoder::Utf8};
+};
 
 } // namespace
 
@@ -20,13 +57,13 @@ void GiveBackCodePage() {
 // which is seen as a failed write.
 void HoldClosedStandardStreams() {}
 
-// GetConsoleOutputCP gives 0 when the program has no console (output to a file or a pipe).
-void ShowUtf8OnConsole() {
-    const UINT codePage = GetConsoleOutputCP();
-    if (codePage == 0 || codePage == CP_UTF8 || !SetConsoleOutputCP(CP_UTF8))
-        return;
-    g_consoleCodePage = codePage;
-    std::atexit(GiveBackCodePage);
+// GetConsoleMode succeeds only for a console: a file or a pipe is written as bytes.
+std::unique_ptr<QIODevice> OpenStandardStream(int descriptor) {
+    const HANDLE handle = GetStdHandle(descriptor == 1 ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+    DWORD mode = 0;
+    if (handle != nullptr && handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode))
+        return std::make_unique<ConsoleStream>(handle);
+    return OpenDescriptor(descriptor);
 }
 
 } // namespace tuner

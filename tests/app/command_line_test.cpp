@@ -117,13 +117,13 @@ TEST_P(BadPort, EndsWithCodeTwoAndChangesNothing) {
 INSTANTIATE_TEST_SUITE_P(
     Table, BadPort,
     ::testing::Values(BadPortValue{"PortZero", u"0=/dev/pts/1"},
-                      BadPortValue{"Port17", u"17=/dev/pts/1"},
+                      BadPortValue{"Port256", u"256=/dev/pts/1"},
                       BadPortValue{"NegativePort", u"-1=/dev/pts/1"},
                       BadPortValue{"PortAWord", u"one=/dev/pts/1"},
                       BadPortValue{"EmptyDevice", u"1="}, BadPortValue{"NoNumber", u"=/dev/pts/1"},
                       BadPortValue{"FractionalPort", u"1.5=/dev/pts/1"},
                       BadPortValue{"BlankBeforeNumber", u" 1=/dev/pts/1x"},
-                      BadPortValue{"BarePortZero", u"0"}, BadPortValue{"BarePort17", u"17"},
+                      BadPortValue{"BarePortZero", u"0"}, BadPortValue{"BarePort256", u"256"},
                       BadPortValue{"DeviceName", u"COM5"}, BadPortValue{"BlankAfterNumber", u"5 "}),
     RowName());
 
@@ -176,7 +176,10 @@ TEST_F(CommandLine, ListPortsShowsTheTableWithReplacements) {
         Apply({QStringLiteral("--port=2=") + replacement, QStringLiteral("--list-ports")});
     EXPECT_EQ(run.exitCode, 0);
     const QStringList lines = run.out.split(u'\n', Qt::SkipEmptyParts);
-    ASSERT_EQ(lines.size(), 17);
+    // Then the existing ports above 16: on Windows those registered (COM23 under the tests' Wine).
+    ASSERT_GE(lines.size(), 17);
+    for (qsizetype i = 17; i < lines.size(); ++i)
+        EXPECT_GT(lines.at(i).section(u' ', 0, 0).toInt(), 16) << lines.at(i).toStdString();
     EXPECT_TRUE(lines.at(0).startsWith(QStringLiteral("Port")));
     EXPECT_TRUE(lines.at(1).startsWith(QStringLiteral("1     ") + OwnDevice(1).leftJustified(24)))
         << lines.at(1).toStdString();

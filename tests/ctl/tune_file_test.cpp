@@ -2,6 +2,7 @@
 
 #include "ctl/ctl.h"
 #include "ctl/restore_points.h"
+#include "ctl/standard_streams.h"
 #include "ctl/state_folder.h"
 #include "ctl/tune_differences.h"
 #include "ctl/tune_file.h"
@@ -19,6 +20,10 @@
 
 #include <thread>
 #include <vector>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 
 // The last port number of this system, as the messages give it.
 #ifdef Q_OS_WIN
@@ -459,3 +464,34 @@ INSTANTIATE_TEST_SUITE_P(
     RowName());
 
 } // namespace
+
+#ifdef Q_OS_WIN
+namespace {
+
+// Text to a console arrives as characters whatever the console's code page, UTF-8 split over two
+// writes too: read back from the console's screen. Needs a console that Wine draws, on a display
+// (the window's Wine test runs it there); without one it is skipped.
+TEST(StandardStream, AConsoleShowsTheTextWhateverItsCodePage) {
+    FreeConsole();
+    const HANDLE console = AllocConsole() ? CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE,
+                                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                                        OPEN_EXISTING, 0, nullptr)
+                                          : INVALID_HANDLE_VALUE;
+    DWORD mode = 0;
+    if (console == INVALID_HANDLE_VALUE || !GetConsoleMode(console, &mode) ||
+        !SetConsoleOutputCP(850))
+        GTEST_SKIP() << "no console drawn here";
+    SetStdHandle(STD_OUTPUT_HANDLE, console);
+    const std::unique_ptr<QIODevice> out = tuner::OpenStandardStream(1);
+    const QByteArray text = QStringLiteral("Café Ωμ").toUtf8();
+    ASSERT_EQ(out->write(text.left(4)), 4); // "Caf" and the first byte of "é"
+    ASSERT_EQ(out->write(text.mid(4)), text.size() - 4);
+    wchar_t shown[8] = {};
+    DWORD read = 0;
+    ASSERT_TRUE(ReadConsoleOutputCharacterW(console, shown, 7, COORD{0, 0}, &read));
+    EXPECT_EQ(QString::fromWCharArray(shown, static_cast<int>(read)), QStringLiteral("Café Ωμ"));
+    EXPECT_EQ(GetConsoleOutputCP(), 850U);
+}
+
+} // namespace
+#endif

@@ -9,6 +9,10 @@
 source "$(dirname "$0")/wine_lib.sh"
 
 start_wine_x
+# dccd-ctl's text in a console that Wine draws on this display shows as written.
+"$DCCD_WINE" "$DCCD_CTL_UNIT_TESTS" --gtest_filter='StandardStream.*' >"$work/console.log" 2>&1 &&
+    grep -q '^\[  PASSED  \] 1 test' "$work/console.log" && ! grep -q SKIPPED "$work/console.log" ||
+    fail "the console test: $(cat "$work/console.log")"
 # Wine's server keeps the screen's size from its first program, started before any X server
 # (1024x768): started again, it takes this X server's, where the window at 200 % fits.
 restart_wineserver
