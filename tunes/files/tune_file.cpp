@@ -1,7 +1,7 @@
-#include "ctl/tune_file.h"
+#include "tunes/files/tune_file.h"
 
-#include "ctl/nearest_key.h"
-#include "ctl/shown_text.h"
+#include "tunes/files/nearest_key.h"
+#include "tunes/files/shown_text.h"
 
 #include "link/ports/comfunct.h"
 #include "link/protocol/records.h"
@@ -191,7 +191,7 @@ TuningParameters TuneOf(const TuningParameters &settings) {
     for (const PercentField &percent : kPercents)
         tune.*percent.value = std::round(settings.*percent.value);
     for (const SwitchField &flag : kSwitches) {
-        if (flag.fileKey.isEmpty())
+        if (!IsSetting(flag))
             tune.*flag.value = false; // a request, not a setting
     }
     return tune;
@@ -202,7 +202,7 @@ QStringList SettingKeys() {
     for (const PercentField &percent : kPercents)
         keys.append(percent.fileKey.toString());
     for (const SwitchField &flag : kSwitches) {
-        if (!flag.fileKey.isEmpty())
+        if (IsSetting(flag))
             keys.append(flag.fileKey.toString());
     }
     return keys;
@@ -224,7 +224,7 @@ QByteArray TuneFileText(const TuneFile &file) {
         lines.append(QStringLiteral("  \"%1\": %2")
                          .arg(percent.fileKey.toString(), WholeText(tune.*percent.value)));
     for (const SwitchField &flag : kSwitches) {
-        if (!flag.fileKey.isEmpty())
+        if (IsSetting(flag))
             lines.append(QStringLiteral("  \"%1\": %2")
                              .arg(flag.fileKey.toString(), tune.*flag.value
                                                                ? QStringLiteral("true")
@@ -335,7 +335,7 @@ std::optional<QString> ReadSettings(const QJsonObject &object, const QString &fi
         tune.*percent.value = static_cast<float>(setting->toDouble());
     }
     for (const SwitchField &flag : kSwitches) {
-        if (flag.fileKey.isEmpty())
+        if (!IsSetting(flag))
             continue;
         const QString key = flag.fileKey.toString();
         const std::optional<QJsonValue> setting = ValueOf(object, key);

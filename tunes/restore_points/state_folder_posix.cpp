@@ -1,4 +1,4 @@
-#include "ctl/state_folder.h"
+#include "tunes/restore_points/state_folder.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
-#include "ctl/restore_points.h"
+#include "tunes/restore_points/restore_points.h"
 
-#include "ctl/shown_text.h"
-#include "ctl/state_folder.h"
-#include "ctl/tune_differences.h"
+#include "tunes/files/shown_text.h"
+#include "tunes/files/tune_differences.h"
+#include "tunes/restore_points/state_folder.h"
 
 #include <QDir>
 #include <QFile>
