@@ -37,14 +37,11 @@ void Ctl::Read(const Request &request) {
         if (const CtlFailure *failure = std::get_if<CtlFailure>(&read))
             return Fail(*failure);
         const TuneFile &tune = std::get<NamedTune>(read).file;
-        for (const PercentField &percent : kPercents) {
-            const float value = tune.tune.*percent.value;
-            if (value < 0 || value > static_cast<float>(percent.upperLimit))
-                Say(QStringLiteral("the controller holds %1 for %2, outside 0 to %3: write "
-                                   "refuses the file until the value is changed.")
-                        .arg(WholeText(value), percent.fileKey.toString())
-                        .arg(percent.upperLimit));
-        }
+        for (const PercentField *percent : PercentsOutOfRange(tune.tune))
+            Say(QStringLiteral("the controller holds %1 for %2, outside 0 to %3: write "
+                               "refuses the file until the value is changed.")
+                    .arg(WholeText(tune.tune.*percent->value), percent->fileKey.toString())
+                    .arg(percent->upperLimit));
         if (const auto failure = Deliver(tune, toFile ? target.get() : nullptr, m_out))
             return Fail(*failure);
         End(kExitOk);

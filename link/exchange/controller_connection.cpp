@@ -33,9 +33,12 @@ ControllerConnection::ControllerConnection(SerialPortService &port,
     connect(&m_deadline, &QTimer::timeout, this, &ControllerConnection::Expire);
     connect(&m_port, &SerialPortService::OnComm, this, &ControllerConnection::Receive);
     connect(&m_port, &SerialPortService::LineLost, this, [this] {
+        const ExchangeProblem lost{ExchangeFailure::LineLost,
+                                   ConnectionLostMessage(m_port.LastError())};
         if (m_reading)
-            End(ExchangeProblem{ExchangeFailure::LineLost,
-                                ConnectionLostMessage(m_port.LastError())});
+            End(lost);
+        else
+            Q_EMIT Lost(lost);
     });
 }
 

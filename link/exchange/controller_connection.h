@@ -76,6 +76,8 @@ Q_SIGNALS:
     // The controller has not answered for kNoticeAfter: the sentence a front may show.
     void Waiting(const QString &notice);
     void ReadEnded(const tuner::ReadOutcome &outcome);
+    // The line went away while no read was under way (a read ends in ReadEnded instead).
+    void Lost(const tuner::ExchangeProblem &problem);
 
 private:
     void Receive();

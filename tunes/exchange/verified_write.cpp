@@ -23,6 +23,11 @@ VerifiedWrite::VerifiedWrite(SerialPortService &port, std::function<QString(qint
                              std::chrono::milliseconds timeout, QObject *parent)
     : QObject(parent), m_connection(port, std::move(devicePath), timeout) {
     connect(&m_connection, &ControllerConnection::Waiting, this, &VerifiedWrite::Notice);
+    // Lost while waiting for a go-ahead: told at once, not when the front says go.
+    connect(&m_connection, &ControllerConnection::Lost, this, [this](const ExchangeProblem &lost) {
+        if (m_active)
+            Fail(lost);
+    });
     connect(&m_connection, &ControllerConnection::ReadEnded, this,
             [this](const ReadOutcome &outcome) {
                 if (m_stage == WriteStage::ReadingHeld)

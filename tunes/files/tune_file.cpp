@@ -364,17 +364,25 @@ std::variant<TuneFile, QString> ParseTuneFile(const QByteArray &bytes, const QSt
     return file;
 }
 
-QString OutOfRange(const TuningParameters &tune, const QStringList &unchecked) {
+QList<const PercentField *> PercentsOutOfRange(const TuningParameters &tune,
+                                               const QStringList &unchecked) {
+    QList<const PercentField *> outside;
     for (const PercentField &percent : kPercents) {
-        const QString key = percent.fileKey.toString();
-        const float value = tune.*percent.value;
-        if (!unchecked.contains(key) &&
-            (value < 0 || value > static_cast<float>(percent.upperLimit)))
-            return QStringLiteral("%1 %2, outside 0 to %3")
-                .arg(key, WholeText(value))
-                .arg(percent.upperLimit);
+        if (!unchecked.contains(percent.fileKey.toString()) &&
+            !InRange(percent, static_cast<double>(tune.*percent.value)))
+            outside.append(&percent);
     }
-    return {};
+    return outside;
+}
+
+QString OutOfRange(const TuningParameters &tune, const QStringList &unchecked) {
+    const QList<const PercentField *> outside = PercentsOutOfRange(tune, unchecked);
+    if (outside.isEmpty())
+        return {};
+    const PercentField &percent = *outside.constFirst();
+    return QStringLiteral("%1 %2, outside 0 to %3")
+        .arg(percent.fileKey.toString(), WholeText(tune.*percent.value))
+        .arg(percent.upperLimit);
 }
 
 QString SaveRecordOf(const TuningParameters &tune, bool calibrate) {
