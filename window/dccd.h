@@ -71,6 +71,9 @@ public:
     bool Ended() const { return m_ended; }
 
     void Form_Load();
+    // The port list is about to open: it is filled again from the probe, each port with what
+    // the system knows of it as its hint; the typed text stays.
+    void pCPort_DropDown();
     void bOpen_Click();
     void MSComm1_OnComm();
     void HandleInput(const QString &dRecv);
@@ -123,7 +126,6 @@ private:
     // report of this connection and after a lost line.
     QString BoxHint(const PercentControls &percent) const;
     void SetEditingEnabled(bool enabled);
-    QString PortName(qint16 port, bool shortDevice) const;
     // The port list's hint: how to reach each existing port it never lists (those above 16),
     // "COM23 exists: type 23" a line each.
     QString UnlistedPortsHint(const QList<qint16> &unlisted) const;

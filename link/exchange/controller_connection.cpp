@@ -3,6 +3,7 @@
 #include "link/exchange/port_messages.h"
 #include "link/protocol/record_assembler.h"
 #include "link/protocol/records.h"
+#include "link/serial/line_settings.h"
 
 #include <QEventLoop>
 #include <QTimer>
@@ -20,7 +21,7 @@ constexpr qsizetype kQuotedLimit = 64;
 
 bool OpenControllerPort(SerialPortService &port, qint16 number) {
     port.SetCommPort(number);
-    port.SetSettings(kLineSettings);
+    port.SetSettings(LineSettingsText(kLineSettings));
     port.SetInputLen(0);
     port.SetRThreshold(kReceiveThreshold);
     return port.SetPortOpen(true);
@@ -38,7 +39,7 @@ ControllerConnection::~ControllerConnection() {
 }
 
 QString ControllerConnection::PortName() const {
-    return PortWithDevice(m_number, m_devicePath ? m_devicePath(m_number) : QString());
+    return PortWithDevice(m_number, m_devicePath);
 }
 
 std::optional<ExchangeProblem> ControllerConnection::Open(qint16 port) {
@@ -70,12 +71,12 @@ std::variant<TuningParameters, ExchangeProblem> ControllerConnection::Read() {
         if (received.size() < kQuotedLimit)
             received += piece.left(kQuotedLimit - received.size());
         // The last report among the records that ended, else the record still coming if it
-        // already reads as one (a report without its CR). A record tagged S is our own save
-        // coming back from a line that echoes: never the controller's answer.
+        // already reads as one (a report without its CR); never our own save coming back.
         const QStringList ended = records.Add(piece).records;
         QList<QStringView> candidates(ended.cbegin(), ended.cend());
         candidates.append(records.Unfinished());
-        if (std::optional<TuningParameters> report = LastReport(candidates, IsSaveRecord)) {
+        if (std::optional<TuningParameters> report =
+                LastReport(candidates, OwnSaveTest(OwnSaves::EveryTaggedS))) {
             result = *report;
             loop.quit();
         }

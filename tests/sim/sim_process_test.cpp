@@ -2,6 +2,7 @@
 
 #include "link/ports/port_table.h"
 #include "link/protocol/records.h"
+#include "link/serial/line_settings.h"
 #include "link/serial/port_service_linux.h"
 #include "tests/link/serial/pty_support.h"
 
@@ -39,7 +40,7 @@ protected:
         ASSERT_TRUE(device.startsWith(QStringLiteral("/dev/pts/"))) << device.toStdString();
         ports.SetDevicePath(1, device);
         service.SetCommPort(1);
-        service.SetSettings(tuner::kLineSettings);
+        service.SetSettings(tuner::LineSettingsText(tuner::kLineSettings));
         service.SetInputLen(0);
         service.SetRThreshold(tuner::kReceiveThreshold);
         ASSERT_TRUE(service.SetPortOpen(true)) << service.LastError().toStdString();

@@ -5,6 +5,7 @@
 #include "link/ports/port_table.h"
 #include "link/protocol/records.h"
 #include "link/serial/device_port_service.h"
+#include "link/serial/line_settings.h"
 #include "link/serial/serial_port_service.h"
 #include "tests/support/row_name.h"
 #include "tests/support/test_app.h"
@@ -57,7 +58,7 @@ TEST_P(OpenFailureTest, FailsWithAReason) {
     QSignalSpy lost(service.get(), &tuner::SerialPortService::LineLost);
     service->SetCommPort(c.port);
     service->SetSettings(c.settings != nullptr ? QString::fromUtf16(c.settings)
-                                               : QString(tuner::kLineSettings));
+                                               : tuner::LineSettingsText(tuner::kLineSettings));
 
     EXPECT_FALSE(service->SetPortOpen(true));
     EXPECT_FALSE(service->PortOpen());

@@ -3,6 +3,7 @@
 
 #include "link/ports/port_table.h"
 #include "link/protocol/records.h"
+#include "link/serial/line_settings.h"
 #include "link/serial/port_service_linux.h"
 
 #include <QCoreApplication>
@@ -18,7 +19,7 @@ int main(int argc, char **argv) {
     ports.SetDevicePath(1, QFile::decodeName(argv[1]));
     tuner::QtSerialPortService service(ports);
     service.SetCommPort(1);
-    service.SetSettings(tuner::kLineSettings);
+    service.SetSettings(tuner::LineSettingsText(tuner::kLineSettings));
     if (!service.SetPortOpen(true)) {
         std::printf("failed: %s\n", service.LastError().toLocal8Bit().constData());
         return 1;
