@@ -61,9 +61,6 @@ public:
     // dropped a save the line never took.
     const QString &ClosingNotice() const { return m_closingNotice; }
 
-    // The probe and device names the port list is filled from.
-    const PortDirectory &Ports() const { return m_ports; }
-
     // The whole text behind the status line: its hint where it has one, else its caption.
     QString StatusToolTip() const;
 
