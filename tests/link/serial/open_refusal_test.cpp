@@ -5,7 +5,6 @@
 #include "link/ports/port_table.h"
 #include "link/protocol/records.h"
 #include "link/serial/device_port_service.h"
-#include "link/serial/line_settings.h"
 #include "link/serial/serial_port_service.h"
 #include "tests/support/row_name.h"
 #include "tests/support/test_app.h"

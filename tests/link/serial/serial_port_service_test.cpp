@@ -2,7 +2,6 @@
 
 #include "link/ports/port_table.h"
 #include "link/protocol/records.h"
-#include "link/serial/line_settings.h"
 #include "link/serial/port_service_linux.h"
 #include "tests/link/serial/pty_support.h"
 #include "tests/support/row_name.h"
