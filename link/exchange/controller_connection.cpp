@@ -2,6 +2,7 @@
 
 #include "link/exchange/port_messages.h"
 #include "link/protocol/records.h"
+#include "link/serial/line_settings.h"
 
 namespace tuner {
 namespace {
@@ -16,7 +17,7 @@ constexpr qsizetype kQuotedLimit = 64;
 
 bool OpenControllerPort(SerialPortService &port, qint16 number) {
     port.SetCommPort(number);
-    port.SetSettings(kLineSettings);
+    port.SetSettings(LineSettingsText(kLineSettings));
     port.SetInputLen(0);
     port.SetRThreshold(kReceiveThreshold);
     return port.SetPortOpen(true);
@@ -48,7 +49,7 @@ ControllerConnection::~ControllerConnection() {
 }
 
 QString ControllerConnection::PortName() const {
-    return PortWithDevice(m_number, m_devicePath ? m_devicePath(m_number) : QString());
+    return PortWithDevice(m_number, m_devicePath);
 }
 
 std::optional<ExchangeProblem> ControllerConnection::Open(qint16 port) {
@@ -99,12 +100,11 @@ void ControllerConnection::Receive() {
     if (m_received.size() < kQuotedLimit)
         m_received += piece.left(kQuotedLimit - m_received.size());
     // The last report among the records that ended, else the record still coming if it already
-    // reads as one (a report without its CR). A record tagged S is our own save coming back
-    // from a line that echoes: never the controller's answer.
+    // reads as one (a report without its CR); never our own save coming back.
     const QStringList ended = m_records.Add(piece).records;
     QList<QStringView> candidates(ended.cbegin(), ended.cend());
     candidates.append(m_records.Unfinished());
-    if (std::optional<TuningParameters> report = LastReport(candidates, IsSaveRecord))
+    if (std::optional<TuningParameters> report = LastReport(candidates, OwnSaveTest(OwnSaves::EveryTaggedS)))
         End(*report);
 }
 
