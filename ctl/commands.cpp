@@ -1,14 +1,14 @@
 #include "ctl/session.h"
 
-#include "ctl/shown_text.h"
 #include "ctl/tune_differences.h"
+#include "link/text/shown_text.h"
 
 #include <QDir>
 
 namespace tuner {
 
-int Ctl::Read(const QString &output) {
-    return ToOutput(output, [this]() -> Outcome<TuneFile> {
+int Ctl::Read(const Request &request) {
+    return ToOutput(request.output, [this]() -> Outcome<TuneFile> {
         const Outcome<NamedTune> read = Load(QStringLiteral("port"));
         if (const CtlFailure *failure = std::get_if<CtlFailure>(&read))
             return *failure;
@@ -25,17 +25,17 @@ int Ctl::Read(const QString &output) {
     });
 }
 
-int Ctl::Defaults(const QString &output) {
-    return ToOutput(output, [] {
+int Ctl::Defaults(const Request &request) {
+    return ToOutput(request.output, [] {
         return Outcome<TuneFile>(TuneFile{DefaultSettings(), {}, {}, 0});
     });
 }
 
-int Ctl::Diff(const QString &first, const QString &second, bool json) {
-    const Outcome<NamedTune> a = Load(first);
+int Ctl::Diff(const Request &request) {
+    const Outcome<NamedTune> a = Load(request.operands.at(0));
     if (const CtlFailure *failure = std::get_if<CtlFailure>(&a))
         return Fail(*failure);
-    const Outcome<NamedTune> b = Load(second);
+    const Outcome<NamedTune> b = Load(request.operands.at(1));
     if (const CtlFailure *failure = std::get_if<CtlFailure>(&b))
         return Fail(*failure);
     const NamedTune &left = std::get<NamedTune>(a);
@@ -45,7 +45,7 @@ int Ctl::Diff(const QString &first, const QString &second, bool json) {
     const bool equal = differences.isEmpty();
     if (const auto note = NoteDifference(left.file, right.file))
         differences.append(*note);
-    if (json)
+    if (request.json)
         Print(QString::fromUtf8(DifferenceJson(differences, left.heading, right.heading, equal)));
     else if (!differences.isEmpty())
         Print(DifferenceTable(differences, left.heading, right.heading));
@@ -54,7 +54,7 @@ int Ctl::Diff(const QString &first, const QString &second, bool json) {
 
 // The listing, and exit code 5 when the folder, or a file in it, cannot be read: a restore
 // point that is there but unseen must not pass for none.
-int Ctl::ListRestorePoints() {
+int Ctl::ListRestorePoints(const Request &) {
     const RestorePointShelf shelf = ReadRestorePoints();
     if (!shelf.problem.isEmpty())
         return Fail({kExitBadFile, shelf.problem + u'.'});

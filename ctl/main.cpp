@@ -3,6 +3,7 @@
 #include "ctl/ctl.h"
 #include "ctl/named_files.h"
 #include "ctl/standard_streams.h"
+#include "link/text/program_arguments.h"
 
 #include <QCoreApplication>
 

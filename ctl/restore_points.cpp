@@ -1,8 +1,8 @@
 #include "ctl/restore_points.h"
 
-#include "ctl/shown_text.h"
 #include "ctl/state_folder.h"
 #include "ctl/tune_differences.h"
+#include "link/text/shown_text.h"
 
 #include <QDir>
 #include <QFile>

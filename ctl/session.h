@@ -24,6 +24,8 @@ namespace tuner {
 
 inline constexpr double kDefaultTimeoutSeconds = 3;
 
+struct CtlCommand;
+
 template <typename T> using Outcome = std::variant<T, CtlFailure>;
 
 // A tune and the name it goes by in a table ("street.json", "port 1", "defaults").
@@ -47,6 +49,9 @@ public:
     int Run(const QStringList &arguments);
 
 private:
+    // The command table names the members that run the commands.
+    friend const QList<CtlCommand> &CtlCommands();
+
     void Say(const QString &message) {
         m_err << kProgram << ": " << message << '\n';
         m_err.flush();
@@ -73,7 +78,7 @@ private:
     std::optional<CtlFailure> WriteTune(const TuneFile &file, QSaveFile *target);
 
     int ToOutput(const QString &output, const std::function<Outcome<TuneFile>()> &make);
-    int Read(const QString &output);
+    int Read(const Request &request);
     Outcome<WriteSource> SourceOf(const Request &request, qint16 port);
     Outcome<TuningParameters> BeforeSending(ControllerConnection &connection,
                                             const Request &request, const WriteSource &source,
@@ -81,9 +86,9 @@ private:
     int SaveAndVerify(ControllerConnection &connection, const TuningParameters &sent,
                       const Request &request, qint16 port);
     int Write(const Request &request);
-    int ListRestorePoints();
-    int Diff(const QString &first, const QString &second, bool json);
-    int Defaults(const QString &output);
+    int ListRestorePoints(const Request &request);
+    int Diff(const Request &request);
+    int Defaults(const Request &request);
 
     QTextStream &m_out;
     QTextStream &m_err;

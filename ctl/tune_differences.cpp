@@ -1,7 +1,7 @@
 #include "ctl/tune_differences.h"
 
-#include "ctl/shown_text.h"
 #include "link/settings/number_forms.h"
+#include "link/text/shown_text.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

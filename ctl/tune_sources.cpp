@@ -1,10 +1,10 @@
 #include "ctl/session.h"
 
 #include "ctl/named_files.h"
-#include "ctl/shown_text.h"
 #include "link/ports/port_option.h"
 #include "link/ports/port_platform.h"
 #include "link/serial/serial_port_service.h"
+#include "link/text/shown_text.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -24,9 +24,10 @@ CtlFailure CannotRead(const QString &path, const QString &reason) {
             QStringLiteral("Cannot read ") + path + QStringLiteral(": ") + Sentence(reason)};
 }
 
+// The path as the user gave it, shown escaped.
 CtlFailure CannotWrite(const QString &path, const QString &reason) {
-    return {kExitBadFile,
-            QStringLiteral("Cannot write ") + path + QStringLiteral(": ") + Sentence(reason)};
+    return {kExitBadFile, QStringLiteral("Cannot write ") + EscapedText(path) +
+                              QStringLiteral(": ") + Sentence(reason)};
 }
 
 // Why what a name leads to is no tune file, for anything but a regular file or nothing:
@@ -56,7 +57,7 @@ std::optional<QString> NoTuneFile(const QString &name) {
 // no UTF-8 is refused: the file would be made under another name.
 std::optional<CtlFailure> OpenOutput(QSaveFile &file, const QString &name) {
     if (HasStrayBytes(name))
-        return CannotWrite(EscapedText(name), QStringLiteral("the name is not UTF-8"));
+        return CannotWrite(name, QStringLiteral("the name is not UTF-8"));
     file.setFileName(name);
     if (const std::optional<QString> refused = NoTuneFile(name))
         return CannotWrite(name, *refused);
@@ -147,7 +148,7 @@ Outcome<NamedTune> Ctl::Load(const QString &source) {
     if (source.startsWith(u"port:")) {
         const std::optional<PortChoice> choice = ReadPortChoice(source.mid(5));
         if (!choice || !choice->device.isEmpty())
-            return Usage(QStringLiteral("'") + source +
+            return Usage(QStringLiteral("'") + EscapedText(source) +
                          QStringLiteral("' names no port: use port:N with N from 1 to %1")
                              .arg(comfunct::platform::LastPortNumber()));
         return ReadPort(choice->number);

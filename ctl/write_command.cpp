@@ -1,8 +1,8 @@
 #include "ctl/session.h"
 
-#include "ctl/shown_text.h"
 #include "ctl/tune_differences.h"
 #include "link/serial/serial_port_service.h"
+#include "link/text/shown_text.h"
 
 #include <QDateTime>
 
