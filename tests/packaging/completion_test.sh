@@ -47,8 +47,8 @@ fi
 # dccd-ctl on PATH has ports 3 and 13, and each --port N=DEVICE; ../other/dccd-ctl has port 7.
 mkdir -p "$tmp/bin" "$tmp/other" "$tmp/home/state/dccd-tuner/restore-points" "$tmp/work/tunes"
 # Both name the commands as the real program names them.
-commands=$("$ctl" --list-commands)
-[[ $commands == *$'\n'restore-points* ]] || { echo "FAIL: --list-commands: $commands"; exit 1; }
+commands=$("$ctl" --list-commands | paste -sd ' ')
+[[ $commands == *' restore-points'* ]] || { echo "FAIL: --list-commands: $commands"; exit 1; }
 # Both list the restore points before-track and 2024-05-01T10:20 as the program lists them.
 stub() {
     cat <<STUB

@@ -32,14 +32,17 @@ TEST_P(ShownText, EscapesWhatATerminalWouldActOn) {
     EXPECT_EQ(tuner::EscapedText(argument), QString::fromUtf16(GetParam().shown));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, ShownText,
-    ::testing::Values(Shown{"Plain", "caf\xc3\xa9 t.json", u"caf\u00e9 t.json"},
-                      Shown{"Escape", "\x1b[31mRED\x1b]0;title\x07",
-                            u"\\e[31mRED\\e]0;title\\u0007"},
-                      Shown{"Bell", "a\x07", u"a\\u0007"},
-                      Shown{"StrayByte", "new\xff.json", u"new\\xff.json"},
-                      Shown{"FormatCharacter", "a\xe2\x80\xaeb", u"a\\u202eb"}),
-    RowName());
+INSTANTIATE_TEST_SUITE_P(Table, ShownText,
+                         ::testing::Values(Shown{"Plain", "caf\xc3\xa9 t.json",
+                                                 u"caf\u00e9 t.json"},
+                                           Shown{"Escape", "\x1b[31mRED\x1b]0;title\x07",
+                                                 u"\\e[31mRED\\e]0;title\\u0007"},
+                                           Shown{"Bell", "a\x07", u"a\\u0007"},
+                                           Shown{"StrayByte", "new\xff.json", u"new\\xff.json"},
+                                           Shown{"FormatCharacter",
+                                                 "a\xe2\x80\xae"
+                                                 "b",
+                                                 u"a\\u202eb"}),
+                         RowName());
 
 } // namespace
