@@ -21,12 +21,12 @@ void PrintTo(const Shown &c, std::ostream *os) {
 class ShownText : public ::testing::TestWithParam<Shown> {};
 
 TEST_P(ShownText, EscapesWhatATerminalWouldActOn) {
-    char *argv[] = {const_cast<char *>(GetParam().argument)};
 #ifdef Q_OS_WIN
     if (QByteArray(GetParam().argument).contains('\xff'))
         GTEST_SKIP() << "Windows arguments are UTF-16: no byte is stray";
     const QString argument = QString::fromUtf8(GetParam().argument);
 #else
+    char *argv[] = {const_cast<char *>(GetParam().argument)};
     const QString argument = tuner::ProgramArguments(1, argv).value(0);
 #endif
     EXPECT_EQ(tuner::EscapedText(argument), QString::fromUtf16(GetParam().shown));
