@@ -6,6 +6,7 @@
 #include "link/ports/comfunct.h"
 #include "link/ports/port_option.h"
 #include "link/ports/port_platform.h"
+#include "link/text/shown_text.h"
 #include "window/branding.h"
 #include "window/layout.h"
 
@@ -112,10 +113,11 @@ std::optional<int> ApplyCommandLine(const QStringList &arguments, comfunct::Port
     AcceptToolkitOptions(parser);
 
     if (!parser.parse(arguments))
-        return Refuse(err, parser.errorText() + TryHelp());
+        return Refuse(err, EscapedText(parser.errorText()) + TryHelp());
     if (!parser.positionalArguments().isEmpty())
         return Refuse(err, QStringLiteral("unexpected argument '") +
-                               parser.positionalArguments().first() + u'\'' + TryHelp());
+                               EscapedText(parser.positionalArguments().first()) + u'\'' +
+                               TryHelp());
     // Without an application object the parser cannot know the program's name.
     if (parser.isSet(options.help))
         return Print(out, parser.helpText().replace(QStringLiteral("<executable_name>"), kProgram));

@@ -4,6 +4,7 @@
 #include "app/trace_file.h"
 #include "link/ports/port_table.h"
 #include "link/serial/serial_port_service.h"
+#include "link/text/program_arguments.h"
 #include "window/dccd.h"
 #include "window/qt/dccd_window.h"
 #include "window/shown_trace.h"

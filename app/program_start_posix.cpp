@@ -1,15 +1,6 @@
 #include "app/program_start.h"
 
-#include <QFile>
-
 namespace tuner {
-
-QStringList ProgramArguments(int argc, char **argv) {
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments.append(QFile::decodeName(argv[i]));
-    return arguments;
-}
 
 void UseParentConsole() {}
 

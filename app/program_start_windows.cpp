@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <shellapi.h>
-
 #include <cstdio>
 
 namespace tuner {
@@ -17,22 +15,6 @@ bool Connected(DWORD which) {
 }
 
 } // namespace
-
-// The wide command line, split as the C runtime and Qt split it: the narrow argv holds only
-// what the ANSI code page can spell.
-QStringList ProgramArguments(int argc, char **argv) {
-    QStringList arguments;
-    int count = 0;
-    if (wchar_t **wide = CommandLineToArgvW(GetCommandLineW(), &count); wide != nullptr) {
-        for (int i = 0; i < count; ++i)
-            arguments.append(QString::fromWCharArray(wide[i]));
-        LocalFree(wide);
-        return arguments;
-    }
-    for (int i = 0; i < argc; ++i)
-        arguments.append(QString::fromLocal8Bit(argv[i]));
-    return arguments;
-}
 
 // A GUI-subsystem program gets no console: it borrows its parent's, when it has one, for the
 // output that is not redirected.

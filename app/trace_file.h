@@ -16,7 +16,7 @@ namespace tuner {
 std::variant<std::unique_ptr<QFile>, QString> OpenTraceFile(const QString &path);
 
 // The one stderr line that tells why no trace is written:
-// "dccd-tuner: DCCD_TUNER_TRACE: <path>: <why>; no trace is written".
+// "dccd-tuner: DCCD_TUNER_TRACE: <path>: <why>; no trace is written", the path escaped.
 QString TraceRefusal(const QString &path, const QString &why);
 
 } // namespace tuner

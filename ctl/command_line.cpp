@@ -1,5 +1,7 @@
 #include "ctl/command_line.h"
 
+#include "ctl/command_table.h"
+#include "link/text/shown_text.h"
 #include "tunes/files/nearest_key.h"
 #include "tunes/files/tune_file.h"
 
@@ -8,41 +10,14 @@
 namespace tuner {
 namespace {
 
-const QString kCommands = QStringLiteral("read, write, diff, defaults or restore-points");
-
-// A command, how many operands it takes and which options.
-struct CommandShape {
-    const char16_t *name;
-    qsizetype fewest;
-    qsizetype most;
-    QList<const QCommandLineOption *> options;
-};
-
-// The command's shape; nothing for a command there is none of.
-std::optional<CommandShape> FindCommand(const QString &command, const CtlOptions &o) {
-    const QList<CommandShape> shapes = {
-        {u"read", 0, 0, {&o.port, &o.timeout, &o.output}},
-        {u"write",
-         0,
-         1,
-         {&o.port, &o.timeout, &o.calibrate, &o.noVerify, &o.only, &o.restorePoint,
-          &o.noRestorePoint}},
-        {u"diff", 2, 2, {&o.port, &o.timeout, &o.json}},
-        {u"defaults", 0, 0, {&o.output}},
-        {u"restore-points", 0, 0, {}},
-    };
-    const auto shape = std::find_if(shapes.cbegin(), shapes.cend(),
-                                    [&](const CommandShape &s) { return command == s.name; });
-    if (shape == shapes.cend())
-        return std::nullopt;
-    return *shape;
-}
-
 // An option that does not go with the command, or a number of operands it does not take.
 std::optional<CtlFailure> Misfit(const QCommandLineParser &parser, const CtlOptions &o,
-                                 const CommandShape &shape, const Request &request) {
+                                 const CtlCommand &shape, const Request &request) {
+    QList<const QCommandLineOption *> taken;
+    for (QCommandLineOption CtlOptions::*option : shape.options)
+        taken.append(&(o.*option));
     for (const QCommandLineOption *option : o.ForCommands()) {
-        if (parser.isSet(*option) && !shape.options.contains(option))
+        if (parser.isSet(*option) && !taken.contains(option))
             return Usage(QStringLiteral("--") + option->names().constLast() +
                          QStringLiteral(" does not go with ") + request.command);
     }
@@ -75,7 +50,7 @@ std::variant<QStringList, CtlFailure> OnlyKeys(const QStringList &lists) {
         const QString key = given.trimmed();
         if (!keys.contains(key)) {
             const QString nearest = NearestKey(key, keys);
-            return Usage(QStringLiteral("--only: '%1' is no setting; ").arg(given) +
+            return Usage(QStringLiteral("--only: '%1' is no setting; ").arg(EscapedText(given)) +
                          (nearest.isEmpty()
                               ? QStringLiteral("the settings are ") + keys.join(QStringLiteral(","))
                               : QStringLiteral("did you mean %1?").arg(nearest)));
@@ -96,12 +71,17 @@ CtlFailure Usage(const QString &message) {
             message + QStringLiteral("\nTry '") + kProgram + QStringLiteral(" --help'.")};
 }
 
+CtlFailure UnknownCommand(const QString &command) {
+    return Usage(QStringLiteral("unknown command '") + EscapedText(command) +
+                 QStringLiteral("': ") + CommandChoice());
+}
+
 // Every option but --port (repeatable by design) and --only (whose lists are merged) is given
 // once: a second --timeout or -o silently winning over the first would do what was not asked.
 std::optional<CtlFailure> RepeatedOption(const QCommandLineParser &parser,
                                          const CtlOptions &options) {
     const QStringList given = parser.optionNames();
-    for (const QCommandLineOption *option : options.ForCommands()) {
+    for (const QCommandLineOption *option : options.General() + options.ForCommands()) {
         if (option == &options.port || option == &options.only)
             continue;
         const auto times =
@@ -115,17 +95,34 @@ std::optional<CtlFailure> RepeatedOption(const QCommandLineParser &parser,
     return std::nullopt;
 }
 
+std::optional<CtlFailure> ListingMisfit(const QCommandLineParser &parser, const CtlOptions &o) {
+    for (const QCommandLineOption *listing : {&o.listPorts, &o.listCommands}) {
+        if (!parser.isSet(*listing))
+            continue;
+        const QString name = QStringLiteral("--") + listing->names().constLast();
+        if (!parser.positionalArguments().isEmpty())
+            return Usage(name + QStringLiteral(" takes no command, not '") +
+                         EscapedText(parser.positionalArguments().constFirst()) + u'\'');
+        for (const QCommandLineOption *option : o.ForCommands() + o.General()) {
+            if (option != listing && !(listing == &o.listPorts && option == &o.port) &&
+                parser.isSet(*option))
+                return Usage(QStringLiteral("--") + option->names().constLast() +
+                             QStringLiteral(" does not go with ") + name);
+        }
+    }
+    return std::nullopt;
+}
+
 std::variant<Request, CtlFailure> ReadRequest(const QCommandLineParser &parser,
                                               const CtlOptions &o) {
     Request request;
     request.operands = parser.positionalArguments();
     if (request.operands.isEmpty())
-        return Usage(QStringLiteral("a command is missing: ") + kCommands);
+        return Usage(QStringLiteral("a command is missing: ") + CommandChoice());
     request.command = request.operands.takeFirst();
-    const std::optional<CommandShape> shape = FindCommand(request.command, o);
-    if (!shape)
-        return Usage(QStringLiteral("unknown command '") + request.command + QStringLiteral("': ") +
-                     kCommands);
+    const CtlCommand *shape = FindCtlCommand(request.command);
+    if (shape == nullptr)
+        return UnknownCommand(request.command);
     request.restorePoint = parser.value(o.restorePoint);
     if (const std::optional<CtlFailure> misfit = Misfit(parser, o, *shape, request))
         return *misfit;

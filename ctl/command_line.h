@@ -18,6 +18,9 @@ inline const QString kProgram = QStringLiteral("dccd-ctl");
 // A command line that is not understood: the message and where to look.
 CtlFailure Usage(const QString &message);
 
+// "unknown command 'COMMAND': read, write, ...", the command escaped.
+CtlFailure UnknownCommand(const QString &command);
+
 // What the command line asks for, once it has been checked.
 struct Request {
     QString command;
@@ -36,6 +39,8 @@ struct CtlOptions {
     QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}};
     QCommandLineOption version{QStringLiteral("version")};
     QCommandLineOption listPorts{QStringLiteral("list-ports")};
+    // The command names, one a line, for the bash completion; not in the help.
+    QCommandLineOption listCommands{QStringLiteral("list-commands")};
     QCommandLineOption port{QStringLiteral("port"), QString(), QStringLiteral("N")};
     QCommandLineOption output{
         {QStringLiteral("o"), QStringLiteral("output")}, QString(), QStringLiteral("FILE")};
@@ -48,6 +53,10 @@ struct CtlOptions {
     QCommandLineOption noRestorePoint{QStringLiteral("no-restore-point")};
     QCommandLineOption json{QStringLiteral("json")};
 
+    // What ends at once, before any command.
+    QList<const QCommandLineOption *> General() const {
+        return {&help, &version, &listPorts, &listCommands};
+    }
     QList<const QCommandLineOption *> ForCommands() const {
         return {&port, &output,       &timeout,        &calibrate, &noVerify,
                 &only, &restorePoint, &noRestorePoint, &json};
@@ -57,6 +66,11 @@ struct CtlOptions {
 // Refuses any option but --port and --only given more than once.
 std::optional<CtlFailure> RepeatedOption(const QCommandLineParser &parser,
                                          const CtlOptions &options);
+
+// Refuses a command, or an option they do not take, beside --list-ports (which takes --port)
+// and --list-commands (which takes nothing).
+std::optional<CtlFailure> ListingMisfit(const QCommandLineParser &parser,
+                                        const CtlOptions &options);
 
 // The command with its operands and options, checked: which command, which options go with it,
 // how many operands, and the settings --only names.

@@ -1,5 +1,6 @@
 #include "ctl/ctl.h"
 
+#include "ctl/command_table.h"
 #include "link/ports/port_platform.h"
 #include "tunes/restore_points/state_folder.h"
 
@@ -45,6 +46,14 @@ QString OptionsHelp() {
         .arg(PortListingHelp());
 }
 
+// Each command's lines, in the table's order.
+QString CommandsHelp() {
+    QString help;
+    for (const CtlCommand &command : CtlCommands())
+        help += command.help;
+    return help;
+}
+
 } // namespace
 
 QString CtlHelp() {
@@ -53,19 +62,7 @@ QString CtlHelp() {
                "Backs up, restores, verifies and compares the tune of a DCCD controller.\n"
                "\n"
                "Commands:\n"
-               "  read [-o FILE]      read the controller's settings into a tune file (standard\n"
-               "                      output without -o)\n"
-               "  write FILE          check FILE, keep what the controller holds as a restore\n"
-               "                      point, store FILE in the controller, read it back and\n"
-               "                      compare\n"
-               "  write --restore-point NAME|latest\n"
-               "                      the same with a restore point instead of a file; latest\n"
-               "                      is the one taken last from the port written\n"
-               "  diff A B            show the settings that differ; A and B are tune files,\n"
-               "                      defaults, or port (the chosen port) or port:N for a\n"
-               "                      controller\n"
-               "  defaults [-o FILE]  print the default tune (what the window's Default loads)\n"
-               "  restore-points      list the restore points, the one taken last first\n"
+               "%3"
                "\n"
                "%2"
                "A tune file is JSON; 'dccd-ctl defaults' prints one. Percentages are whole "
@@ -89,7 +86,7 @@ QString CtlHelp() {
                "  7  the line was lost\n")
         .arg(QDir::toNativeSeparators(QLatin1String(kStateFolderShown) +
                                       QStringLiteral("/dccd-tuner/restore-points")),
-             OptionsHelp());
+             OptionsHelp(), CommandsHelp());
 }
 
 } // namespace tuner

@@ -2,7 +2,7 @@
 
 #include "ctl/ctl.h"
 #include "ctl/standard_streams.h"
-#include "tunes/files/named_files.h"
+#include "link/text/program_arguments.h"
 
 #include <QCoreApplication>
 

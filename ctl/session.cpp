@@ -1,10 +1,12 @@
 #include "ctl/session.h"
 
+#include "ctl/command_table.h"
 #include "ctl/ctl.h"
 
 #include "dccd_version.h"
 #include "link/ports/port_option.h"
 #include "link/settings/number_text.h"
+#include "link/text/shown_text.h"
 
 #include <cmath>
 
@@ -25,19 +27,19 @@ std::optional<int> Ctl::TakeGeneralOptions(const QCommandLineParser &parser) {
     if (const std::optional<QString> refusal =
             ApplyPortChoices(parser.values(m_options.port), m_ports, m_port))
         return FailNow(Usage(*refusal));
-    if (parser.isSet(m_options.listPorts)) {
-        if (!parser.positionalArguments().isEmpty())
-            return FailNow(Usage(QStringLiteral("--list-ports takes no command, not '") +
-                                 parser.positionalArguments().constFirst() + u'\''));
+    if (const std::optional<CtlFailure> listing = ListingMisfit(parser, m_options))
+        return FailNow(*listing);
+    if (parser.isSet(m_options.listPorts))
         return Print(PortListing(m_ports));
-    }
+    if (parser.isSet(m_options.listCommands))
+        return Print(CommandNames().join(u'\n') + u'\n');
     if (parser.isSet(m_options.timeout)) {
         const std::optional<double> seconds = ReadNumber(parser.value(m_options.timeout));
         if (!seconds || *seconds < kShortestTimeoutSeconds || *seconds > kLongestTimeoutSeconds)
             return FailNow(Usage(QStringLiteral("--timeout wants seconds from %1 up to %2, not '")
                                      .arg(kShortestTimeoutSeconds)
                                      .arg(kLongestTimeoutSeconds) +
-                                 parser.value(m_options.timeout) + u'\''));
+                                 EscapedText(parser.value(m_options.timeout)) + u'\''));
         m_timeout = std::chrono::milliseconds(std::lround(*seconds * 1000));
     }
     return std::nullopt;
@@ -52,26 +54,23 @@ void Ctl::End(int code) {
         done(code);
 }
 
+// Only a command of the table runs; ReadRequest has refused any other.
 void Ctl::Perform(const Request &request) {
-    if (request.command == u"read")
-        return Read(request);
-    if (request.command == u"write")
-        return Write(request);
-    if (request.command == u"diff")
-        return Diff(request);
-    if (request.command == u"restore-points")
-        return ListRestorePoints(request);
-    return Defaults(request);
+    const CtlCommand *command = FindCtlCommand(request.command);
+    if (command == nullptr)
+        return Fail(UnknownCommand(request.command));
+    (this->*command->run)(request);
 }
 
 void Ctl::Start(const QStringList &arguments, Done done) {
     m_done = std::move(done);
     QCommandLineParser parser;
-    parser.addOptions({m_options.help, m_options.version, m_options.listPorts});
+    for (const QCommandLineOption *option : m_options.General())
+        parser.addOption(*option);
     for (const QCommandLineOption *option : m_options.ForCommands())
         parser.addOption(*option);
     if (!parser.parse(arguments))
-        return Fail(Usage(parser.errorText()));
+        return Fail(Usage(EscapedText(parser.errorText())));
     if (const auto repeated = RepeatedOption(parser, m_options))
         return Fail(*repeated);
     if (const std::optional<int> ended = TakeGeneralOptions(parser))

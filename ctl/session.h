@@ -27,6 +27,8 @@ namespace tuner {
 
 inline constexpr double kDefaultTimeoutSeconds = 3;
 
+struct CtlCommand;
+
 template <typename T> using Outcome = std::variant<T, CtlFailure>;
 
 // A tune and the name it goes by in a table ("street.json", "port 1", "defaults").
@@ -57,6 +59,9 @@ public:
     void Start(const QStringList &arguments, Done done);
 
 private:
+    // The command table names the members that run the commands.
+    friend const QList<CtlCommand> &CtlCommands();
+
     void Say(const QString &message) {
         m_err << kProgram << ": " << message << '\n';
         m_err.flush();

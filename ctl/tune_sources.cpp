@@ -2,8 +2,8 @@
 
 #include "link/ports/port_option.h"
 #include "link/ports/port_platform.h"
+#include "link/text/shown_text.h"
 #include "tunes/exchange/tune_reading.h"
-#include "tunes/files/shown_text.h"
 #include "tunes/files/tune_file_io.h"
 
 namespace tuner {
@@ -78,7 +78,7 @@ void Ctl::Load(const QString &source, const Loaded &then) {
     if (source.startsWith(u"port:")) {
         const std::optional<PortChoice> choice = ReadPortChoice(source.mid(5));
         if (!choice || !choice->device.isEmpty())
-            return then(Usage(QStringLiteral("'") + source +
+            return then(Usage(QStringLiteral("'") + EscapedText(source) +
                               QStringLiteral("' names no port: use port:N with N from 1 to %1")
                                   .arg(comfunct::platform::LastPortNumber())));
         return ReadPort(choice->number, then);

@@ -1,6 +1,6 @@
 #include "ctl/session.h"
 
-#include "tunes/files/shown_text.h"
+#include "link/text/shown_text.h"
 #include "tunes/files/tune_file_io.h"
 #include "tunes/restore_points/restore_points.h"
 

@@ -3,6 +3,7 @@
 #include "link/exchange/port_messages.h"
 #include "link/protocol/records.h"
 #include "link/settings/number_text.h"
+#include "link/text/shown_text.h"
 
 #include <algorithm>
 #include <cmath>

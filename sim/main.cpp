@@ -12,6 +12,8 @@
 // Ends on SIGTERM, SIGINT or SIGHUP, removing the --link it made.
 
 #include "dccd_version.h"
+#include "link/text/program_arguments.h"
+#include "link/text/shown_text.h"
 #include "sim/controller.h"
 
 #include <QByteArray>
@@ -157,7 +159,7 @@ std::optional<QString> ReadHangup(const QCommandLineParser &parser, const Option
 }
 
 // The options, or the sentence that says what is wrong with them.
-std::variant<Options, QString> ReadOptions(const QCoreApplication &app) {
+std::variant<Options, QString> ReadOptions(const QStringList &arguments) {
     const OptionSet set;
     QCommandLineParser parser;
     parser.setApplicationDescription(
@@ -166,7 +168,7 @@ std::variant<Options, QString> ReadOptions(const QCoreApplication &app) {
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addOptions(set.All());
-    parser.process(app);
+    parser.process(arguments);
 
     Options options;
     std::optional<QString> refusal = ReadBehaviour(parser, set, options.behaviour);
@@ -239,7 +241,7 @@ std::optional<QString> MakeLink(Line &line, const QString &link) {
     if (::symlink(line.name, path.constData()) != 0) {
         if (errno == EEXIST)
             return QStringLiteral("--link: %1 already exists; remove it or choose another path")
-                .arg(link);
+                .arg(tuner::EscapedText(link));
         return QStringLiteral("cannot make the link: ") +
                QString::fromLocal8Bit(std::strerror(errno));
     }
@@ -341,7 +343,7 @@ int main(int argc, char **argv) {
     QCoreApplication::setApplicationName(QStringLiteral("dccd-sim"));
     QCoreApplication::setApplicationVersion(QStringLiteral(DCCD_VERSION));
 
-    auto options = ReadOptions(app);
+    auto options = ReadOptions(tuner::ProgramArguments(argc, argv));
     if (const QString *problem = std::get_if<QString>(&options))
         return Fail(*problem);
     const int signals = SignalsAsData();

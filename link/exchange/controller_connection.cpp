@@ -104,7 +104,8 @@ void ControllerConnection::Receive() {
     const QStringList ended = m_records.Add(piece).records;
     QList<QStringView> candidates(ended.cbegin(), ended.cend());
     candidates.append(m_records.Unfinished());
-    if (std::optional<TuningParameters> report = LastReport(candidates, OwnSaveTest(OwnSaves::EveryTaggedS)))
+    if (std::optional<TuningParameters> report =
+            LastReport(candidates, OwnSaveTest(OwnSaves::EveryTaggedS)))
         End(*report);
 }
 

@@ -2,13 +2,14 @@
 
 #include "link/ports/comfunct.h"
 #include "link/serial/line_settings.h"
+#include "link/text/shown_text.h"
 
 namespace tuner {
 
 QString PortWithDevice(qint16 number, const QString &device) {
     if (device.isEmpty())
         return QString::number(number);
-    return QString::number(number) + QStringLiteral(" (") + device + u')';
+    return QString::number(number) + QStringLiteral(" (") + EscapedText(device) + u')';
 }
 
 QString PortWithDevice(qint16 number, const std::function<QString(qint16)> &devicePath,
@@ -47,22 +48,6 @@ QString ConnectionLostMessage(const QString &reason) {
 
 QString WaitingMessage() {
     return QStringLiteral("Waiting for DCCD to respond... check your com port!");
-}
-
-QString PrintableText(QStringView text) {
-    QString line;
-    line.reserve(text.size());
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u == u'\\')
-            line += QStringLiteral("\\\\");
-        else if (u >= 0x20 && u <= 0x7e)
-            line += c;
-        else
-            line += QStringLiteral("\\x") +
-                    QString::number(u & 0xff, 16).rightJustified(2, u'0').toUpper();
-    }
-    return line;
 }
 
 QString NotAReportMessage(const QString &port, const QString &received) {

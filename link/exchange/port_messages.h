@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-#include <QStringView>
 
 #include <functional>
 
@@ -9,7 +8,7 @@
 // line and on dccd-ctl's standard error.
 namespace tuner {
 
-// A port as the user knows it: "1 (DEVICE)", or "1" when it has no device.
+// A port as the user knows it: "1 (DEVICE)", the device escaped, or "1" when it has no device.
 QString PortWithDevice(qint16 number, const QString &device);
 
 // How a port's device is named: whole, or in the short form a narrow status line has room for
@@ -33,10 +32,6 @@ QString SaveFailedMessage(const QString &reason);
 QString ConnectionLostMessage(const QString &reason);
 // The controller has not answered the read request yet.
 QString WaitingMessage();
-
-// Text from the line as one line of plain ASCII: printable ASCII as it is, a backslash
-// doubled, any other character as \xHH (its Latin-1 byte).
-QString PrintableText(QStringView text);
 
 // "port PORT answered, but not with a settings report (FIRST 40 CHARACTERS…): is this the
 // controller, at 57600 baud?"

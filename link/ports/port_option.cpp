@@ -1,6 +1,7 @@
 #include "link/ports/port_option.h"
 
 #include "link/ports/port_platform.h"
+#include "link/text/shown_text.h"
 
 namespace tuner {
 namespace {
@@ -22,6 +23,25 @@ std::optional<PortChoice> ReadPortChoice(const QString &value) {
     return PortChoice{*n, equals < 0 ? QString() : value.mid(equals + 1)};
 }
 
+namespace {
+
+// A number given two devices would silently lose one of them: the user meant one.
+std::optional<QString> TwoDevices(const QList<PortChoice> &choices, const QStringList &values) {
+    for (qsizetype i = 0; i < choices.size(); ++i) {
+        for (qsizetype j = 0; j < i; ++j) {
+            if (choices[j].number == choices[i].number && !choices[j].device.isEmpty() &&
+                !choices[i].device.isEmpty() && choices[j].device != choices[i].device)
+                return QStringLiteral("--port '%1' and '%2' give port %3 two devices; give each "
+                                      "port one N=DEVICE")
+                    .arg(EscapedText(values[j]), EscapedText(values[i]))
+                    .arg(choices[i].number);
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
 std::optional<QString> ApplyPortChoices(const QStringList &values, comfunct::PortTable &ports,
                                         std::optional<qint16> &chosen) {
     QList<PortChoice> choices;
@@ -30,9 +50,11 @@ std::optional<QString> ApplyPortChoices(const QStringList &values, comfunct::Por
         if (!choice)
             return QStringLiteral("--port wants N or N=DEVICE with N from 1 to %1, not '%2'")
                 .arg(comfunct::platform::LastPortNumber())
-                .arg(value);
+                .arg(EscapedText(value));
         choices.append(*choice);
     }
+    if (const std::optional<QString> refusal = TwoDevices(choices, values))
+        return refusal;
     for (const PortChoice &choice : choices) {
         if (!choice.device.isEmpty())
             ports.SetDevicePath(choice.number, choice.device);
@@ -50,10 +72,10 @@ QString PortListing(const comfunct::PortTable &ports) {
         QStringList about;
         for (const QString &part : {port.description, port.manufacturer})
             if (!part.isEmpty())
-                about.append(part);
+                about.append(EscapedText(part));
         if (!port.serialNumber.isEmpty())
-            about.append(QStringLiteral("serial ") + port.serialNumber);
-        listing += Column(QString::number(port.number), 6) + Column(port.device, 24) +
+            about.append(QStringLiteral("serial ") + EscapedText(port.serialNumber));
+        listing += Column(QString::number(port.number), 6) + Column(EscapedText(port.device), 24) +
                    Column(port.exists ? QStringLiteral("yes") : QStringLiteral("no"), 8) +
                    about.join(QStringLiteral(", "));
         listing = listing.trimmed() + u'\n';

@@ -22,12 +22,13 @@ std::optional<PortChoice> ReadPortChoice(const QString &value);
 
 // Applies every --port value to `ports`: all are read before any is applied, so a bad one
 // changes nothing. `chosen` receives the first port named, unless it holds one already. Gives
-// the refusal of the first value that is neither form ("--port wants ..."), or nothing.
+// the refusal of the first value that is neither form ("--port wants ..."), or of a number given
+// two devices, or nothing. Values are shown escaped.
 std::optional<QString> ApplyPortChoices(const QStringList &values, comfunct::PortTable &ports,
                                         std::optional<qint16> &chosen);
 
 // The port table as --list-ports prints it: a heading, then one line per port 1 to 16 and per
-// existing port above them.
+// existing port above them; devices and what the system says of them escaped.
 QString PortListing(const comfunct::PortTable &ports);
 
 } // namespace tuner

@@ -3,6 +3,7 @@
 #include "dccd_version.h"
 #include "link/ports/port_platform.h"
 #include "link/ports/port_table.h"
+#include "link/text/shown_text.h"
 #include "tests/support/printable.h"
 #include "tests/support/row_name.h"
 
@@ -110,31 +111,33 @@ TEST_P(BadPort, EndsWithCodeTwoAndChangesNothing) {
     ASSERT_TRUE(run.exitCode.has_value());
     EXPECT_EQ(*run.exitCode, 2);
     EXPECT_TRUE(run.err.contains(QStringLiteral("N=DEVICE"))) << run.err.toStdString();
-    EXPECT_TRUE(run.err.contains(value)) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(tuner::EscapedText(value))) << run.err.toStdString();
     EXPECT_EQ(run.ports.DevicePath(1), OwnDevice(1)) << "no replacement is half applied";
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Table, BadPort,
-    ::testing::Values(BadPortValue{"PortZero", u"0=/dev/pts/1"},
-                      BadPortValue{"Port256", u"256=/dev/pts/1"},
-                      BadPortValue{"NegativePort", u"-1=/dev/pts/1"},
-                      BadPortValue{"PortAWord", u"one=/dev/pts/1"},
-                      BadPortValue{"EmptyDevice", u"1="}, BadPortValue{"NoNumber", u"=/dev/pts/1"},
-                      BadPortValue{"FractionalPort", u"1.5=/dev/pts/1"},
-                      BadPortValue{"BlankBeforeNumber", u" 1=/dev/pts/1x"},
-                      BadPortValue{"BarePortZero", u"0"}, BadPortValue{"BarePort256", u"256"},
-                      BadPortValue{"DeviceName", u"COM5"}, BadPortValue{"BlankAfterNumber", u"5 "}),
+    ::testing::Values(
+        BadPortValue{"PortZero", u"0=/dev/pts/1"}, BadPortValue{"Port256", u"256=/dev/pts/1"},
+        BadPortValue{"NegativePort", u"-1=/dev/pts/1"},
+        BadPortValue{"PortAWord", u"one=/dev/pts/1"}, BadPortValue{"EmptyDevice", u"1="},
+        BadPortValue{"NoNumber", u"=/dev/pts/1"}, BadPortValue{"FractionalPort", u"1.5=/dev/pts/1"},
+        BadPortValue{"BlankBeforeNumber", u" 1=/dev/pts/1x"}, BadPortValue{"BarePortZero", u"0"},
+        BadPortValue{"BarePort256", u"256"}, BadPortValue{"DeviceName", u"COM5"},
+        BadPortValue{"BlankAfterNumber", u"5 "}, BadPortValue{"Escapes", u"1:\x1b[2J\a"},
+        BadPortValue{"SecondDevice", u"1=/dev/pts/8"}),
     RowName());
 
 TEST_F(CommandLine, UnknownOptionOrArgumentEndsWithCodeTwo) {
     for (const QStringList &arguments :
          {QStringList{QStringLiteral("--bogus")}, QStringList{QStringLiteral("extra")},
-          QStringList{QStringLiteral("--port")}}) {
+          QStringList{QStringLiteral("--port")}, QStringList{QStringLiteral("--\x1b[2J")},
+          QStringList{QStringLiteral("\x1b]0;title\a")}}) {
         const Outcome run = Apply(arguments);
         ASSERT_TRUE(run.exitCode.has_value()) << arguments.join(u' ').toStdString();
         EXPECT_EQ(*run.exitCode, 2);
         EXPECT_TRUE(run.err.startsWith(QStringLiteral("dccd-tuner: "))) << run.err.toStdString();
+        EXPECT_FALSE(run.err.contains(u'\x1b') || run.err.contains(u'\a')) << "shown escaped";
     }
 }
 

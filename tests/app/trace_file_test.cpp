@@ -83,9 +83,10 @@ const TraceCase kTraceCases[] = {
 INSTANTIATE_TEST_SUITE_P(Paths, TraceFile, ::testing::ValuesIn(kTraceCases), RowName());
 
 TEST(TraceFile, RefusalIsOneLine) {
-    EXPECT_EQ(tuner::TraceRefusal(QStringLiteral("/tmp/f"), QStringLiteral("not a regular file")),
-              QStringLiteral(
-                  "dccd-tuner: DCCD_TUNER_TRACE: /tmp/f: not a regular file; no trace is written"));
+    EXPECT_EQ(tuner::TraceRefusal(QStringLiteral("/tmp/\nf\x1b[2J"),
+                                  QStringLiteral("not a regular file")),
+              QStringLiteral("dccd-tuner: DCCD_TUNER_TRACE: /tmp/\\u000af\\e[2J: not a regular "
+                             "file; no trace is written"));
 }
 
 } // namespace

@@ -148,7 +148,14 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"TopLevelKeyTwice",
                 "{\"format\": \"dccd-tune\", \"a\\\"\": [{\"version\": 2}, \"version\"],\n"
                 "\"version\": 1,\n\"vers\\u0069on\": 1}",
-                u"t.json: \"version\" is given twice (lines 2 and 3)"}),
+                u"t.json: \"version\" is given twice (lines 2 and 3)"},
+        Refusal{"KeyOfEscapes",
+                "{\"format\": \"dccd-tune\", \"version\": 1, \"\\u001b[2J\\u0007\": 1}",
+                u"t.json: \"\\e[2J\\u0007\": no such setting; the keys are format, version, note, "
+                u"read_at, port, acceleration, deceleration, turning, max_output, min_output, "
+                u"lfb_threshold, tps_reverse, ebrake_cut_off"},
+        Refusal{"KeyOfEscapesTwice", "{\"\\u001b\": 1,\n\"\\u001b\": 2}",
+                u"t.json: \"\\e\" is given twice (lines 1 and 2)"}),
     RowName());
 
 TEST(TuneFile, DifferenceTableHasAHeadingAndOneRowPerDifference) {
@@ -270,7 +277,38 @@ INSTANTIATE_TEST_SUITE_P(
         Usage{"DiffPort256",
               {QStringLiteral("diff"), QStringLiteral("port:256"), QStringLiteral("port"),
                QStringLiteral("--port"), QStringLiteral("1=/dev/null")},
-              u"dccd-ctl: 'port:256' names no port: use port:N with N from 1 to " LAST_PORT}),
+              u"dccd-ctl: 'port:256' names no port: use port:N with N from 1 to " LAST_PORT},
+        Usage{"UnknownCommandEscaped",
+              {QStringLiteral("\x1b[31mRED\x1b]0;title\a")},
+              u"dccd-ctl: unknown command '\\e[31mRED\\e]0;title\\u0007': read, write, diff, "
+              u"defaults or restore-points"},
+        Usage{"UnknownOptionEscaped",
+              {QStringLiteral("--\x1b[2J")},
+              u"dccd-ctl: Unknown option '\\e[2J'."},
+        Usage{"DiffPortEscaped",
+              {QStringLiteral("diff"), QStringLiteral("port:\x1b[2J"), QStringLiteral("defaults")},
+              u"dccd-ctl: 'port:\\e[2J' names no port: use port:N with N from 1 to " LAST_PORT},
+        Usage{"PortGivenTwoDevices",
+              {QStringLiteral("--list-ports"), QStringLiteral("--port"), QStringLiteral("1=carA"),
+               QStringLiteral("--port=1=carB")},
+              u"dccd-ctl: --port '1=carA' and '1=carB' give port 1 two devices; give each port "
+              u"one N=DEVICE"},
+        Usage{"ListPortsAndOutput",
+              {QStringLiteral("--list-ports"), QStringLiteral("-o"), QStringLiteral("x")},
+              u"dccd-ctl: --output does not go with --list-ports"},
+        Usage{
+            "ListPortsAndTimeout",
+            {QStringLiteral("--list-ports"), QStringLiteral("--timeout"), QStringLiteral("99999")},
+            u"dccd-ctl: --timeout does not go with --list-ports"},
+        Usage{"ListPortsAndOnly",
+              {QStringLiteral("--list-ports"), QStringLiteral("--only"), QStringLiteral("turning")},
+              u"dccd-ctl: --only does not go with --list-ports"},
+        Usage{"ListCommandsAndPort",
+              {QStringLiteral("--list-commands"), QStringLiteral("--port"), QStringLiteral("1")},
+              u"dccd-ctl: --port does not go with --list-commands"},
+        Usage{"HelpTwice",
+              {QStringLiteral("--help"), QStringLiteral("-h")},
+              u"dccd-ctl: --help is given 2 times; give it once"}),
     RowName());
 
 #ifdef Q_OS_WIN

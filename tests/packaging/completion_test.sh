@@ -46,10 +46,17 @@ fi
 
 # dccd-ctl on PATH has ports 3 and 13, and each --port N=DEVICE; ../other/dccd-ctl has port 7.
 mkdir -p "$tmp/bin" "$tmp/other" "$tmp/home/state/dccd-tuner/restore-points" "$tmp/work/tunes"
+# Both name the commands as the real program names them.
+commands=$("$ctl" --list-commands | paste -sd ' ')
+[[ $commands == *' restore-points'* ]] || { echo "FAIL: --list-commands: $commands"; exit 1; }
 # Both list the restore points before-track and 2024-05-01T10:20 as the program lists them.
 stub() {
     cat <<STUB
 #!/bin/bash
+if [[ \$1 == --list-commands ]]; then
+    printf '%s\\n' $commands
+    exit
+fi
 if [[ \$1 == restore-points ]]; then
     printf '%s\\n' '$points' '2024-05-01T10:20  2024-05-01 10:20:00 UTC  1     (none)' \\
         '                  note: "a note"' 'before-track      yesterday                1     (none)' \\
@@ -78,6 +85,7 @@ listing=$(XDG_STATE_HOME="$tmp/home/state" "$ctl" restore-points)
 touch "$tmp/work/"{stock.json,track.json,notes.txt} "$tmp/work/tunes/a.json"
 
 cases='dccd-ctl |defaults diff read restore-points write
+dccd-ctl re|read restore-points
 dccd-ctl -|--help --list-ports --port --timeout --version -h
 dccd-ctl --port |13 3
 dccd-ctl --port=|13 3

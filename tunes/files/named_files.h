@@ -10,12 +10,9 @@ namespace tuner {
 
 // Files named on the command line, found by the name the user gave. On Linux a name is bytes
 // and need not be UTF-8: each byte of an argument that is no UTF-8 is kept as a character of
-// its own, U+DC00 plus the byte, so that the file is opened by its bytes and its name shown with
-// that byte escaped ("\xE9"). On Windows names are UTF-16 and passed as they are. Defined per
-// platform (named_files_<platform>.cpp).
-
-// The program's arguments, decoded that way.
-QStringList ProgramArguments(int argc, char **argv);
+// its own (link/text/program_arguments.h), so that the file is opened by its bytes and its name
+// shown with that byte escaped ("\xe9"). On Windows names are UTF-16 and passed as they are.
+// Defined per platform (named_files_<platform>.cpp).
 
 // What a name leads to, following links: nothing, a regular file, a folder, a name that is a
 // device wherever it stands (Windows' NUL, COM5, \\.\COM6, aux.json), or anything else (a FIFO,

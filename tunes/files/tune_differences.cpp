@@ -1,7 +1,7 @@
 #include "tunes/files/tune_differences.h"
 
 #include "link/settings/number_forms.h"
-#include "tunes/files/shown_text.h"
+#include "link/text/shown_text.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,7 +1,7 @@
 #include "tunes/files/tune_file.h"
 
+#include "link/text/shown_text.h"
 #include "tunes/files/nearest_key.h"
-#include "tunes/files/shown_text.h"
 
 #include "link/ports/comfunct.h"
 #include "link/protocol/records.h"
@@ -25,8 +25,8 @@ namespace {
 
 QString Problem(const QString &fileName, const QString &key, const std::optional<QJsonValue> &value,
                 const QString &allowed) {
-    const QString is =
-        value ? QStringLiteral("is ") + JsonText(*value) : QStringLiteral("is missing");
+    const QString is = value ? QStringLiteral("is ") + EscapedText(JsonText(*value))
+                             : QStringLiteral("is missing");
     return QStringLiteral("%1: \"%2\" %3; it must be %4").arg(fileName, key, is, allowed);
 }
 
@@ -76,7 +76,7 @@ std::optional<QString> RepeatedKey(const QByteArray &text, const QString &fileNa
                 continue;
             }
             return QStringLiteral("%1: \"%2\" is given twice (lines %3 and %4)")
-                .arg(fileName, key)
+                .arg(fileName, EscapedText(key))
                 .arg(*seen)
                 .arg(line);
         }
@@ -291,9 +291,9 @@ std::optional<QString> KindProblem(const QJsonObject &object, const QString &fil
         const QString nearest = NearestKey(key, known);
         if (!nearest.isEmpty())
             return QStringLiteral("%1: \"%2\": no such setting; did you mean \"%3\"?")
-                .arg(fileName, key, nearest);
+                .arg(fileName, EscapedText(key), nearest);
         return QStringLiteral("%1: \"%2\": no such setting; the keys are %3")
-            .arg(fileName, key, known.join(QStringLiteral(", ")));
+            .arg(fileName, EscapedText(key), known.join(QStringLiteral(", ")));
     }
     return std::nullopt;
 }

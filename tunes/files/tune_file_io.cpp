@@ -1,8 +1,8 @@
 #include "tunes/files/tune_file_io.h"
 
 #include "link/exchange/port_messages.h"
+#include "link/text/shown_text.h"
 #include "tunes/files/named_files.h"
-#include "tunes/files/shown_text.h"
 
 #include <QFile>
 

@@ -1,6 +1,6 @@
 #include "tunes/restore_points/restore_points.h"
 
-#include "tunes/files/shown_text.h"
+#include "link/text/shown_text.h"
 #include "tunes/files/tune_differences.h"
 #include "tunes/restore_points/state_folder.h"
 
