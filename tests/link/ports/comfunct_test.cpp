@@ -8,12 +8,19 @@
 
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <set>
 #include <vector>
+
+#ifndef Q_OS_WIN
+#include <cstdlib>
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -166,6 +173,11 @@ TEST_F(Comfunct, ExistsOnlyForSerialDevices) {
                                // a link to a character device
                                {dir.filePath(QStringLiteral("by-id-link")), true},
                                {QStringLiteral("/dev/null"), true}});
+    // a pseudo-terminal, as the tests' lines are
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    const auto closeMaster = qScopeGuard([master] { ::close(master); });
+    cases.emplace_back(QString::fromLocal8Bit(::ptsname(master)), true);
 #endif
     for (const auto &[device, exists] : cases) {
         ports.SetDevicePath(2, device);

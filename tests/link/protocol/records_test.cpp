@@ -272,4 +272,37 @@ TEST(SaveCommand, ParsedBackGivesTheSameSettings) {
     EXPECT_FALSE(p->GSensorCalibrate);
 }
 
+// Each setting's place on the wire, pinned to records written out by hand: a swapped wire field
+// in the table reads the wrong value here.
+TEST(Records, ReportsAndSavesUseEachWirePlace) {
+    const std::optional<tuner::TuningParameters> parsed = tuner::ParseReport(
+        QStringLiteral("P,00011,00022,00033,00044,00055,00066,00001,00000,00001\r"));
+    ASSERT_TRUE(parsed.has_value());
+    EXPECT_EQ(parsed->Accel, 11.0f);
+    EXPECT_EQ(parsed->Decel, 22.0f);
+    EXPECT_EQ(parsed->Turn, 33.0f);
+    EXPECT_EQ(parsed->MaxOut, 44.0f);
+    EXPECT_EQ(parsed->MinOut, 55.0f);
+    EXPECT_EQ(parsed->LfbThreshold, 66.0f);
+    EXPECT_TRUE(parsed->TpsReverse);
+    EXPECT_FALSE(parsed->EbrakeCutOff);
+    EXPECT_TRUE(parsed->GSensorCalibrate);
+
+    tuner::TuningParameters switches;
+    switches.EbrakeCutOff = true;
+    EXPECT_EQ(tuner::SaveCommand({11, 22, 33, 44, 55, 66}, switches),
+              QStringLiteral("S,00011,00022,00033,00044,00055,00066,00000,00001,00000,\r"));
+}
+
+TEST(Records, SavingNumbersAndSavingTheirTextsGiveTheSameRecord) {
+    const std::array<double, tuner::kPercentCount> percents = {150, 0, 200, 55, 7, 12.6};
+    std::array<QString, tuner::kPercentCount> texts;
+    for (std::size_t i = 0; i < texts.size(); ++i)
+        texts[i] = QString::number(percents[i]);
+    tuner::TuningParameters switches;
+    switches.EbrakeCutOff = true;
+    EXPECT_EQ(tuner::SaveCommand(texts, false, true, false),
+              tuner::SaveCommand(percents, switches));
+}
+
 } // namespace

@@ -484,9 +484,4 @@ TEST_F(ServiceTest, OutputOnAClosedPortFails) {
     EXPECT_FALSE(service.LastError().isEmpty());
 }
 
-TEST_F(ServiceTest, ComPortExistsOnAPseudoTerminal) {
-    EXPECT_TRUE(ports.ComPortExists(1));
-    EXPECT_EQ(ports.Scan().numbers.first(), QStringLiteral("1"));
-}
-
 } // namespace
