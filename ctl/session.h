@@ -33,11 +33,12 @@ struct NamedTune {
 };
 
 // What a write sends, the note of the restore point taken before it, and the restore point it
-// writes back ("" for a tune file).
+// writes back ("" for a tune file), held in use until the write has ended.
 struct WriteSource {
     TuningParameters tune;
     QString note;
     QString restorePoint;
+    RestorePointInUse inUse;
 };
 
 class Ctl {
@@ -77,7 +78,7 @@ private:
     Outcome<WriteSource> SourceOf(const Request &request, qint16 port);
     Outcome<TuningParameters> BeforeSending(ControllerConnection &connection,
                                             const Request &request, const WriteSource &source,
-                                            qint16 port, std::optional<RestorePoint> &taken);
+                                            qint16 port, std::optional<KeptRestorePoint> &taken);
     int SaveAndVerify(ControllerConnection &connection, const TuningParameters &sent,
                       const Request &request, qint16 port);
     int Write(const Request &request);

@@ -38,12 +38,16 @@ Outcome<WriteSource> Ctl::SourceOf(const Request &request, qint16 port) {
         if (const CtlFailure *failure = std::get_if<CtlFailure>(&file))
             return *failure;
         const NamedTune &side = std::get<NamedTune>(file);
-        return WriteSource{side.file.tune, NoteBeforeWriting(side.heading), {}};
+        return WriteSource{side.file.tune, NoteBeforeWriting(side.heading), {}, {}};
     }
     auto found = FindRestorePoint(request.restorePoint, port);
     if (const QString *problem = std::get_if<QString>(&found))
         return CtlFailure{kExitBadFile, *problem};
     const RestorePoint &point = std::get<RestorePoint>(found);
+    // Held in use before anything is said of it: no prune removes it while it is written back.
+    auto inUse = HoldRestorePoint(point.name);
+    if (const QString *problem = std::get_if<QString>(&inUse))
+        return CtlFailure{kExitBadFile, *problem};
     if (!point.outOfRange.isEmpty())
         return CtlFailure{kExitBadFile,
                           QStringLiteral("the restore point %1 holds %2; the controller takes "
@@ -60,7 +64,8 @@ Outcome<WriteSource> Ctl::SourceOf(const Request &request, qint16 port) {
         Say(QStringLiteral("it was taken just before the restore point %1 was written back: "
                            "this undoes that write-back")
                 .arg(EscapedText(undone)));
-    return WriteSource{point.file.tune, NoteBeforeWritingBack(point.name), point.name};
+    return WriteSource{point.file.tune, NoteBeforeWritingBack(point.name), point.name,
+                       std::move(std::get<RestorePointInUse>(inUse))};
 }
 
 // What the controller holds, read once before a write: kept as a restore point, and the
@@ -68,7 +73,7 @@ Outcome<WriteSource> Ctl::SourceOf(const Request &request, qint16 port) {
 // is sent.
 Outcome<TuningParameters> Ctl::BeforeSending(ControllerConnection &connection,
                                              const Request &request, const WriteSource &source,
-                                             qint16 port, std::optional<RestorePoint> &taken) {
+                                             qint16 port, std::optional<KeptRestorePoint> &taken) {
     if (!request.keepRestorePoint && request.only.isEmpty())
         return source.tune;
     const auto held = connection.Read();
@@ -98,9 +103,9 @@ Outcome<TuningParameters> Ctl::BeforeSending(ControllerConnection &connection,
                                                 QStringLiteral("), so nothing was written "
                                                                "(--no-restore-point writes without "
                                                                "one).")};
-        taken = std::get<RestorePoint>(kept);
+        taken = std::move(std::get<KeptRestorePoint>(kept));
         Say(QStringLiteral("restore point %1 keeps what port %2 held")
-                .arg(taken->name, connection.PortName()));
+                .arg(taken->point.name, connection.PortName()));
     }
     return request.only.isEmpty() ? source.tune : OnlySome(before, source.tune, request.only);
 }
@@ -162,17 +167,16 @@ int Ctl::Write(const Request &request) {
         [this](const QString &notice) { Say(notice); });
     if (const auto problem = connection.Open(port))
         return Fail(WithAdvice(*problem, port));
-    std::optional<RestorePoint> taken;
+    std::optional<KeptRestorePoint> taken;
     const Outcome<TuningParameters> sent =
         BeforeSending(connection, request, std::get<WriteSource>(*source), port, taken);
     if (const CtlFailure *failure = std::get_if<CtlFailure>(&sent))
         return Fail(*failure);
     const int code = SaveAndVerify(connection, std::get<TuningParameters>(sent), request, port);
     // Only once the write has ended are the oldest let go: never the one it took nor the one
-    // it wrote back.
+    // it wrote back, which it still holds in use, nor those other writes hold.
     if (taken) {
-        for (const QString &line : PruneRestorePoints(
-                 std::get<int>(kept), {taken->name, std::get<WriteSource>(*source).restorePoint}))
+        for (const QString &line : PruneRestorePoints(std::get<int>(kept)))
             Say(line);
     }
     return code;
