@@ -7,7 +7,6 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
@@ -50,7 +49,7 @@ QString Shown(const QString &path) {
 // time and, for an earlier version's, which of those taken within one second it is.
 struct NameParts {
     qint64 order = 0;
-    QString stamp;
+    qsizetype stampAt = 0; // where the time starts in the name
     qint64 within = 1;
 };
 
@@ -91,7 +90,7 @@ std::optional<NameParts> PartsOf(QStringView stem) {
     }
     if (!IsStamp(stem.mid(at, 16)) || stem.mid(at + 16, 5) != u"-port")
         return std::nullopt;
-    parts.stamp = stem.mid(at, 16).toString();
+    parts.stampAt = at;
     at += 21;
     const qsizetype digits = DigitsAt(stem, at);
     const std::optional<qint64> port = PlainNumber(stem.mid(at, digits), 3);
@@ -118,15 +117,17 @@ struct Named {
 bool Newer(const Named &a, const Named &b) {
     if (a.parts.order != b.parts.order)
         return a.parts.order > b.parts.order;
-    if (a.parts.stamp != b.parts.stamp)
-        return a.parts.stamp > b.parts.stamp;
+    const QStringView aStamp = QStringView(a.stem).mid(a.parts.stampAt, 16);
+    const QStringView bStamp = QStringView(b.stem).mid(b.parts.stampAt, 16);
+    if (aStamp != bStamp)
+        return aStamp > bStamp;
     return a.parts.within > b.parts.within;
 }
 
 // The folder's entries by name: the restore points newest first, the other names of files that
 // end in ".json" (hidden ones aside), and every name there (lock files too).
 struct FolderNames {
-    QList<Named> points;
+    std::vector<Named> points;
     QStringList others;
     QStringList all;
     QString problem; // why the folder cannot be read; "" when it can, or is not there yet
@@ -147,18 +148,14 @@ FolderNames NamesIn(const QString &folder) {
                                                               : QStringLiteral("not a folder"));
         return names;
     }
-    // Names only: nothing is looked at, so ten thousand restore points cost one listing.
-    QDirIterator entries(folder,
-                         QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
-    while (entries.hasNext()) {
-        entries.next();
-        const QString name = entries.fileName();
-        names.all.append(name);
+    names.all = EntryNames(folder);
+    names.points.reserve(names.all.size());
+    for (const QString &name : std::as_const(names.all)) {
         if (!name.endsWith(kSuffix) || name.startsWith(u'.'))
             continue;
         const QStringView stem = QStringView(name).chopped(kSuffix.size());
-        if (std::optional<NameParts> parts = PartsOf(stem))
-            names.points.append({stem.toString(), std::move(*parts)});
+        if (const std::optional<NameParts> parts = PartsOf(stem))
+            names.points.push_back({stem.toString(), *parts});
         else
             names.others.append(name);
     }
@@ -348,13 +345,19 @@ Read ReadRestorePoint(const QString &folder, const Named &named) {
     const QString path = folder + u'/' + name;
     // The entry as the link leads: a FIFO, a terminal or a serial device is never opened, since
     // opening one waits for a writer or reads for good.
-    if (!QFileInfo(path).isFile())
+    const QFileInfo entry(path);
+    if (!entry.isFile())
         return Vanished(path) ? Read(std::monostate{})
                               : SkippedEntry{name, QStringLiteral(": not a regular file"), false};
     QFile file(path);
     QByteArray text;
-    if (file.open(QIODevice::ReadOnly))
-        text = file.read(kLargestTuneFile + 1);
+    // As much as the file holds and one byte more (it may have grown), not the most a tune file
+    // may be: ten thousand restore points are read in a blink.
+    if (file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        text = file.read(std::min(entry.size(), kLargestTuneFile) + 1);
+        if (text.size() > entry.size() && text.size() <= kLargestTuneFile)
+            text += file.read(kLargestTuneFile + 1 - text.size());
+    }
     if (!file.isOpen() || file.error() != QFileDevice::NoError)
         return Vanished(path) ? Read(std::monostate{})
                               : SkippedEntry{name, QStringLiteral(": ") + file.errorString(), true};
@@ -368,7 +371,7 @@ Read ReadRestorePoint(const QString &folder, const Named &named) {
 
 // The newest of `named` that reads as a restore point `wanted` accepts.
 template <typename Wanted>
-std::optional<RestorePoint> NewestRead(const QString &folder, const QList<Named> &named,
+std::optional<RestorePoint> NewestRead(const QString &folder, const std::vector<Named> &named,
                                        const Wanted &wanted) {
     for (const Named &each : named) {
         auto read = ReadRestorePoint(folder, each);
@@ -383,10 +386,10 @@ std::optional<RestorePoint> NewestRead(const QString &folder, const QList<Named>
 std::variant<RestorePoint, QString> LatestOf(const QString &folder, const FolderNames &names,
                                              qint16 port) {
     const QString ofPort = QStringLiteral("-port%1").arg(port);
-    QList<Named> named;
+    std::vector<Named> named;
     for (const Named &each : names.points) {
         if (each.stem.endsWith(ofPort) || each.stem.contains(ofPort + u'-'))
-            named.append(each);
+            named.push_back(each);
     }
     if (auto point = NewestRead(
             folder, named, [port](const RestorePoint &each) { return each.file.port == port; }))
@@ -459,14 +462,11 @@ bool StillHeld(const QString &path) {
 // Which of `wanted` a write is using. The marks of holders that have gone are removed on the
 // way, those of restore points no longer there too.
 QSet<QString> InUse(const QString &folder, const FolderNames &names, const QSet<QString> &wanted) {
-    QSet<QString> there;
-    for (const Named &point : names.points)
-        there.insert(point.stem);
     QSet<QString> held;
     for (const QString &entry : names.all) {
         const QString point = MarkedPoint(entry);
         if (point.isEmpty() || held.contains(point) ||
-            (there.contains(point) && !wanted.contains(point)))
+            (!wanted.contains(point) && QFileInfo::exists(folder + u'/' + point + kSuffix)))
             continue;
         if (StillHeld(folder + u'/' + entry))
             held.insert(point);
@@ -543,11 +543,11 @@ std::variant<KeptRestorePoint, QString> KeepRestorePoint(const TuningParameters 
     const FolderNames names = NamesIn(folder);
     if (!names.problem.isEmpty())
         return names.problem;
-    const qint64 highest = names.points.isEmpty() ? 0 : names.points.constFirst().parts.order;
+    const qint64 highest = names.points.empty() ? 0 : names.points.front().parts.order;
     if (highest >= kHighestRestorePointNumber)
         return QStringLiteral("the restore point %1 has %2, the highest number a restore point "
                               "takes: move it out of %3 to keep new ones")
-            .arg(EscapedText(names.points.constFirst().stem))
+            .arg(EscapedText(names.points.front().stem))
             .arg(kHighestRestorePointNumber)
             .arg(Shown(folder));
     const QDateTime utc = takenAt.toUTC();
@@ -594,7 +594,9 @@ QStringList PruneRestorePoints(int kept) {
     const FolderNames names = NamesIn(folder);
     if (!names.problem.isEmpty())
         return {QStringLiteral("no older restore point was removed: ") + names.problem};
-    const QList<Named> older = names.points.mid(std::min<qsizetype>(kept, names.points.size()));
+    const std::vector<Named> older(names.points.begin() +
+                                       std::min<qsizetype>(kept, std::ssize(names.points)),
+                                   names.points.end());
     QSet<QString> candidates;
     for (const Named &point : older)
         candidates.insert(point.stem);

@@ -6,6 +6,8 @@
 #include <QFile>
 
 #include <cerrno>
+#include <cstring>
+#include <dirent.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -95,6 +97,19 @@ std::optional<QString> UnreachableFolder(const QString &path) {
             return problem;
     }
     return std::nullopt;
+}
+
+QStringList EntryNames(const QString &folder) {
+    QStringList names;
+    DIR *entries = ::opendir(QFile::encodeName(folder).constData());
+    if (entries == nullptr)
+        return names;
+    while (const dirent *entry = ::readdir(entries)) {
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+            names.append(QFile::decodeName(entry->d_name));
+    }
+    ::closedir(entries);
+    return names;
 }
 
 QString RemovalCommand(const QString &path, bool folder) {

@@ -3,6 +3,7 @@
 #include "ctl/shown_text.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QStandardPaths>
 
@@ -93,6 +94,17 @@ std::optional<QString> UnreachableFolder(const QString &path) {
             return problem;
     }
     return std::nullopt;
+}
+
+QStringList EntryNames(const QString &folder) {
+    QStringList names;
+    QDirIterator entries(folder,
+                         QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
+    while (entries.hasNext()) {
+        entries.next();
+        names.append(entries.fileName());
+    }
+    return names;
 }
 
 QString RemovalCommand(const QString &path, bool folder) {
