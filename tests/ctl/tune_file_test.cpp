@@ -424,6 +424,8 @@ protected:
                     said += QStringLiteral("skipped ") + skipped.name + skipped.reason + u'\n';
             }
             other.join();
+            if (!race) // one a listing held open at the last prune stays on Windows
+                tuner::PruneRestorePoints(1);
         }
     }
 
