@@ -110,6 +110,7 @@ std::optional<NameParts> PartsOf(QStringView stem) {
 struct Named {
     QString stem; // the file's name without ".json"
     NameParts parts;
+    bool regular = false; // a regular file, as the listing told: no need to look
 };
 
 // Newer first: by the number taken. Those without one are older than all numbered ones and
@@ -148,14 +149,16 @@ FolderNames NamesIn(const QString &folder) {
                                                               : QStringLiteral("not a folder"));
         return names;
     }
-    names.all = EntryNames(folder);
+    QList<bool> regular;
+    names.all = EntryNames(folder, &regular);
     names.points.reserve(names.all.size());
-    for (const QString &name : std::as_const(names.all)) {
+    for (qsizetype i = 0; i < names.all.size(); ++i) {
+        const QString &name = names.all.at(i);
         if (!name.endsWith(kSuffix) || name.startsWith(u'.'))
             continue;
         const QStringView stem = QStringView(name).chopped(kSuffix.size());
         if (const std::optional<NameParts> parts = PartsOf(stem))
-            names.points.push_back({stem.toString(), *parts});
+            names.points.push_back({stem.toString(), *parts, regular.at(i)});
         else
             names.others.append(name);
     }
@@ -345,19 +348,15 @@ Read ReadRestorePoint(const QString &folder, const Named &named) {
     const QString path = folder + u'/' + name;
     // The entry as the link leads: a FIFO, a terminal or a serial device is never opened, since
     // opening one waits for a writer or reads for good.
-    const QFileInfo entry(path);
-    if (!entry.isFile())
+    if (!named.regular && !QFileInfo(path).isFile())
         return Vanished(path) ? Read(std::monostate{})
                               : SkippedEntry{name, QStringLiteral(": not a regular file"), false};
     QFile file(path);
     QByteArray text;
-    // As much as the file holds and one byte more (it may have grown), not the most a tune file
-    // may be: ten thousand restore points are read in a blink.
-    if (file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        text = file.read(std::min(entry.size(), kLargestTuneFile) + 1);
-        if (text.size() > entry.size() && text.size() <= kLargestTuneFile)
-            text += file.read(kLargestTuneFile + 1 - text.size());
-    }
+    // As much as the file holds, not the most a tune file may be: ten thousand restore points
+    // are read in a blink. A restore point appears whole, and never grows.
+    if (file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        text = file.read(std::min(file.size(), kLargestTuneFile + 1));
     if (!file.isOpen() || file.error() != QFileDevice::NoError)
         return Vanished(path) ? Read(std::monostate{})
                               : SkippedEntry{name, QStringLiteral(": ") + file.errorString(), true};

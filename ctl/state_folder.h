@@ -33,8 +33,9 @@ std::optional<QString> UnreachableFolder(const QString &path);
 
 // The names of every entry in the folder, hidden ones too, "." and ".." aside, in no order; none
 // when it cannot be read. Names only: nothing is looked at, so a listing of ten thousand costs
-// what the system's own listing costs.
-QStringList EntryNames(const QString &folder);
+// what the system's own listing costs. `regular`, when asked for, says of each whether the
+// listing itself tells it is a regular file (not a link).
+QStringList EntryNames(const QString &folder, QList<bool> *regular = nullptr);
 
 // The command of the system's shell that removes a file or an empty folder ("rm '/s/.lock'").
 QString RemovalCommand(const QString &path, bool folder);

@@ -99,14 +99,17 @@ std::optional<QString> UnreachableFolder(const QString &path) {
     return std::nullopt;
 }
 
-QStringList EntryNames(const QString &folder) {
+QStringList EntryNames(const QString &folder, QList<bool> *regular) {
     QStringList names;
     DIR *entries = ::opendir(QFile::encodeName(folder).constData());
     if (entries == nullptr)
         return names;
     while (const dirent *entry = ::readdir(entries)) {
-        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
-            names.append(QFile::decodeName(entry->d_name));
+        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0)
+            continue;
+        names.append(QFile::decodeName(entry->d_name));
+        if (regular != nullptr)
+            regular->append(entry->d_type == DT_REG);
     }
     ::closedir(entries);
     return names;

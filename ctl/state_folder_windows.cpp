@@ -96,13 +96,16 @@ std::optional<QString> UnreachableFolder(const QString &path) {
     return std::nullopt;
 }
 
-QStringList EntryNames(const QString &folder) {
+QStringList EntryNames(const QString &folder, QList<bool> *regular) {
     QStringList names;
     QDirIterator entries(folder,
                          QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
     while (entries.hasNext()) {
         entries.next();
         names.append(entries.fileName());
+        // What the listing found, as the system gave it with the name.
+        if (regular != nullptr)
+            regular->append(entries.fileInfo().isFile() && !entries.fileInfo().isSymLink());
     }
     return names;
 }
