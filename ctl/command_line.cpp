@@ -1,7 +1,7 @@
 #include "ctl/command_line.h"
 
-#include "ctl/nearest_key.h"
-#include "ctl/tune_file.h"
+#include "tunes/files/nearest_key.h"
+#include "tunes/files/tune_file.h"
 
 #include <algorithm>
 

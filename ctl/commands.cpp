@@ -1,60 +1,95 @@
 #include "ctl/session.h"
 
-#include "ctl/shown_text.h"
-#include "ctl/tune_differences.h"
+#include "tunes/files/shown_text.h"
+#include "tunes/files/tune_differences.h"
+#include "tunes/files/tune_file_io.h"
+#include "tunes/restore_points/restore_points.h"
 
 #include <QDir>
 
 namespace tuner {
+namespace {
 
-int Ctl::Read(const QString &output) {
-    return ToOutput(output, [this]() -> Outcome<TuneFile> {
-        const Outcome<NamedTune> read = Load(QStringLiteral("port"));
+// The tune goes to -o's file, or to standard output (where RunCtl checks that it got there).
+std::optional<CtlFailure> Deliver(const TuneFile &tune, TuneFileTarget *target, QTextStream &out) {
+    if (target == nullptr) {
+        out << QString::fromUtf8(TuneFileText(tune));
+        out.flush();
+        return std::nullopt;
+    }
+    if (const std::optional<QString> failed = target->Commit(tune))
+        return CtlFailure{kExitBadFile, *failed};
+    return std::nullopt;
+}
+
+} // namespace
+
+// -o's file is opened first, so that nothing is asked of the controller when its tune cannot
+// be kept.
+void Ctl::Read(const Request &request) {
+    auto target = std::make_shared<TuneFileTarget>();
+    if (!request.output.isEmpty()) {
+        if (const std::optional<QString> refused = target->Open(request.output))
+            return Fail({kExitBadFile, *refused});
+    }
+    const bool toFile = !request.output.isEmpty();
+    Load(QStringLiteral("port"), [this, target, toFile](const Outcome<NamedTune> &read) {
         if (const CtlFailure *failure = std::get_if<CtlFailure>(&read))
-            return *failure;
+            return Fail(*failure);
         const TuneFile &tune = std::get<NamedTune>(read).file;
-        for (const PercentField &percent : kPercents) {
-            const float value = tune.tune.*percent.value;
-            if (value < 0 || value > static_cast<float>(percent.upperLimit))
-                Say(QStringLiteral("the controller holds %1 for %2, outside 0 to %3: write "
-                                   "refuses the file until the value is changed.")
-                        .arg(WholeText(value), percent.fileKey.toString())
-                        .arg(percent.upperLimit));
-        }
-        return tune;
+        for (const PercentField *percent : PercentsOutOfRange(tune.tune))
+            Say(QStringLiteral("the controller holds %1 for %2, outside 0 to %3: write "
+                               "refuses the file until the value is changed.")
+                    .arg(WholeText(tune.tune.*percent->value), percent->fileKey.toString())
+                    .arg(percent->upperLimit));
+        if (const auto failure = Deliver(tune, toFile ? target.get() : nullptr, m_out))
+            return Fail(*failure);
+        End(kExitOk);
     });
 }
 
-int Ctl::Defaults(const QString &output) {
-    return ToOutput(output, [] {
-        return Outcome<TuneFile>(TuneFile{DefaultSettings(), {}, {}, 0});
-    });
+void Ctl::Defaults(const Request &request) {
+    TuneFileTarget target;
+    if (!request.output.isEmpty()) {
+        if (const std::optional<QString> refused = target.Open(request.output))
+            return Fail({kExitBadFile, *refused});
+    }
+    const TuneFile defaults{DefaultSettings(), {}, {}, 0};
+    if (const auto failure = Deliver(defaults, request.output.isEmpty() ? nullptr : &target, m_out))
+        return Fail(*failure);
+    End(kExitOk);
 }
 
-int Ctl::Diff(const QString &first, const QString &second, bool json) {
-    const Outcome<NamedTune> a = Load(first);
-    if (const CtlFailure *failure = std::get_if<CtlFailure>(&a))
-        return Fail(*failure);
-    const Outcome<NamedTune> b = Load(second);
-    if (const CtlFailure *failure = std::get_if<CtlFailure>(&b))
-        return Fail(*failure);
-    const NamedTune &left = std::get<NamedTune>(a);
-    const NamedTune &right = std::get<NamedTune>(b);
-    // The settings decide whether the tunes are equal; a note that differs is shown as such.
-    QList<TuneDifference> differences = Differences(left.file.tune, right.file.tune);
-    const bool equal = differences.isEmpty();
-    if (const auto note = NoteDifference(left.file, right.file))
-        differences.append(*note);
-    if (json)
-        Print(QString::fromUtf8(DifferenceJson(differences, left.heading, right.heading, equal)));
-    else if (!differences.isEmpty())
-        Print(DifferenceTable(differences, left.heading, right.heading));
-    return equal ? kExitOk : kExitDifferent;
+void Ctl::Diff(const Request &request) {
+    const QString second = request.operands.at(1);
+    const bool json = request.json;
+    Load(request.operands.at(0), [this, second, json](const Outcome<NamedTune> &a) {
+        if (const CtlFailure *failure = std::get_if<CtlFailure>(&a))
+            return Fail(*failure);
+        const NamedTune left = std::get<NamedTune>(a);
+        Load(second, [this, left, json](const Outcome<NamedTune> &b) {
+            if (const CtlFailure *failure = std::get_if<CtlFailure>(&b))
+                return Fail(*failure);
+            const NamedTune &right = std::get<NamedTune>(b);
+            // The settings decide whether the tunes are equal; a note that differs is shown as
+            // such.
+            QList<TuneDifference> differences = Differences(left.file.tune, right.file.tune);
+            const bool equal = differences.isEmpty();
+            if (const auto note = NoteDifference(left.file, right.file))
+                differences.append(*note);
+            if (json)
+                Print(QString::fromUtf8(
+                    DifferenceJson(differences, left.heading, right.heading, equal)));
+            else if (!differences.isEmpty())
+                Print(DifferenceTable(differences, left.heading, right.heading));
+            End(equal ? kExitOk : kExitDifferent);
+        });
+    });
 }
 
 // The listing, and exit code 5 when the folder, or a file in it, cannot be read: a restore
 // point that is there but unseen must not pass for none.
-int Ctl::ListRestorePoints() {
+void Ctl::ListRestorePoints(const Request &) {
     const RestorePointShelf shelf = ReadRestorePoints();
     if (!shelf.problem.isEmpty())
         return Fail({kExitBadFile, shelf.problem + u'.'});
@@ -68,7 +103,7 @@ int Ctl::ListRestorePoints() {
                      skipped.reason));
         code = kExitBadFile;
     }
-    return code;
+    End(code);
 }
 
 } // namespace tuner

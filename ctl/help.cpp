@@ -1,7 +1,7 @@
 #include "ctl/ctl.h"
 
-#include "ctl/state_folder.h"
 #include "link/ports/port_platform.h"
+#include "tunes/restore_points/state_folder.h"
 
 #include <QDir>
 

@@ -1,8 +1,8 @@
 // dccd-ctl: the command-line companion of the tuning window.
 
 #include "ctl/ctl.h"
-#include "ctl/named_files.h"
 #include "ctl/standard_streams.h"
+#include "tunes/files/named_files.h"
 
 #include <QCoreApplication>
 

@@ -1,24 +1,27 @@
 #pragma once
 
 // One run of dccd-ctl: what it was asked, the ports, and the commands (session.cpp; the tunes
-// it reads and writes in tune_sources.cpp; the commands in commands.cpp and write_command.cpp).
+// it reads in tune_sources.cpp; the commands in commands.cpp and write_command.cpp). The tunes
+// core does the work and says what happened; this front prints it and chooses the exit code.
 
 #include "ctl/command_line.h"
 #include "ctl/exit_codes.h"
-#include "ctl/restore_points.h"
-#include "ctl/tune_file.h"
 #include "link/exchange/controller_connection.h"
 #include "link/ports/port_table.h"
+#include "link/serial/serial_port_service.h"
+#include "tunes/exchange/verified_write.h"
+#include "tunes/files/tune_file.h"
 
 #include <QCommandLineParser>
-#include <QSaveFile>
 #include <QString>
 #include <QTextStream>
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <variant>
+#include <vector>
 
 namespace tuner {
 
@@ -41,18 +44,29 @@ struct WriteSource {
     RestorePointInUse inUse;
 };
 
+// A command runs under the application's event loop: Start returns at once, and the command
+// ends by calling `done` with the exit code, once (at once for what needs no controller).
 class Ctl {
 public:
-    Ctl(QTextStream &out, QTextStream &err) : m_out(out), m_err(err) {}
+    using Done = std::function<void(int)>;
 
-    int Run(const QStringList &arguments);
+    Ctl(QTextStream &out, QTextStream &err);
+    ~Ctl();
+    Ctl(const Ctl &) = delete;
+    Ctl &operator=(const Ctl &) = delete;
+
+    void Start(const QStringList &arguments, Done done);
 
 private:
     void Say(const QString &message) {
         m_err << kProgram << ": " << message << '\n';
         m_err.flush();
     }
-    int Fail(const CtlFailure &failure) {
+    void Fail(const CtlFailure &failure) {
+        Say(failure.message);
+        End(failure.exitCode);
+    }
+    int FailNow(const CtlFailure &failure) {
         Say(failure.message);
         return failure.exitCode;
     }
@@ -61,37 +75,42 @@ private:
         m_out.flush();
         return kExitOk;
     }
+    void End(int code);
 
     // What ends at once (help, version, the port list, a mistake) and the general options.
     std::optional<int> TakeGeneralOptions(const QCommandLineParser &parser);
-    int Perform(const Request &request);
+    void Perform(const Request &request);
 
     Outcome<qint16> ChosenPort() const;
     CtlFailure WithAdvice(const ExchangeProblem &problem, qint16 port) const;
-    Outcome<NamedTune> ReadPort(qint16 number);
-    Outcome<NamedTune> ReadFile(const QString &path) const;
-    Outcome<NamedTune> Load(const QString &source);
-    std::optional<CtlFailure> WriteTune(const TuneFile &file, QSaveFile *target);
+    SerialPortService &PortService();
+    std::function<QString(qint16)> DevicePaths() const;
 
-    int ToOutput(const QString &output, const std::function<Outcome<TuneFile>()> &make);
-    int Read(const QString &output);
+    using Loaded = std::function<void(const Outcome<NamedTune> &)>;
+    void ReadPort(qint16 number, const Loaded &then);
+    void Load(const QString &source, const Loaded &then);
+
+    void Read(const Request &request);
+    void Write(const Request &request);
+    void Diff(const Request &request);
+    void ListRestorePoints(const Request &request);
+    void Defaults(const Request &request);
+
     Outcome<WriteSource> SourceOf(const Request &request, qint16 port);
-    Outcome<TuningParameters> BeforeSending(ControllerConnection &connection,
-                                            const Request &request, const WriteSource &source,
-                                            qint16 port, std::optional<KeptRestorePoint> &taken);
-    int SaveAndVerify(ControllerConnection &connection, const TuningParameters &sent,
-                      const Request &request, qint16 port);
-    int Write(const Request &request);
-    int ListRestorePoints();
-    int Diff(const QString &first, const QString &second, bool json);
-    int Defaults(const QString &output);
+    void Written(const WriteOutcome &outcome, const Request &request, qint16 port);
 
     QTextStream &m_out;
     QTextStream &m_err;
+    Done m_done;
     CtlOptions m_options;
     comfunct::PortTable m_ports;  // numbers to devices, with the --port replacements
     std::optional<qint16> m_port; // the first --port; the lowest existing port when absent
     std::chrono::milliseconds m_timeout{static_cast<int>(kDefaultTimeoutSeconds * 1000)};
+    // The port service the exchanges talk through, and every exchange of this run, kept until
+    // the run ends (an exchange ends inside its own signal, and a second read of diff starts
+    // there), each going before the service.
+    std::unique_ptr<SerialPortService> m_service;
+    std::vector<std::unique_ptr<QObject>> m_exchanges;
 };
 
 } // namespace tuner

@@ -1,71 +1,12 @@
 #include "ctl/session.h"
 
-#include "ctl/named_files.h"
-#include "ctl/shown_text.h"
 #include "link/ports/port_option.h"
 #include "link/ports/port_platform.h"
-#include "link/serial/serial_port_service.h"
-
-#include <QDateTime>
-#include <QFile>
-
-#include <memory>
+#include "tunes/exchange/tune_reading.h"
+#include "tunes/files/shown_text.h"
+#include "tunes/files/tune_file_io.h"
 
 namespace tuner {
-namespace {
-
-// One sentence with one period: the system's reason may end with its own (Windows' do).
-QString Sentence(const QString &reason) {
-    return reason.endsWith(u'.') ? reason : reason + u'.';
-}
-
-CtlFailure CannotRead(const QString &path, const QString &reason) {
-    return {kExitBadFile,
-            QStringLiteral("Cannot read ") + path + QStringLiteral(": ") + Sentence(reason)};
-}
-
-CtlFailure CannotWrite(const QString &path, const QString &reason) {
-    return {kExitBadFile,
-            QStringLiteral("Cannot write ") + path + QStringLiteral(": ") + Sentence(reason)};
-}
-
-// Why what a name leads to is no tune file, for anything but a regular file or nothing:
-// a folder, a device name (on Windows), or something else that exists and is neither a regular
-// file (or a link to one) nor a folder, such as a FIFO, a terminal or a device file. Such a
-// tune file is never opened, since opening a FIFO waits for a writer and a device can be read
-// forever (a serial port may reset the board behind it), and such a target is never replaced
-// by a file: a backup written as root to /dev/null would otherwise replace the system's
-// /dev/null.
-std::optional<QString> NoTuneFile(const QString &name) {
-    switch (KindOfNamed(name)) {
-    case NamedKind::Folder:
-        return QStringLiteral("a folder, not a tune file");
-    case NamedKind::Device:
-        return QStringLiteral("a device, not a tune file");
-    case NamedKind::Special:
-        return QStringLiteral("not a regular file");
-    case NamedKind::Missing:
-    case NamedKind::Regular:
-        break;
-    }
-    return std::nullopt;
-}
-
-// Opens the file a tune goes to, so that a target that cannot be written is known before the
-// controller is asked for anything. The file is replaced only by WriteTune's commit. A name that is
-// no UTF-8 is refused: the file would be made under another name.
-std::optional<CtlFailure> OpenOutput(QSaveFile &file, const QString &name) {
-    if (HasStrayBytes(name))
-        return CannotWrite(EscapedText(name), QStringLiteral("the name is not UTF-8"));
-    file.setFileName(name);
-    if (const std::optional<QString> refused = NoTuneFile(name))
-        return CannotWrite(name, *refused);
-    if (!file.open(QIODevice::WriteOnly))
-        return CannotWrite(name, file.errorString());
-    return std::nullopt;
-}
-
-} // namespace
 
 Outcome<qint16> Ctl::ChosenPort() const {
     if (m_port)
@@ -98,102 +39,54 @@ CtlFailure Ctl::WithAdvice(const ExchangeProblem &problem, qint16 port) const {
     return failure;
 }
 
-Outcome<NamedTune> Ctl::ReadPort(qint16 number) {
-    const std::unique_ptr<SerialPortService> service = MakePortService(m_ports);
-    ControllerConnection connection(
-        *service, [this](qint16 n) { return m_ports.DevicePath(n); }, m_timeout,
-        [this](const QString &notice) { Say(notice); });
-    if (const auto problem = connection.Open(number))
-        return WithAdvice(*problem, number);
-    const auto report = connection.Read();
-    if (const ExchangeProblem *problem = std::get_if<ExchangeProblem>(&report))
-        return WithAdvice(*problem, number);
-    return NamedTune{QStringLiteral("port ") + QString::number(number),
-                     TuneFile{TuneOf(std::get<TuningParameters>(report)),
-                              {},
-                              QDateTime::currentDateTimeUtc().toString(Qt::ISODate),
-                              number}};
+SerialPortService &Ctl::PortService() {
+    if (!m_service)
+        m_service = MakePortService(m_ports);
+    return *m_service;
 }
 
-// A tune file, found by the name it was given (its bytes, on Linux) and shown with what a
-// terminal would act on escaped.
-Outcome<NamedTune> Ctl::ReadFile(const QString &path) const {
-    const QString shown = EscapedText(path);
-    if (const std::optional<QString> refused = NoTuneFile(path))
-        return CannotRead(shown, *refused);
-    QFile file;
-    if (const std::optional<QString> refused = OpenNamed(file, path))
-        return CannotRead(shown, *refused);
-    // One byte more than the largest tune file, so that a larger one is told by its size.
-    const QByteArray text = file.read(kLargestTuneFile + 1);
-    if (file.error() != QFileDevice::NoError)
-        return CannotRead(shown, file.errorString());
-    auto parsed = ParseTuneFile(text, shown);
-    if (const QString *message = std::get_if<QString>(&parsed))
-        return CtlFailure{kExitBadFile, *message};
-    return NamedTune{shown, std::get<TuneFile>(parsed)};
+std::function<QString(qint16)> Ctl::DevicePaths() const {
+    return [this](qint16 n) { return m_ports.DevicePath(n); };
 }
 
-// A tune file, "port" (the chosen port), "port:N" or "defaults".
-Outcome<NamedTune> Ctl::Load(const QString &source) {
+void Ctl::ReadPort(qint16 number, const Loaded &then) {
+    auto *reading = new TuneReading(PortService(), DevicePaths(), m_timeout);
+    m_exchanges.emplace_back(reading);
+    QObject::connect(reading, &TuneReading::Waiting, reading,
+                     [this](const QString &notice) { Say(notice); });
+    QObject::connect(reading, &TuneReading::Finished, reading,
+                     [this, number, then](const TuneReadOutcome &outcome) {
+                         if (const auto *problem = std::get_if<ExchangeProblem>(&outcome))
+                             return then(WithAdvice(*problem, number));
+                         then(NamedTune{QStringLiteral("port ") + QString::number(number),
+                                        std::get<TuneFile>(outcome)});
+                     });
+    reading->Start(number);
+}
+
+// A tune file, "port" (the chosen port), "port:N" or "defaults"; `then` is called at once for
+// all but a port.
+void Ctl::Load(const QString &source, const Loaded &then) {
     if (source == u"defaults")
-        return NamedTune{source, TuneFile{DefaultSettings(), {}, {}, 0}};
+        return then(NamedTune{source, TuneFile{DefaultSettings(), {}, {}, 0}});
     if (source == u"port") {
         const Outcome<qint16> port = ChosenPort();
         if (const CtlFailure *failure = std::get_if<CtlFailure>(&port))
-            return *failure;
-        return ReadPort(std::get<qint16>(port));
+            return then(*failure);
+        return ReadPort(std::get<qint16>(port), then);
     }
     if (source.startsWith(u"port:")) {
         const std::optional<PortChoice> choice = ReadPortChoice(source.mid(5));
         if (!choice || !choice->device.isEmpty())
-            return Usage(QStringLiteral("'") + source +
-                         QStringLiteral("' names no port: use port:N with N from 1 to %1")
-                             .arg(comfunct::platform::LastPortNumber()));
-        return ReadPort(choice->number);
+            return then(Usage(QStringLiteral("'") + source +
+                              QStringLiteral("' names no port: use port:N with N from 1 to %1")
+                                  .arg(comfunct::platform::LastPortNumber())));
+        return ReadPort(choice->number, then);
     }
-    return ReadFile(source);
-}
-
-// The tune to standard output (no file; RunCtl checks that it got there) or into the file that
-// OpenOutput opened. The old file is replaced only once the whole new text is on the disk; on
-// any failure it keeps its bytes.
-std::optional<CtlFailure> Ctl::WriteTune(const TuneFile &tune, QSaveFile *target) {
-    const QByteArray text = TuneFileText(tune);
-    if (target == nullptr) {
-        m_out << QString::fromUtf8(text);
-        m_out.flush();
-        return std::nullopt;
-    }
-    // The target may have become a FIFO or a device since it was opened.
-    std::optional<CtlFailure> failure;
-    if (const std::optional<QString> refused = NoTuneFile(target->fileName()))
-        failure = CannotWrite(target->fileName(), *refused);
-    // The text is buffered: a full disk shows only when it is flushed, and commit does not
-    // always report it.
-    else if (target->write(text) != text.size() || !target->flush() ||
-             target->error() != QFileDevice::NoError || !target->commit())
-        failure = CannotWrite(target->fileName(), target->errorString());
-    if (failure)
-        target->cancelWriting();
-    return failure;
-}
-
-// Opens -o's file first, so that nothing is asked of the controller when its tune cannot be
-// kept, then writes the tune `make` gives there or to standard output.
-int Ctl::ToOutput(const QString &output, const std::function<Outcome<TuneFile>()> &make) {
-    QSaveFile file;
-    if (!output.isEmpty()) {
-        if (const auto failure = OpenOutput(file, output))
-            return Fail(*failure);
-    }
-    const Outcome<TuneFile> tune = make();
-    if (const CtlFailure *failure = std::get_if<CtlFailure>(&tune))
-        return Fail(*failure);
-    if (const auto failure =
-            WriteTune(std::get<TuneFile>(tune), output.isEmpty() ? nullptr : &file))
-        return Fail(*failure);
-    return kExitOk;
+    auto file = ReadTuneFile(source);
+    if (const QString *problem = std::get_if<QString>(&file))
+        return then(CtlFailure{kExitBadFile, *problem});
+    then(NamedTune{EscapedText(source), std::get<TuneFile>(file)});
 }
 
 } // namespace tuner

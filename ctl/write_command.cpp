@@ -1,44 +1,22 @@
 #include "ctl/session.h"
 
-#include "ctl/shown_text.h"
-#include "ctl/tune_differences.h"
-#include "link/serial/serial_port_service.h"
-
-#include <QDateTime>
-
-#include <memory>
+#include "tunes/files/shown_text.h"
+#include "tunes/files/tune_file_io.h"
+#include "tunes/restore_points/restore_points.h"
 
 namespace tuner {
-
-namespace {
-
-// The settings of `wanted` named in `only`, the others as `held`.
-TuningParameters OnlySome(const TuningParameters &held, const TuningParameters &wanted,
-                          const QStringList &only) {
-    TuningParameters tune = held;
-    for (const PercentField &percent : kPercents) {
-        if (only.contains(percent.fileKey.toString()))
-            tune.*percent.value = wanted.*percent.value;
-    }
-    for (const SwitchField &flag : kSwitches) {
-        if (!flag.fileKey.isEmpty() && only.contains(flag.fileKey.toString()))
-            tune.*flag.value = wanted.*flag.value;
-    }
-    return tune;
-}
-
-} // namespace
 
 // The tune a write sends, from a tune file or a restore point, checked whole before the port is
 // even opened; a restore point is told before anything is sent: its name, when and where it was
 // taken, and what it undoes.
 Outcome<WriteSource> Ctl::SourceOf(const Request &request, qint16 port) {
     if (request.restorePoint.isEmpty()) {
-        const Outcome<NamedTune> file = ReadFile(request.operands.value(0));
-        if (const CtlFailure *failure = std::get_if<CtlFailure>(&file))
-            return *failure;
-        const NamedTune &side = std::get<NamedTune>(file);
-        return WriteSource{side.file.tune, NoteBeforeWriting(side.heading), {}, {}};
+        const QString name = request.operands.value(0);
+        auto file = ReadTuneFile(name);
+        if (const QString *problem = std::get_if<QString>(&file))
+            return CtlFailure{kExitBadFile, *problem};
+        return WriteSource{
+            std::get<TuneFile>(file).tune, NoteBeforeWriting(EscapedText(name)), {}, {}};
     }
     auto found = FindRestorePoint(request.restorePoint, port);
     if (const QString *problem = std::get_if<QString>(&found))
@@ -68,80 +46,7 @@ Outcome<WriteSource> Ctl::SourceOf(const Request &request, qint16 port) {
                        std::move(std::get<RestorePointInUse>(inUse))};
 }
 
-// What the controller holds, read once before a write: kept as a restore point, and the
-// settings that --only leaves alone are sent back as they are. The tune to send, or why nothing
-// is sent.
-Outcome<TuningParameters> Ctl::BeforeSending(ControllerConnection &connection,
-                                             const Request &request, const WriteSource &source,
-                                             qint16 port, std::optional<KeptRestorePoint> &taken) {
-    if (!request.keepRestorePoint && request.only.isEmpty())
-        return source.tune;
-    const auto held = connection.Read();
-    if (const ExchangeProblem *problem = std::get_if<ExchangeProblem>(&held)) {
-        CtlFailure failure = WithAdvice(*problem, port);
-        failure.message += request.only.isEmpty()
-                               ? QStringLiteral("\nNo restore point could be taken, so nothing "
-                                                "was written (--no-restore-point writes "
-                                                "without one).")
-                               : QStringLiteral("\nNothing was written: --only sends the other "
-                                                "settings as the controller holds them.");
-        return failure;
-    }
-    const TuningParameters before = TuneOf(std::get<TuningParameters>(held));
-    // Only a record the window could send goes out: a held value outside its range is not
-    // sent back.
-    if (const QString outside = OutOfRange(before, request.only);
-        !request.only.isEmpty() && !outside.isEmpty())
-        return CtlFailure{
-            kExitBadFile,
-            QStringLiteral("port %1 holds %2; write a whole tune instead").arg(port).arg(outside)};
-    if (request.keepRestorePoint) {
-        auto kept = KeepRestorePoint(before, port, QDateTime::currentDateTimeUtc(), source.note);
-        if (const QString *problem = std::get_if<QString>(&kept))
-            return CtlFailure{kExitBadFile, QStringLiteral("No restore point could be kept (") +
-                                                *problem +
-                                                QStringLiteral("), so nothing was written "
-                                                               "(--no-restore-point writes without "
-                                                               "one).")};
-        taken = std::move(std::get<KeptRestorePoint>(kept));
-        Say(QStringLiteral("restore point %1 keeps what port %2 held")
-                .arg(taken->point.name, connection.PortName()));
-    }
-    return request.only.isEmpty() ? source.tune : OnlySome(before, source.tune, request.only);
-}
-
-// Sends the tune and, unless told not to, reads it back and compares.
-int Ctl::SaveAndVerify(ControllerConnection &connection, const TuningParameters &sent,
-                       const Request &request, qint16 port) {
-    if (const auto problem = connection.Save(SaveRecordOf(sent, request.calibrate)))
-        return Fail(WithAdvice(*problem, port));
-    if (!request.verify) {
-        // Sent means taken by the line: a save still queued when the close gave up was lost.
-        if (!connection.Close())
-            return Fail({kExitLineLost, QStringLiteral("the save did not reach the line of port ") +
-                                            connection.PortName() +
-                                            QStringLiteral(": it was dropped at the close.")});
-        Say(QStringLiteral("sent to port ") + connection.PortName() +
-            QStringLiteral("; not verified"));
-        return kExitOk;
-    }
-    const auto report = connection.Read();
-    if (const ExchangeProblem *problem = std::get_if<ExchangeProblem>(&report))
-        return Fail(WithAdvice(*problem, port));
-    const QList<TuneDifference> differences =
-        Differences(sent, TuneOf(std::get<TuningParameters>(report)));
-    if (!differences.isEmpty()) {
-        Say(QStringLiteral("verify failed: port ") + connection.PortName() +
-            QStringLiteral(" does not hold what was sent:\n") +
-            DifferenceTable(differences, QStringLiteral("sent"), QStringLiteral("controller holds"))
-                .chopped(1));
-        return kExitVerifyMismatch;
-    }
-    Say(QStringLiteral("saved and verified on port ") + connection.PortName());
-    return kExitOk;
-}
-
-int Ctl::Write(const Request &request) {
+void Ctl::Write(const Request &request) {
     // A number of restore points to keep that is not understood stops the write at once.
     const auto kept = KeptRestorePoints();
     if (const QString *refused = std::get_if<QString>(&kept))
@@ -160,26 +65,76 @@ int Ctl::Write(const Request &request) {
         source = SourceOf(request, port);
     if (const CtlFailure *failure = std::get_if<CtlFailure>(&*source))
         return Fail(*failure);
+    WriteSource &from = std::get<WriteSource>(*source);
 
-    const std::unique_ptr<SerialPortService> service = MakePortService(m_ports);
-    ControllerConnection connection(
-        *service, [this](qint16 n) { return m_ports.DevicePath(n); }, m_timeout,
-        [this](const QString &notice) { Say(notice); });
-    if (const auto problem = connection.Open(port))
-        return Fail(WithAdvice(*problem, port));
-    std::optional<KeptRestorePoint> taken;
-    const Outcome<TuningParameters> sent =
-        BeforeSending(connection, request, std::get<WriteSource>(*source), port, taken);
-    if (const CtlFailure *failure = std::get_if<CtlFailure>(&sent))
-        return Fail(*failure);
-    const int code = SaveAndVerify(connection, std::get<TuningParameters>(sent), request, port);
-    // Only once the write has ended are the oldest let go: never the one it took nor the one
-    // it wrote back, which it still holds in use, nor those other writes hold.
-    if (taken) {
-        for (const QString &line : PruneRestorePoints(std::get<int>(kept)))
-            Say(line);
+    WritePlan plan;
+    plan.port = port;
+    plan.tune = from.tune;
+    plan.only = request.only;
+    plan.calibrate = request.calibrate;
+    plan.verify = request.verify;
+    plan.keepRestorePoint = request.keepRestorePoint;
+    plan.note = from.note;
+    plan.writtenBack = from.restorePoint;
+    plan.kept = std::get<int>(kept);
+    auto *write = new VerifiedWrite(PortService(), DevicePaths(), m_timeout);
+    m_exchanges.emplace_back(write);
+    write->HoldWrittenBack(std::move(from.inUse));
+    QObject::connect(write, &VerifiedWrite::Notice, write,
+                     [this](const QString &sentence) { Say(sentence); });
+    QObject::connect(
+        write, &VerifiedWrite::Finished, write,
+        [this, request, port](const WriteOutcome &outcome) { Written(outcome, request, port); });
+    write->Start(plan);
+}
+
+// How the write ended, as dccd-ctl says it: the core's sentence with what to do next on the
+// command line, then what pruning did.
+void Ctl::Written(const WriteOutcome &outcome, const Request &request, qint16 port) {
+    const auto noRestorePointHint = QStringLiteral("(--no-restore-point writes without one).");
+    int code = kExitOk;
+    switch (outcome.end) {
+    case WriteEnd::Verified:
+    case WriteEnd::Sent:
+        Say(outcome.message);
+        break;
+    case WriteEnd::DroppedAtClose:
+        code = FailNow({kExitLineLost, outcome.message});
+        break;
+    case WriteEnd::Mismatch:
+        code = FailNow({kExitVerifyMismatch, outcome.message});
+        break;
+    case WriteEnd::HeldOutOfRange:
+        code = FailNow({kExitBadFile, outcome.message});
+        break;
+    case WriteEnd::NoRestorePoint:
+        code = FailNow(
+            {kExitBadFile, QStringLiteral("No restore point could be kept (") + outcome.message +
+                               QStringLiteral("), so nothing was written ") + noRestorePointHint});
+        break;
+    case WriteEnd::ExchangeFailed: {
+        CtlFailure failure = WithAdvice(*outcome.problem, port);
+        // A controller that was opened but could not be read before writing.
+        if (outcome.stage == WriteStage::ReadingHeld &&
+            outcome.problem->kind != ExchangeFailure::CannotOpen)
+            failure.message += request.only.isEmpty()
+                                   ? QStringLiteral("\nNo restore point could be taken, so "
+                                                    "nothing was written ") +
+                                         noRestorePointHint
+                                   : QStringLiteral("\nNothing was written: --only sends the "
+                                                    "other settings as the controller holds "
+                                                    "them.");
+        code = FailNow(failure);
+        break;
     }
-    return code;
+    case WriteEnd::Cancelled:
+        // dccd-ctl never cancels a write; were one cancelled, nothing went out.
+        code = FailNow({kExitLineLost, outcome.message});
+        break;
+    }
+    for (const QString &line : outcome.pruned)
+        Say(line);
+    End(code);
 }
 
 } // namespace tuner

@@ -14,11 +14,6 @@ namespace {
 constexpr int kValueCount = tuner::kPercentCount + tuner::kSwitchCount;
 constexpr int kSaveParts = tuner::kSaveFieldCount; // "S", the values and the empty last piece
 
-// A percentage a controller stores: finite, from 0 to its limit (the window clamps to these).
-bool InRange(double value, const tuner::PercentField &percent) {
-    return std::isfinite(value) && value >= 0 && value <= static_cast<double>(percent.upperLimit);
-}
-
 // Exactly five ASCII digits, the form the tuner gives every field of a save.
 bool IsFiveDigits(const QString &field) {
     return field.size() == 5 && std::all_of(field.cbegin(), field.cend(),
@@ -41,7 +36,7 @@ std::variant<float, QString> ReadSavedPercent(const QString &field,
     const std::optional<double> value = tuner::ReadNumber(field);
     if (!value)
         return QStringLiteral("field %1 is not a number").arg(percent.wireField);
-    if (!InRange(*value, percent))
+    if (!tuner::InRange(percent, *value))
         return QStringLiteral("field %1 is not within 0 to %2")
             .arg(percent.wireField)
             .arg(percent.upperLimit);
@@ -95,7 +90,7 @@ std::optional<tuner::TuningParameters> ParseValues(const QString &fields) {
     if (!values)
         return std::nullopt;
     for (const tuner::PercentField &percent : tuner::kPercents) {
-        if (!InRange(static_cast<double>((*values).*percent.value), percent))
+        if (!tuner::InRange(percent, static_cast<double>((*values).*percent.value)))
             return std::nullopt;
     }
     return values;

@@ -55,6 +55,16 @@ void Control::SetHint(const QString &hint) {
 
 void Control::AddItem(const QString &item) {
     m_items.append(item);
+    m_itemHints.resize(m_items.size());
+    Notify(ControlProperty::Items);
+}
+
+void Control::SetItems(const QStringList &items, QStringList hints) {
+    hints.resize(items.size());
+    if (m_items == items && m_itemHints == hints)
+        return;
+    m_items = items;
+    m_itemHints = std::move(hints);
     Notify(ControlProperty::Items);
 }
 

@@ -53,6 +53,10 @@ public:
 
     void AddItem(const QString &item);
     const QStringList &Items() const { return m_items; }
+    // The whole list at once, each item with its hint ("" for none; missing hints are "").
+    void SetItems(const QStringList &items, QStringList hints = {});
+    // Item i's hint: what resting the pointer on it in the open list tells.
+    QString ItemHint(qsizetype item) const { return m_itemHints.value(item); }
 
     // Raises Click when the control is enabled; a disabled control raises none.
     void RaiseClick();
@@ -78,6 +82,7 @@ private:
     bool m_enabled = true;
     qint32 m_fillColor = 0;
     QStringList m_items;
+    QStringList m_itemHints;
     QString m_hint;
     QList<std::pair<int, Observer>> m_observers;
     int m_nextObserver = 1;

@@ -25,6 +25,18 @@ QString Shortened(const QString &typed) {
     return typed.size() <= kRoom ? typed : typed.left(kRoom - 1) + QChar(0x2026);
 }
 
+// A port's hint in the open list: its device and what the system knows of it, a line each.
+QString PortInfoHint(const comfunct::PortInfo &port) {
+    QStringList lines{port.device};
+    if (!port.description.isEmpty())
+        lines.append(port.description);
+    if (!port.manufacturer.isEmpty())
+        lines.append(port.manufacturer);
+    if (!port.serialNumber.isEmpty())
+        lines.append(QStringLiteral("Serial number ") + port.serialNumber);
+    return lines.join(u'\n');
+}
+
 } // namespace
 
 // Every control of the window and the member that holds it. Each member is built from its
@@ -124,6 +136,22 @@ void DCCD::Form_Load() {
     bOpen.SetEnabled(true);
 }
 
+void DCCD::pCPort_DropDown() {
+    const QStringList numbers = m_ports.scan ? m_ports.scan().numbers : QStringList();
+    // Asking the system about its ports walks all of sysfs: done when the user opens the list,
+    // not while the window starts.
+    const QList<comfunct::PortInfo> table =
+        m_ports.describe ? m_ports.describe() : QList<comfunct::PortInfo>();
+    QStringList hints;
+    for (const QString &number : numbers) {
+        const auto info = std::find_if(table.cbegin(), table.cend(), [&](const auto &port) {
+            return QString::number(port.number) == number;
+        });
+        hints.append(info == table.cend() ? QString() : PortInfoHint(*info));
+    }
+    pCPort.SetItems(numbers, hints);
+}
+
 QString DCCD::UnlistedPortsHint(const QList<qint16> &unlisted) const {
     QStringList lines;
     for (const qint16 n : unlisted) {
@@ -161,8 +189,9 @@ void DCCD::Connect() {
         // Nothing has changed yet: the window stays as it was and says why. The status line
         // names a long device by its short form; its tooltip has the whole path.
         const QString reason = MSComm1.LastError();
-        ShowStatus(CannotOpenMessage(PortName(*port, true), reason),
-                   CannotOpenMessage(PortName(*port, false), reason));
+        ShowStatus(
+            CannotOpenMessage(PortWithDevice(*port, m_ports.devicePath, DeviceForm::Short), reason),
+            CannotOpenMessage(PortWithDevice(*port, m_ports.devicePath), reason));
         return;
     }
     Shape1.SetFillColor(kLampYellow);
@@ -232,12 +261,6 @@ void DCCD::SetEditingEnabled(bool enabled) {
         percent.box->SetEnabled(enabled);
 }
 
-QString DCCD::PortName(qint16 port, bool shortDevice) const {
-    const QString device = m_ports.devicePath ? m_ports.devicePath(port) : QString();
-    return PortWithDevice(port, shortDevice && !device.isEmpty() ? comfunct::ShortDeviceName(device)
-                                                                 : device);
-}
-
 void DCCD::ShowStatus(const QString &caption, const QString &whole) {
     tStatus.SetCaption(caption);
     tStatus.SetHint(whole == caption ? QString() : whole);
@@ -257,9 +280,8 @@ void DCCD::MSComm1_OnComm() {
 void DCCD::HandleInput(const QString &dRecv) {
     // The text is the controller's report; when it holds more than one record, the last report
     // among them is. The save just sent, coming back from a line that echoes, is none.
-    const std::optional<TuningParameters> report = ReportIn(dRecv, [this](QStringView record) {
-        return !m_lastSave.isEmpty() && record.trimmed() == QStringView(m_lastSave).trimmed();
-    });
+    const std::optional<TuningParameters> report =
+        ReportIn(dRecv, OwnSaveTest(OwnSaves::LastSent, m_lastSave));
     if (!report)
         return; // not a full report: nothing changes
     static_cast<TuningParameters &>(*this) = *report;

@@ -61,9 +61,6 @@ public:
     // dropped a save the line never took.
     const QString &ClosingNotice() const { return m_closingNotice; }
 
-    // The probe and device names the port list is filled from.
-    const PortDirectory &Ports() const { return m_ports; }
-
     // The whole text behind the status line: its hint where it has one, else its caption.
     QString StatusToolTip() const;
 
@@ -71,6 +68,9 @@ public:
     bool Ended() const { return m_ended; }
 
     void Form_Load();
+    // The port list is about to open: it is filled again from the probe, each port with what
+    // the system knows of it as its hint; the typed text stays.
+    void pCPort_DropDown();
     void bOpen_Click();
     void MSComm1_OnComm();
     void HandleInput(const QString &dRecv);
@@ -123,7 +123,6 @@ private:
     // report of this connection and after a lost line.
     QString BoxHint(const PercentControls &percent) const;
     void SetEditingEnabled(bool enabled);
-    QString PortName(qint16 port, bool shortDevice) const;
     // The port list's hint: how to reach each existing port it never lists (those above 16),
     // "COM23 exists: type 23" a line each.
     QString UnlistedPortsHint(const QList<qint16> &unlisted) const;

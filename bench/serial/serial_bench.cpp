@@ -5,6 +5,7 @@
 
 #include "link/ports/port_table.h"
 #include "link/protocol/records.h"
+#include "link/serial/line_settings.h"
 #include "link/serial/port_service_linux.h"
 
 #include <QCoreApplication>
@@ -48,7 +49,7 @@ struct Line {
 bool OpenOn(tuner::QtSerialPortService &service, comfunct::PortTable &ports, const Line &line) {
     ports.SetDevicePath(1, line.path);
     service.SetCommPort(1);
-    service.SetSettings(tuner::kLineSettings);
+    service.SetSettings(tuner::LineSettingsText(tuner::kLineSettings));
     service.SetInputLen(0);
     service.SetRThreshold(tuner::kReceiveThreshold);
     return service.SetPortOpen(true);

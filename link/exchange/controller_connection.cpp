@@ -1,11 +1,8 @@
 #include "link/exchange/controller_connection.h"
 
 #include "link/exchange/port_messages.h"
-#include "link/protocol/record_assembler.h"
 #include "link/protocol/records.h"
-
-#include <QEventLoop>
-#include <QTimer>
+#include "link/serial/line_settings.h"
 
 namespace tuner {
 namespace {
@@ -20,7 +17,7 @@ constexpr qsizetype kQuotedLimit = 64;
 
 bool OpenControllerPort(SerialPortService &port, qint16 number) {
     port.SetCommPort(number);
-    port.SetSettings(kLineSettings);
+    port.SetSettings(LineSettingsText(kLineSettings));
     port.SetInputLen(0);
     port.SetRThreshold(kReceiveThreshold);
     return port.SetPortOpen(true);
@@ -28,17 +25,31 @@ bool OpenControllerPort(SerialPortService &port, qint16 number) {
 
 ControllerConnection::ControllerConnection(SerialPortService &port,
                                            std::function<QString(qint16)> devicePath,
-                                           std::chrono::milliseconds timeout,
-                                           std::function<void(const QString &)> notice)
-    : m_port(port), m_devicePath(std::move(devicePath)), m_timeout(timeout),
-      m_notice(std::move(notice)) {}
+                                           std::chrono::milliseconds timeout, QObject *parent)
+    : QObject(parent), m_port(port), m_devicePath(std::move(devicePath)), m_timeout(timeout),
+      m_records(kRecordLimit, Overlong::KeepTail) {
+    m_notice.setSingleShot(true);
+    m_deadline.setSingleShot(true);
+    connect(&m_notice, &QTimer::timeout, this, [this] { Q_EMIT Waiting(WaitingMessage()); });
+    connect(&m_deadline, &QTimer::timeout, this, &ControllerConnection::Expire);
+    connect(&m_port, &SerialPortService::OnComm, this, &ControllerConnection::Receive);
+    connect(&m_port, &SerialPortService::LineLost, this, [this] {
+        const ExchangeProblem lost{ExchangeFailure::LineLost,
+                                   ConnectionLostMessage(m_port.LastError())};
+        if (m_reading)
+            End(lost);
+        else
+            Q_EMIT Lost(lost);
+    });
+}
 
 ControllerConnection::~ControllerConnection() {
+    CancelRead();
     Close();
 }
 
 QString ControllerConnection::PortName() const {
-    return PortWithDevice(m_number, m_devicePath ? m_devicePath(m_number) : QString());
+    return PortWithDevice(m_number, m_devicePath);
 }
 
 std::optional<ExchangeProblem> ControllerConnection::Open(qint16 port) {
@@ -55,60 +66,69 @@ std::optional<ExchangeProblem> ControllerConnection::Save(const QString &record)
     return std::nullopt;
 }
 
-std::variant<TuningParameters, ExchangeProblem> ControllerConnection::Read() {
-    std::variant<TuningParameters, ExchangeProblem> result = ExchangeProblem{
-        ExchangeFailure::NoReport, QStringLiteral("No answer from port %1 within %2 s.")
-                                       .arg(PortName())
-                                       .arg(static_cast<double>(m_timeout.count()) / 1000.0)};
-    QEventLoop loop;
-    RecordAssembler records(kRecordLimit, Overlong::KeepTail);
-    QString received; // the start of what arrived, for the message when none of it is a report
-    QObject::connect(&m_port, &SerialPortService::OnComm, &loop, [&] {
-        if (m_port.CommEvent() != comEvReceive)
-            return;
-        const QString piece = m_port.Input();
-        if (received.size() < kQuotedLimit)
-            received += piece.left(kQuotedLimit - received.size());
-        // The last report among the records that ended, else the record still coming if it
-        // already reads as one (a report without its CR). A record tagged S is our own save
-        // coming back from a line that echoes: never the controller's answer.
-        const QStringList ended = records.Add(piece).records;
-        QList<QStringView> candidates(ended.cbegin(), ended.cend());
-        candidates.append(records.Unfinished());
-        if (std::optional<TuningParameters> report = LastReport(candidates, IsSaveRecord)) {
-            result = *report;
-            loop.quit();
-        }
-    });
-    QObject::connect(&m_port, &SerialPortService::LineLost, &loop, [&] {
-        result =
-            ExchangeProblem{ExchangeFailure::LineLost, ConnectionLostMessage(m_port.LastError())};
-        loop.quit();
-    });
-    QTimer notice;
-    notice.setSingleShot(true);
-    QObject::connect(&notice, &QTimer::timeout, &loop, [this] {
-        if (m_notice)
-            m_notice(WaitingMessage());
-    });
-    QTimer deadline;
-    deadline.setSingleShot(true);
-    QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
-
-    if (!m_port.Output(ReadRequest()))
-        return ExchangeProblem{ExchangeFailure::LineLost,
-                               ReadRequestFailedMessage(m_port.LastError())};
+void ControllerConnection::StartRead() {
+    CancelRead();
+    m_records = RecordAssembler(kRecordLimit, Overlong::KeepTail);
+    m_received.clear();
+    m_reading = true;
+    if (!m_port.Output(ReadRequest())) {
+        // Told from the event loop, as every other end of a read is.
+        const ExchangeProblem failed{ExchangeFailure::LineLost,
+                                     ReadRequestFailedMessage(m_port.LastError())};
+        QTimer::singleShot(0, this, [this, failed, read = m_readNumber] {
+            if (read == m_readNumber)
+                End(failed);
+        });
+        return;
+    }
     if (m_timeout > kNoticeAfter)
-        notice.start(kNoticeAfter);
-    deadline.start(m_timeout);
-    loop.exec();
+        m_notice.start(kNoticeAfter);
+    m_deadline.start(m_timeout);
+}
+
+void ControllerConnection::CancelRead() {
+    m_reading = false;
+    ++m_readNumber; // an end still queued for it is not told
+    m_notice.stop();
+    m_deadline.stop();
+}
+
+void ControllerConnection::Receive() {
+    if (!m_reading || m_port.CommEvent() != comEvReceive)
+        return;
+    const QString piece = m_port.Input();
+    if (m_received.size() < kQuotedLimit)
+        m_received += piece.left(kQuotedLimit - m_received.size());
+    // The last report among the records that ended, else the record still coming if it already
+    // reads as one (a report without its CR); never our own save coming back.
+    const QStringList ended = m_records.Add(piece).records;
+    QList<QStringView> candidates(ended.cbegin(), ended.cend());
+    candidates.append(m_records.Unfinished());
+    if (std::optional<TuningParameters> report = LastReport(candidates, OwnSaveTest(OwnSaves::EveryTaggedS)))
+        End(*report);
+}
+
+void ControllerConnection::Expire() {
+    if (!m_reading)
+        return;
     // An answer too short to be delivered still tells that something answered.
-    if (std::holds_alternative<ExchangeProblem>(result) && m_port.PortOpen() && received.isEmpty())
-        received = m_port.Input().left(kQuotedLimit);
-    if (!received.isEmpty() && std::holds_alternative<ExchangeProblem>(result) &&
-        std::get<ExchangeProblem>(result).kind == ExchangeFailure::NoReport)
-        std::get<ExchangeProblem>(result).message = NotAReportMessage(PortName(), received);
-    return result;
+    if (m_port.PortOpen() && m_received.isEmpty())
+        m_received = m_port.Input().left(kQuotedLimit);
+    if (!m_received.isEmpty()) {
+        End(ExchangeProblem{ExchangeFailure::NoReport, NotAReportMessage(PortName(), m_received)});
+        return;
+    }
+    End(ExchangeProblem{ExchangeFailure::NoReport,
+                        QStringLiteral("No answer from port %1 within %2 s.")
+                            .arg(PortName())
+                            .arg(static_cast<double>(m_timeout.count()) / 1000.0)});
+}
+
+void ControllerConnection::End(ReadOutcome outcome) {
+    if (!m_reading)
+        return;
+    CancelRead();
+    Q_EMIT ReadEnded(outcome);
 }
 
 bool ControllerConnection::Close() {

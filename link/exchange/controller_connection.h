@@ -1,9 +1,12 @@
 #pragma once
 
+#include "link/protocol/record_assembler.h"
 #include "link/serial/serial_port_service.h"
 #include "link/settings/parameter_set.h"
 
+#include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <chrono>
 #include <functional>
@@ -30,20 +33,24 @@ struct ExchangeProblem {
     QString message;
 };
 
+// What a read gives: the controller's settings, or why none came.
+using ReadOutcome = std::variant<TuningParameters, ExchangeProblem>;
+
 // One numbered port of the port service, opened with the window's line settings and threshold
-// (OpenControllerPort, as the window's Connect opens it), spoken to with the window's records,
-// waiting for the controller's answer as a program without a window must. Waits run a local
-// event loop, so a QCoreApplication must exist.
-class ControllerConnection {
+// (OpenControllerPort, as the window's Connect opens it), spoken to with the window's records.
+// A read never waits: StartRead sends the read request and returns, and ReadEnded tells the
+// report, or why none came, from the event loop of the thread that owns the port service.
+class ControllerConnection : public QObject {
+    Q_OBJECT
+
 public:
-    // notice receives the line shown while the controller has not answered for kNoticeAfter.
     ControllerConnection(SerialPortService &port, std::function<QString(qint16)> devicePath,
-                         std::chrono::milliseconds timeout,
-                         std::function<void(const QString &)> notice);
-    ~ControllerConnection();
+                         std::chrono::milliseconds timeout, QObject *parent = nullptr);
+    ~ControllerConnection() override;
     ControllerConnection(const ControllerConnection &) = delete;
     ControllerConnection &operator=(const ControllerConnection &) = delete;
 
+    // How long a read goes without an answer before Waiting is raised.
     static constexpr std::chrono::milliseconds kNoticeAfter{500};
 
     std::optional<ExchangeProblem> Open(qint16 port);
@@ -51,8 +58,12 @@ public:
     // Sends a save record.
     std::optional<ExchangeProblem> Save(const QString &record);
 
-    // Sends the read request and waits for one full report.
-    std::variant<TuningParameters, ExchangeProblem> Read();
+    // Sends the read request; ReadEnded follows once, always after StartRead has returned,
+    // unless CancelRead comes first.
+    void StartRead();
+    // Stops waiting for the report of the read under way; nothing is raised for it.
+    void CancelRead();
+    bool Reading() const { return m_reading; }
 
     // Closes the port once the output has reached the line. False when output the line did not
     // take had to be dropped.
@@ -61,12 +72,28 @@ public:
     // "1 (/dev/pts/3)", as the window names a port.
     QString PortName() const;
 
+Q_SIGNALS:
+    // The controller has not answered for kNoticeAfter: the sentence a front may show.
+    void Waiting(const QString &notice);
+    void ReadEnded(const tuner::ReadOutcome &outcome);
+    // The line went away while no read was under way (a read ends in ReadEnded instead).
+    void Lost(const tuner::ExchangeProblem &problem);
+
 private:
+    void Receive();
+    void Expire();
+    void End(ReadOutcome outcome);
+
     SerialPortService &m_port;
     std::function<QString(qint16)> m_devicePath;
     std::chrono::milliseconds m_timeout;
-    std::function<void(const QString &)> m_notice;
     qint16 m_number = 0;
+    bool m_reading = false;
+    quint64 m_readNumber = 0; // which read an end queued for later belongs to
+    RecordAssembler m_records;
+    QString m_received; // the start of what arrived, for the message when none of it is a report
+    QTimer m_notice;
+    QTimer m_deadline;
 };
 
 } // namespace tuner

@@ -1,6 +1,6 @@
 #include "link/exchange/port_messages.h"
 
-#include "link/protocol/records.h"
+#include "link/ports/comfunct.h"
 #include "link/serial/line_settings.h"
 
 namespace tuner {
@@ -9,6 +9,14 @@ QString PortWithDevice(qint16 number, const QString &device) {
     if (device.isEmpty())
         return QString::number(number);
     return QString::number(number) + QStringLiteral(" (") + device + u')';
+}
+
+QString PortWithDevice(qint16 number, const std::function<QString(qint16)> &devicePath,
+                       DeviceForm form) {
+    const QString device = devicePath ? devicePath(number) : QString();
+    if (form == DeviceForm::Short && !device.isEmpty())
+        return PortWithDevice(number, comfunct::ShortDeviceName(device));
+    return PortWithDevice(number, device);
 }
 
 QString ReasonSentence(QString reason) {
@@ -65,7 +73,7 @@ QString NotAReportMessage(const QString &port, const QString &received) {
     return QStringLiteral("port %1 answered, but not with a settings report (%2): is this the "
                           "controller, at %3 baud?")
         .arg(port, shown)
-        .arg(std::get<LineSettings>(ParseLineSettings(kLineSettings)).baud);
+        .arg(kLineSettings.baud);
 }
 
 } // namespace tuner

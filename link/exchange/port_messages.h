@@ -3,12 +3,22 @@
 #include <QString>
 #include <QStringView>
 
+#include <functional>
+
 // The sentences in which the port's outcomes are told: the same words in the window's status
 // line and on dccd-ctl's standard error.
 namespace tuner {
 
 // A port as the user knows it: "1 (DEVICE)", or "1" when it has no device.
 QString PortWithDevice(qint16 number, const QString &device);
+
+// How a port's device is named: whole, or in the short form a narrow status line has room for
+// (comfunct::ShortDeviceName).
+enum class DeviceForm { Whole, Short };
+
+// The same with the device looked up by its number ("" from a lookup, or no lookup: no device).
+QString PortWithDevice(qint16 number, const std::function<QString(qint16)> &devicePath,
+                       DeviceForm form = DeviceForm::Whole);
 
 // A reason from the port as the end of a sentence: exactly one full stop.
 QString ReasonSentence(QString reason);

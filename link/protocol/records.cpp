@@ -115,10 +115,17 @@ std::optional<TuningParameters> ParseReport(const QString &received) {
     return p;
 }
 
-bool IsSaveRecord(QStringView record) {
-    const QStringList fields =
-        modStrings::SplitFields(record.toString(), kDelimiter, kEscape, true);
-    return fields.constFirst().trimmed() == u"S";
+OwnRecordTest OwnSaveTest(OwnSaves rule, const QString &lastSent) {
+    if (rule == OwnSaves::EveryTaggedS) {
+        return [](QStringView record) {
+            const QStringList fields =
+                modStrings::SplitFields(record.toString(), kDelimiter, kEscape, true);
+            return fields.constFirst().trimmed() == u"S";
+        };
+    }
+    return [lastSent = lastSent.trimmed()](QStringView record) {
+        return !lastSent.isEmpty() && record.trimmed() == lastSent;
+    };
 }
 
 std::optional<TuningParameters> LastReport(const QList<QStringView> &records,

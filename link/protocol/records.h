@@ -2,7 +2,6 @@
 
 #include "link/settings/parameter_set.h"
 
-#include <QLatin1String>
 #include <QString>
 #include <QStringView>
 
@@ -14,10 +13,6 @@ namespace tuner {
 
 // The receive event fires once at least this many characters wait.
 inline constexpr int kReceiveThreshold = 49;
-
-// Line settings of every open: 57600 baud, no parity, 8 data bits, 1 stop bit, as the text
-// the port's Settings take.
-inline constexpr QLatin1String kLineSettings{"57600,N,8,1"};
 
 // Every record the utility sends ends with a carriage return.
 inline constexpr char16_t kRecordTerminator = u'\r';
@@ -47,8 +42,17 @@ std::optional<TuningParameters> ParseReport(const QString &received);
 // a loop-back plug, or firmware that echoes what it receives): such a record is never a report.
 using OwnRecordTest = std::function<bool(QStringView record)>;
 
-// True for a record tagged "S", as every save is.
-bool IsSaveRecord(QStringView record);
+// Which records are our own save coming back. The two programs differ, each for a reason:
+// - The window takes a report under any tag, as the controller's record format leaves the tag
+//   free; it refuses only what it knows it sent: the save it last sent on this connection
+//   (blanks around it aside).
+// - dccd-ctl reads back each save to verify it, and a save taken for the read-back would
+//   verify anything. A new dccd-ctl cannot know what an earlier run sent on the same line, so
+//   it refuses every record tagged "S", as every save is: no controller answers with one.
+enum class OwnSaves { LastSent, EveryTaggedS };
+
+// The test of that rule; lastSent is the save last sent ("" before any: nothing is ours).
+OwnRecordTest OwnSaveTest(OwnSaves rule, const QString &lastSent = {});
 
 // The settings report a received text holds. The text is cut into records at each CR; the last
 // record that is a report, and that the test does not call our own, is taken. A text that is

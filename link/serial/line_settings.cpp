@@ -2,11 +2,25 @@
 
 #include <QStringList>
 
+#include <algorithm>
+#include <iterator>
+
 namespace tuner {
 namespace {
 
 constexpr qint64 kLowestBaud = 50;
 constexpr qint64 kHighestBaud = 4000000;
+
+// The letter of each parity in the text form, both ways.
+struct ParityLetter {
+    char16_t letter;
+    LineSettings::Parity parity;
+};
+constexpr ParityLetter kParityLetters[] = {
+    {u'N', LineSettings::Parity::None},  {u'E', LineSettings::Parity::Even},
+    {u'O', LineSettings::Parity::Odd},   {u'M', LineSettings::Parity::Mark},
+    {u'S', LineSettings::Parity::Space},
+};
 
 // A whole decimal number of ASCII digits only (no sign, no blanks inside), or nothing.
 std::optional<qint64> ReadWhole(QStringView text) {
@@ -27,6 +41,22 @@ QString Reason(const QString &text, const QString &why) {
 
 } // namespace
 
+QString LineSettingsText(const LineSettings &settings) {
+    const auto parity =
+        std::find_if(std::cbegin(kParityLetters), std::cend(kParityLetters),
+                     [&](const ParityLetter &p) { return p.parity == settings.parity; });
+    QString stop = QStringLiteral("1");
+    if (settings.stopBits == LineSettings::StopBits::OneAndHalf)
+        stop = QStringLiteral("1.5");
+    else if (settings.stopBits == LineSettings::StopBits::Two)
+        stop = QStringLiteral("2");
+    return QStringLiteral("%1,%2,%3,%4")
+        .arg(settings.baud)
+        .arg(QChar(parity->letter))
+        .arg(settings.dataBits)
+        .arg(stop);
+}
+
 std::variant<LineSettings, QString> ParseLineSettings(const QString &text) {
     const QStringList parts = text.split(u',');
     if (parts.size() != 4)
@@ -38,19 +68,13 @@ std::variant<LineSettings, QString> ParseLineSettings(const QString &text) {
         return Reason(text, QStringLiteral("baud must be a whole number from 50 to 4000000"));
     settings.baud = static_cast<qint32>(*baud);
 
-    const QString parity = parts.at(1).trimmed().toUpper();
-    if (parity == u"N")
-        settings.parity = LineSettings::Parity::None;
-    else if (parity == u"E")
-        settings.parity = LineSettings::Parity::Even;
-    else if (parity == u"O")
-        settings.parity = LineSettings::Parity::Odd;
-    else if (parity == u"M")
-        settings.parity = LineSettings::Parity::Mark;
-    else if (parity == u"S")
-        settings.parity = LineSettings::Parity::Space;
-    else
+    const QString letter = parts.at(1).trimmed().toUpper();
+    const auto parity =
+        std::find_if(std::cbegin(kParityLetters), std::cend(kParityLetters),
+                     [&](const ParityLetter &p) { return letter == QChar(p.letter); });
+    if (parity == std::cend(kParityLetters))
         return Reason(text, QStringLiteral("parity must be N, E, O, M or S"));
+    settings.parity = parity->parity;
 
     const std::optional<qint64> dataBits = ReadWhole(parts.at(2).trimmed());
     if (!dataBits || *dataBits < 5 || *dataBits > 8)

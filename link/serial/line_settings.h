@@ -22,6 +22,13 @@ struct LineSettings {
     friend bool operator==(const LineSettings &, const LineSettings &) = default;
 };
 
+// The controller's line, set at every open: 57600 baud, no parity, 8 data bits, 1 stop bit.
+inline constexpr LineSettings kLineSettings{57600, LineSettings::Parity::None, 8,
+                                            LineSettings::StopBits::One};
+
+// The text form the port's Settings take, which ParseLineSettings reads back: "57600,N,8,1".
+QString LineSettingsText(const LineSettings &settings);
+
 // The settings of a text, or the reason it is not one (a short phrase for the status line,
 // lower-case start, no final period, e.g. "bad line settings \"57600,X,8,1\": parity must be
 // N, E, O, M or S"). Baud: a whole number from 50 to 4000000. Parity: N, E, O, M or S. Data

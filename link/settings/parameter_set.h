@@ -58,6 +58,17 @@ inline constexpr std::array<SwitchField, kSwitchCount> kSwitches = {{
 }};
 // clang-format on
 
+// Whether a value is one a save may carry for the percentage: 0 to its upper limit.
+constexpr bool InRange(const PercentField &percent, double value) {
+    return value >= 0 && value <= static_cast<double>(percent.upperLimit);
+}
+
+// Whether a switch is a setting a tune keeps: one without a file key is a request the save
+// carries (the calibration), which no tune file, difference or restore point holds.
+constexpr bool IsSetting(const SwitchField &flag) {
+    return !flag.fileKey.isEmpty();
+}
+
 // Fields of a report: a tag, the percentages and the switches.
 inline constexpr int kReportFieldCount = 1 + kPercentCount + kSwitchCount;
 

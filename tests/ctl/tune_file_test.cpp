@@ -1,15 +1,15 @@
 // The tune file and dccd-ctl's command line, without any port.
 
 #include "ctl/ctl.h"
-#include "ctl/restore_points.h"
 #include "ctl/standard_streams.h"
-#include "ctl/state_folder.h"
-#include "ctl/tune_differences.h"
-#include "ctl/tune_file.h"
 #include "link/protocol/records.h"
 #include "tests/ctl/default_tune.h"
 #include "tests/support/printable.h"
 #include "tests/support/row_name.h"
+#include "tunes/files/tune_differences.h"
+#include "tunes/files/tune_file.h"
+#include "tunes/restore_points/restore_points.h"
+#include "tunes/restore_points/state_folder.h"
 
 #include <gtest/gtest.h>
 

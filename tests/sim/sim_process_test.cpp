@@ -39,7 +39,7 @@ protected:
         ASSERT_TRUE(device.startsWith(QStringLiteral("/dev/pts/"))) << device.toStdString();
         ports.SetDevicePath(1, device);
         service.SetCommPort(1);
-        service.SetSettings(tuner::kLineSettings);
+        service.SetSettings(tuner::LineSettingsText(tuner::kLineSettings));
         service.SetInputLen(0);
         service.SetRThreshold(tuner::kReceiveThreshold);
         ASSERT_TRUE(service.SetPortOpen(true)) << service.LastError().toStdString();

@@ -3,6 +3,7 @@
 // A Qt event loop for gtest, and texts in test failures as text.
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QString>
 
 #include <ostream>
@@ -19,6 +20,16 @@ inline QCoreApplication &App() {
     static char *argv[] = {name, nullptr};
     static QCoreApplication app(argc, argv);
     return app;
+}
+
+// Runs the event loop until `done` holds; false when it still does not after `limitMs`, which
+// only bounds a hang.
+template <typename Done> bool RunUntil(Done done, int limitMs = 60000) {
+    App();
+    const QDeadlineTimer deadline(limitMs);
+    while (!done() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    return done();
 }
 
 } // namespace testing_support

@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
 # An adapter plugged in after the window started: opening the port list probes again, so the
-# new port is offered; the typed text stays until a port is picked, and the picked port connects.
+# new port is offered, and the trace shows the list as it was shown; the typed text stays until a
+# port is picked, and the picked port connects.
 source "$(dirname "$0")/system_lib.sh"
+
+# lists N: the port list shows N among its items.
+lists() { [[ " $(now_shows pCPort.Items) " == *" $1 "* ]]; }
 
 start_x
 adapter="$work/adapter"
@@ -10,10 +14,12 @@ click pCPort
 xdotool key ctrl+a
 xdotool type --delay 30 9
 wait_for 10 "the typed port" shows pCPort.Text 9
+! lists 2 || fail "port 2 listed before its adapter exists: $(now_shows pCPort.Items)"
 
 # The adapter appears: a simulated controller behind the link that port 2 names.
 start_sim --link "$adapter"
 xdotool key F4
+wait_for 10 "the opened list with port 2 in the trace" lists 2
 sleep 0.5
 xdotool key Escape
 sleep 0.5

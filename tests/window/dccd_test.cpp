@@ -141,6 +141,13 @@ TEST_F(WindowLogic, LoadFillsThePortListWithTheExistingPorts) {
     EXPECT_TRUE(w.bOpen.Enabled());
     EXPECT_EQ(w.tStatus.Caption(), u"");
     EXPECT_EQ(w.Shape1.FillColor(), kLampRed);
+
+    // Opened later, the list holds the ports present then; the field keeps what was typed.
+    existing = {QStringLiteral("5"), QStringLiteral("13")};
+    w.pCPort.SetText(QStringLiteral("9"));
+    w.pCPort_DropDown();
+    EXPECT_EQ(w.pCPort.Items(), existing);
+    EXPECT_EQ(w.pCPort.Text(), u"9");
 }
 
 TEST_F(WindowLogic, LoadWithoutPortsProposesSeventeenAndStillOffersConnect) {

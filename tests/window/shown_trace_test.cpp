@@ -18,8 +18,9 @@ QStringList Lines(const QBuffer &buffer) {
 
 TEST(ShownTrace, RecordsWhatTheWindowShowsAndKeepsTheAdaptersHook) {
     testing::MemoryPort port;
-    DCCD window(port, {[] {
-                           return comfunct::PortScan{{QStringLiteral("1")}, 1, {}};
+    QStringList present{QStringLiteral("1")};
+    DCCD window(port, {[&] {
+                           return comfunct::PortScan{present, 1, {}};
                        },
                        [](qint16) { return QStringLiteral("/dev/ttyUSB0"); }});
     QStringList adapterSaw;
@@ -30,6 +31,8 @@ TEST(ShownTrace, RecordsWhatTheWindowShowsAndKeepsTheAdaptersHook) {
     {
         ShownTrace trace(window, buffer);
         window.Form_Load();
+        present.append(QStringLiteral("2")); // linked in while running, then the list opened
+        window.pCPort_DropDown();
         window.bOpen_Click();
         port.Deliver(QStringLiteral("P,00100,00100,00100,00100,00000,00033,00001,00000,00000\r"));
         window.tAccel.SetText(QStringLiteral("1\n2"));
@@ -42,6 +45,7 @@ TEST(ShownTrace, RecordsWhatTheWindowShowsAndKeepsTheAdaptersHook) {
     EXPECT_TRUE(lines.contains(QStringLiteral("bTPS.Caption TPS = Reverse")));
     EXPECT_TRUE(lines.contains(QStringLiteral("bSave.Enabled 1")));
     EXPECT_TRUE(lines.contains(QStringLiteral("pCPort.Items 1")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("pCPort.Items 1 2")));
     EXPECT_TRUE(lines.contains(QStringLiteral("tAccel.Text 1\\n2"))); // one line per change, always
     EXPECT_EQ(lines.last(), QStringLiteral("tStatus.Caption Accel Changed, save required."));
     EXPECT_EQ(adapterSaw.last(), QStringLiteral("Accel Changed, save required."));

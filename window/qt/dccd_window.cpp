@@ -1,6 +1,5 @@
 #include "window/qt/dccd_window.h"
 
-#include "link/ports/comfunct.h"
 #include "window/layout.h"
 #include "window/qt/built_in_fonts.h"
 #include "window/qt/lamp.h"
@@ -28,7 +27,7 @@ Qt::Alignment ToAlignment(TextAlign align) {
     return (align == TextAlign::Left ? Qt::AlignLeft : Qt::AlignHCenter) | Qt::AlignTop;
 }
 
-// The port list, filled again from the probe each time it opens.
+// The port list, which tells the model each time it is about to open.
 class PortList final : public QComboBox {
 public:
     PortList(QWidget *parent, std::function<void()> aboutToOpen)
@@ -101,17 +100,6 @@ QFont DccdWindow::DesignedFont(const QString &name) {
     return font;
 }
 
-QString DccdWindow::PortTableTooltip(const comfunct::PortInfo &port) {
-    QStringList lines{port.device};
-    if (!port.description.isEmpty())
-        lines.append(port.description);
-    if (!port.manufacturer.isEmpty())
-        lines.append(port.manufacturer);
-    if (!port.serialNumber.isEmpty())
-        lines.append(QStringLiteral("Serial number ") + port.serialNumber);
-    return lines.join(u'\n');
-}
-
 void DccdWindow::Build() {
     for (const ControlLayout &design : WindowLayout()) {
         Control *control = m_model.FindControl(design.name);
@@ -172,7 +160,7 @@ QWidget *DccdWindow::MakeWidget(const ControlLayout &design, Control *control) {
 }
 
 QWidget *DccdWindow::MakePortList(Control *control) {
-    auto *combo = new PortList(this, [this] { RefreshPortList(); });
+    auto *combo = new PortList(this, [this] { m_model.pCPort_DropDown(); });
     combo->setEditable(true);
     combo->setInsertPolicy(QComboBox::NoInsert);
     // Completion would show "13" where the user typed "1", while Connect reads the typed text:
@@ -184,7 +172,6 @@ QWidget *DccdWindow::MakePortList(Control *control) {
             [control](const QString &text) { control->SetText(text); });
     connect(combo, &QComboBox::activated, this,
             [control, combo](int index) { control->SetText(combo->itemText(index)); });
-    m_portList = combo;
     return combo;
 }
 
@@ -246,7 +233,7 @@ void DccdWindow::UpdateHint(const Control &control) {
     if (control.Kind() == ControlKind::Label) {
         // The whole message, where the status line names a long device by its short form.
         if (control.Name() == u"tStatus")
-            widget->setToolTip(control.Hint().isEmpty() ? control.Caption() : control.Hint());
+            widget->setToolTip(m_model.StatusToolTip());
         return;
     }
     if (control.Hint().isEmpty())
@@ -292,14 +279,8 @@ void DccdWindow::Mirror(const Control &control, ControlProperty property) {
         UpdateHint(control);
         break;
     case ControlProperty::Items:
-        if (auto *combo = qobject_cast<QComboBox *>(widget)) {
-            const QSignalBlocker blocker(combo);
-            const QSignalBlocker editBlocker(combo->lineEdit());
-            const QString item = control.Items().last();
-            combo->addItem(item);
-            // Adding an item must not change the field's text.
-            combo->setEditText(control.Text());
-        }
+        if (auto *combo = qobject_cast<QComboBox *>(widget))
+            MirrorItems(*combo, control);
         break;
     }
 }
@@ -325,32 +306,17 @@ void DccdWindow::closeEvent(QCloseEvent *event) {
     event->accept();
 }
 
-void DccdWindow::RefreshPortList() {
-    const PortDirectory &ports = m_model.Ports();
-    const QStringList numbers = ports.scan ? ports.scan().numbers : QStringList();
-    // The field keeps what was typed or picked: the model's text is not written.
-    const QString typed = m_model.pCPort.Text();
-    {
-        const QSignalBlocker blocker(m_portList);
-        const QSignalBlocker editBlocker(m_portList->lineEdit());
-        m_portList->clear();
-        m_portList->addItems(numbers);
-        m_portList->setCurrentIndex(m_portList->findText(typed));
-        m_portList->setEditText(typed);
-    }
-    // Asking the system about its ports walks all of sysfs: done when the user opens the list,
-    // not while the window starts.
-    const QList<comfunct::PortInfo> table =
-        ports.describe ? ports.describe() : QList<comfunct::PortInfo>();
-    for (int i = 0; i < m_portList->count(); ++i) {
-        const QString item = m_portList->itemText(i);
-        QString tooltip;
-        for (const comfunct::PortInfo &port : table) {
-            if (QString::number(port.number) == item)
-                tooltip = PortTableTooltip(port);
-        }
-        m_portList->setItemData(i, tooltip, Qt::ToolTipRole);
-    }
+// The list shows the model's items with their hints; the field keeps what was typed or picked,
+// and filling the list raises no event.
+void DccdWindow::MirrorItems(QComboBox &combo, const Control &control) {
+    const QSignalBlocker blocker(combo);
+    const QSignalBlocker editBlocker(combo.lineEdit());
+    combo.clear();
+    combo.addItems(control.Items());
+    for (int i = 0; i < combo.count(); ++i)
+        combo.setItemData(i, control.ItemHint(i), Qt::ToolTipRole);
+    combo.setCurrentIndex(combo.findText(control.Text()));
+    combo.setEditText(control.Text());
 }
 
 bool DccdWindow::eventFilter(QObject *watched, QEvent *event) {

@@ -29,14 +29,6 @@ public:
     // The font a control is designed with, substitutes applied.
     static QFont DesignedFont(const QString &name);
 
-    // The tooltip of a port from the machine's port table: its device and what the system
-    // knows of it.
-    static QString PortTableTooltip(const comfunct::PortInfo &port);
-
-    // Fills the port list again from the probe, keeping the field's text; runs each time the
-    // user opens the list.
-    void RefreshPortList();
-
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
@@ -49,13 +41,13 @@ private:
     void Place(QWidget *widget, const ControlLayout &design, const Control &control);
     void SetTabOrder();
     void Mirror(const Control &control, ControlProperty property);
+    void MirrorItems(QComboBox &combo, const Control &control);
     void UpdateAccessibleName(const Control &control);
     void UpdateHint(const Control &control);
 
     DCCD &m_model;
     QHash<QString, QWidget *> m_widgets;
     QList<QWidget *> m_tabOrder; // buttons, boxes and the port list in tab-index order
-    QComboBox *m_portList = nullptr;
     bool m_shownOnce = false;
     QList<std::pair<Control *, int>> m_observers;
 };

@@ -25,11 +25,16 @@ TEST_P(Exchange, ReadsAReportOrTellsWhyNot) {
     testing_support::App();
     const ExchangeCase &c = GetParam();
     tuner::testing::MemoryPort port;
-    tuner::ControllerConnection connection(port, [](qint16) { return QString(); },
-                                           std::chrono::milliseconds(100), {});
+    tuner::ControllerConnection connection(
+        port, [](qint16) { return QString(); }, std::chrono::milliseconds(100));
     if (c.openFailure)
         port.FailNextOpen(QString::fromUtf16(c.openFailure));
-    std::variant<tuner::TuningParameters, tuner::ExchangeProblem> result;
+    std::optional<tuner::ReadOutcome> result;
+    QObject::connect(&connection, &tuner::ControllerConnection::ReadEnded, &connection,
+                     [&](const tuner::ReadOutcome &ended) {
+                         EXPECT_FALSE(result) << "ended twice";
+                         result = ended;
+                     });
     if (const auto problem = connection.Open(1)) {
         result = *problem;
     } else {
@@ -39,13 +44,15 @@ TEST_P(Exchange, ReadsAReportOrTellsWhyNot) {
             if (c.lostLine)
                 port.LoseLine(QString::fromUtf16(c.lostLine));
         });
-        result = connection.Read();
+        connection.StartRead();
+        EXPECT_FALSE(result) << "ended before the loop ran";
+        ASSERT_TRUE(testing_support::RunUntil([&] { return result.has_value(); }));
         EXPECT_EQ(port.written.value(0), QStringLiteral("R\r"));
     }
     if (c.problem)
-        EXPECT_EQ(std::get<tuner::ExchangeProblem>(result).message, QString::fromUtf16(c.problem));
+        EXPECT_EQ(std::get<tuner::ExchangeProblem>(*result).message, QString::fromUtf16(c.problem));
     else
-        EXPECT_EQ(std::get<tuner::TuningParameters>(result).Accel, 120.0f);
+        EXPECT_EQ(std::get<tuner::TuningParameters>(*result).Accel, 120.0f);
 }
 
 constexpr char16_t kReport[] = u"P,120,100,100,100,0,33,0,0,0\r";

@@ -139,17 +139,21 @@ INSTANTIATE_TEST_SUITE_P(
 // What a controller may say around its report in one go, and the report that is taken from it:
 // its acceleration, or 0 for none. Records end at each CR; the last report counts, and our own
 // save coming back (the echo of a half-duplex line) is never one.
+// The save last sent, for the rows that take only that one for our own.
+const QString kLastSent =
+    QStringLiteral("S,00009,00002,00003,00004,00005,00006,00000,00000,00000,\r");
+
 struct ReceivedCase {
     const char *name;
     std::u16string_view text;
     int accel;
-    bool echoIsOwn = false; // records tagged S are our own
+    std::optional<tuner::OwnSaves> own = {}; // which records are our own save
 };
 
 void PrintTo(const ReceivedCase &c, std::ostream *os) {
     *os << '['
         << Printable(QString::fromUtf16(c.text.data(), static_cast<qsizetype>(c.text.size())))
-        << ']' << (c.echoIsOwn ? " with our saves coming back" : "");
+        << ']' << (c.own ? " with our saves coming back" : "");
 }
 
 class ReportInReceived : public ::testing::TestWithParam<ReceivedCase> {};
@@ -158,7 +162,7 @@ TEST_P(ReportInReceived, TakesTheLastReport) {
     const ReceivedCase &c = GetParam();
     const QString text = QString::fromUtf16(c.text.data(), static_cast<qsizetype>(c.text.size()));
     const tuner::OwnRecordTest own =
-        c.echoIsOwn ? tuner::OwnRecordTest(tuner::IsSaveRecord) : tuner::OwnRecordTest();
+        c.own ? tuner::OwnSaveTest(*c.own, kLastSent) : tuner::OwnRecordTest();
     const std::optional<tuner::TuningParameters> report = tuner::ReportIn(text, own);
     EXPECT_EQ(report ? static_cast<int>(report->Accel) : 0, c.accel) << Printable(text);
 }
@@ -181,15 +185,21 @@ INSTANTIATE_TEST_SUITE_P(
         ReceivedCase{"DelAfterTheCR", u"P,7,2,3,4,5,6,0,0,0\r\u007f"sv, 7},
         ReceivedCase{"ControlInAValue", u"P,7\u0001,2,3,4,5,6,0,0,0\r"sv, 0},
         ReceivedCase{"OnlyOurSave", u"S,00007,00002,00003,00004,00005,00006,00000,00000,00000,\r"sv,
-                     0, true},
+                     0, tuner::OwnSaves::EveryTaggedS},
+        ReceivedCase{"OnlyTheLastSent",
+                     u"S,00009,00002,00003,00004,00005,00006,00000,00000,00000,\r"sv, 0,
+                     tuner::OwnSaves::LastSent},
+        ReceivedCase{"ASaveNotTheLastSent",
+                     u"S,00007,00002,00003,00004,00005,00006,00000,00000,00000,\r"sv, 7,
+                     tuner::OwnSaves::LastSent},
         ReceivedCase{"OurSaveThenTheReport",
                      u"S,00009,00002,00003,00004,00005,00006,00000,00000,00000,\r"
                      u"P,7,2,3,4,5,6,0,0,0\r"sv,
-                     7, true},
+                     7, tuner::OwnSaves::EveryTaggedS},
         ReceivedCase{"TheReportThenOurSave",
                      u"P,7,2,3,4,5,6,0,0,0\r"
                      u"S,00009,00002,00003,00004,00005,00006,00000,00000,00000,\r"sv,
-                     7, true},
+                     7, tuner::OwnSaves::EveryTaggedS},
         ReceivedCase{"ASaveTaggedReportWhenNoEchoIsKnown",
                      u"S,00007,00002,00003,00004,00005,00006,00000,00000,00000,\r"sv, 7}),
     RowName());

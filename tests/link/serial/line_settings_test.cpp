@@ -1,4 +1,3 @@
-#include "link/protocol/records.h"
 #include "link/serial/line_settings.h"
 
 #include "tests/support/printable.h"
@@ -29,13 +28,14 @@ TEST_P(GoodSettings, AreTakenApart) {
     ASSERT_TRUE(std::holds_alternative<LineSettings>(parsed))
         << std::get<QString>(parsed).toStdString();
     EXPECT_EQ(std::get<LineSettings>(parsed), GetParam().expected);
+    // The text made from the settings reads back as them.
+    EXPECT_EQ(tuner::ParseLineSettings(tuner::LineSettingsText(GetParam().expected)), parsed);
 }
 
-// The controller's line, written once as the text the port takes: 57600 baud, 8N1.
+// The controller's line, held as settings and given to the port as its text: 57600 baud, 8N1.
 TEST(ControllerLine, TheTextReadsAsTheSettings) {
-    const auto parsed = tuner::ParseLineSettings(tuner::kLineSettings);
-    ASSERT_TRUE(std::holds_alternative<LineSettings>(parsed));
-    EXPECT_EQ(std::get<LineSettings>(parsed), (LineSettings{57600, Parity::None, 8, Stop::One}));
+    EXPECT_EQ(tuner::LineSettingsText(tuner::kLineSettings), u"57600,N,8,1");
+    EXPECT_EQ(tuner::kLineSettings, (LineSettings{57600, Parity::None, 8, Stop::One}));
 }
 
 INSTANTIATE_TEST_SUITE_P(

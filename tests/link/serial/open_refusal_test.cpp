@@ -57,7 +57,7 @@ TEST_P(OpenFailureTest, FailsWithAReason) {
     QSignalSpy lost(service.get(), &tuner::SerialPortService::LineLost);
     service->SetCommPort(c.port);
     service->SetSettings(c.settings != nullptr ? QString::fromUtf16(c.settings)
-                                               : QString(tuner::kLineSettings));
+                                               : tuner::LineSettingsText(tuner::kLineSettings));
 
     EXPECT_FALSE(service->SetPortOpen(true));
     EXPECT_FALSE(service->PortOpen());

@@ -18,7 +18,7 @@ int main(int argc, char **argv) {
     ports.SetDevicePath(1, QFile::decodeName(argv[1]));
     tuner::QtSerialPortService service(ports);
     service.SetCommPort(1);
-    service.SetSettings(tuner::kLineSettings);
+    service.SetSettings(tuner::LineSettingsText(tuner::kLineSettings));
     if (!service.SetPortOpen(true)) {
         std::printf("failed: %s\n", service.LastError().toLocal8Bit().constData());
         return 1;

@@ -41,7 +41,7 @@ protected:
         ASSERT_TRUE(pty.ok());
         ports.SetDevicePath(1, pty.path());
         service.SetCommPort(1);
-        service.SetSettings(tuner::kLineSettings);
+        service.SetSettings(tuner::LineSettingsText(tuner::kLineSettings));
         service.SetInputLen(0);
         service.SetRThreshold(tuner::kReceiveThreshold);
     }
@@ -435,7 +435,7 @@ TEST_F(ServiceTest, SecondServiceOnTheSamePortIsRefused) {
     ASSERT_TRUE(service.SetPortOpen(true));
     QtSerialPortService other(ports);
     other.SetCommPort(1);
-    other.SetSettings(tuner::kLineSettings);
+    other.SetSettings(tuner::LineSettingsText(tuner::kLineSettings));
     EXPECT_FALSE(other.SetPortOpen(true));
     EXPECT_EQ(other.LastError(), QStringLiteral("in use by another program"));
     EXPECT_TRUE(service.PortOpen());
@@ -454,7 +454,7 @@ TEST(ServicePortTable, OpensThroughItsOwnTable) {
     QtSerialPortService elsewhere(other);
     for (QtSerialPortService *s : {&service, &elsewhere}) {
         s->SetCommPort(1);
-        s->SetSettings(tuner::kLineSettings);
+        s->SetSettings(tuner::LineSettingsText(tuner::kLineSettings));
     }
     ASSERT_TRUE(service.SetPortOpen(true)) << service.LastError().toStdString();
     ASSERT_TRUE(service.Output(QStringLiteral("R\r")));

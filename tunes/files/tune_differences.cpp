@@ -1,7 +1,7 @@
-#include "ctl/tune_differences.h"
+#include "tunes/files/tune_differences.h"
 
-#include "ctl/shown_text.h"
 #include "link/settings/number_forms.h"
+#include "tunes/files/shown_text.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -24,7 +24,7 @@ QList<TuneDifference> Differences(const TuningParameters &first, const TuningPar
     for (const SwitchField &flag : kSwitches) {
         const bool a = first.*flag.value;
         const bool b = second.*flag.value;
-        if (!flag.fileKey.isEmpty() && a != b)
+        if (IsSetting(flag) && a != b)
             differences.append({flag.fileKey.toString(), text(a), text(b), a, b});
     }
     return differences;

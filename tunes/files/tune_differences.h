@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ctl/tune_file.h"
+#include "tunes/files/tune_file.h"
 
 #include <QJsonValue>
 #include <QList>

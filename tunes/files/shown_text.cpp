@@ -1,4 +1,4 @@
-#include "ctl/shown_text.h"
+#include "tunes/files/shown_text.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

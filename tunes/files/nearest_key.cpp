@@ -1,4 +1,4 @@
-#include "ctl/nearest_key.h"
+#include "tunes/files/nearest_key.h"
 
 #include <QList>
 

@@ -1,7 +1,7 @@
-#include "ctl/tune_file.h"
+#include "tunes/files/tune_file.h"
 
-#include "ctl/nearest_key.h"
-#include "ctl/shown_text.h"
+#include "tunes/files/nearest_key.h"
+#include "tunes/files/shown_text.h"
 
 #include "link/ports/comfunct.h"
 #include "link/protocol/records.h"
@@ -191,7 +191,7 @@ TuningParameters TuneOf(const TuningParameters &settings) {
     for (const PercentField &percent : kPercents)
         tune.*percent.value = std::round(settings.*percent.value);
     for (const SwitchField &flag : kSwitches) {
-        if (flag.fileKey.isEmpty())
+        if (!IsSetting(flag))
             tune.*flag.value = false; // a request, not a setting
     }
     return tune;
@@ -202,7 +202,7 @@ QStringList SettingKeys() {
     for (const PercentField &percent : kPercents)
         keys.append(percent.fileKey.toString());
     for (const SwitchField &flag : kSwitches) {
-        if (!flag.fileKey.isEmpty())
+        if (IsSetting(flag))
             keys.append(flag.fileKey.toString());
     }
     return keys;
@@ -224,7 +224,7 @@ QByteArray TuneFileText(const TuneFile &file) {
         lines.append(QStringLiteral("  \"%1\": %2")
                          .arg(percent.fileKey.toString(), WholeText(tune.*percent.value)));
     for (const SwitchField &flag : kSwitches) {
-        if (!flag.fileKey.isEmpty())
+        if (IsSetting(flag))
             lines.append(QStringLiteral("  \"%1\": %2")
                              .arg(flag.fileKey.toString(), tune.*flag.value
                                                                ? QStringLiteral("true")
@@ -335,7 +335,7 @@ std::optional<QString> ReadSettings(const QJsonObject &object, const QString &fi
         tune.*percent.value = static_cast<float>(setting->toDouble());
     }
     for (const SwitchField &flag : kSwitches) {
-        if (flag.fileKey.isEmpty())
+        if (!IsSetting(flag))
             continue;
         const QString key = flag.fileKey.toString();
         const std::optional<QJsonValue> setting = ValueOf(object, key);
@@ -364,17 +364,25 @@ std::variant<TuneFile, QString> ParseTuneFile(const QByteArray &bytes, const QSt
     return file;
 }
 
-QString OutOfRange(const TuningParameters &tune, const QStringList &unchecked) {
+QList<const PercentField *> PercentsOutOfRange(const TuningParameters &tune,
+                                               const QStringList &unchecked) {
+    QList<const PercentField *> outside;
     for (const PercentField &percent : kPercents) {
-        const QString key = percent.fileKey.toString();
-        const float value = tune.*percent.value;
-        if (!unchecked.contains(key) &&
-            (value < 0 || value > static_cast<float>(percent.upperLimit)))
-            return QStringLiteral("%1 %2, outside 0 to %3")
-                .arg(key, WholeText(value))
-                .arg(percent.upperLimit);
+        if (!unchecked.contains(percent.fileKey.toString()) &&
+            !InRange(percent, static_cast<double>(tune.*percent.value)))
+            outside.append(&percent);
     }
-    return {};
+    return outside;
+}
+
+QString OutOfRange(const TuningParameters &tune, const QStringList &unchecked) {
+    const QList<const PercentField *> outside = PercentsOutOfRange(tune, unchecked);
+    if (outside.isEmpty())
+        return {};
+    const PercentField &percent = *outside.constFirst();
+    return QStringLiteral("%1 %2, outside 0 to %3")
+        .arg(percent.fileKey.toString(), WholeText(tune.*percent.value))
+        .arg(percent.upperLimit);
 }
 
 QString SaveRecordOf(const TuningParameters &tune, bool calibrate) {

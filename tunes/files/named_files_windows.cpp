@@ -1,4 +1,4 @@
-#include "ctl/named_files.h"
+#include "tunes/files/named_files.h"
 
 #include "link/ports/port_names_windows.h"
 

@@ -1,6 +1,6 @@
-#include "ctl/state_folder.h"
+#include "tunes/restore_points/state_folder.h"
 
-#include "ctl/shown_text.h"
+#include "tunes/files/shown_text.h"
 
 #include <QDir>
 #include <QDirIterator>

@@ -1,9 +1,9 @@
-#include "ctl/restore_points.h"
+#include "tunes/restore_points/restore_points.h"
 
-#include "ctl/shown_text.h"
-#include "ctl/state_folder.h"
-#include "ctl/tune_differences.h"
 #include "link/ports/comfunct.h"
+#include "tunes/files/shown_text.h"
+#include "tunes/files/tune_differences.h"
+#include "tunes/restore_points/state_folder.h"
 
 #include <QDeadlineTimer>
 #include <QDir>

@@ -58,6 +58,9 @@ std::variant<TuneFile, QString> ParseTuneFile(const QByteArray &text, const QStr
 // The first percentage outside the range a save allows, as "min_output -5, outside 0 to 100",
 // leaving out the keys in `unchecked`; "" when every one is within.
 QString OutOfRange(const TuningParameters &tune, const QStringList &unchecked = {});
+// Every percentage outside that range, in table order.
+QList<const PercentField *> PercentsOutOfRange(const TuningParameters &tune,
+                                               const QStringList &unchecked = {});
 
 // The keys of the settings, in table order: "acceleration", ..., "ebrake_cut_off".
 QStringList SettingKeys();
