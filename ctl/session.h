@@ -38,11 +38,12 @@ struct NamedTune {
 };
 
 // What a write sends, the note of the restore point taken before it, and the restore point it
-// writes back ("" for a tune file).
+// writes back ("" for a tune file), held in use until the write has ended.
 struct WriteSource {
     TuningParameters tune;
     QString note;
     QString restorePoint;
+    RestorePointInUse inUse;
 };
 
 // A command runs under the application's event loop: Start returns at once, and the command

@@ -15,12 +15,17 @@ Outcome<WriteSource> Ctl::SourceOf(const Request &request, qint16 port) {
         auto file = ReadTuneFile(name);
         if (const QString *problem = std::get_if<QString>(&file))
             return CtlFailure{kExitBadFile, *problem};
-        return WriteSource{std::get<TuneFile>(file).tune, NoteBeforeWriting(EscapedText(name)), {}};
+        return WriteSource{
+            std::get<TuneFile>(file).tune, NoteBeforeWriting(EscapedText(name)), {}, {}};
     }
     auto found = FindRestorePoint(request.restorePoint, port);
     if (const QString *problem = std::get_if<QString>(&found))
         return CtlFailure{kExitBadFile, *problem};
     const RestorePoint &point = std::get<RestorePoint>(found);
+    // Held in use before anything is said of it: no prune removes it while it is written back.
+    auto inUse = HoldRestorePoint(point.name);
+    if (const QString *problem = std::get_if<QString>(&inUse))
+        return CtlFailure{kExitBadFile, *problem};
     if (!point.outOfRange.isEmpty())
         return CtlFailure{kExitBadFile,
                           QStringLiteral("the restore point %1 holds %2; the controller takes "
@@ -37,7 +42,8 @@ Outcome<WriteSource> Ctl::SourceOf(const Request &request, qint16 port) {
         Say(QStringLiteral("it was taken just before the restore point %1 was written back: "
                            "this undoes that write-back")
                 .arg(EscapedText(undone)));
-    return WriteSource{point.file.tune, NoteBeforeWritingBack(point.name), point.name};
+    return WriteSource{point.file.tune, NoteBeforeWritingBack(point.name), point.name,
+                       std::move(std::get<RestorePointInUse>(inUse))};
 }
 
 void Ctl::Write(const Request &request) {
@@ -59,7 +65,7 @@ void Ctl::Write(const Request &request) {
         source = SourceOf(request, port);
     if (const CtlFailure *failure = std::get_if<CtlFailure>(&*source))
         return Fail(*failure);
-    const WriteSource &from = std::get<WriteSource>(*source);
+    WriteSource &from = std::get<WriteSource>(*source);
 
     WritePlan plan;
     plan.port = port;
@@ -73,6 +79,7 @@ void Ctl::Write(const Request &request) {
     plan.kept = std::get<int>(kept);
     auto *write = new VerifiedWrite(PortService(), DevicePaths(), m_timeout);
     m_exchanges.emplace_back(write);
+    write->HoldWrittenBack(std::move(from.inUse));
     QObject::connect(write, &VerifiedWrite::Notice, write,
                      [this](const QString &sentence) { Say(sentence); });
     QObject::connect(

@@ -2,76 +2,13 @@
 // simulated controller that answers at once. Prints every run and the median.
 //
 // Usage: ctl_read_bench <dccd-ctl> <dccd-sim> [runs]
-#include <algorithm>
-#include <chrono>
+#include "bench/ctl/child_process.h"
+
 #include <cstdio>
 #include <cstdlib>
-#include <optional>
-#include <poll.h>
 #include <signal.h>
-#include <spawn.h>
-#include <string>
-#include <sys/wait.h>
-#include <unistd.h>
-#include <vector>
 
-extern char **environ;
-
-namespace {
-
-using Clock = std::chrono::steady_clock;
-
-struct Child {
-    pid_t pid = -1;
-    int out = -1; // its standard output
-};
-
-Child Spawn(const std::vector<std::string> &args) {
-    std::vector<char *> argv;
-    for (const std::string &a : args)
-        argv.push_back(const_cast<char *>(a.c_str()));
-    argv.push_back(nullptr);
-    int fds[2] = {-1, -1};
-    if (pipe(fds) != 0)
-        return {};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, fds[0]);
-    Child child;
-    if (posix_spawn(&child.pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
-        child.pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    close(fds[1]);
-    child.out = fds[0];
-    return child;
-}
-
-// Reads until `text` holds `end` or the output closes; false after `limit`.
-bool ReadUntil(int fd, std::string &text, const std::string &end, std::chrono::seconds limit) {
-    const auto deadline = Clock::now() + limit;
-    while (text.find(end) == std::string::npos) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        pollfd p{fd, POLLIN, 0};
-        if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0)
-            return false;
-        char buffer[4096];
-        const ssize_t n = read(fd, buffer, sizeof buffer);
-        if (n <= 0)
-            return text.find(end) != std::string::npos;
-        text.append(buffer, static_cast<size_t>(n));
-    }
-    return true;
-}
-
-int Wait(pid_t pid) {
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-} // namespace
+using namespace bench;
 
 int main(int argc, char **argv) {
     if (argc < 3) {
@@ -110,11 +47,9 @@ int main(int argc, char **argv) {
     kill(sim.pid, SIGTERM);
     Wait(sim.pid);
 
-    std::sort(times.begin(), times.end());
-    const size_t n = times.size();
-    const double median = n % 2 ? times[n / 2] : (times[n / 2 - 1] + times[n / 2]) / 2;
+    const auto [least, most] = std::minmax_element(times.begin(), times.end());
     std::printf("dccd-ctl read, start to tune on stdout: median %.1f ms over %zu runs "
                 "(min %.1f, max %.1f)\n",
-                median, n, times.front(), times.back());
+                Median(times), times.size(), *least, *most);
     return 0;
 }

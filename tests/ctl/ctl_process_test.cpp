@@ -4,6 +4,7 @@
 #include "tests/link/serial/pty_support.h"
 #include "tests/support/printable.h"
 #include "tests/support/row_name.h"
+#include "tunes/restore_points/restore_points.h"
 
 #include <QDir>
 #include <QFile>
@@ -293,6 +294,24 @@ TEST_F(CtlTest, RestorePointsOnlyAndNotes) {
     EXPECT_EQ(
         across.err.section(u'\n', 1, 1),
         QStringLiteral("dccd-ctl: it was taken from port 1, not from port 2, where it goes now"));
+
+    // A restore point another process is using is spared by every prune, and said to be, until
+    // it is let go.
+    const QString first = kept.first().chopped(5);
+    qputenv("DCCD_KEEP_RESTORE_POINTS", "1");
+    const auto unset = qScopeGuard([] { qunsetenv("DCCD_KEEP_RESTORE_POINTS"); });
+    auto held = tuner::HoldRestorePoint(first);
+    ASSERT_TRUE(std::holds_alternative<tuner::RestorePointInUse>(held));
+    const CtlRun spared = Ctl(Words("write --no-verify") << track << Port());
+    EXPECT_TRUE(spared.err.endsWith(QStringLiteral("removed 2 older restore points; the newest 1 "
+                                                   "is kept, and %1, which a write is using\n")
+                                        .arg(first)))
+        << spared.err.toStdString();
+    held = tuner::RestorePointInUse();
+    const CtlRun pruned = Ctl(Words("write --no-verify") << track << Port());
+    EXPECT_TRUE(pruned.err.endsWith(
+        QStringLiteral("removed 2 older restore points; the newest 1 is kept\n")))
+        << pruned.err.toStdString();
 
     // Against the defaults, for a script: the note differs too, but only settings count.
     const CtlRun json = Ctl(QStringList{QStringLiteral("diff"), QStringLiteral("defaults"), track,
@@ -692,10 +711,11 @@ TEST_P(CtlSpecialFile, IsNeitherReadNorReplacedAndNothingIsSent) {
     }
     // Among the restore points, behind a link, it is passed over unopened.
     const QString folder = dir.filePath(QStringLiteral("state/dccd-tuner/restore-points"));
-    ASSERT_TRUE(QDir().mkpath(folder) && QFile::link(special, folder + QStringLiteral("/x.json")));
+    const QString point = QStringLiteral("000001-20261207T150412Z-port1.json");
+    ASSERT_TRUE(QDir().mkpath(folder) && QFile::link(special, folder + u'/' + point));
     const CtlRun listed = Ctl({QStringLiteral("restore-points")});
     EXPECT_EQ(listed.exitCode, 0);
-    EXPECT_TRUE(listed.out.endsWith(QStringLiteral("skipped x.json: not a regular file\n")))
+    EXPECT_TRUE(listed.out.endsWith(QStringLiteral("skipped %1: not a regular file\n").arg(point)))
         << listed.out.toStdString();
     struct stat info {};
     ASSERT_EQ(::stat(QFile::encodeName(special).constData(), &info), 0);

@@ -42,6 +42,10 @@ void VerifiedWrite::Enter(WriteStage stage) {
     Q_EMIT StageEntered(stage);
 }
 
+void VerifiedWrite::HoldWrittenBack(RestorePointInUse inUse) {
+    m_writtenBackInUse = std::move(inUse);
+}
+
 void VerifiedWrite::Start(const WritePlan &plan) {
     m_plan = plan;
     m_outcome = WriteOutcome{};
@@ -96,7 +100,9 @@ void VerifiedWrite::KeepRestorePointOf(const TuningParameters &held) {
         End(WriteEnd::NoRestorePoint, *problem);
         return;
     }
-    m_outcome.taken = std::get<RestorePoint>(kept);
+    KeptRestorePoint &taken = std::get<KeptRestorePoint>(kept);
+    m_outcome.taken = taken.point;
+    m_takenInUse = std::move(taken.inUse);
     Q_EMIT Notice(QStringLiteral("restore point %1 keeps what port %2 held")
                       .arg(m_outcome.taken->name, m_connection.PortName()));
     GoAheadOrSend();
@@ -172,7 +178,7 @@ void VerifiedWrite::Fail(const ExchangeProblem &problem) {
 }
 
 // Only once the write has ended are the oldest restore points let go: never the one it took
-// nor the one it wrote back.
+// nor the one it wrote back, which it holds in use till then, nor those other writes hold.
 void VerifiedWrite::End(WriteEnd end, const QString &message) {
     m_active = false;
     m_outcome.end = end;
@@ -181,9 +187,10 @@ void VerifiedWrite::End(WriteEnd end, const QString &message) {
     m_connection.Close();
     if (m_outcome.taken) {
         Enter(WriteStage::Pruning);
-        m_outcome.pruned =
-            PruneRestorePoints(m_plan.kept, {m_outcome.taken->name, m_plan.writtenBack});
+        m_outcome.pruned = PruneRestorePoints(m_plan.kept);
     }
+    m_takenInUse = RestorePointInUse();
+    m_writtenBackInUse = RestorePointInUse();
     Q_EMIT Finished(m_outcome);
 }
 

@@ -77,6 +77,9 @@ public:
     VerifiedWrite(SerialPortService &port, std::function<QString(qint16)> devicePath,
                   std::chrono::milliseconds timeout, QObject *parent = nullptr);
 
+    // Holds the restore point the plan writes back in use (HoldRestorePoint) until the write
+    // has ended: no prune, by any process, removes it meanwhile.
+    void HoldWrittenBack(RestorePointInUse inUse);
     void Start(const WritePlan &plan);
     // At AwaitingGoAhead: send.
     void Proceed();
@@ -109,6 +112,8 @@ private:
 
     ControllerConnection m_connection;
     WritePlan m_plan;
+    RestorePointInUse m_takenInUse;
+    RestorePointInUse m_writtenBackInUse;
     WriteStage m_stage = WriteStage::ReadingHeld;
     WriteOutcome m_outcome;
     bool m_active = false;

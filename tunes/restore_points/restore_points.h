@@ -7,8 +7,11 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <optional>
 #include <variant>
+
+class QLockFile;
 
 namespace tuner {
 
@@ -17,10 +20,15 @@ namespace tuner {
 // "<folder>/000042-20261207T150412Z-port1.json", with read_at, port and a note of the write it
 // was taken before. The number, not the clock, says which is newer: it is the highest in the
 // folder plus one, chosen under the folder's lock, so a clock put back or a read_at edited by
-// hand cannot reorder them, and two processes never take the same name.
+// hand cannot reorder them, and two processes never take the same name. Only names of exactly
+// that form, or of the form an earlier version gave ("20261207T150412Z-port1", "...-port1-2"
+// for a second one within one second), are restore points: any other file is passed over, never
+// numbered after nor removed.
 inline constexpr int kKeptRestorePoints = 50;
 inline constexpr int kMostKeptRestorePoints = 10000;
 inline constexpr char kKeepVariable[] = "DCCD_KEEP_RESTORE_POINTS";
+// Nine digits: a write a second for thirty years. The number after it is refused, never wrapped.
+inline constexpr qint64 kHighestRestorePointNumber = 999999999;
 
 struct RestorePoint {
     QString name; // the file's name without ".json"
@@ -47,28 +55,60 @@ struct RestorePointShelf {
     QString problem;
 };
 
+// Holds a restore point in use: while this lives, no prune, by this process or any other,
+// removes that restore point (a write holds the one it took and the one it writes back until it
+// has ended). A lock file of its own in the folder, so a holder that died without letting go is
+// told by its process being gone. Holds nothing once moved from.
+class RestorePointInUse {
+public:
+    RestorePointInUse();
+    explicit RestorePointInUse(std::unique_ptr<QLockFile> lock);
+    RestorePointInUse(RestorePointInUse &&other) noexcept;
+    RestorePointInUse &operator=(RestorePointInUse &&other) noexcept;
+    ~RestorePointInUse();
+
+    bool Holds() const;
+
+private:
+    std::unique_ptr<QLockFile> m_lock;
+};
+
+// A restore point just kept, held in use by the one who kept it.
+struct KeptRestorePoint {
+    RestorePoint point;
+    RestorePointInUse inUse;
+};
+
 // <state folder>/dccd-tuner/restore-points, or the sentence that says there is none.
 std::variant<QString, QString> RestorePointFolder();
 
-// How many restore points are kept: DCCD_KEEP_RESTORE_POINTS as a plain decimal from 1 to
-// kMostKeptRestorePoints, kKeptRestorePoints when it is not set; the sentence that refuses any
-// other value.
+// How many restore points are kept: DCCD_KEEP_RESTORE_POINTS as decimal digits from 1 to
+// kMostKeptRestorePoints, blanks around them allowed (" 5", "5\n", "0000000005"),
+// kKeptRestorePoints when it is not set; the sentence that refuses any other value.
 std::variant<int, QString> KeptRestorePoints();
 
-// Keeps a controller's tune as a new restore point, never replacing a file. The restore point,
-// or the sentence that says why it could not be kept.
-std::variant<RestorePoint, QString> KeepRestorePoint(const TuningParameters &held, qint16 port,
-                                                     const QDateTime &takenAt, const QString &note);
+// Keeps a controller's tune as a new restore point, never replacing a file, and holds it in use.
+// The restore point, or the sentence that says why it could not be kept.
+std::variant<KeptRestorePoint, QString> KeepRestorePoint(const TuningParameters &held, qint16 port,
+                                                         const QDateTime &takenAt,
+                                                         const QString &note);
 
-// Removes the oldest restore points beyond the newest `kept`, never one named in `spared`; the
-// sentences that say what was removed, or could not be.
-QStringList PruneRestorePoints(int kept, const QStringList &spared);
+// Holds the restore point of that name in use (one that is to be written back), or the sentence
+// that says why it cannot be: it is gone.
+std::variant<RestorePointInUse, QString> HoldRestorePoint(const QString &name);
 
-// Everything in the folder. Nothing is opened that is not a regular file.
+// Removes the oldest restore points beyond the newest `kept`, never one that is held in use; the
+// sentences that say what was removed and what is kept, or what could not be removed. Chosen from
+// the names alone: no file is read.
+QStringList PruneRestorePoints(int kept);
+
+// Everything in the folder. Nothing is opened that is not a regular file nor named as a restore
+// point; a file removed while the folder is read (by another process's prune) is left out.
 RestorePointShelf ReadRestorePoints();
 
 // The restore point "latest" (the newest taken from `port`) or NAME names (with or without
-// ".json"), or the sentence that says there is none.
+// ".json"), or the sentence that says there is none. Reads only the files it needs: those named
+// for the port, newest first, until one is a restore point.
 std::variant<RestorePoint, QString> FindRestorePoint(const QString &name, qint16 port);
 
 // The note a restore point taken before a write carries, and the restore point a note says was

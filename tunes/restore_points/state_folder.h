@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -18,5 +19,25 @@ extern const char kStateFolderVariable[];
 // That folder as the system's shell writes it, for the help ("$XDG_STATE_HOME",
 // "%LOCALAPPDATA%").
 extern const char kStateFolderShown[];
+
+// Makes the folder and those above it. Nothing once it is a folder, whether made now or by
+// another process at the same moment (two first writes at once); else the system's reason, with
+// the part of the path it concerns when that is not the folder itself ("/s/dccd-tuner is a link
+// to /nowhere: No such file or directory").
+std::optional<QString> MakeFolder(const QString &path);
+
+// Why a folder that is not there cannot be reached, as the system says it: a link on its path
+// that leads nowhere or loops, a part that is no folder. Nothing when it is there, or is only not
+// made yet.
+std::optional<QString> UnreachableFolder(const QString &path);
+
+// The names of every entry in the folder, hidden ones too, "." and ".." aside, in no order; none
+// when it cannot be read. Names only: nothing is looked at, so a listing of ten thousand costs
+// what the system's own listing costs. `regular`, when asked for, says of each whether the
+// listing itself tells it is a regular file (not a link).
+QStringList EntryNames(const QString &folder, QList<bool> *regular = nullptr);
+
+// The command of the system's shell that removes a file or an empty folder ("rm '/s/.lock'").
+QString RemovalCommand(const QString &path, bool folder);
 
 } // namespace tuner

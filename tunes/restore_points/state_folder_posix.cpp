@@ -1,9 +1,15 @@
 #include "tunes/restore_points/state_folder.h"
 
+#include "link/text/shown_text.h"
+
 #include <QDir>
 #include <QFile>
 
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tuner {
@@ -22,7 +28,98 @@ QString HomeFolder() {
     return QDir::isAbsolutePath(database) ? database : QString();
 }
 
+// The path and each folder above it, the outermost first: "/a/b" -> "/a", "/a/b".
+QList<QByteArray> PathAndAbove(const QString &path) {
+    const QByteArray whole = QFile::encodeName(QDir::cleanPath(path));
+    QList<QByteArray> parts;
+    for (qsizetype slash = whole.indexOf('/', 1); slash > 0; slash = whole.indexOf('/', slash + 1))
+        parts.append(whole.left(slash));
+    parts.append(whole);
+    return parts;
+}
+
+// What the system said about `part` of the path to `whole`: the reason alone for the folder
+// itself, "/s/x: Permission denied" for a folder above it.
+QString Concerning(const QByteArray &part, const QByteArray &whole, const QString &reason) {
+    return part == whole ? reason
+                         : EscapedText(QFile::decodeName(part)) + QStringLiteral(": ") + reason;
+}
+
+// "it is ..." for the folder itself, "/s/x is ..." for a folder above it.
+QString Is(const QByteArray &part, const QByteArray &whole, const QString &what) {
+    return (part == whole ? QStringLiteral("it") : EscapedText(QFile::decodeName(part))) +
+           QStringLiteral(" is ") + what;
+}
+
+// Why `part` is no folder one may go into: a link that cannot be followed, with the system's
+// reason, something else than a folder, or a path the system refuses to look at. Nothing for a
+// folder, or when nothing is there.
+std::optional<QString> NoFolder(const QByteArray &part, const QByteArray &whole) {
+    struct stat about {};
+    if (::lstat(part.constData(), &about) != 0)
+        return errno == ENOENT ? std::nullopt
+                               : std::optional(Concerning(part, whole, qt_error_string(errno)));
+    if (S_ISLNK(about.st_mode) && ::stat(part.constData(), &about) != 0) {
+        const QString reason = qt_error_string(errno);
+        return Is(part, whole,
+                  QStringLiteral("a link to ") +
+                      EscapedText(QFile::symLinkTarget(QFile::decodeName(part))) +
+                      QStringLiteral(": ") + reason);
+    }
+    if (!S_ISDIR(about.st_mode))
+        return Is(part, whole, QStringLiteral("not a folder"));
+    return std::nullopt;
+}
+
 } // namespace
+
+std::optional<QString> MakeFolder(const QString &path) {
+    const QList<QByteArray> parts = PathAndAbove(path);
+    for (const QByteArray &part : parts) {
+        if (::mkdir(part.constData(), 0777) == 0)
+            continue;
+        const int refused = errno;
+        struct stat about {};
+        // There already, or made by another process at this very moment.
+        if (::stat(part.constData(), &about) == 0 && S_ISDIR(about.st_mode))
+            continue;
+        if (std::optional<QString> problem = NoFolder(part, parts.constLast()))
+            return problem;
+        return Concerning(part, parts.constLast(), qt_error_string(refused));
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> UnreachableFolder(const QString &path) {
+    const QList<QByteArray> parts = PathAndAbove(path);
+    for (const QByteArray &part : parts) {
+        if (std::optional<QString> problem = NoFolder(part, parts.constLast()))
+            return problem;
+    }
+    return std::nullopt;
+}
+
+QStringList EntryNames(const QString &folder, QList<bool> *regular) {
+    QStringList names;
+    DIR *entries = ::opendir(QFile::encodeName(folder).constData());
+    if (entries == nullptr)
+        return names;
+    while (const dirent *entry = ::readdir(entries)) {
+        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0)
+            continue;
+        names.append(QFile::decodeName(entry->d_name));
+        if (regular != nullptr)
+            regular->append(entry->d_type == DT_REG);
+    }
+    ::closedir(entries);
+    return names;
+}
+
+QString RemovalCommand(const QString &path, bool folder) {
+    QString quoted = EscapedText(path);
+    quoted.replace(u'\'', QStringLiteral("'\\''"));
+    return (folder ? QStringLiteral("rmdir '") : QStringLiteral("rm '")) + quoted + u'\'';
+}
 
 const char kStateFolderVariable[] = "XDG_STATE_HOME";
 const char kStateFolderShown[] = "$XDG_STATE_HOME";
