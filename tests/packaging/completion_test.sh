@@ -49,7 +49,7 @@ mkdir -p "$tmp/bin" "$tmp/other" "$tmp/home/state/dccd-tuner/restore-points" "$t
 # Both name the commands as the real program names them.
 commands=$("$ctl" --list-commands | paste -sd ' ')
 [[ $commands == *' restore-points'* ]] || { echo "FAIL: --list-commands: $commands"; exit 1; }
-# Both list the restore points before-track and 2024-05-01T10:20 as the program lists them.
+# Both list the restore points 000007-20240501T102000Z-port1 and 2024-05-01T10:20 as the program lists them.
 stub() {
     cat <<STUB
 #!/bin/bash
@@ -59,7 +59,7 @@ if [[ \$1 == --list-commands ]]; then
 fi
 if [[ \$1 == restore-points ]]; then
     printf '%s\\n' '$points' '2024-05-01T10:20  2024-05-01 10:20:00 UTC  1     (none)' \\
-        '                  note: "a note"' 'before-track      yesterday                1     (none)' \\
+        '                  note: "a note"' '000007-20240501T102000Z-port1  yesterday                1     (none)' \\
         'skipped notes.json: the file is empty'
     exit
 fi
@@ -77,10 +77,10 @@ stub 7 >"$tmp/other/dccd-ctl"
 chmod +x "$tmp/bin/dccd-ctl" "$tmp/other/dccd-ctl"
 # The real listing of a restore point starts with the heading the stand-in prints (its columns
 # as wide as their texts), and the row with the name.
-"$ctl" defaults >"$tmp/home/state/dccd-tuner/restore-points/before-track.json"
+"$ctl" defaults >"$tmp/home/state/dccd-tuner/restore-points/000007-20240501T102000Z-port1.json"
 listing=$(XDG_STATE_HOME="$tmp/home/state" "$ctl" restore-points)
 [[ $(tr -s ' ' <<<"${listing%%$'\n'*}") == "$(tr -s ' ' <<<"$points")" &&
-    $listing == *$'\n'"before-track "* ]] ||
+    $listing == *$'\n'"000007-20240501T102000Z-port1 "* ]] ||
     { echo "FAIL: the restore-point listing changed: $listing"; exit 1; }
 touch "$tmp/work/"{stock.json,track.json,notes.txt} "$tmp/work/tunes/a.json"
 
@@ -101,7 +101,7 @@ dccd-ctl write |stock.json track.json tunes
 dccd-ctl write tunes/|tunes/a.json
 dccd-ctl write stock.json |
 dccd-ctl write stock.json -|--calibrate --no-restore-point --no-verify --only --port --timeout
-dccd-ctl write --restore-point |2024-05-01T10:20 before-track latest
+dccd-ctl write --restore-point |000007-20240501T102000Z-port1 2024-05-01T10:20 latest
 dccd-ctl write --restore-point 2024-05-01T10:|20
 dccd-ctl write --restore-point latest |
 dccd-ctl write --only |acceleration deceleration ebrake_cut_off lfb_threshold max_output min_output tps_reverse turning
