@@ -1,7 +1,7 @@
 // The built dccd-ctl against the built dccd-sim, and against a pseudo-terminal of the test.
 
-#include "tests/ctl/default_tune.h"
 #include "tests/link/serial/pty_support.h"
+#include "tests/support/default_tune.h"
 #include "tests/support/printable.h"
 #include "tests/support/row_name.h"
 #include "tunes/restore_points/restore_points.h"
