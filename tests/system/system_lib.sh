@@ -66,10 +66,17 @@ layout="$work/layout.txt"
 # wait_for <seconds> <what> <command...>: polls the command until it succeeds.
 wait_for() {
     local limit=$1 what=$2
-    local deadline=$((SECONDS + limit))
     shift 2
+    poll_until "$limit" "$@" || fail "timed out after $limit s waiting for $what"
+}
+
+# poll_until <seconds> <command...>: polls the command until it succeeds; false once the time
+# is up, for a test that acts again rather than fails.
+poll_until() {
+    local deadline=$((SECONDS + $1))
+    shift
     until "$@"; do
-        [ "$SECONDS" -lt "$deadline" ] || fail "timed out after $limit s waiting for $what"
+        [ "$SECONDS" -lt "$deadline" ] || return 1
         sleep 0.02
     done
 }
