@@ -103,8 +103,9 @@ protected:
     // once, but a busy machine may run it later than dccd-ctl's own 3 s: a run waits as long as
     // the test would, unless it is about the wait itself.
     QStringList Port(const QString &timeout = QString::number(kWaitMs / 1000)) const {
-        return {QStringLiteral("--port"), QStringLiteral("1=") + device, QStringLiteral("--port"),
-                QStringLiteral("16=/dev/null"), QStringLiteral("--timeout"), timeout};
+        return {QStringLiteral("--port"),    QStringLiteral("1=") + device,
+                QStringLiteral("--port"),    QStringLiteral("16=/dev/null"),
+                QStringLiteral("--timeout"), timeout};
     }
     // dccd-ctl on the simulator's port (defaults takes none).
     CtlRun CtlSim(const QStringList &arguments,
@@ -395,8 +396,7 @@ TEST_F(CtlTest, NoRestorePointNoWrite) {
 
 TEST_F(CtlTest, ASilentControllerTimesOutAfterOneWaitingLine) {
     StartSim({QStringLiteral("--silent")});
-    const CtlRun run =
-        Ctl(QStringList{QStringLiteral("read")} + Port(QStringLiteral("1")));
+    const CtlRun run = Ctl(QStringList{QStringLiteral("read")} + Port(QStringLiteral("1")));
     EXPECT_EQ(run.exitCode, 4);
     EXPECT_EQ(run.err,
               QStringLiteral("dccd-ctl: Waiting for DCCD to respond... check your com port!\n"
