@@ -25,7 +25,7 @@
 
 namespace {
 
-constexpr int kWaitMs = 15000;
+constexpr int kWaitMs = 30000; // bounds a hang: the machines running these are shared and busy
 // A whole run of dccd-ctl: a write may wait for three answers of up to kWaitMs each.
 constexpr int kRunMs = 4 * kWaitMs;
 

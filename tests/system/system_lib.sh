@@ -63,9 +63,12 @@ note() {
 layout="$work/layout.txt"
 "$tuner" --dump-layout >"$layout" 2>"$work/dump-layout.log" || fail "dccd-tuner --dump-layout failed"
 
-# wait_for <seconds> <what> <command...>: polls the command until it succeeds.
+# wait_for <seconds> <what> <command...>: polls the command until it succeeds. The seconds are
+# what the wait may take on a quiet machine; a deadline only bounds a hang, and a machine busy
+# with builds starves the programs (a sanitized build most), so each wait is allowed six times
+# as long.
 wait_for() {
-    local limit=$1 what=$2
+    local limit=$(($1 * 6)) what=$2
     shift 2
     poll_until "$limit" "$@" || fail "timed out after $limit s waiting for $what"
 }
@@ -112,7 +115,7 @@ peer() {
     local before
     before=$(peer_count "done $1")
     echo "$*" >&4
-    local deadline=$((SECONDS + 60))
+    local deadline=$((SECONDS + 360))
     until [ "$(peer_count "done $1")" -gt "$before" ]; do
         [ "$SECONDS" -lt "$deadline" ] || fail "the line peer did not finish '$1'"
         grep -q '^unknown\|^closed' "$work/peer.log" && fail "the line peer refused '$1'"
