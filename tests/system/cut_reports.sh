@@ -28,7 +28,7 @@ start_x
 start_peer
 start_tuner "$work/cut.trace" --port 1="$device"
 click bOpen
-wait_for 20 "the read request" test "$(received_count $'R\r')" -ge 1
+wait_for 20 "the read request" received_times 1 $'R\r'
 peer send "$(hex "$report_b"$'\r')"
 wait_for 20 "the first report shown" shows_values "${values_b[@]}"
 shown_a=0 shown_b=1

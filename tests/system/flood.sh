@@ -3,12 +3,14 @@
 # memory stays where it was, and Save still writes the exact record.
 source "$(dirname "$0")/system_lib.sh"
 
+received_at_least_bytes() { [ "$(received_bytes | wc -c)" -ge "$1" ]; }
+
 start_x
 start_peer
 start_tuner "$work/flood.trace" --port 1="$device"
 
 click bOpen
-wait_for 20 "the read request" test "$(received_count $'R\r')" -ge 1
+wait_for 20 "the read request" received_times 1 $'R\r'
 peer send "$(hex $'P,00120,00130,00140,00050,00060,00070,00000,00000,00000\r')"
 wait_for 20 "the first report shown" shows_values 120 130 140 050 060 070
 wait_for 10 "the green lamp" shows Shape1.FillColor 65280
@@ -53,7 +55,7 @@ fi
 : >"$work/received.bin"
 click bSave
 expected=$'S,00187,00021,00143,00056,00078,00009,00001,00000,00000,\r'
-wait_for 20 "the save record" test "$(received_bytes | wc -c)" -ge 57
+wait_for 20 "the save record" received_at_least_bytes 57
 wait_for 10 "the save confirmed" shows tStatus.Caption "Save was successful!"
 sleep 0.3 # anything sent after the record would arrive by now
 [ "$(received_bytes)" = "$expected" ] ||

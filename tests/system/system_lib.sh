@@ -134,6 +134,9 @@ hex() { printf '%s' "$1" | od -An -v -tx1 | tr -d ' \n'; }
 received_bytes() { cat "$work/received.bin" 2>/dev/null || true; }
 # How often the byte string (given as text, \r allowed via printf) arrived at the peer.
 received_count() { received_bytes | grep -aoF -- "$1" | wc -l; }
+# received_times <n> <bytes>: the byte string arrived exactly n times. A wait polls a command, so
+# it names this one: a count written into the wait's own arguments is taken once, before it.
+received_times() { [ "$(received_count "$2")" -eq "$1" ]; }
 
 # ---- the simulated controller
 

@@ -32,7 +32,7 @@ start_peer
 peer queue "$(hex $'xx,yy\r')"
 start_tuner "$work/unclean.trace" --port 1="$device"
 click bOpen
-wait_for 20 "the read request" test "$(received_count $'R\r')" -eq 1
+wait_for 20 "the read request" received_times 1 $'R\r'
 peer send "$(hex "$report_a"$'\r')"
 wait_for 20 "the answer shown despite the bytes before Connect" shows_values "${values_a[@]}"
 wait_for 10 "the status of a report" shows tStatus.Caption "Parmeters Received from Controller."
@@ -62,7 +62,7 @@ wait_for 20 "the trickled report shown" shows_values "${values_c[@]}"
 wait_for 10 "its Ebrake caption" shows bEbrk.Caption "Ebrake Cut = Off"
 click bSave
 wait_for 10 "the save status" shows tStatus.Caption "Save was successful!"
-wait_for 10 "the save on the line" test "$(received_count "$save_c"$'\r')" -eq 1
+wait_for 10 "the save on the line" received_times 1 "$save_c"$'\r'
 note "trickled report taken whole; its calibration flag went out with the save"
 
 # 4. A report from before waits on the line at the next Connect, and the controller does not
@@ -71,7 +71,7 @@ click bOpen
 wait_for 10 "Disconnected" shows tStatus.Caption "Disconnected."
 peer queue "$(hex "$report_b"$'\r')"
 click bOpen
-wait_for 20 "the second read request" test "$(received_count $'R\r')" -eq 2
+wait_for 20 "the second read request" received_times 2 $'R\r'
 wait_for 10 "the waiting status" \
     shows tStatus.Caption "Waiting for DCCD to respond... check your com port!"
 unchanged_for 1 "a report that waited before Connect"
@@ -93,11 +93,11 @@ note "a save dropped at Disconnect is told"
 # 6. A line that echoes gives the save straight back: that is no report. The controller's own
 # report after it, followed by a prompt in the same burst, is.
 click bOpen
-wait_for 20 "the third read request" test "$(received_count $'R\r')" -eq 3
+wait_for 20 "the third read request" received_times 3 $'R\r'
 peer send "$(hex "$report_a"$'\r')"
 wait_for 20 "the report shown after reconnecting" shows_values "${values_a[@]}"
 click bSave
-wait_for 10 "the save on the line" test "$(received_count "$save_a"$'\r')" -eq 1
+wait_for 10 "the save on the line" received_times 1 "$save_a"$'\r'
 wait_for 10 "the save status" shows tStatus.Caption "Save was successful!"
 mark=$(wc -l <"$trace")
 peer send "$(hex "$save_a"$'\r')"
