@@ -78,7 +78,7 @@ start_xvfb() {
     xvfb_pid=$!
     local waited=0
     until [ -s "$number_file" ]; do
-        if [ "$waited" -ge 100 ] || ! kill -0 "$xvfb_pid" 2>/dev/null; then
+        if [ "$waited" -ge 600 ] || ! kill -0 "$xvfb_pid" 2>/dev/null; then
             echo "The X server did not start: $(tail -n 5 "$log")" >&2
             rm -f "$number_file"
             return 1

@@ -26,6 +26,9 @@ shows bOpen.Caption Connect || fail "bOpen shows $(now_shows bOpen.Caption) afte
 shows Shape1.FillColor 255 || fail "the lamp is not red after the cycles"
 
 # Every read request has left the program once the last port was closed (closing drains).
+# The peer reads the line on its own time: the last request may reach it after the window has
+# shown the last Disconnect.
+poll_until 120 received_times "$cycles" $'R\r' || true
 requests=$(received_count $'R\r')
 fds_after=$(fd_count "$tuner_pid")
 fd_list "$tuner_pid" >"$work/fds-after.log"

@@ -28,10 +28,10 @@ start_x
 start_peer
 start_tuner "$work/cut.trace" --port 1="$device"
 click bOpen
-wait_for 20 "the read request" test "$(received_count $'R\r')" -ge 1
+wait_for 20 "the read request" received_times 1 $'R\r'
 peer send "$(hex "$report_b"$'\r')"
 wait_for 20 "the first report shown" shows_values "${values_b[@]}"
-shown_a=0 shown_b=1 lost=0
+shown_a=0 shown_b=1
 
 length=$((${#report_a} + 1))
 for ((k = 1; k < length; k++)); do
@@ -40,8 +40,10 @@ for ((k = 1; k < length; k++)); do
     else
         report=$report_b values=("${values_b[@]}") tps="TPS = Normal" ebrake="Ebrake Cut = Off"
     fi
-    before=$(wc -l <"$trace")
     peer cut "$(hex "$report"$'\r')" "$k" "$gap_ms"
+    # Cut after 49 or 50: nothing new, or the whole report when the window was late. Which one
+    # depends on the machine, so it is not waited for: the next report is shown either way, and
+    # the end checks that every report shown was shown whole.
     if expect_shown "$k"; then
         wait_for 20 "the report cut after $k characters shown" shows_values "${values[@]}"
         wait_for 10 "its TPS caption" shows bTPS.Caption "$tps"
@@ -49,23 +51,18 @@ for ((k = 1; k < length; k++)); do
         wait_for 10 "the status after the report cut after $k characters" \
             shows tStatus.Caption "Parmeters Received from Controller."
         if ((k % 2)); then shown_a=$((shown_a + 1)); else shown_b=$((shown_b + 1)); fi
-    else
-        # Both pieces and a settle interval go by: the window shows nothing new, or the whole
-        # report (checked with the others at the end).
-        sleep 0.5
-        if [ "$(wc -l <"$trace")" -eq "$before" ]; then
-            lost=$((lost + 1))
-        else
-            wait_for 20 "the report cut after $k characters shown whole" shows_values "${values[@]}"
-            note "the report cut after $k characters was taken whole: the window was late"
-            if ((k % 2)); then shown_a=$((shown_a + 1)); else shown_b=$((shown_b + 1)); fi
-        fi
     fi
     tuner_running || fail "dccd-tuner ended after the report cut after $k characters"
 done
-note "cut after 1 to $((length - 1)) characters: $shown_a of A and $((shown_b - 1)) of B shown, $lost not full reports"
 
-# Nothing but the values of whole reports was ever shown, and each shown report exactly once.
+# Nothing but the values of whole reports was ever shown, and each shown report exactly once,
+# all six boxes with it. Late takes of the cuts after 49 and 50 characters show one A and one B
+# more when both were late; a late A alone is followed by A again and a late B alone follows B,
+# which shows nothing new.
+late=$(($(shown_count "${value_boxes[0]}.Text ${values_a[0]}") - shown_a))
+[ "$late" -eq 0 ] || [ "$late" -eq 1 ] || fail "report A was shown $late times more than sent whole"
+shown_a=$((shown_a + late)) shown_b=$((shown_b + late))
+note "cut after 1 to $((length - 1)) characters: $shown_a of A and $((shown_b - 1)) of B shown"
 for i in "${!value_boxes[@]}"; do
     box=${value_boxes[i]}
     others=$(shown | grep "^$box\.Text " | grep -vxF -e "$box.Text ${values_a[i]}" \

@@ -3,12 +3,14 @@
 # memory stays where it was, and Save still writes the exact record.
 source "$(dirname "$0")/system_lib.sh"
 
+received_at_least_bytes() { [ "$(received_bytes | wc -c)" -ge "$1" ]; }
+
 start_x
 start_peer
 start_tuner "$work/flood.trace" --port 1="$device"
 
 click bOpen
-wait_for 20 "the read request" test "$(received_count $'R\r')" -ge 1
+wait_for 20 "the read request" received_times 1 $'R\r'
 peer send "$(hex $'P,00120,00130,00140,00050,00060,00070,00000,00000,00000\r')"
 wait_for 20 "the first report shown" shows_values 120 130 140 050 060 070
 wait_for 10 "the green lamp" shows Shape1.FillColor 65280
@@ -24,13 +26,17 @@ changed=$(tail -n +"$((lines_before + 1))" "$work/flood.trace" | cut -d' ' -f2- 
     grep -E '^(tAccel|tDecel|tTurn|tMax|tMin|tLFB)\.Text |^Shape1\.FillColor ' || true)
 [ -z "$changed" ] || fail "the flood changed the shown values: $changed"
 
-# The report follows once the line has been quiet for well over the port's settle interval:
-# the flood's bytes are taken by then, all but a clean tail shorter than the threshold. Sent
-# sooner, the report would be taken in one read with the flood's last bytes, which hold commas,
-# and rightly be refused as no report.
-sleep 0.5
-peer send "$(hex $'P,00187,00021,00143,00056,00078,00009,00001,00000,00000\r')"
-wait_for 20 "the report after the flood shown" shows_values 187 021 143 056 078 009
+# A report after the flood. Once the window has taken the flood, all but a clean tail shorter
+# than the threshold, the report is shown; while it still lags behind, the report is taken in
+# one read with flood bytes that hold commas, and rightly refused as no report. How far a busy
+# machine lets it lag is not known, so a report not shown is sent again, as a controller is
+# asked again.
+for attempt in 1 2 3 4 5; do
+    peer send "$(hex $'P,00187,00021,00143,00056,00078,00009,00001,00000,00000\r')"
+    poll_until 10 shows_values 187 021 143 056 078 009 && break
+    [ "$attempt" -lt 5 ] || fail "no report after the flood was shown"
+    note "the report after the flood was not shown within 10 s; sending it again"
+done
 wait_for 10 "the reversed TPS of that report" shows bTPS.Caption "TPS = Reverse"
 shows Shape1.FillColor 65280 || fail "the lamp is not green after the report"
 shows tStatus.Caption "Parmeters Received from Controller." ||
@@ -49,7 +55,7 @@ fi
 : >"$work/received.bin"
 click bSave
 expected=$'S,00187,00021,00143,00056,00078,00009,00001,00000,00000,\r'
-wait_for 20 "the save record" test "$(received_bytes | wc -c)" -ge 57
+wait_for 20 "the save record" received_at_least_bytes 57
 wait_for 10 "the save confirmed" shows tStatus.Caption "Save was successful!"
 sleep 0.3 # anything sent after the record would arrive by now
 [ "$(received_bytes)" = "$expected" ] ||

@@ -6,6 +6,10 @@ source "$(dirname "$0")/system_lib.sh"
 
 # lists N: the port list shows N among its items.
 lists() { [[ " $(now_shows pCPort.Items) " == *" $1 "* ]]; }
+# The list's drop-down is a window of its own: keys reach it only once it is shown, and reach
+# the field again once it is gone.
+list_open() { xdotool search --onlyvisible --pid "$tuner_pid" 2>/dev/null | grep -qvxF "$window"; }
+list_closed() { ! list_open; }
 
 start_x
 adapter="$work/adapter"
@@ -19,16 +23,16 @@ wait_for 10 "the typed port" shows pCPort.Text 9
 # The adapter appears: a simulated controller behind the link that port 2 names.
 start_sim --link "$adapter"
 xdotool key F4
+wait_for 10 "the port list open" list_open
 wait_for 10 "the opened list with port 2 in the trace" lists 2
-sleep 0.5
 xdotool key Escape
-sleep 0.5
+wait_for 10 "the port list closed" list_closed
 shows pCPort.Text 9 || fail "opening the list changed the field to '$(now_shows pCPort.Text)'"
 
 # Open the list again and pick the new port by keyboard.
 click pCPort
 xdotool key F4
-sleep 0.5
+wait_for 10 "the port list open again" list_open
 xdotool type --delay 30 2
 xdotool key Return
 wait_for 10 "the new port picked from the list" shows pCPort.Text 2

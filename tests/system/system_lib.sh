@@ -63,13 +63,23 @@ note() {
 layout="$work/layout.txt"
 "$tuner" --dump-layout >"$layout" 2>"$work/dump-layout.log" || fail "dccd-tuner --dump-layout failed"
 
-# wait_for <seconds> <what> <command...>: polls the command until it succeeds.
+# wait_for <seconds> <what> <command...>: polls the command until it succeeds. The seconds are
+# what the wait may take on a quiet machine; a deadline only bounds a hang, and a machine busy
+# with builds starves the programs (a sanitized build most), so each wait is allowed six times
+# as long.
 wait_for() {
-    local limit=$1 what=$2
-    local deadline=$((SECONDS + limit))
+    local limit=$(($1 * 6)) what=$2
     shift 2
+    poll_until "$limit" "$@" || fail "timed out after $limit s waiting for $what"
+}
+
+# poll_until <seconds> <command...>: polls the command until it succeeds; false once the time
+# is up, for a test that acts again rather than fails.
+poll_until() {
+    local deadline=$((SECONDS + $1))
+    shift
     until "$@"; do
-        [ "$SECONDS" -lt "$deadline" ] || fail "timed out after $limit s waiting for $what"
+        [ "$SECONDS" -lt "$deadline" ] || return 1
         sleep 0.02
     done
 }
@@ -105,7 +115,7 @@ peer() {
     local before
     before=$(peer_count "done $1")
     echo "$*" >&4
-    local deadline=$((SECONDS + 60))
+    local deadline=$((SECONDS + 360))
     until [ "$(peer_count "done $1")" -gt "$before" ]; do
         [ "$SECONDS" -lt "$deadline" ] || fail "the line peer did not finish '$1'"
         grep -q '^unknown\|^closed' "$work/peer.log" && fail "the line peer refused '$1'"
@@ -124,6 +134,9 @@ hex() { printf '%s' "$1" | od -An -v -tx1 | tr -d ' \n'; }
 received_bytes() { cat "$work/received.bin" 2>/dev/null || true; }
 # How often the byte string (given as text, \r allowed via printf) arrived at the peer.
 received_count() { received_bytes | grep -aoF -- "$1" | wc -l; }
+# received_times <n> <bytes>: the byte string arrived exactly n times. A wait polls a command, so
+# it names this one: a count written into the wait's own arguments is taken once, before it.
+received_times() { [ "$(received_count "$2")" -eq "$1" ]; }
 
 # ---- the simulated controller
 

@@ -69,7 +69,7 @@ protected:
     void Show() {
         window->show();
         window->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get(), 30000)); // bounds a hang only
     }
 
     template <typename T> T *W(const char16_t *name) {

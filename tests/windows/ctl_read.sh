@@ -7,7 +7,7 @@ source "$(dirname "$0")/wine_lib.sh"
 start_com5_peer
 peer queue "$(report_hex 1 2 3 4 5 6 0 1 0)"
 tune="$work/read-Ωμ.json"
-LC_ALL=C.UTF-8 ctl --port 5 read -o "$(windows_path "$tune")" >"$work/ctl.log" 2>&1 &
+LC_ALL=C.UTF-8 ctl "${answer_wait[@]}" --port 5 read -o "$(windows_path "$tune")" >"$work/ctl.log" 2>&1 &
 ctl_pid=$!
 pids+=("$ctl_pid")
 wait_for 60 "the read request" received_has 'R\r'

@@ -26,7 +26,7 @@ record='S,00150,00080,00110,00090,00005,00025,00000,00001,00000,\r'
 
 # First the read that keeps what the controller held as a restore point, then the save and the
 # read-back.
-ctl --port 5 write "$(windows_path "$tune")" >"$work/ctl.log" 2>&1 &
+ctl "${answer_wait[@]}" --port 5 write "$(windows_path "$tune")" >"$work/ctl.log" 2>&1 &
 ctl_pid=$!
 pids+=("$ctl_pid")
 wait_for 60 "the read for the restore point" received_has 'R\r'
@@ -47,7 +47,7 @@ grep -qE -- '-port5 .* 5 +acceleration 120, deceleration 90, .*tps_reverse true$
 # Written back without verifying: after its own restore point is read, the old record reaches the
 # line before the program ends.
 old='S,00120,00090,00100,00080,00010,00040,00001,00000,00000,\r'
-ctl --port 5 write --restore-point latest --no-verify >>"$work/ctl.log" 2>&1 &
+ctl "${answer_wait[@]}" --port 5 write --restore-point latest --no-verify >>"$work/ctl.log" 2>&1 &
 ctl_pid=$!
 pids+=("$ctl_pid")
 read_requests_are() { [ "$(received_count "$(printf 'R\r')")" -eq "$1" ]; }

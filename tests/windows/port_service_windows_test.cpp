@@ -17,7 +17,7 @@ namespace {
 using tuner::WinSerialPortService;
 
 constexpr qint16 kPort = 5;
-constexpr int kWaitMs = 5000; // generous: the machines running these are shared and busy
+constexpr int kWaitMs = 30000; // bounds a hang: the machines running these are shared and busy
 
 const QByteArray kRecord = "S,00100,00100,00100,00100,00000,00033,00000,00000,00000,\r";
 

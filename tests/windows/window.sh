@@ -60,7 +60,7 @@ connect_and_save() {
         fail "the line carried more than the read request and the record: $(received_bytes | od -c)"
     exit_tuner
     if [ "$name" = com23 ]; then
-        ctl --port 23 read -o "$(windows_path "$work/23.json")" >"$work/ctl.log" 2>&1 &
+        ctl "${answer_wait[@]}" --port 23 read -o "$(windows_path "$work/23.json")" >"$work/ctl.log" 2>&1 &
         pids+=($!)
         wait_for 60 "dccd-ctl's read request" received_has "R\\r${record}R\\r"
         peer send "$(report_hex 120 90 100 80 10 40 1 0 0)"

@@ -19,6 +19,9 @@ source "$DCCD_SOURCE/tests/system/system_lib.sh"
 windows_path() { printf 'Z:%s' "${1//\//\\}"; }
 
 # ctl <arguments...>: dccd-ctl.exe, its output with Unix line ends once it has ended.
+# The peer answers a request only once this script has seen it, which on a busy machine can take
+# longer than dccd-ctl's own 3 s: a command that waits for the peer's answer is given this much.
+answer_wait=(--timeout 120)
 ctl() {
     local out err status=0
     out=$(mktemp "$work/ctl-out.XXXXXX")

@@ -22,7 +22,7 @@ mkfifo "$work/in"
 peer_pid=$!
 exec 4>"$work/in"
 echo echo >&4
-for _ in $(seq 500); do
+for _ in $(seq 3000); do # a busy machine may take long to start Python; this bounds a hang
     grep -qx 'done echo' "$work/peer.log" && break
     kill -0 "$peer_pid" 2>/dev/null || break
     sleep 0.02

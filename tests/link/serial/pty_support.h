@@ -65,7 +65,7 @@ public:
 
     // Reads what the service sent until `count` bytes came or the time is up; Qt events run
     // meanwhile so that queued output is written.
-    QByteArray Read(qsizetype count, int timeoutMs = 5000) const {
+    QByteArray Read(qsizetype count, int timeoutMs = 30000) const {
         QByteArray got;
         const QDeadlineTimer deadline(timeoutMs);
         while (got.size() < count && !deadline.hasExpired()) {

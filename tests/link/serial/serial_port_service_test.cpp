@@ -32,7 +32,7 @@ using tuner::QtSerialPortService;
 
 namespace {
 
-constexpr int kWaitMs = 5000; // generous: the machines running these are shared and busy
+constexpr int kWaitMs = 30000; // bounds a hang: the machines running these are shared and busy
 
 class ServiceTest : public ::testing::Test {
 protected:
@@ -145,25 +145,72 @@ TEST_F(ServiceTest, NoEventBelowTheThresholdAndOneWhenReached) {
     EXPECT_EQ(inputs.at(0), first + "b");
 }
 
+// Writes pieces of a text to the line from a thread of its own, the first at once and each next
+// one gap later, paced by deadlines at real-time priority where allowed. A machine busy with
+// builds may still stretch a gap towards the quiet interval, which ends a record without its
+// end; such a run proves nothing, and KeptPace says so.
+class PacedWriter {
+public:
+    PacedWriter(const Pty &pty, const QByteArray &text, qsizetype first, qsizetype piece,
+                std::chrono::milliseconds gap)
+        : m_thread([=, this, &pty] { Run(pty, text, first, piece, gap); }) {}
+    ~PacedWriter() { Join(); }
+    PacedWriter(const PacedWriter &) = delete;
+    PacedWriter &operator=(const PacedWriter &) = delete;
+
+    bool KeptPace() {
+        Join();
+        return m_longestGap < QtSerialPortService::kSettleInterval * 4 / 5;
+    }
+
+private:
+    void Run(const Pty &pty, const QByteArray &text, qsizetype first, qsizetype piece,
+             std::chrono::milliseconds gap) {
+        sched_param priority{};
+        priority.sched_priority = 1;
+        ::pthread_setschedparam(::pthread_self(), SCHED_FIFO, &priority);
+        const auto start = std::chrono::steady_clock::now();
+        auto last = start;
+        pty.Write(text.left(first));
+        for (qsizetype at = first, n = 1; at < text.size(); at += piece, ++n) {
+            std::this_thread::sleep_until(start + gap * n);
+            const auto now = std::chrono::steady_clock::now();
+            m_longestGap = std::max(m_longestGap, now - last);
+            last = now;
+            pty.Write(text.mid(at, piece));
+        }
+    }
+    void Join() {
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+    std::chrono::steady_clock::duration m_longestGap{};
+    std::thread m_thread;
+};
+
 TEST_F(ServiceTest, ReportArrivingInPiecesAcrossTheThresholdIsTakenWhole) {
     TakeEachEvent();
-    ASSERT_TRUE(service.SetPortOpen(true));
     const QByteArray report = "P,00120,00090,00100,00080,00010,00040,00001,00000,00001\r";
-    // 45 characters, then pieces of 2 a few milliseconds apart: each is well inside the quiet
-    // interval, but together they run on past it, so the interval must start again with each.
-    std::thread writer([&] {
-        pty.Write(report.left(45));
-        for (qsizetype at = 45; at < report.size(); at += 2) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(4));
-            pty.Write(report.mid(at, 2));
-        }
-    });
-    const bool arrived = QTest::qWaitFor([&] { return !inputs.isEmpty(); }, kWaitMs);
-    writer.join();
-    ASSERT_TRUE(arrived);
-    EXPECT_EQ(inputs.at(0), report);
-    QTest::qWait(100);
-    EXPECT_EQ(inputs.size(), 1);
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        // Each attempt on a line opened afresh, which drops what an earlier one left.
+        service.SetPortOpen(false);
+        ASSERT_TRUE(service.SetPortOpen(true));
+        inputs.clear();
+        // 45 characters, then pieces of 2 a few milliseconds apart: each is well inside the
+        // quiet interval, but together they run on past it, so the interval must start again
+        // with each.
+        PacedWriter writer(pty, report, 45, 2, std::chrono::milliseconds(4));
+        const bool arrived = QTest::qWaitFor([&] { return !inputs.isEmpty(); }, kWaitMs);
+        if (!writer.KeptPace())
+            continue;
+        ASSERT_TRUE(arrived);
+        EXPECT_EQ(inputs.at(0), report);
+        QTest::qWait(100);
+        EXPECT_EQ(inputs.size(), 1);
+        return;
+    }
+    GTEST_SKIP() << "the writer never kept its pace: the machine is too busy";
 }
 
 TEST_F(ServiceTest, ContinuousStreamRaisesTheEventWhenTheBufferIsFull) {
@@ -218,35 +265,30 @@ class TrickleTest : public ServiceTest, public ::testing::WithParamInterface<Tri
 TEST_P(TrickleTest, ReportIsTakenWhole) {
     const TrickleCase &c = GetParam();
     TakeEachEvent();
-    ASSERT_TRUE(service.SetPortOpen(true));
-    std::thread writer([&] {
-        // Paced by deadlines, at real-time priority where allowed: a machine busy with builds
-        // would otherwise stretch a gap now and then beyond the quiet interval.
-        sched_param priority{};
-        priority.sched_priority = 1;
-        ::pthread_setschedparam(::pthread_self(), SCHED_FIFO, &priority);
-        const auto start = std::chrono::steady_clock::now();
-        for (qsizetype at = 0; at < c.report.size(); at += c.piece) {
-            std::this_thread::sleep_until(start +
-                                          std::chrono::milliseconds(c.gapMs) * at / c.piece);
-            pty.Write(c.report.mid(at, c.piece));
-        }
-    });
-    // A real event loop: QTest's waits sleep in steps of 10 ms, late enough to hide a cut.
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (!inputs.isEmpty())
-            loop.quit();
-    });
-    poll.start(1);
-    QTimer::singleShot(4 * kWaitMs, &loop, &QEventLoop::quit);
-    loop.exec();
-    writer.join();
-    ASSERT_FALSE(inputs.isEmpty());
-    QTest::qWait(100);
-    ASSERT_EQ(inputs.size(), 1);
-    EXPECT_EQ(inputs.at(0), c.report);
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        service.SetPortOpen(false); // a line opened afresh drops what an earlier attempt left
+        ASSERT_TRUE(service.SetPortOpen(true));
+        inputs.clear();
+        PacedWriter writer(pty, c.report, c.piece, c.piece, std::chrono::milliseconds(c.gapMs));
+        // A real event loop: QTest's waits sleep in steps of 10 ms, late enough to hide a cut.
+        QEventLoop loop;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+            if (!inputs.isEmpty())
+                loop.quit();
+        });
+        poll.start(1);
+        QTimer::singleShot(4 * kWaitMs, &loop, &QEventLoop::quit);
+        loop.exec();
+        if (!writer.KeptPace())
+            continue;
+        ASSERT_FALSE(inputs.isEmpty());
+        QTest::qWait(100);
+        ASSERT_EQ(inputs.size(), 1);
+        EXPECT_EQ(inputs.at(0), c.report);
+        return;
+    }
+    GTEST_SKIP() << "the writer never kept its pace: the machine is too busy";
 }
 
 // 62 characters: 13 of them come after the threshold, over more than 100 ms at these paces.
