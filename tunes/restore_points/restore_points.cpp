@@ -3,6 +3,8 @@
 #include "link/ports/comfunct.h"
 #include "link/text/shown_text.h"
 #include "tunes/files/tune_differences.h"
+#include "tunes/restore_points/folder_lock.h"
+#include "tunes/restore_points/restore_point_names.h"
 #include "tunes/restore_points/state_folder.h"
 
 #include <QDeadlineTimer>
@@ -21,317 +23,15 @@
 namespace tuner {
 namespace {
 
-const QString kSuffix = QStringLiteral(".json");
 const QString kNoFolder = QStringLiteral(
     "there is no folder for restore points: %1 and HOME are not set, and the system knows no "
     "home for this user");
 const QString kNotAName =
     QStringLiteral(": not named as a restore point is (NNNNNN-YYYYMMDDTHHMMSSZ-portN.json), so it "
                    "is left alone");
-// The folder's lock file, and one per restore point in use; neither ends in ".json".
-const QString kLockName = QStringLiteral(".lock");
+// A restore point in use is marked with a lock file of its own, which does not end in ".json".
 const QString kInUsePrefix = QStringLiteral(".in-use-");
 constexpr qsizetype kInUseKeyDigits = 16;
-// Long enough for another dccd-ctl to choose its name or prune.
-constexpr int kLockWaitMs = 10000;
-constexpr int kLockPollMs = 50;
-// A process writes its lock file the moment it makes it: one still empty, or without a lock's
-// text, this long after was left by a process that died in between (a power cut).
-constexpr qint64 kUnwrittenLockMs = 5000;
-constexpr qsizetype kOrderDigits = 9;
-
-// A path as the system writes it (backslashes on Windows).
-QString Shown(const QString &path) {
-    return QDir::toNativeSeparators(path);
-}
-
-// What a restore point's name says: its number (0 for a name an earlier version gave), the
-// time and, for an earlier version's, which of those taken within one second it is.
-struct NameParts {
-    qint64 order = 0;
-    qsizetype stampAt = 0; // where the time starts in the name
-    qint64 within = 1;
-};
-
-// The length of the run of ASCII digits at `from`.
-qsizetype DigitsAt(QStringView text, qsizetype from) {
-    qsizetype end = from;
-    while (end < text.size() && text[end] >= u'0' && text[end] <= u'9')
-        ++end;
-    return end - from;
-}
-
-// A whole number as the program writes one: digits without a leading zero, at most `most`.
-std::optional<qint64> PlainNumber(QStringView text, qsizetype most) {
-    if (text.isEmpty() || text.size() > most || DigitsAt(text, 0) != text.size() ||
-        (text.size() > 1 && text[0] == u'0'))
-        return std::nullopt;
-    return text.toLongLong();
-}
-
-bool IsStamp(QStringView text) {
-    return text.size() == 16 && DigitsAt(text, 0) == 8 && text[8] == u'T' &&
-           DigitsAt(text, 9) == 6 && text[15] == u'Z';
-}
-
-// "000042-20261207T150412Z-port1", or an earlier version's "20261207T150412Z-port1-2", and
-// nothing else: the number of six digits, more only without a leading zero, up to nine; a port
-// the program numbers.
-std::optional<NameParts> PartsOf(QStringView stem) {
-    NameParts parts;
-    const qsizetype number = DigitsAt(stem, 0);
-    const bool numbered = number < stem.size() && stem[number] == u'-';
-    qsizetype at = 0;
-    if (numbered) {
-        if (number < 6 || number > kOrderDigits || (number > 6 && stem[0] == u'0'))
-            return std::nullopt;
-        parts.order = stem.left(number).toLongLong();
-        at = number + 1;
-    }
-    if (!IsStamp(stem.mid(at, 16)) || stem.mid(at + 16, 5) != u"-port")
-        return std::nullopt;
-    parts.stampAt = at;
-    at += 21;
-    const qsizetype digits = DigitsAt(stem, at);
-    const std::optional<qint64> port = PlainNumber(stem.mid(at, digits), 3);
-    if (!port || *port > comfunct::kHighestPortNumber)
-        return std::nullopt;
-    at += digits;
-    if (at == stem.size())
-        return parts;
-    const std::optional<qint64> within = PlainNumber(stem.mid(at + 1), kOrderDigits);
-    if (numbered || stem[at] != u'-' || !within || *within < 2)
-        return std::nullopt;
-    parts.within = *within;
-    return parts;
-}
-
-// A restore point known by its name alone.
-struct Named {
-    QString stem; // the file's name without ".json"
-    NameParts parts;
-    bool regular = false; // a regular file, as the listing told: no need to look
-};
-
-// Newer first: by the number taken. Those without one are older than all numbered ones and
-// keep the order their names give (the time, then the "-2" of a second within one second).
-bool Newer(const Named &a, const Named &b) {
-    if (a.parts.order != b.parts.order)
-        return a.parts.order > b.parts.order;
-    const QStringView aStamp = QStringView(a.stem).mid(a.parts.stampAt, 16);
-    const QStringView bStamp = QStringView(b.stem).mid(b.parts.stampAt, 16);
-    if (aStamp != bStamp)
-        return aStamp > bStamp;
-    return a.parts.within > b.parts.within;
-}
-
-// The folder's entries by name: the restore points newest first, the other names of files that
-// end in ".json" (hidden ones aside), and every name there (lock files too).
-struct FolderNames {
-    std::vector<Named> points;
-    QStringList others;
-    QStringList all;
-    QString problem; // why the folder cannot be read; "" when it can, or is not there yet
-};
-
-FolderNames NamesIn(const QString &folder) {
-    FolderNames names;
-    const QFileInfo about(folder);
-    if (!about.exists()) {
-        if (const std::optional<QString> unreachable = UnreachableFolder(folder))
-            names.problem =
-                QStringLiteral("Cannot read %1: %2").arg(EscapedText(Shown(folder)), *unreachable);
-        return names;
-    }
-    if (!about.isDir() || !about.isReadable() || !about.isExecutable()) {
-        names.problem = QStringLiteral("Cannot read %1: %2")
-                            .arg(Shown(folder), about.isDir() ? QStringLiteral("Permission denied")
-                                                              : QStringLiteral("not a folder"));
-        return names;
-    }
-    QList<bool> regular;
-    names.all = EntryNames(folder, &regular);
-    names.points.reserve(names.all.size());
-    for (qsizetype i = 0; i < names.all.size(); ++i) {
-        const QString &name = names.all.at(i);
-        if (!name.endsWith(kSuffix) || name.startsWith(u'.'))
-            continue;
-        const QStringView stem = QStringView(name).chopped(kSuffix.size());
-        if (const std::optional<NameParts> parts = PartsOf(stem))
-            names.points.push_back({stem.toString(), *parts, regular.at(i)});
-        else
-            names.others.append(name);
-    }
-    std::sort(names.points.begin(), names.points.end(), Newer);
-    std::sort(names.others.begin(), names.others.end());
-    return names;
-}
-
-// Why a file cannot be written in the folder, as the system says it ("No space left on
-// device"): the lock file does not tell.
-QString WriteProblem(const QString &folder) {
-    QTemporaryFile probe(folder + QStringLiteral("/.probe-XXXXXX"));
-    if (probe.open() && probe.write("0") == 1 && probe.flush())
-        return QStringLiteral("the lock file cannot be made");
-    return probe.errorString();
-}
-
-// What stands where a lock file is when it cannot be taken.
-struct LockFound {
-    enum class Kind { Gone, Process, Unwritten, Link, Folder, Other } kind = Kind::Gone;
-    qint64 pid = 0;
-    QString program, machine, user;
-    bool here = true; // it names this machine, or none
-    bool empty = false;
-    qint64 ageMs = 0; // since it was written, either way: a clock put back makes a future time
-};
-
-LockFound Inspect(const QLockFile &lock, const QString &path) {
-    LockFound found;
-    const QFileInfo about(path);
-    if (about.isSymLink())
-        found.kind = LockFound::Kind::Link;
-    else if (!about.exists())
-        return found;
-    else if (about.isDir())
-        found.kind = LockFound::Kind::Folder;
-    else if (!about.isFile())
-        found.kind = LockFound::Kind::Other;
-    else if (lock.getLockInfo(&found.pid, &found.machine, &found.program))
-        found.kind = LockFound::Kind::Process;
-    else
-        found.kind = LockFound::Kind::Unwritten;
-    found.user = about.owner();
-    found.empty = about.size() == 0;
-    found.ageMs = qAbs(about.lastModified().msecsTo(QDateTime::currentDateTime()));
-    // The machine as Qt writes it: the host name, on Windows COMPUTERNAME.
-    found.here =
-        found.machine.isEmpty() ||
-        found.machine.compare(QSysInfo::machineHostName(), Qt::CaseInsensitive) == 0 ||
-        found.machine.compare(qEnvironmentVariable("COMPUTERNAME"), Qt::CaseInsensitive) == 0;
-    return found;
-}
-
-// Qt tells a lock whose process is gone and whose time is in the future (the clock was put back)
-// on standard error, raw, as it takes it over: such a lock of this machine is given the present
-// time first, which changes nothing else, as no lock of this machine is judged by its time.
-void BringBackFromTheFuture(const QLockFile &lock, const QString &path) {
-    const QFileInfo about(path);
-    if (!about.isFile() || about.isSymLink() ||
-        about.lastModified() <= QDateTime::currentDateTime())
-        return;
-    const LockFound found = Inspect(lock, path);
-    QFile file(path);
-    if (found.kind == LockFound::Kind::Process && found.here && file.open(QIODevice::Append))
-        file.setFileTime(QDateTime::currentDateTime(), QFileDevice::FileModificationTime);
-}
-
-// Worth waiting for: a live process of this machine lets go within moments, and so would one
-// of another machine that wrote its lock just now (a shared home); an unwritten lock is taken
-// over once old enough. A folder or a device is no process's lock.
-bool WorthWaiting(const LockFound &found) {
-    switch (found.kind) {
-    case LockFound::Kind::Process:
-        return found.here || found.ageMs < kLockWaitMs;
-    case LockFound::Kind::Unwritten:
-    case LockFound::Kind::Gone:
-        return true;
-    default:
-        return false;
-    }
-}
-
-// Removes a lock no process can hold: a link (a lock file is never one), or one left unwritten
-// long ago. Qt's removal refuses a lock file a live process holds, and a lock of its own keeps
-// two processes from each removing a stale lock, the second the first's new one.
-bool TakeOver(QLockFile &lock, const QString &path, const LockFound &found) {
-    const bool stale =
-        found.kind == LockFound::Kind::Link ||
-        (found.kind == LockFound::Kind::Unwritten && found.ageMs >= kUnwrittenLockMs);
-    if (!stale)
-        return false;
-    QLockFile removal(path + QStringLiteral(".rmlock"));
-    if (!removal.tryLock(0))
-        return false;
-    return found.kind == LockFound::Kind::Link ? QFile::remove(path) : lock.removeStaleLockFile();
-}
-
-// What the lock is, and how it is removed when no live process holds it.
-QString LockSaid(const QString &path, const LockFound &found) {
-    const QString lock = EscapedText(Shown(path));
-    const QString remove = QStringLiteral("; a lock that no live process holds can be removed: ") +
-                           RemovalCommand(path, found.kind == LockFound::Kind::Folder);
-    const QString process =
-        QStringLiteral("process %1 (%2)").arg(found.pid).arg(EscapedText(found.program)) +
-        (found.user.isEmpty() ? QString() : QStringLiteral(" of user ") + EscapedText(found.user));
-    switch (found.kind) {
-    case LockFound::Kind::Process:
-        if (found.here)
-            return QStringLiteral("the lock %1 is held by %2 on this machine, still running after "
-                                  "%3 s")
-                .arg(lock, process)
-                .arg(kLockWaitMs / 1000);
-        return QStringLiteral("the lock %1 names %2 on the machine '%3', which cannot be asked "
-                              "from here")
-                   .arg(lock, process, EscapedText(found.machine)) +
-               remove;
-    case LockFound::Kind::Unwritten:
-        return QStringLiteral("the lock %1 names no process (%2) and could not be taken over")
-                   .arg(lock, found.empty ? QStringLiteral("it is empty")
-                                          : QStringLiteral("it holds no lock's text")) +
-               remove;
-    case LockFound::Kind::Link:
-        return QStringLiteral("the lock %1 is a link, which no process holds, and could not be "
-                              "removed")
-                   .arg(lock) +
-               remove;
-    case LockFound::Kind::Folder:
-        return QStringLiteral("the lock %1 is a folder, which no process holds").arg(lock) + remove;
-    case LockFound::Kind::Other:
-        return QStringLiteral("the lock %1 is no regular file, which no process holds").arg(lock) +
-               remove;
-    case LockFound::Kind::Gone:
-        break;
-    }
-    return QStringLiteral("the lock %1 was taken by others again and again for %2 s")
-        .arg(lock)
-        .arg(kLockWaitMs / 1000);
-}
-
-// The folder's lock, held while a name is chosen, while restore points are marked in use and
-// while the oldest are removed, so that two processes never take one name nor remove what the
-// other has just kept or marked. A lock is stale when its process is gone, or when it was never
-// written and is old: never by its age alone, as a clock that moved must not break a live lock.
-class FolderLock {
-public:
-    explicit FolderLock(const QString &folder) : m_path(folder + u'/' + kLockName), m_lock(m_path) {
-        m_lock.setStaleLockTime(0);
-    }
-    QString Take(const QString &folder) {
-        const QDeadlineTimer deadline(kLockWaitMs);
-        LockFound found;
-        while (!deadline.hasExpired()) {
-            BringBackFromTheFuture(m_lock, m_path);
-            if (m_lock.tryLock(kLockPollMs))
-                return {};
-            if (m_lock.error() == QLockFile::PermissionError)
-                return QStringLiteral("cannot write %1: Permission denied").arg(Shown(folder));
-            if (m_lock.error() != QLockFile::LockFailedError)
-                return QStringLiteral("cannot lock %1: %2")
-                    .arg(Shown(folder), WriteProblem(folder));
-            found = Inspect(m_lock, m_path);
-            if (found.kind == LockFound::Kind::Gone || TakeOver(m_lock, m_path, found))
-                continue;
-            if (!WorthWaiting(found))
-                break;
-        }
-        return LockSaid(m_path, found);
-    }
-
-private:
-    QString m_path;
-    QLockFile m_lock;
-};
 
 // Nothing at all at the path, looked at afresh: removed since the folder was listed.
 bool Vanished(const QString &path) {
@@ -344,7 +44,7 @@ bool Vanished(const QString &path) {
 using Read = std::variant<RestorePoint, SkippedEntry, std::monostate>;
 
 Read ReadRestorePoint(const QString &folder, const Named &named) {
-    const QString name = named.stem + kSuffix;
+    const QString name = named.stem + kRestorePointSuffix;
     const QString path = folder + u'/' + name;
     // The entry as the link leads: a FIFO, a terminal or a serial device is never opened, since
     // opening one waits for a writer or reads for good.
@@ -395,7 +95,7 @@ std::variant<RestorePoint, QString> LatestOf(const QString &folder, const Folder
         return *point;
     const auto newest = NewestRead(folder, names.points, [](const RestorePoint &) { return true; });
     if (!newest)
-        return QStringLiteral("there is no restore point yet (in %1)").arg(Shown(folder));
+        return QStringLiteral("there is no restore point yet (in %1)").arg(ShownPath(folder));
     return QStringLiteral("there is no restore point of port %1 yet; the newest, %2, is of "
                           "port %3: name it to write it to port %1")
         .arg(port)
@@ -409,14 +109,14 @@ std::variant<RestorePoint, QString> LatestOf(const QString &folder, const Folder
 QString PublishNew(const QString &folder, const QString &path, const QByteArray &text) {
     QTemporaryFile file(folder + QStringLiteral("/.restore-point-XXXXXX"));
     if (!file.open())
-        return QStringLiteral("cannot write in %1: %2").arg(Shown(folder), file.errorString());
+        return QStringLiteral("cannot write in %1: %2").arg(ShownPath(folder), file.errorString());
     // The text is buffered: a full disk shows only when it is flushed.
     if (file.write(text) != text.size() || !file.flush() || file.error() != QFileDevice::NoError)
-        return QStringLiteral("cannot write %1: %2").arg(Shown(path), file.errorString());
+        return QStringLiteral("cannot write %1: %2").arg(ShownPath(path), file.errorString());
     if (QFileInfo::exists(path) || !file.rename(path))
         return QStringLiteral("cannot write %1: %2")
-            .arg(Shown(path), QFileInfo::exists(path) ? QStringLiteral("it exists already")
-                                                      : file.errorString());
+            .arg(ShownPath(path), QFileInfo::exists(path) ? QStringLiteral("it exists already")
+                                                          : file.errorString());
     file.setAutoRemove(false);
     return {};
 }
@@ -444,20 +144,6 @@ QString MarkedPoint(const QString &entry) {
                                           : QString();
 }
 
-// Whether a mark is still held. One whose holder has gone is removed here; one that cannot be
-// judged (another machine's) counts as held.
-bool StillHeld(const QString &path) {
-    QLockFile mark(path);
-    mark.setStaleLockTime(0);
-    BringBackFromTheFuture(mark, path);
-    if (mark.tryLock(0)) {
-        mark.unlock(); // which removes it
-        return false;
-    }
-    const LockFound found = Inspect(mark, path);
-    return found.kind != LockFound::Kind::Gone && !TakeOver(mark, path, found);
-}
-
 // Which of `wanted` a write is using. The marks of holders that have gone are removed on the
 // way, those of restore points no longer there too.
 QSet<QString> InUse(const QString &folder, const FolderNames &names, const QSet<QString> &wanted) {
@@ -465,9 +151,10 @@ QSet<QString> InUse(const QString &folder, const FolderNames &names, const QSet<
     for (const QString &entry : names.all) {
         const QString point = MarkedPoint(entry);
         if (point.isEmpty() || held.contains(point) ||
-            (!wanted.contains(point) && QFileInfo::exists(folder + u'/' + point + kSuffix)))
+            (!wanted.contains(point) &&
+             QFileInfo::exists(folder + u'/' + point + kRestorePointSuffix)))
             continue;
-        if (StillHeld(folder + u'/' + entry))
+        if (LockStillHeld(folder + u'/' + entry))
             held.insert(point);
     }
     return held;
@@ -535,7 +222,7 @@ std::variant<KeptRestorePoint, QString> KeepRestorePoint(const TuningParameters 
     const QString folder = std::get<0>(located);
     if (const std::optional<QString> refused = MakeFolder(folder))
         return QStringLiteral("cannot make the folder %1: %2")
-            .arg(EscapedText(Shown(folder)), *refused);
+            .arg(EscapedText(ShownPath(folder)), *refused);
     FolderLock lock(folder);
     if (const QString refused = lock.Take(folder); !refused.isEmpty())
         return refused;
@@ -548,13 +235,13 @@ std::variant<KeptRestorePoint, QString> KeepRestorePoint(const TuningParameters 
                               "takes: move it out of %3 to keep new ones")
             .arg(EscapedText(names.points.front().stem))
             .arg(kHighestRestorePointNumber)
-            .arg(Shown(folder));
+            .arg(ShownPath(folder));
     const QDateTime utc = takenAt.toUTC();
     const QString name = QStringLiteral("%1-%2-port%3")
                              .arg(highest + 1, 6, 10, QLatin1Char('0'))
                              .arg(utc.toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'")))
                              .arg(port);
-    KeptRestorePoint kept{{name, folder + u'/' + name + kSuffix,
+    KeptRestorePoint kept{{name, folder + u'/' + name + kRestorePointSuffix,
                            TuneFile{TuneOf(held), note, utc.toString(Qt::ISODate), port},
                            highest + 1, OutOfRange(TuneOf(held))},
                           {}};
@@ -576,7 +263,7 @@ std::variant<RestorePointInUse, QString> HoldRestorePoint(const QString &name) {
     FolderLock lock(folder);
     if (const QString refused = lock.Take(folder); !refused.isEmpty())
         return refused;
-    if (!QFileInfo::exists(folder + u'/' + name + kSuffix))
+    if (!QFileInfo::exists(folder + u'/' + name + kRestorePointSuffix))
         return QStringLiteral("the restore point %1 is gone: a prune removed it just now")
             .arg(EscapedText(name));
     return MarkInUse(folder, name);
@@ -608,7 +295,7 @@ QStringList PruneRestorePoints(int kept) {
             spared.append(EscapedText(point.stem));
             continue;
         }
-        QFile file(folder + u'/' + point.stem + kSuffix);
+        QFile file(folder + u'/' + point.stem + kRestorePointSuffix);
         if (file.remove())
             ++removed;
         else
@@ -657,7 +344,8 @@ std::variant<RestorePoint, QString> FindRestorePoint(const QString &name, qint16
         return names.problem;
     if (name == u"latest")
         return LatestOf(folder, names, port);
-    const QString wanted = name.endsWith(kSuffix) ? name.chopped(kSuffix.size()) : name;
+    const QString wanted =
+        name.endsWith(kRestorePointSuffix) ? name.chopped(kRestorePointSuffix.size()) : name;
     const auto named = std::find_if(names.points.cbegin(), names.points.cend(),
                                     [&wanted](const Named &each) { return each.stem == wanted; });
     QString reason;
@@ -667,7 +355,7 @@ std::variant<RestorePoint, QString> FindRestorePoint(const QString &name, qint16
             return *point;
         if (const SkippedEntry *skipped = std::get_if<SkippedEntry>(&read))
             reason = skipped->reason;
-    } else if (names.others.contains(wanted + kSuffix)) {
+    } else if (names.others.contains(wanted + kRestorePointSuffix)) {
         reason = kNotAName;
     }
     if (!reason.isEmpty())
@@ -689,53 +377,6 @@ QString WrittenBackAfter(const RestorePoint &point) {
     return point.file.note.startsWith(kBeforeWritingBack)
                ? point.file.note.mid(kBeforeWritingBack.size())
                : QString();
-}
-
-QString TakenText(const RestorePoint &point) {
-    const QDateTime taken = QDateTime::fromString(point.file.readAt, Qt::ISODate);
-    return taken.isValid() ? taken.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) +
-                                 QStringLiteral(" UTC")
-                           : EscapedText(point.file.readAt);
-}
-
-QString RestorePointListing(const RestorePointShelf &shelf) {
-    QString listing;
-    if (shelf.points.isEmpty())
-        listing = QStringLiteral("No restore points yet; each write keeps one in %1\n")
-                      .arg(Shown(shelf.folder));
-    // One table of name, time, port and differences; the note, and what keeps the restore
-    // point from being written back, on lines of their own below.
-    QList<QStringList> rows{{QStringLiteral("name"), QStringLiteral("taken"),
-                             QStringLiteral("port"), QStringLiteral("differs from the defaults")}};
-    QList<QStringList> below{{}};
-    for (const RestorePoint &point : shelf.points) {
-        QStringList differs;
-        for (const TuneDifference &difference : Differences(DefaultSettings(), point.file.tune))
-            differs.append(difference.key + u' ' + difference.second);
-        rows.append(
-            {EscapedText(point.name), TakenText(point),
-             point.file.port != 0 ? QString::number(point.file.port) : QString(),
-             differs.isEmpty() ? QStringLiteral("(none)") : differs.join(QStringLiteral(", "))});
-        QStringList lines;
-        if (!point.file.note.isEmpty())
-            lines.append(QStringLiteral("note: ") + QuotedText(point.file.note));
-        if (!point.outOfRange.isEmpty())
-            lines.append(point.outOfRange + QStringLiteral(": cannot be written back"));
-        below.append(lines);
-    }
-    if (!shelf.points.isEmpty()) {
-        const QStringList table = TextTable(rows).split(u'\n', Qt::SkipEmptyParts);
-        const QString indent(table.constFirst().indexOf(QStringLiteral("taken")), u' ');
-        for (qsizetype i = 0; i < table.size(); ++i) {
-            listing += table.at(i) + u'\n';
-            for (const QString &line : below.at(i))
-                listing += indent + line + u'\n';
-        }
-    }
-    for (const SkippedEntry &skipped : shelf.skipped)
-        listing += QStringLiteral("skipped %1%2\n")
-                       .arg(EscapedText(skipped.name), EscapedText(skipped.reason));
-    return listing;
 }
 
 } // namespace tuner

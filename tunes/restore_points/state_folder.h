@@ -1,11 +1,17 @@
 #pragma once
 
+#include <QDir>
 #include <QString>
 #include <QStringList>
 
 #include <optional>
 
 namespace tuner {
+
+// A path as the system writes it (backslashes on Windows).
+inline QString ShownPath(const QString &path) {
+    return QDir::toNativeSeparators(path);
+}
 
 // The folder where a program keeps what it must not lose but is no document of the user's:
 // $XDG_STATE_HOME, or ~/.local/state, on Linux; %LOCALAPPDATA% on Windows. Nothing when the
