@@ -51,14 +51,19 @@ void VerifiedWrite::Start(const WritePlan &plan) {
     m_outcome = WriteOutcome{};
     m_outcome.sent = plan.tune;
     m_active = true;
+    m_saveSent = false;
     const bool readsHeld = plan.keepRestorePoint || !plan.only.isEmpty();
-    m_stage = readsHeld ? WriteStage::ReadingHeld : WriteStage::Sending;
+    m_stage = WriteStage::ReadingHeld; // until the first stage is entered
     // Every end is told from the event loop, never inside Start.
     QTimer::singleShot(0, this, [this, readsHeld] {
         if (!m_active)
             return;
-        Enter(m_stage);
+        if (readsHeld)
+            Enter(WriteStage::ReadingHeld);
         if (const std::optional<ExchangeProblem> problem = m_connection.Open(m_plan.port)) {
+            // Without a read first, the port is opened to send.
+            if (!readsHeld)
+                Enter(WriteStage::Sending);
             Fail(*problem);
             return;
         }
@@ -123,7 +128,7 @@ void VerifiedWrite::Proceed() {
 }
 
 void VerifiedWrite::Cancel() {
-    if (!m_active || m_stage > WriteStage::AwaitingGoAhead)
+    if (!m_active || m_saveSent)
         return;
     m_connection.CancelRead();
     End(WriteEnd::Cancelled,
@@ -131,8 +136,8 @@ void VerifiedWrite::Cancel() {
 }
 
 void VerifiedWrite::Send() {
-    if (m_stage != WriteStage::Sending)
-        Enter(WriteStage::Sending);
+    Enter(WriteStage::Sending);
+    m_saveSent = true;
     if (const auto problem = m_connection.Save(SaveRecordOf(m_outcome.sent, m_plan.calibrate))) {
         Fail(*problem);
         return;

@@ -117,6 +117,7 @@ private:
     WriteStage m_stage = WriteStage::ReadingHeld;
     WriteOutcome m_outcome;
     bool m_active = false;
+    bool m_saveSent = false; // the save has gone to the line: too late to cancel
 };
 
 // The settings of `wanted` named in `only`, the others as `held`.
