@@ -16,7 +16,8 @@ QList<TuneDifference> Differences(const TuningParameters &first, const TuningPar
     for (const PercentField &percent : kPercents) {
         const float a = first.*percent.value;
         const float b = second.*percent.value;
-        if (WireForm(static_cast<double>(a)) != WireForm(static_cast<double>(b)))
+        // Two values differ when the controller is sent different numbers for them.
+        if (a != b && WireForm(static_cast<double>(a)) != WireForm(static_cast<double>(b)))
             differences.append({percent.fileKey.toString(), WholeText(a), WholeText(b),
                                 WholeValue(a), WholeValue(b)});
     }

@@ -68,8 +68,15 @@ std::optional<QString> RepeatedKey(const QByteArray &text, const QString &fileNa
             if (!keyNext)
                 continue;
             keyNext = false;
-            const QByteArray quoted = '[' + text.mid(start, i - start + 1) + ']';
-            const QString key = QJsonDocument::fromJson(quoted).array().at(0).toString();
+            const QByteArrayView raw(text.constData() + start + 1, i - start - 1);
+            // A key with an escape in it is read as JSON reads it; any other as it stands.
+            const QString key =
+                raw.contains('\\')
+                    ? QJsonDocument::fromJson('[' + text.mid(start, i - start + 1) + ']')
+                          .array()
+                          .at(0)
+                          .toString()
+                    : QString::fromUtf8(raw);
             const auto seen = lines.constFind(key);
             if (seen == lines.constEnd()) {
                 lines.insert(key, line);

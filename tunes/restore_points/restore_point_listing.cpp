@@ -27,9 +27,10 @@ QString RestorePointListing(const RestorePointShelf &shelf) {
     QList<QStringList> rows{{QStringLiteral("name"), QStringLiteral("taken"),
                              QStringLiteral("port"), QStringLiteral("differs from the defaults")}};
     QList<QStringList> below{{}};
+    const TuningParameters defaults = DefaultSettings();
     for (const RestorePoint &point : shelf.points) {
         QStringList differs;
-        for (const TuneDifference &difference : Differences(DefaultSettings(), point.file.tune))
+        for (const TuneDifference &difference : Differences(defaults, point.file.tune))
             differs.append(difference.key + u' ' + difference.second);
         rows.append(
             {EscapedText(point.name), TakenText(point),

@@ -44,7 +44,7 @@ bool Vanished(const QString &path) {
 using Read = std::variant<RestorePoint, SkippedEntry, std::monostate>;
 
 Read ReadRestorePoint(const QString &folder, const Named &named) {
-    const QString name = named.stem + kRestorePointSuffix;
+    const QString name = named.Name();
     const QString path = folder + u'/' + name;
     // The entry as the link leads: a FIFO, a terminal or a serial device is never opened, since
     // opening one waits for a writer or reads for good.
@@ -63,7 +63,7 @@ Read ReadRestorePoint(const QString &folder, const Named &named) {
     auto parsed = ParseTuneFile(text, name, SettingRange::Held);
     if (const QString *problem = std::get_if<QString>(&parsed))
         return SkippedEntry{name, problem->mid(name.size()), false}; // after "<name>"
-    RestorePoint point{named.stem, path, std::get<TuneFile>(parsed), named.parts.order, {}};
+    RestorePoint point{named.Stem(), path, std::get<TuneFile>(parsed), named.parts.order, {}};
     point.outOfRange = OutOfRange(point.file.tune);
     return point;
 }
@@ -84,10 +84,9 @@ std::optional<RestorePoint> NewestRead(const QString &folder, const std::vector<
 // until one is a restore point of that port; or the sentence that says there is none.
 std::variant<RestorePoint, QString> LatestOf(const QString &folder, const FolderNames &names,
                                              qint16 port) {
-    const QString ofPort = QStringLiteral("-port%1").arg(port);
     std::vector<Named> named;
     for (const Named &each : names.points) {
-        if (each.stem.endsWith(ofPort) || each.stem.contains(ofPort + u'-'))
+        if (each.parts.port == port)
             named.push_back(each);
     }
     if (auto point = NewestRead(
@@ -148,7 +147,7 @@ QString MarkedPoint(const QString &entry) {
 // way, those of restore points no longer there too.
 QSet<QString> InUse(const QString &folder, const FolderNames &names, const QSet<QString> &wanted) {
     QSet<QString> held;
-    for (const QString &entry : names.all) {
+    for (const QString &entry : names.rest) {
         const QString point = MarkedPoint(entry);
         if (point.isEmpty() || held.contains(point) ||
             (!wanted.contains(point) &&
@@ -229,11 +228,12 @@ std::variant<KeptRestorePoint, QString> KeepRestorePoint(const TuningParameters 
     const FolderNames names = NamesIn(folder);
     if (!names.problem.isEmpty())
         return names.problem;
-    const qint64 highest = names.points.empty() ? 0 : names.points.front().parts.order;
+    const auto newest = std::min_element(names.points.cbegin(), names.points.cend(), Newer);
+    const qint64 highest = newest == names.points.cend() ? 0 : newest->parts.order;
     if (highest >= kHighestRestorePointNumber)
         return QStringLiteral("the restore point %1 has %2, the highest number a restore point "
                               "takes: move it out of %3 to keep new ones")
-            .arg(EscapedText(names.points.front().stem))
+            .arg(EscapedText(newest->Stem()))
             .arg(kHighestRestorePointNumber)
             .arg(ShownPath(folder));
     const QDateTime utc = takenAt.toUTC();
@@ -277,30 +277,33 @@ QStringList PruneRestorePoints(int kept) {
     FolderLock lock(folder);
     if (const QString refused = lock.Take(folder); !refused.isEmpty())
         return {QStringLiteral("no older restore point was removed: ") + refused};
-    const FolderNames names = NamesIn(folder);
+    FolderNames names = NamesIn(folder);
     if (!names.problem.isEmpty())
         return {QStringLiteral("no older restore point was removed: ") + names.problem};
-    const std::vector<Named> older(names.points.begin() +
-                                       std::min<qsizetype>(kept, std::ssize(names.points)),
-                                   names.points.end());
+    // The newest `kept` apart from the rest, which alone are put in order: one, as a rule.
+    const auto newest = names.points.begin() + std::min<qsizetype>(kept, std::ssize(names.points));
+    std::nth_element(names.points.begin(), newest, names.points.end(), Newer);
+    std::vector<Named> older(newest, names.points.end());
+    SortNewestFirst(older);
     QSet<QString> candidates;
     for (const Named &point : older)
-        candidates.insert(point.stem);
+        candidates.insert(point.Stem());
     const QSet<QString> inUse = InUse(folder, names, candidates);
     QStringList said;
     QStringList spared;
     int removed = 0;
     for (const Named &point : older) {
-        if (inUse.contains(point.stem)) {
-            spared.append(EscapedText(point.stem));
+        const QString stem = point.Stem();
+        if (inUse.contains(stem)) {
+            spared.append(EscapedText(stem));
             continue;
         }
-        QFile file(folder + u'/' + point.stem + kRestorePointSuffix);
+        QFile file(folder + u'/' + point.Name());
         if (file.remove())
             ++removed;
         else
             said.append(QStringLiteral("cannot remove the old restore point %1: %2")
-                            .arg(EscapedText(point.stem), file.errorString()));
+                            .arg(EscapedText(stem), file.errorString()));
     }
     if (removed > 0)
         said.prepend(QStringLiteral("removed %1 older restore point%2")
@@ -318,7 +321,8 @@ RestorePointShelf ReadRestorePoints() {
         return shelf;
     }
     shelf.folder = std::get<0>(located);
-    const FolderNames names = NamesIn(shelf.folder);
+    FolderNames names = NamesIn(shelf.folder);
+    SortNewestFirst(names.points);
     shelf.problem = names.problem;
     for (const Named &named : names.points) {
         auto read = ReadRestorePoint(shelf.folder, named);
@@ -339,15 +343,19 @@ std::variant<RestorePoint, QString> FindRestorePoint(const QString &name, qint16
     if (located.index() == 1)
         return std::get<1>(located);
     const QString folder = std::get<0>(located);
-    const FolderNames names = NamesIn(folder);
+    FolderNames names = NamesIn(folder);
     if (!names.problem.isEmpty())
         return names.problem;
-    if (name == u"latest")
+    if (name == u"latest") {
+        SortNewestFirst(names.points);
         return LatestOf(folder, names, port);
+    }
     const QString wanted =
         name.endsWith(kRestorePointSuffix) ? name.chopped(kRestorePointSuffix.size()) : name;
-    const auto named = std::find_if(names.points.cbegin(), names.points.cend(),
-                                    [&wanted](const Named &each) { return each.stem == wanted; });
+    const std::optional<NameParts> parts = PartsOf(wanted);
+    const auto named =
+        std::find_if(names.points.cbegin(), names.points.cend(),
+                     [&parts](const Named &each) { return parts && each.parts == *parts; });
     QString reason;
     if (named != names.points.cend()) {
         auto read = ReadRestorePoint(folder, *named);

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 namespace tuner {
@@ -37,11 +38,12 @@ std::optional<QString> MakeFolder(const QString &path);
 // made yet.
 std::optional<QString> UnreachableFolder(const QString &path);
 
-// The names of every entry in the folder, hidden ones too, "." and ".." aside, in no order; none
-// when it cannot be read. Names only: nothing is looked at, so a listing of ten thousand costs
-// what the system's own listing costs. `regular`, when asked for, says of each whether the
-// listing itself tells it is a regular file (not a link).
-QStringList EntryNames(const QString &folder, QList<bool> *regular = nullptr);
+// Calls `each` with the name of every entry in the folder, hidden ones too, "." and ".." aside,
+// in no order, and whether the listing itself tells it is a regular file (not a link); nothing
+// when the folder cannot be read. Names only, each in a string of the listing's own that the next
+// entry reuses: nothing is looked at or kept, so a listing of ten thousand costs what the
+// system's own listing costs.
+void ForEachEntry(const QString &folder, const std::function<void(QStringView, bool)> &each);
 
 // The command of the system's shell that removes a file or an empty folder ("rm '/s/.lock'").
 QString RemovalCommand(const QString &path, bool folder);

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
@@ -14,6 +15,19 @@
 
 namespace tuner {
 namespace {
+
+// A name as the system gave it, into `name`. A restore point's name is ASCII, read ten thousand
+// at a time before a write: such a name is copied into the string it reuses, skipping the
+// locale's decoder and any allocation.
+void Decode(const char *bytes, QString &name) {
+    const std::size_t size = std::strlen(bytes);
+    if (!std::all_of(bytes, bytes + size, [](char c) { return (c & 0x80) == 0; })) {
+        name = QFile::decodeName(bytes);
+        return;
+    }
+    name.resize(static_cast<qsizetype>(size));
+    std::transform(bytes, bytes + size, name.data(), [](char c) { return QLatin1Char(c); });
+}
 
 // $HOME, else the home the password database gives this user (a service or a cron job may run
 // without HOME); "" for none. A relative one would move with the working folder.
@@ -99,20 +113,18 @@ std::optional<QString> UnreachableFolder(const QString &path) {
     return std::nullopt;
 }
 
-QStringList EntryNames(const QString &folder, QList<bool> *regular) {
-    QStringList names;
+void ForEachEntry(const QString &folder, const std::function<void(QStringView, bool)> &each) {
     DIR *entries = ::opendir(QFile::encodeName(folder).constData());
     if (entries == nullptr)
-        return names;
+        return;
+    QString name;
     while (const dirent *entry = ::readdir(entries)) {
         if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0)
             continue;
-        names.append(QFile::decodeName(entry->d_name));
-        if (regular != nullptr)
-            regular->append(entry->d_type == DT_REG);
+        Decode(entry->d_name, name);
+        each(name, entry->d_type == DT_REG);
     }
     ::closedir(entries);
-    return names;
 }
 
 QString RemovalCommand(const QString &path, bool folder) {

@@ -96,18 +96,14 @@ std::optional<QString> UnreachableFolder(const QString &path) {
     return std::nullopt;
 }
 
-QStringList EntryNames(const QString &folder, QList<bool> *regular) {
-    QStringList names;
+void ForEachEntry(const QString &folder, const std::function<void(QStringView, bool)> &each) {
     QDirIterator entries(folder,
                          QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
     while (entries.hasNext()) {
         entries.next();
-        names.append(entries.fileName());
         // What the listing found, as the system gave it with the name.
-        if (regular != nullptr)
-            regular->append(entries.fileInfo().isFile() && !entries.fileInfo().isSymLink());
+        each(entries.fileName(), entries.fileInfo().isFile() && !entries.fileInfo().isSymLink());
     }
-    return names;
 }
 
 QString RemovalCommand(const QString &path, bool folder) {
