@@ -191,12 +191,15 @@ INSTANTIATE_TEST_SUITE_P(
               u"000003-20261207T150412Z-port1  2026-12-07 15:04:12 UTC  1     acceleration 130\n"
               u"000001-20261207T150412Z-port1  2026-12-07 15:04:12 UTC  1     acceleration 110\n"},
         Shelf{"EarlierNamesAreOlderLatestOfThePort",
-              {"file 20261208T090000Z-port2.json " + kOldPoint, "take 1 110 2026-12-07T15:04:12Z",
-               "latest 2 20261208T090000Z-port2", "latest 1 000001-20261207T150412Z-port1"},
+              {"file 20261208T090000Z-port2.json " + kOldPoint,
+               "file 20261208T090000Z-port2-2.json " + kOldPoint, "take 1 110 2026-12-07T15:04:12Z",
+               "latest 2 20261208T090000Z-port2-2", "latest 1 000001-20261207T150412Z-port1",
+               "prune 2"},
+              u"removed 1 older restore point; the newest 2 are kept\n"
               u"name                           taken                    port  differs from the "
               u"defaults\n"
               u"000001-20261207T150412Z-port1  2026-12-07 15:04:12 UTC  1     acceleration 110\n"
-              u"20261208T090000Z-port2         yesterday                2     (none)\n"},
+              u"20261208T090000Z-port2-2       yesterday                2     (none)\n"},
         Shelf{"OutOfRangeMarkedAndNotesEscaped",
               {"take 1 250 2026-12-07T15:04:12Z \x1b[2J line\nbreak"},
               u"name                           taken                    port  differs from the "
