@@ -2,6 +2,7 @@
 
 #include "link/ports/comfunct.h"
 #include "link/text/shown_text.h"
+#include "tunes/restore_points/restore_points.h"
 #include "tunes/restore_points/state_folder.h"
 
 #include <QFileInfo>
@@ -131,6 +132,9 @@ FolderNames NamesIn(const QString &folder) {
                                                       : QStringLiteral("not a folder"));
         return names;
     }
+    // Room for as many as a folder keeps at most: untouched room costs nothing, while growing
+    // by doubling would touch twice the memory, which a virtual machine pays for by the page.
+    names.points.reserve(kMostKeptRestorePoints + 1);
     ForEachEntry(folder, [&names](QStringView name, bool regular) {
         const bool json = name.endsWith(kRestorePointSuffix) && !name.startsWith(u'.');
         const std::optional<NameParts> parts =
