@@ -9,6 +9,7 @@
 #include "link/exchange/controller_connection.h"
 #include "link/ports/port_table.h"
 #include "link/serial/serial_port_service.h"
+#include "tunes/exchange/tune_reading.h"
 #include "tunes/exchange/verified_write.h"
 #include "tunes/files/tune_file.h"
 
@@ -25,7 +26,8 @@
 
 namespace tuner {
 
-inline constexpr double kDefaultTimeoutSeconds = 3;
+inline constexpr double kDefaultTimeoutSeconds =
+    std::chrono::duration<double>(kAnswerTime).count();
 
 struct CtlCommand;
 

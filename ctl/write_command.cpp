@@ -31,17 +31,8 @@ Outcome<WriteSource> Ctl::SourceOf(const Request &request, qint16 port) {
                           QStringLiteral("the restore point %1 holds %2; the controller takes "
                                          "no such value, so it cannot be written back")
                               .arg(EscapedText(point.name), point.outOfRange)};
-    Say(QStringLiteral("writing back the restore point %1, taken %2 from port %3")
-            .arg(EscapedText(point.name), TakenText(point))
-            .arg(point.file.port));
-    if (point.file.port != port)
-        Say(QStringLiteral("it was taken from port %1, not from port %2, where it goes now")
-                .arg(point.file.port)
-                .arg(port));
-    if (const QString undone = WrittenBackAfter(point); !undone.isEmpty())
-        Say(QStringLiteral("it was taken just before the restore point %1 was written back: "
-                           "this undoes that write-back")
-                .arg(EscapedText(undone)));
+    for (const QString &sentence : WritingBackSaid(point, port))
+        Say(sentence);
     return WriteSource{point.file.tune, NoteBeforeWritingBack(point.name), point.name,
                        std::move(std::get<RestorePointInUse>(inUse))};
 }
@@ -96,6 +87,7 @@ void Ctl::Written(const WriteOutcome &outcome, const Request &request, qint16 po
     switch (outcome.end) {
     case WriteEnd::Verified:
     case WriteEnd::Sent:
+    case WriteEnd::AlreadyHeld: // asked for by a window alone
         Say(outcome.message);
         break;
     case WriteEnd::DroppedAtClose:

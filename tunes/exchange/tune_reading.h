@@ -12,6 +12,9 @@
 
 namespace tuner {
 
+// How long a controller is given to answer a read, unless a front is told otherwise.
+inline constexpr std::chrono::milliseconds kAnswerTime{3000};
+
 // What reading a controller gives: the tune it holds, with the time and the port it was read
 // from, or why none came.
 using TuneReadOutcome = std::variant<TuneFile, ExchangeProblem>;

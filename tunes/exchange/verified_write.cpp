@@ -52,7 +52,7 @@ void VerifiedWrite::Start(const WritePlan &plan) {
     m_outcome.sent = plan.tune;
     m_active = true;
     m_saveSent = false;
-    const bool readsHeld = plan.keepRestorePoint || !plan.only.isEmpty();
+    const bool readsHeld = plan.keepRestorePoint || !plan.only.isEmpty() || plan.skipWhenHeld;
     m_stage = WriteStage::ReadingHeld; // until the first stage is entered
     // Every end is told from the event loop, never inside Start.
     QTimer::singleShot(0, this, [this, readsHeld] {
@@ -92,6 +92,12 @@ void VerifiedWrite::HeldRead(const ReadOutcome &outcome) {
     }
     if (!m_plan.only.isEmpty())
         m_outcome.sent = OnlySome(held, m_plan.tune, m_plan.only);
+    if (m_plan.skipWhenHeld && !m_plan.calibrate && Differences(held, m_outcome.sent).isEmpty()) {
+        End(WriteEnd::AlreadyHeld,
+            QStringLiteral("the controller already holds this tune: nothing was sent to port %1")
+                .arg(m_connection.PortName()));
+        return;
+    }
     if (m_plan.keepRestorePoint)
         KeepRestorePointOf(held);
     else

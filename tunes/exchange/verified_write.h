@@ -25,6 +25,7 @@ struct WritePlan {
     QString writtenBack;           // the restore point this write writes back; "" for none
     int kept = kKeptRestorePoints; // how many restore points pruning keeps
     bool askBeforeSending = false; // stop at AwaitingGoAhead until Proceed or Cancel
+    bool skipWhenHeld = false; // end AlreadyHeld, keeping no restore point, when nothing changes
 };
 
 // The stages of a verified write, in the order they come. Reading what the controller holds is
@@ -50,6 +51,7 @@ enum class WriteEnd {
     HeldOutOfRange, // `only` would send back a held value the controller cannot take
     NoRestorePoint, // the restore point could not be kept, so nothing was sent
     Cancelled,      // Cancel came before the save went out
+    AlreadyHeld,    // skipWhenHeld, and the controller holds what would be sent: nothing sent
 };
 
 struct WriteOutcome {

@@ -17,6 +17,21 @@ QString TakenText(const RestorePoint &point) {
                            : EscapedText(point.file.readAt);
 }
 
+QStringList WritingBackSaid(const RestorePoint &point, qint16 port) {
+    QStringList said{QStringLiteral("writing back the restore point %1, taken %2 from port %3")
+                         .arg(EscapedText(point.name), TakenText(point))
+                         .arg(point.file.port)};
+    if (point.file.port != port)
+        said.append(QStringLiteral("it was taken from port %1, not from port %2, where it goes now")
+                        .arg(point.file.port)
+                        .arg(port));
+    if (const QString undone = WrittenBackAfter(point); !undone.isEmpty())
+        said.append(QStringLiteral("it was taken just before the restore point %1 was written "
+                                   "back: this undoes that write-back")
+                        .arg(EscapedText(undone)));
+    return said;
+}
+
 QString RestorePointListing(const RestorePointShelf &shelf) {
     QString listing;
     if (shelf.points.isEmpty())

@@ -117,6 +117,10 @@ QString NoteBeforeWriting(const QString &what);
 QString NoteBeforeWritingBack(const QString &restorePoint);
 QString WrittenBackAfter(const RestorePoint &point);
 
+// What writing a restore point back to `port` undoes, said before anything is sent: its name,
+// when and from which port it was taken, that the port differs, that it undoes a write-back.
+QStringList WritingBackSaid(const RestorePoint &point, qint16 port);
+
 // The time a restore point was taken as the listing shows it ("2026-12-07 15:04:12 UTC").
 QString TakenText(const RestorePoint &point);
 
