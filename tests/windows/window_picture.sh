@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The picture of the Windows window for the README: dccd-tuner.exe in a Wine desktop (which
+# The picture of the Windows window for docs/windows.md: dccd-tuner.exe in a Wine desktop (which
 # draws the window's frame) on a private X server, connected on COM5 to the line peer, cut out
 # of the desktop, at the display resolution given (96 dots per inch by default, 144 is 150 %).
 # Usage (scripts/windows picture runs it): window_picture.sh <output.png> [dots per inch]
