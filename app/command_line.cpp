@@ -19,8 +19,6 @@
 namespace tuner {
 namespace {
 
-const QString kProgram = QStringLiteral("dccd-tuner");
-
 // The tuner's exit status after a command line it does not understand.
 constexpr int kExitUsage = 2;
 
@@ -73,17 +71,33 @@ int Print(QTextStream &out, const QString &text) {
     return 0;
 }
 
-int Refuse(QTextStream &err, const QString &message) {
-    err << kProgram << ": " << message << "\n";
+int Refuse(QTextStream &err, const WindowProgram &program, const QString &message) {
+    err << program.name << ": " << message << "\n";
     err.flush();
     return kExitUsage;
 }
 
-QString TryHelp() {
-    return QStringLiteral("\nTry '") + kProgram + QStringLiteral(" --help'.");
+QString TryHelp(const WindowProgram &program) {
+    return QStringLiteral("\nTry '") + program.name + QStringLiteral(" --help'.");
 }
 
 } // namespace
+
+const WindowProgram &TunerProgram() {
+    static const WindowProgram tuner{
+        QStringLiteral("dccd-tuner"),
+        QStringLiteral("Reads and stores the settings of a DCCD controller over a serial line."),
+        QStringLiteral("the tuning window"), true};
+    return tuner;
+}
+
+const WindowProgram &TunesProgram() {
+    static const WindowProgram tunes{
+        QStringLiteral("dccd-tunes"),
+        QStringLiteral("Backs up, compares and restores the settings of a DCCD controller."),
+        QStringLiteral("the DCCD Tunes window"), false};
+    return tunes;
+}
 
 QString LayoutListing() {
     QString listing = QStringLiteral("client %1 %2\n").arg(ClientWidth()).arg(ClientHeight());
@@ -103,46 +117,50 @@ QString LayoutListing() {
 
 std::optional<int> ApplyCommandLine(const QStringList &arguments, comfunct::PortTable &ports,
                                     QTextStream &out, QTextStream &err,
-                                    std::optional<qint16> *chosenPort) {
+                                    std::optional<qint16> *chosenPort,
+                                    const WindowProgram &program) {
     const Options options;
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Reads and stores the settings of a DCCD controller over a serial line."));
-    parser.addOptions(
-        {options.help, options.version, options.port, options.listPorts, options.dumpLayout});
+    parser.setApplicationDescription(program.description);
+    parser.addOptions({options.help, options.version, options.port});
+    if (program.tunerOptions)
+        parser.addOptions({options.listPorts, options.dumpLayout});
     AcceptToolkitOptions(parser);
 
     if (!parser.parse(arguments))
-        return Refuse(err, EscapedText(parser.errorText()) + TryHelp());
+        return Refuse(err, program, EscapedText(parser.errorText()) + TryHelp(program));
     if (!parser.positionalArguments().isEmpty())
-        return Refuse(err, QStringLiteral("unexpected argument '") +
-                               EscapedText(parser.positionalArguments().first()) + u'\'' +
-                               TryHelp());
+        return Refuse(err, program,
+                      QStringLiteral("unexpected argument '") +
+                          EscapedText(parser.positionalArguments().first()) + u'\'' +
+                          TryHelp(program));
     // Without an application object the parser cannot know the program's name.
     if (parser.isSet(options.help))
-        return Print(out, parser.helpText().replace(QStringLiteral("<executable_name>"), kProgram));
+        return Print(out,
+                     parser.helpText().replace(QStringLiteral("<executable_name>"), program.name));
     if (parser.isSet(options.version))
-        return Print(out, kProgram + u' ' + QStringLiteral(DCCD_VERSION) + u'\n');
+        return Print(out, program.name + u' ' + QStringLiteral(DCCD_VERSION) + u'\n');
 
     std::optional<qint16> chosen;
     if (const std::optional<QString> refusal =
             ApplyPortChoices(parser.values(options.port), ports, chosen))
-        return Refuse(err, *refusal);
+        return Refuse(err, program, *refusal);
     if (chosenPort != nullptr && chosen)
         *chosenPort = chosen;
 
-    if (parser.isSet(options.dumpLayout))
+    if (program.tunerOptions && parser.isSet(options.dumpLayout))
         return Print(out, LayoutListing());
-    if (parser.isSet(options.listPorts))
+    if (program.tunerOptions && parser.isSet(options.listPorts))
         return Print(out, PortListing(ports));
     return std::nullopt;
 }
 
 std::optional<int> ApplyCommandLine(const QStringList &arguments, comfunct::PortTable &ports,
-                                    std::optional<qint16> *chosenPort) {
+                                    std::optional<qint16> *chosenPort,
+                                    const WindowProgram &program) {
     QTextStream out(stdout);
     QTextStream err(stderr);
-    return ApplyCommandLine(arguments, ports, out, err, chosenPort);
+    return ApplyCommandLine(arguments, ports, out, err, chosenPort, program);
 }
 
 } // namespace tuner

@@ -10,6 +10,17 @@
 
 namespace tuner {
 
+// A window program of the project, as its command line and start tell of it. The tuner takes
+// --list-ports and --dump-layout as well.
+struct WindowProgram {
+    QString name;        // "dccd-tuner"
+    QString description; // the help's first line
+    QString window;      // "the tuning window", for what it needs to start
+    bool tunerOptions = false;
+};
+const WindowProgram &TunerProgram();
+const WindowProgram &TunesProgram();
+
 // The utility's command line (arguments[0] is the program):
 //   --port N          picks port N, 1 to 16 (on Windows 1 to 255)
 //   --port N=DEVICE   (repeatable) port N uses DEVICE for this run, and is picked when first
@@ -23,11 +34,13 @@ namespace tuner {
 // which the window preselects.
 std::optional<int> ApplyCommandLine(const QStringList &arguments, comfunct::PortTable &ports,
                                     QTextStream &out, QTextStream &err,
-                                    std::optional<qint16> *chosenPort = nullptr);
+                                    std::optional<qint16> *chosenPort = nullptr,
+                                    const WindowProgram &program = TunerProgram());
 
 // The same on the process's stdout and stderr.
 std::optional<int> ApplyCommandLine(const QStringList &arguments, comfunct::PortTable &ports,
-                                    std::optional<qint16> *chosenPort = nullptr);
+                                    std::optional<qint16> *chosenPort = nullptr,
+                                    const WindowProgram &program = TunerProgram());
 
 // The window as --dump-layout prints it, one item per line, the values separated by spaces and
 // any text last: "client <width> <height>", then "control <name> <left> <top> <width>

@@ -19,12 +19,13 @@ struct Message {
 
 QtMessageHandler g_previous = nullptr;
 QList<Message> *g_held = nullptr;
+const WindowProgram *g_program = nullptr;
 
 // While the application object is being made, the toolkit's messages are held back: they are
 // passed on when a display was found, and replaced by one plain sentence when none was.
 void HoldMessage(QtMsgType type, const QMessageLogContext &context, const QString &text) {
     if (type == QtFatalMsg) {
-        const QByteArray message = NoGraphicalSessionMessage().toLocal8Bit();
+        const QByteArray message = NoGraphicalSessionMessage(*g_program).toLocal8Bit();
         std::fwrite(message.constData(), 1, static_cast<size_t>(message.size()), stderr);
         std::fflush(stderr);
         std::_Exit(1);
@@ -34,15 +35,22 @@ void HoldMessage(QtMsgType type, const QMessageLogContext &context, const QStrin
 
 } // namespace
 
-QString NoGraphicalSessionMessage() {
-    return QStringLiteral("dccd-tuner: the tuning window needs a graphical session, and %1.\n"
-                          "Start it from a desktop session; 'dccd-tuner --list-ports' lists the "
-                          "serial ports without one.\n")
-        .arg(MissingSessionReason());
+QString NoGraphicalSessionMessage(const WindowProgram &program) {
+    QString message = QStringLiteral("%1: %2 needs a graphical session, and %3.\nStart it from a "
+                                     "desktop session")
+                          .arg(program.name, program.window, MissingSessionReason());
+    // Only the tuner lists ports; dccd-ctl works without a display.
+    message += program.tunerOptions
+                   ? QStringLiteral("; '%1 --list-ports' lists the serial ports without one.\n")
+                         .arg(program.name)
+                   : QStringLiteral("; 'dccd-ctl' does what it does without one.\n");
+    return message;
 }
 
-std::unique_ptr<QApplication> StartGraphicalSession(int &argc, char **argv) {
+std::unique_ptr<QApplication> StartGraphicalSession(int &argc, char **argv,
+                                                    const WindowProgram &program) {
     QList<Message> held;
+    g_program = &program;
     g_held = &held;
     g_previous = qInstallMessageHandler(HoldMessage);
     auto app = std::make_unique<QApplication>(argc, argv);

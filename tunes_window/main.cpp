@@ -1,0 +1,59 @@
+#include "app/command_line.h"
+#include "app/graphical_session.h"
+#include "app/program_start.h"
+#include "link/ports/port_number.h"
+#include "link/ports/port_table.h"
+#include "link/serial/serial_port_service.h"
+#include "link/text/program_arguments.h"
+#include "tunes_window/qt/tunes_window.h"
+#include "tunes_window/tunes_model.h"
+
+#include <QApplication>
+#include <QSettings>
+
+#include <memory>
+#include <optional>
+
+namespace {
+
+// What the window remembers between runs: its size and the last port, nothing else.
+const QString kSizeKey = QStringLiteral("window/size");
+const QString kPortKey = QStringLiteral("port/last");
+
+} // namespace
+
+int main(int argc, char **argv) {
+    tuner::UseParentConsole();
+    const QStringList arguments = tuner::ProgramArguments(argc, argv);
+    comfunct::PortTable ports;
+    std::optional<qint16> chosenPort;
+    if (const std::optional<int> exitCode =
+            tuner::ApplyCommandLine(arguments, ports, &chosenPort, tuner::TunesProgram()))
+        return *exitCode;
+
+    const std::unique_ptr<QApplication> app =
+        tuner::StartGraphicalSession(argc, argv, tuner::TunesProgram());
+    QApplication::setApplicationName(QStringLiteral("dccd-tunes"));
+    QApplication::setOrganizationName(QStringLiteral("dccd-tuner"));
+    QApplication::setDesktopFileName(QStringLiteral(DCCD_APP_ID));
+
+    QSettings remembered;
+    if (!chosenPort) {
+        const int last = remembered.value(kPortKey).toInt();
+        if (last > 0)
+            chosenPort = static_cast<qint16>(last);
+    }
+    const std::unique_ptr<tuner::SerialPortService> port = tuner::MakePortService(ports);
+    tuner::TunesModel model(*port, {[&ports, chosenPort] { return ports.Scan(chosenPort); },
+                                    [&ports](qint16 n) { return ports.DevicePath(n); },
+                                    [&ports] { return ports.Describe(); }});
+    tuner::TunesWindow window(model);
+    window.resize(remembered.value(kSizeKey, QSize(900, 560)).toSize());
+    model.Load(chosenPort);
+    window.show();
+    const int status = QApplication::exec();
+    remembered.setValue(kSizeKey, window.size());
+    if (const std::optional<qint16> last = tuner::PortNumber(model.PortText().trimmed()))
+        remembered.setValue(kPortKey, *last);
+    return status;
+}
