@@ -109,7 +109,7 @@ void TunesModel::Load(const std::optional<qint16> &chosenPort) {
     m_portItems = scan.numbers;
     // The port chosen on the command line even when it is missing, as the tuner does; else the
     // lowest that exists, and none when none does.
-    const QString preselected = QString::number(scan.defaultPort);
+    const QString preselected = QString::number(chosenPort.value_or(scan.defaultPort));
     m_portText = chosenPort || scan.numbers.contains(preselected) ? preselected : QString();
     Q_EMIT Changed(TunesPart::Port);
     SetStatus(QStringLiteral("Choose the port and press Read controller."));

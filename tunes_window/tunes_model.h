@@ -68,6 +68,8 @@ public:
     const QString &Status() const { return m_status; }
     TunesTask Task() const { return m_task; }
     const QString &Report() const { return m_report; }
+    // The restore points' folder is being read: the Tunes list follows when it has been.
+    bool ReadingFolder() const { return m_folderBeingRead; }
     // Whether the action can start now.
     bool CanExchange() const;
     bool CanWrite() const;
