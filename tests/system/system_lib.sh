@@ -253,3 +253,32 @@ shows_values() {
 vm_rss_kib() { awk '/^VmRSS:/ {print $2}' "/proc/$1/status"; }
 fd_count() { find "/proc/$1/fd" -mindepth 1 -maxdepth 1 | wc -l; }
 fd_list() { for fd in "/proc/$1/fd"/*; do echo "$(basename "$fd") -> $(readlink "$fd")"; done; }
+
+# ---- the DCCD Tunes window, through the accessibility bus
+
+# start_accessibility: a session bus of the test's own with the accessibility bus on it, so that
+# the window is read as a screen reader reads it.
+start_accessibility() {
+    command -v dbus-launch >/dev/null && /usr/bin/python3 -c 'import pyatspi' 2>/dev/null ||
+        skip "dbus-launch or python3-pyatspi is missing"
+    eval "$(dbus-launch --sh-syntax)"
+    pids+=("$DBUS_SESSION_BUS_PID")
+    /usr/libexec/at-spi-bus-launcher --launch-immediately >"$work/atspi.log" 2>&1 &
+    pids+=($!)
+    export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+}
+
+# start_tunes [arguments...]: the real dccd-tunes, its restore points and settings in $work.
+start_tunes() {
+    XDG_STATE_HOME="$work/state" XDG_CONFIG_HOME="$work/config" QT_QPA_PLATFORM=xcb \
+        "$DCCD_TUNES" "$@" >>"$work/tunes.log" 2>&1 &
+    tunes_pid=$!
+    pids+=("$tunes_pid")
+    wait_for 30 "the DCCD Tunes window on the accessibility bus" a11y status
+    tunes_window=$(xdotool search --onlyvisible --pid "$tunes_pid" --name '^DCCD Tunes$' | head -n 1)
+}
+
+# a11y <command> [arguments...]: see tests/system/accessible.py.
+a11y() { /usr/bin/python3 "$source_dir/tests/system/accessible.py" dccd-tunes "$@"; }
+a11y_says() { [ "$(a11y "${@:1:$#-1}" 2>/dev/null)" = "${!#}" ]; }
+a11y_lists() { a11y items "$1" 2>/dev/null | grep -q -- "$2"; }

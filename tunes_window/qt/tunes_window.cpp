@@ -48,14 +48,15 @@ TunesWindow::TunesWindow(TunesModel &model, QWidget *parent) : QMainWindow(paren
     auto *splitter = new QSplitter(Qt::Horizontal);
     splitter->addWidget(TunesBox());
     splitter->addWidget(SettingsBox());
-    splitter->setStretchFactor(0, 3);
-    splitter->setStretchFactor(1, 2);
+    splitter->setStretchFactor(0, 1);
+    splitter->setStretchFactor(1, 0);
     auto *central = new QWidget;
     auto *layout = new QVBoxLayout(central);
     layout->addWidget(PortRow());
     layout->addWidget(splitter, 1);
     setCentralWidget(central);
-    m_status = Named(new QLabel, QStringLiteral("Status"));
+    // Named by what it says, as a screen reader reads a status bar.
+    m_status = new QLabel;
     m_status->setTextFormat(Qt::PlainText);
     m_busy = Named(new QProgressBar, QStringLiteral("Busy"));
     m_busy->setRange(0, 0);
@@ -108,9 +109,12 @@ QWidget *TunesWindow::TunesBox() {
     m_tunes = Named(new QListWidget, QStringLiteral("Tunes"));
     // Ten thousand restore points scroll smoothly when every line has the same height.
     m_tunes->setUniformItemSizes(true);
-    connect(m_tunes, &QListWidget::currentRowChanged, this, [this](int row) {
+    m_tunes->setSelectionMode(QAbstractItemView::SingleSelection);
+    // A row selected by the pointer, the keys or a screen reader.
+    connect(m_tunes, &QListWidget::itemSelectionChanged, this, [this] {
+        const QModelIndexList selected = m_tunes->selectionModel()->selectedRows();
         if (!m_mirroring)
-            m_model.SelectTune(row);
+            m_model.SelectTune(selected.size() == 1 ? selected.first().row() : -1);
     });
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(Button(QStringLiteral("Open tune file…"), &TunesWindow::Open));
@@ -130,8 +134,10 @@ QWidget *TunesWindow::SettingsBox() {
     m_settings->setHorizontalHeaderLabels(kColumns);
     m_settings->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_settings->setSelectionMode(QAbstractItemView::NoSelection);
-    m_settings->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    // Every value shown whole: the table, and with it the box, as wide as its contents.
+    m_settings->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     m_settings->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    m_settings->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     connect(m_settings, &QTableWidget::itemChanged, this, [this](QTableWidgetItem *item) {
         if (!m_mirroring && item->column() == 0)
             m_model.SetRowChecked(item->row(), item->checkState() == Qt::Checked);
@@ -156,7 +162,6 @@ void TunesWindow::Mirror(TunesPart part) {
         break;
     case TunesPart::Status:
         m_status->setText(m_model.Status());
-        m_status->setAccessibleDescription(m_model.Status());
         break;
     case TunesPart::Task:
     case TunesPart::Report:
@@ -206,6 +211,11 @@ void TunesWindow::MirrorSettings() {
         selected->setToolTip(row.differs ? QStringLiteral("differs from the controller")
                                          : QString());
     }
+    // The splitter never squeezes the table below its contents.
+    m_settings->resizeColumnsToContents();
+    m_settings->setMinimumWidth(m_settings->verticalHeader()->sizeHint().width() +
+                                m_settings->horizontalHeader()->length() +
+                                2 * m_settings->frameWidth());
 }
 
 void TunesWindow::MirrorTask() {

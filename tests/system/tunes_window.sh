@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# DCCD Tunes as a screen reader drives it, against the simulated controller: a restore point
+# kept by dccd-ctl is listed, the controller read, the restore point selected and written back
+# through the confirmation, and the restore point that write kept listed in turn.
+source "$(dirname "$0")/system_lib.sh"
+
+start_x -screen 0 1366x768x24
+start_accessibility
+start_sim
+"$DCCD_CTL" defaults -o "$work/t.json"
+sed -i 's/"acceleration": 100/"acceleration": 131/' "$work/t.json"
+XDG_STATE_HOME="$work/state" "$DCCD_CTL" write "$work/t.json" --port 1="$device" \
+    2>>"$work/ctl.log" || fail "dccd-ctl write failed"
+
+start_tunes --port 1="$device"
+wait_for 10 "the restore point dccd-ctl kept" a11y_lists Tunes "^000001 .* taken before writing"
+wait_for 10 "Read controller" a11y press "Read controller"
+wait_for 10 "the read told" a11y_says status "Read port 1 ($device): the Controller column shows what it holds."
+a11y select Tunes 0 || fail "the restore point cannot be selected"
+wait_for 10 "Write to controller" a11y press "Write to controller"
+wait_for 10 "the question before writing" a11y shows "Acceleration % 131 → 100"
+import -window root "$artifacts/asking.png"
+wait_for 10 "Write" a11y press Write
+wait_for 10 "the save record of the restore point" \
+    sim_logged "received: S,00100,00100,00100,00100,00000,00033,00000,00000,00000,"
+wait_for 10 "the write told" a11y_says status "Saved and verified on port 1 ($device)."
+wait_for 10 "the restore point that write kept" \
+    a11y_lists Tunes "^000002 .* taken before writing back restore point 000001-"
+import -window "$tunes_window" "$artifacts/written-back.png"
+echo "PASS: tunes-window"
