@@ -26,8 +26,7 @@
 
 namespace tuner {
 
-inline constexpr double kDefaultTimeoutSeconds =
-    std::chrono::duration<double>(kAnswerTime).count();
+inline constexpr double kDefaultTimeoutSeconds = std::chrono::duration<double>(kAnswerTime).count();
 
 struct CtlCommand;
 
