@@ -5,6 +5,7 @@
 #include "link/text/shown_text.h"
 #include "tunes/files/tune_file_io.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QThreadPool>
 #include <QTimer>
@@ -73,11 +74,29 @@ QDateTime FolderChanged() {
 TunesModel::TunesModel(SerialPortService &port, PortDirectory ports, QObject *parent)
     : QObject(parent), m_port(port), m_ports(std::move(ports)) {
     m_rows = SettingRows(std::nullopt, std::nullopt);
-    // A restore point taken by dccd-ctl or a second window shows within a second.
-    auto *follow = new QTimer(this);
-    follow->setInterval(1000);
-    connect(follow, &QTimer::timeout, this, &TunesModel::FollowFolder);
-    follow->start();
+    // A restore point taken by dccd-ctl or a second window shows as soon as the system tells
+    // of it; where it cannot tell, within a second. Idle, the window does nothing.
+    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, &TunesModel::FollowFolder);
+    m_poll.setInterval(1000);
+    connect(&m_poll, &QTimer::timeout, this, &TunesModel::FollowFolder);
+}
+
+void TunesModel::WatchFolder() {
+    const auto located = RestorePointFolder();
+    if (located.index() == 1)
+        return;
+    // The folder, or before it is made the nearest folder above it that is there.
+    QString watched = std::get<0>(located);
+    while (!QFileInfo(watched).isDir() && QFileInfo(watched).dir().path() != watched)
+        watched = QFileInfo(watched).dir().path();
+    if (m_watcher.directories() == QStringList{watched})
+        return;
+    if (!m_watcher.directories().isEmpty())
+        m_watcher.removePaths(m_watcher.directories());
+    if (m_watcher.addPath(watched))
+        m_poll.stop();
+    else
+        m_poll.start();
 }
 
 TunesModel::~TunesModel() {
@@ -379,6 +398,7 @@ void TunesModel::SaveAs(const QString &path, const QString &note) {
 }
 
 void TunesModel::FollowFolder() {
+    WatchFolder();
     if (!m_folderBeingRead && FolderChanged() != m_folderSeen)
         ReadFolder();
 }
@@ -387,6 +407,7 @@ void TunesModel::ReadFolder() {
     if (m_folderBeingRead)
         return;
     m_folderBeingRead = true;
+    WatchFolder();
     m_folderSeen = FolderChanged();
     // Ten thousand restore points take a moment to read: never on the window's thread.
     QThreadPool::globalInstance()->start([this] {

@@ -8,11 +8,13 @@
 #include "window/dccd.h"
 
 #include <QDateTime>
+#include <QFileSystemWatcher>
 #include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
 #include <memory>
 #include <optional>
@@ -111,6 +113,7 @@ private:
     void AskBeforeSending(const WriteOutcome &sofar);
     void Written(const WriteOutcome &outcome);
     void ReadFolder();
+    void WatchFolder();
     void ShowShelf(const RestorePointShelf &shelf);
     void UpdateRows();
     std::optional<TuningParameters> SelectedTune() const;
@@ -133,6 +136,8 @@ private:
     QPointer<TuneReading> m_reading;
     QPointer<VerifiedWrite> m_write;
     QDateTime m_folderSeen;
+    QFileSystemWatcher m_watcher;
+    QTimer m_poll; // where the system cannot watch the folder
     bool m_folderBeingRead = false;
     bool m_closeWhenDone = false;
 };
