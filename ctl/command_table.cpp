@@ -18,6 +18,15 @@ const QList<CtlCommand> &CtlCommands() {
                         "(standard\n"
                         "                      output without -o)\n"),
          &Ctl::Read},
+        {QStringLiteral("backup"),
+         0,
+         0,
+         {&O::port, &O::timeout},
+         QStringLiteral("  backup              keep what the controller holds as a restore point "
+                        "with\n"
+                        "                      the note \"kept by hand\"; nothing is written to "
+                        "it\n"),
+         &Ctl::BackUp},
         {QStringLiteral("write"),
          0,
          1,

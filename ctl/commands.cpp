@@ -48,6 +48,43 @@ void Ctl::Read(const Request &request) {
     });
 }
 
+// A read whose tune is kept as a restore point; it fails as a read fails.
+void Ctl::BackUp(const Request &) {
+    const auto kept = KeptRestorePoints();
+    if (const QString *refused = std::get_if<QString>(&kept))
+        return Fail({kExitUsage, *refused});
+    const Outcome<qint16> chosen = ChosenPort();
+    if (const CtlFailure *failure = std::get_if<CtlFailure>(&chosen))
+        return Fail(*failure);
+    const qint16 port = std::get<qint16>(chosen);
+    auto *backup = new Backup(PortService(), DevicePaths(), m_timeout);
+    m_exchanges.emplace_back(backup);
+    QObject::connect(backup, &Backup::Waiting, backup,
+                     [this](const QString &notice) { Say(notice); });
+    QObject::connect(backup, &Backup::Finished, backup,
+                     [this, port](const BackupOutcome &outcome) { BackedUp(outcome, port); });
+    backup->Start(port, std::get<int>(kept));
+}
+
+void Ctl::BackedUp(const BackupOutcome &outcome, qint16 port) {
+    switch (outcome.end) {
+    case BackupEnd::ExchangeFailed:
+        return Fail(WithAdvice(*outcome.problem, port));
+    case BackupEnd::NoRestorePoint:
+        return Fail({kExitBadFile, outcome.message});
+    case BackupEnd::Kept:
+        break;
+    }
+    Say(outcome.message);
+    if (!outcome.kept->outOfRange.isEmpty())
+        Say(QStringLiteral("it holds %1: the controller takes no such value, so it cannot be "
+                           "written back")
+                .arg(outcome.kept->outOfRange));
+    for (const QString &line : outcome.pruned)
+        Say(line);
+    End(kExitOk);
+}
+
 void Ctl::Defaults(const Request &request) {
     TuneFileTarget target;
     if (!request.output.isEmpty()) {

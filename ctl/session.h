@@ -9,6 +9,7 @@
 #include "link/exchange/controller_connection.h"
 #include "link/ports/port_table.h"
 #include "link/serial/serial_port_service.h"
+#include "tunes/exchange/backup.h"
 #include "tunes/exchange/verified_write.h"
 #include "tunes/files/tune_file.h"
 
@@ -96,6 +97,7 @@ private:
     void Load(const QString &source, const Loaded &then);
 
     void Read(const Request &request);
+    void BackUp(const Request &request);
     void Write(const Request &request);
     void Diff(const Request &request);
     void ListRestorePoints(const Request &request);
@@ -103,6 +105,7 @@ private:
 
     Outcome<WriteSource> SourceOf(const Request &request, qint16 port);
     void Written(const WriteOutcome &outcome, const Request &request, qint16 port);
+    void BackedUp(const BackupOutcome &outcome, qint16 port);
 
     QTextStream &m_out;
     QTextStream &m_err;
