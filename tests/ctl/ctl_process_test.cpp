@@ -543,7 +543,8 @@ TEST_P(CtlOnALine, TellsOnlyWhatHappened) {
     EXPECT_EQ(run.exitCode, script.exitCode) << run.err.toStdString();
     const QString said =
         QString::fromUtf16(script.said).replace(QStringLiteral("$DEVICE"), line.path());
-    EXPECT_TRUE((command == u"read" && run.exitCode == 0 ? run.out : run.err).endsWith(said))
+    const bool toOut = (command == u"read" && run.exitCode == 0) || command == u"check";
+    EXPECT_TRUE((toOut ? run.out : run.err).endsWith(said))
         << "out: " << run.out.toStdString() << "\nerr: " << run.err.toStdString();
     // A backup keeps one restore point, noted as kept by hand, or none when it failed.
     if (command == u"backup") {
@@ -595,6 +596,18 @@ INSTANTIATE_TEST_SUITE_P(
                    u" keeps what port 1 ($DEVICE) held\n"},
         LineScript{"BackupOfASilentPort", false, "", "", "backup", 4,
                    u"dccd-ctl: No answer from port 1 ($DEVICE) within 5 s.\n"},
+        LineScript{"Check", false, kReport, "", "check", 0,
+                   u" ms: P,00100,00100,00100,00100,00000,00033,00000,00000,00000\\x0D\nVerdict: "
+                   u"the controller answered with its settings: acceleration 100, deceleration "
+                   u"100, turning 100, max_output 100, min_output 0, lfb_threshold 33, "
+                   u"tps_reverse false, ebrake_cut_off false.\n"},
+        LineScript{"CheckASilentPort", false, "", "", "check", 4,
+                   u"Came back within 5 s: nothing\nVerdict: nothing answered: the wrong port, "
+                   u"the controller off, or the wrong cable.\n"},
+        LineScript{"CheckALoopBack", true, "", "", "check", 4,
+                   u" ms: R\\x0D\nVerdict: only our own read request came back: the line loops "
+                   u"back (a loop-back plug, or TX joined to RX) or the adapter echoes, and the "
+                   u"controller did not answer.\n"},
         LineScript{"StuckLineNoVerify", false, "", "", "write-no-verify", 7,
                    u"dccd-ctl: the save did not reach the line of port 1 ($DEVICE): it was "
                    u"dropped at the close.\n",

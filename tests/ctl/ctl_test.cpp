@@ -70,12 +70,12 @@ INSTANTIATE_TEST_SUITE_P(
 
         Usage{"NoCommand",
               {},
-              u"dccd-ctl: a command is missing: read, backup, write, diff, defaults or "
-              u"restore-points"},
+              u"dccd-ctl: a command is missing: read, backup, write, diff, defaults, "
+              u"restore-points or check"},
         Usage{"UnknownCommand",
               {QStringLiteral("upload")},
-              u"dccd-ctl: unknown command 'upload': read, backup, write, diff, defaults or "
-              u"restore-points"},
+              u"dccd-ctl: unknown command 'upload': read, backup, write, diff, defaults, "
+              u"restore-points or check"},
         Usage{"WriteWithoutFile",
               {QStringLiteral("write")},
               u"dccd-ctl: write wants one file, or --restore-point NAME"},
@@ -147,7 +147,7 @@ INSTANTIATE_TEST_SUITE_P(
         Usage{"UnknownCommandEscaped",
               {QStringLiteral("\x1b[31mRED\x1b]0;title\a")},
               u"dccd-ctl: unknown command '\\e[31mRED\\e]0;title\\u0007': read, backup, write, "
-              u"diff, defaults or restore-points"},
+              u"diff, defaults, restore-points or check"},
         Usage{"UnknownOptionEscaped",
               {QStringLiteral("--\x1b[2J")},
               u"dccd-ctl: Unknown option '\\e[2J'."},

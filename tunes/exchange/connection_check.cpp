@@ -68,10 +68,11 @@ QString PortLines(const comfunct::PortInfo &port) {
     QString lines = QStringLiteral("Port %1: ").arg(port.number);
     if (port.device.isEmpty())
         return lines + QStringLiteral("no device has this number\n");
-    lines += EscapedText(port.device) +
-             (port.exists ? QString() : QStringLiteral(" (not there, or not a serial device)")) +
-             u'\n';
-    return lines + QStringLiteral("Description: ") + Known(port.description) +
+    // What the system knows of a device that is not there is nothing.
+    lines += EscapedText(port.device);
+    if (!port.exists)
+        return lines + QStringLiteral(" (not there, or not a serial device)\n");
+    return lines + QStringLiteral("\nDescription: ") + Known(port.description) +
            QStringLiteral("\nMaker: ") + Known(port.manufacturer) +
            QStringLiteral("\nSerial number: ") + Known(port.serialNumber) + u'\n';
 }
