@@ -196,6 +196,8 @@ void ConnectionCheck::Enter(CheckStage stage) {
 
 void ConnectionCheck::Run(qint16 port) {
     Enter(CheckStage::Describing);
+    if (!m_active)
+        return;
     m_report.port = m_describe(port);
     m_report.port.number = port;
     Enter(CheckStage::Opening);
@@ -275,10 +277,11 @@ void ConnectionCheck::Finish(CheckVerdict verdict) {
     Q_EMIT Finished(m_report);
 }
 
+// Only a port the check opened is closed: before that, it may be another's.
 void ConnectionCheck::Stop() {
     m_active = false;
     m_deadline.stop();
-    if (m_port.PortOpen())
+    if (m_report.opened && m_port.PortOpen())
         m_port.SetPortOpen(false);
 }
 
