@@ -18,6 +18,15 @@ const QList<CtlCommand> &CtlCommands() {
                         "(standard\n"
                         "                      output without -o)\n"),
          &Ctl::Read},
+        {QStringLiteral("backup"),
+         0,
+         0,
+         {&O::port, &O::timeout},
+         QStringLiteral("  backup              keep what the controller holds as a restore point "
+                        "with\n"
+                        "                      the note \"kept by hand\"; nothing is written to "
+                        "it\n"),
+         &Ctl::BackUp},
         {QStringLiteral("write"),
          0,
          1,
@@ -57,6 +66,17 @@ const QList<CtlCommand> &CtlCommands() {
          QStringLiteral("  restore-points      list the restore points, the one taken last "
                         "first\n"),
          &Ctl::ListRestorePoints},
+        {QStringLiteral("check"),
+         0,
+         0,
+         {&O::port, &O::timeout},
+         QStringLiteral("  check               check the connection: the port's device, whether it "
+                        "opens,\n"
+                        "                      what comes back to a read request and when, and "
+                        "what\n"
+                        "                      that points to; exit 0 only when the controller "
+                        "answered\n"),
+         &Ctl::Check},
     };
     return commands;
 }

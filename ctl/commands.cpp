@@ -1,5 +1,6 @@
 #include "ctl/session.h"
 
+#include "dccd_version.h"
 #include "link/text/shown_text.h"
 #include "tunes/files/tune_differences.h"
 #include "tunes/files/tune_file_io.h"
@@ -20,6 +21,23 @@ std::optional<CtlFailure> Deliver(const TuneFile &tune, TuneFileTarget *target, 
     if (const std::optional<QString> failed = target->Commit(tune))
         return CtlFailure{kExitBadFile, *failed};
     return std::nullopt;
+}
+
+// A check ends as a read would have: 0 only when a report came.
+int CheckExit(CheckVerdict verdict) {
+    switch (verdict) {
+    case CheckVerdict::Report:
+        return kExitOk;
+    case CheckVerdict::CannotOpen:
+        return kExitCannotOpen;
+    case CheckVerdict::LineLost:
+        return kExitLineLost;
+    case CheckVerdict::NothingAnswered:
+    case CheckVerdict::NotAReport:
+    case CheckVerdict::OwnRequestBack:
+        break;
+    }
+    return kExitNoAnswer;
 }
 
 } // namespace
@@ -46,6 +64,69 @@ void Ctl::Read(const Request &request) {
             return Fail(*failure);
         End(kExitOk);
     });
+}
+
+// A read whose tune is kept as a restore point; it fails as a read fails.
+void Ctl::BackUp(const Request &) {
+    const auto kept = KeptRestorePoints();
+    if (const QString *refused = std::get_if<QString>(&kept))
+        return Fail({kExitUsage, *refused});
+    const Outcome<qint16> chosen = ChosenPort();
+    if (const CtlFailure *failure = std::get_if<CtlFailure>(&chosen))
+        return Fail(*failure);
+    const qint16 port = std::get<qint16>(chosen);
+    auto *backup = new Backup(PortService(), DevicePaths(), m_timeout);
+    m_exchanges.emplace_back(backup);
+    QObject::connect(backup, &Backup::Waiting, backup,
+                     [this](const QString &notice) { Say(notice); });
+    QObject::connect(backup, &Backup::Finished, backup,
+                     [this, port](const BackupOutcome &outcome) { BackedUp(outcome, port); });
+    backup->Start(port, std::get<int>(kept));
+}
+
+void Ctl::BackedUp(const BackupOutcome &outcome, qint16 port) {
+    switch (outcome.end) {
+    case BackupEnd::ExchangeFailed:
+        return Fail(WithAdvice(*outcome.problem, port));
+    case BackupEnd::NoRestorePoint:
+        return Fail({kExitBadFile, outcome.message});
+    case BackupEnd::Kept:
+        break;
+    }
+    Say(outcome.message);
+    if (!outcome.kept->outOfRange.isEmpty())
+        Say(QStringLiteral("it holds %1: the controller takes no such value, so it cannot be "
+                           "written back")
+                .arg(outcome.kept->outOfRange));
+    for (const QString &line : outcome.pruned)
+        Say(line);
+    End(kExitOk);
+}
+
+// The report goes to standard output whole, headed by the program and the system, ready for a
+// support request.
+void Ctl::Check(const Request &) {
+    const Outcome<qint16> chosen = ChosenPort();
+    if (const CtlFailure *failure = std::get_if<CtlFailure>(&chosen))
+        return Fail(*failure);
+    const qint16 port = std::get<qint16>(chosen);
+    auto *check = new ConnectionCheck(
+        PortService(), [this](qint16 n) { return m_ports.Describe(n); }, m_timeout);
+    m_exchanges.emplace_back(check);
+    QObject::connect(check, &ConnectionCheck::Finished, check,
+                     [this, port](const ConnectionReport &report) { Checked(report, port); });
+    check->Start(port);
+}
+
+void Ctl::Checked(const ConnectionReport &report, qint16 port) {
+    Print(ProgramAndSystem(kProgram, QStringLiteral(DCCD_VERSION)) + u'\n' + report.Text());
+    const int code = CheckExit(report.verdict);
+    if (code != kExitOk && !m_port)
+        Say(QStringLiteral("port %1 was taken as the lowest port that exists; if the controller "
+                           "is on another, name it with --port N (%2 --list-ports shows them).")
+                .arg(port)
+                .arg(kProgram));
+    End(code);
 }
 
 void Ctl::Defaults(const Request &request) {

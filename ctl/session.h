@@ -9,6 +9,8 @@
 #include "link/exchange/controller_connection.h"
 #include "link/ports/port_table.h"
 #include "link/serial/serial_port_service.h"
+#include "tunes/exchange/backup.h"
+#include "tunes/exchange/connection_check.h"
 #include "tunes/exchange/tune_reading.h"
 #include "tunes/exchange/verified_write.h"
 #include "tunes/files/tune_file.h"
@@ -97,6 +99,8 @@ private:
     void Load(const QString &source, const Loaded &then);
 
     void Read(const Request &request);
+    void BackUp(const Request &request);
+    void Check(const Request &request);
     void Write(const Request &request);
     void Diff(const Request &request);
     void ListRestorePoints(const Request &request);
@@ -104,6 +108,8 @@ private:
 
     Outcome<WriteSource> SourceOf(const Request &request, qint16 port);
     void Written(const WriteOutcome &outcome, const Request &request, qint16 port);
+    void BackedUp(const BackupOutcome &outcome, qint16 port);
+    void Checked(const ConnectionReport &report, qint16 port);
 
     QTextStream &m_out;
     QTextStream &m_err;

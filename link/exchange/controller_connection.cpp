@@ -15,11 +15,11 @@ constexpr qsizetype kQuotedLimit = 64;
 
 } // namespace
 
-bool OpenControllerPort(SerialPortService &port, qint16 number) {
+bool OpenControllerPort(SerialPortService &port, qint16 number, qint16 threshold) {
     port.SetCommPort(number);
     port.SetSettings(LineSettingsText(kLineSettings));
     port.SetInputLen(0);
-    port.SetRThreshold(kReceiveThreshold);
+    port.SetRThreshold(threshold);
     return port.SetPortOpen(true);
 }
 

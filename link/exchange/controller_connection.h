@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/protocol/record_assembler.h"
+#include "link/protocol/records.h"
 #include "link/serial/serial_port_service.h"
 #include "link/settings/parameter_set.h"
 
@@ -17,8 +18,10 @@ namespace tuner {
 
 // Opens the port for the controller, as the window's Connect and dccd-ctl do: port number, line
 // settings, read size and receive threshold set in that order, then the port opened. False when
-// it cannot be opened (LastError tells why).
-bool OpenControllerPort(SerialPortService &port, qint16 number);
+// it cannot be opened (LastError tells why). A lower threshold delivers shorter answers too (a
+// connection check shows every piece that comes back).
+bool OpenControllerPort(SerialPortService &port, qint16 number,
+                        qint16 threshold = kReceiveThreshold);
 
 // Why an exchange with the controller did not give what was asked, and the sentence that says
 // so; each program maps the kind to its own outcome (dccd-ctl to an exit code).

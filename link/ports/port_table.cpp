@@ -62,4 +62,13 @@ QList<PortInfo> PortTable::Describe() const {
     return table;
 }
 
+PortInfo PortTable::Describe(qint16 n) const {
+    QList<PortInfo> one(1);
+    one.first().number = n;
+    one.first().device = DevicePath(n);
+    one.first().exists = ComPortExists(n);
+    platform::DescribeDevices(one);
+    return one.constFirst();
+}
+
 } // namespace comfunct

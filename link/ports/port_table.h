@@ -34,6 +34,8 @@ public:
     // Ports 1 to 16 and the existing ones above, with their devices and what the system knows
     // of each.
     QList<PortInfo> Describe() const;
+    // One port, listed or not, the same way.
+    PortInfo Describe(qint16 n) const;
 
 private:
     QList<qint16> UnlistedPorts() const;

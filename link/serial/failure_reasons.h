@@ -17,6 +17,18 @@ inline constexpr QStringView kNotSerial = u"not a serial device"; // a file, a f
 inline constexpr QStringView kInUse = u"in use by another program";
 inline constexpr QStringView kSettingsNotSupported = u"line settings not supported";
 inline constexpr QStringView kNoResponse = u"the device does not respond";
+// Permission (POSIX): the group whose members may use the device, or that only root may.
+inline constexpr QStringView kJoinGroupStart = u"join group ";
+inline constexpr QStringView kOnlyRoot = u"no group gives access, only root";
+inline QString JoinGroup(const QString &group) {
+    return kJoinGroupStart.toString() + group + QStringLiteral(", log in again");
+}
+// The group a JoinGroup reason names; "" for any other reason.
+inline QString GroupToJoin(QStringView reason) {
+    if (!reason.startsWith(kJoinGroupStart))
+        return {};
+    return reason.mid(kJoinGroupStart.size()).toString().section(u',', 0, 0);
+}
 // While open (with LineLost).
 inline constexpr QStringView kRemoved = u"the device was removed";
 inline constexpr QStringView kStoppedWorking = u"the device was removed or stopped working";

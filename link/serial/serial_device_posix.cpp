@@ -32,10 +32,9 @@ QString PermissionReason(const QByteArray &path) {
     constexpr mode_t kGroupReadWrite = S_IRGRP | S_IWGRP;
     if (info.st_gid != 0 && (info.st_mode & kGroupReadWrite) == kGroupReadWrite) {
         if (const group *g = ::getgrgid(info.st_gid); g != nullptr)
-            return QStringLiteral("join group %1, log in again")
-                .arg(QString::fromLocal8Bit(g->gr_name));
+            return JoinGroup(QString::fromLocal8Bit(g->gr_name));
     }
-    return QStringLiteral("no group gives access, only root");
+    return kOnlyRoot.toString();
 }
 
 QString SystemText(int error) {

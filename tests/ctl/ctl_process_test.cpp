@@ -543,8 +543,16 @@ TEST_P(CtlOnALine, TellsOnlyWhatHappened) {
     EXPECT_EQ(run.exitCode, script.exitCode) << run.err.toStdString();
     const QString said =
         QString::fromUtf16(script.said).replace(QStringLiteral("$DEVICE"), line.path());
-    EXPECT_TRUE((command == u"read" && run.exitCode == 0 ? run.out : run.err).endsWith(said))
+    const bool toOut = (command == u"read" && run.exitCode == 0) || command == u"check";
+    EXPECT_TRUE((toOut ? run.out : run.err).endsWith(said))
         << "out: " << run.out.toStdString() << "\nerr: " << run.err.toStdString();
+    // A backup keeps one restore point, noted as kept by hand, or none when it failed.
+    if (command == u"backup") {
+        const QDir kept(dir.filePath(QStringLiteral("state/dccd-tuner/restore-points")));
+        const qsizetype points = run.exitCode == 0 ? 1 : 0;
+        EXPECT_EQ(kept.entryList({QStringLiteral("*.json")}).size(), points);
+        EXPECT_EQ(Ctl({QStringLiteral("restore-points")}).out.count(u"kept by hand"), points);
+    }
 }
 
 // The controller's report in its CR, and one with another acceleration.
@@ -584,6 +592,22 @@ INSTANTIATE_TEST_SUITE_P(
             "", "read", 4,
             u"dccd-ctl: port 1 ($DEVICE) answered, but not with a settings report (AT+OK, a "
             u"modem here and not the controll\u2026): is this the controller, at 57600 baud?\n"},
+        LineScript{"Backup", false, kReport, "", "backup", 0,
+                   u" keeps what port 1 ($DEVICE) held\n"},
+        LineScript{"BackupOfASilentPort", false, "", "", "backup", 4,
+                   u"dccd-ctl: No answer from port 1 ($DEVICE) within 5 s.\n"},
+        LineScript{"Check", false, kReport, "", "check", 0,
+                   u" ms: P,00100,00100,00100,00100,00000,00033,00000,00000,00000\\x0D\nVerdict: "
+                   u"the controller answered with its settings: acceleration 100, deceleration "
+                   u"100, turning 100, max_output 100, min_output 0, lfb_threshold 33, "
+                   u"tps_reverse false, ebrake_cut_off false.\n"},
+        LineScript{"CheckASilentPort", false, "", "", "check", 4,
+                   u"Came back within 5 s: nothing\nVerdict: nothing answered: the wrong port, "
+                   u"the controller off, or the wrong cable.\n"},
+        LineScript{"CheckALoopBack", true, "", "", "check", 4,
+                   u" ms: R\\x0D\nVerdict: only our own read request came back: the line loops "
+                   u"back (a loop-back plug, or TX joined to RX) or the adapter echoes, and the "
+                   u"controller did not answer.\n"},
         LineScript{"StuckLineNoVerify", false, "", "", "write-no-verify", 7,
                    u"dccd-ctl: the save did not reach the line of port 1 ($DEVICE): it was "
                    u"dropped at the close.\n",

@@ -70,10 +70,12 @@ INSTANTIATE_TEST_SUITE_P(
 
         Usage{"NoCommand",
               {},
-              u"dccd-ctl: a command is missing: read, write, diff, defaults or restore-points"},
+              u"dccd-ctl: a command is missing: read, backup, write, diff, defaults, "
+              u"restore-points or check"},
         Usage{"UnknownCommand",
-              {QStringLiteral("backup")},
-              u"dccd-ctl: unknown command 'backup': read, write, diff, defaults or restore-points"},
+              {QStringLiteral("upload")},
+              u"dccd-ctl: unknown command 'upload': read, backup, write, diff, defaults, "
+              u"restore-points or check"},
         Usage{"WriteWithoutFile",
               {QStringLiteral("write")},
               u"dccd-ctl: write wants one file, or --restore-point NAME"},
@@ -92,6 +94,9 @@ INSTANTIATE_TEST_SUITE_P(
         Usage{"ReadWithAFile",
               {QStringLiteral("read"), QStringLiteral("x.json")},
               u"dccd-ctl: read takes no file"},
+        Usage{"BackupWithAFile",
+              {QStringLiteral("backup"), QStringLiteral("x.json")},
+              u"dccd-ctl: backup takes no file"},
         Usage{"ReadNoVerify",
               {QStringLiteral("read"), QStringLiteral("--no-verify")},
               u"dccd-ctl: --no-verify does not go with read"},
@@ -141,8 +146,8 @@ INSTANTIATE_TEST_SUITE_P(
               u"dccd-ctl: 'port:256' names no port: use port:N with N from 1 to " LAST_PORT},
         Usage{"UnknownCommandEscaped",
               {QStringLiteral("\x1b[31mRED\x1b]0;title\a")},
-              u"dccd-ctl: unknown command '\\e[31mRED\\e]0;title\\u0007': read, write, diff, "
-              u"defaults or restore-points"},
+              u"dccd-ctl: unknown command '\\e[31mRED\\e]0;title\\u0007': read, backup, write, "
+              u"diff, defaults, restore-points or check"},
         Usage{"UnknownOptionEscaped",
               {QStringLiteral("--\x1b[2J")},
               u"dccd-ctl: Unknown option '\\e[2J'."},

@@ -84,7 +84,7 @@ listing=$(XDG_STATE_HOME="$tmp/home/state" "$ctl" restore-points)
     { echo "FAIL: the restore-point listing changed: $listing"; exit 1; }
 touch "$tmp/work/"{stock.json,track.json,notes.txt} "$tmp/work/tunes/a.json"
 
-cases='dccd-ctl |defaults diff read restore-points write
+cases='dccd-ctl |backup check defaults diff read restore-points write
 dccd-ctl re|read restore-points
 dccd-ctl -|--help --list-ports --port --timeout --version -h
 dccd-ctl --port |13 3
@@ -94,6 +94,8 @@ dccd-ctl --port 5=/dev/nu|/dev/null
 ../other/dccd-ctl --port |7
 dccd-ctl --timeout |
 dccd-ctl read -|--output --port --timeout -o
+dccd-ctl backup -|--port --timeout
+dccd-ctl check -|--port --timeout
 dccd-ctl read -o |notes.txt stock.json track.json tunes
 dccd-ctl defaults --output x -|
 dccd-ctl restore-points -|

@@ -114,8 +114,7 @@ void VerifiedWrite::KeepRestorePointOf(const TuningParameters &held) {
     KeptRestorePoint &taken = std::get<KeptRestorePoint>(kept);
     m_outcome.taken = taken.point;
     m_takenInUse = std::move(taken.inUse);
-    Q_EMIT Notice(QStringLiteral("restore point %1 keeps what port %2 held")
-                      .arg(m_outcome.taken->name, m_connection.PortName()));
+    Q_EMIT Notice(KeptNotice(m_outcome.taken->name, m_connection.PortName()));
     GoAheadOrSend();
 }
 

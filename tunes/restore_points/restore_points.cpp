@@ -381,6 +381,14 @@ QString NoteBeforeWritingBack(const QString &restorePoint) {
     return kBeforeWritingBack + restorePoint;
 }
 
+QString NoteKeptByHand() {
+    return QStringLiteral("kept by hand");
+}
+
+QString KeptNotice(const QString &name, const QString &port) {
+    return QStringLiteral("restore point %1 keeps what port %2 held").arg(name, port);
+}
+
 QString WrittenBackAfter(const RestorePoint &point) {
     return point.file.note.startsWith(kBeforeWritingBack)
                ? point.file.note.mid(kBeforeWritingBack.size())

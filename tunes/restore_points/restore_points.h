@@ -116,6 +116,11 @@ std::variant<RestorePoint, QString> FindRestorePoint(const QString &name, qint16
 QString NoteBeforeWriting(const QString &what);
 QString NoteBeforeWritingBack(const QString &restorePoint);
 QString WrittenBackAfter(const RestorePoint &point);
+// The note of a restore point kept by hand, with no write after it: "kept by hand".
+QString NoteKeptByHand();
+
+// "restore point NAME keeps what port PORT held": the sentence every front says once one is kept.
+QString KeptNotice(const QString &name, const QString &port);
 
 // What writing a restore point back to `port` undoes, said before anything is sent: its name,
 // when and from which port it was taken, that the port differs, that it undoes a write-back.
