@@ -46,7 +46,8 @@ int main(int argc, char **argv) {
     const std::unique_ptr<tuner::SerialPortService> port = tuner::MakePortService(ports);
     tuner::TunesModel model(*port, {[&ports, chosenPort] { return ports.Scan(chosenPort); },
                                     [&ports](qint16 n) { return ports.DevicePath(n); },
-                                    [&ports] { return ports.Describe(); }});
+                                    [&ports] { return ports.Describe(); },
+                                    [&ports](qint16 n) { return ports.Describe(n); }});
     tuner::TunesWindow window(model);
     window.resize(remembered.value(kSizeKey, QSize(900, 560)).toSize());
     model.Load(chosenPort);

@@ -5,6 +5,8 @@
 #include "link/text/shown_text.h"
 #include "tunes/files/tune_file_io.h"
 
+#include "dccd_version.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QThreadPool>
@@ -12,8 +14,6 @@
 
 namespace tuner {
 namespace {
-
-const QString kKeptByHand = QStringLiteral("kept by hand");
 
 // "2026-12-07 16:04:12": when a restore point was taken, in the user's own time.
 QString LocalTaken(const RestorePoint &point) {
@@ -209,36 +209,53 @@ void TunesModel::BackUp() {
     const std::optional<qint16> port = CanExchange() ? TypedPort() : std::nullopt;
     if (!port)
         return;
-    auto *reading = new TuneReading(m_port, m_ports.devicePath, kAnswerTime, this);
-    m_reading = reading;
-    connect(reading, &TuneReading::Waiting, this, &TunesModel::SetStatus);
-    connect(reading, &TuneReading::Finished, this, [this, reading](const TuneReadOutcome &outcome) {
-        reading->deleteLater();
-        BackUpRead(outcome);
+    const auto kept = KeptRestorePoints();
+    if (const QString *refused = std::get_if<QString>(&kept))
+        return SetStatus(*refused);
+    auto *backup = new Backup(m_port, m_ports.devicePath, kAnswerTime, this);
+    connect(backup, &Backup::Waiting, this, &TunesModel::SetStatus);
+    connect(backup, &Backup::Finished, this, [this, backup](const BackupOutcome &outcome) {
+        backup->deleteLater();
+        BackedUp(outcome);
     });
     Begin(TunesTask::BackingUp, QStringLiteral("Reading port %1 to back it up…").arg(*port));
-    reading->Start(*port);
+    backup->Start(*port, std::get<int>(kept));
 }
 
-void TunesModel::BackUpRead(const TuneReadOutcome &outcome) {
-    if (const ExchangeProblem *problem = std::get_if<ExchangeProblem>(&outcome)) {
-        Finish(problem->message + QStringLiteral(" Nothing was backed up."));
-        return;
+void TunesModel::BackedUp(const BackupOutcome &outcome) {
+    QString said = outcome.message;
+    if (outcome.kept) {
+        m_controller = outcome.kept->file;
+        m_controllerReadAt = QDateTime::currentDateTimeUtc();
+        m_selectedName = outcome.kept->name;
+        said += QStringLiteral("; nothing was written");
     }
-    const TuneFile &held = std::get<TuneFile>(outcome);
-    m_controller = held;
-    m_controllerReadAt = QDateTime::currentDateTimeUtc();
+    for (const QString &line : outcome.pruned)
+        said += QStringLiteral("; ") + line;
     UpdateRows();
-    auto kept =
-        KeepRestorePoint(held.tune, held.port, QDateTime::currentDateTimeUtc(), kKeptByHand);
-    if (const QString *problem = std::get_if<QString>(&kept)) {
-        Finish(QStringLiteral("No restore point could be kept: %1.").arg(*problem));
-        return;
-    }
-    m_selectedName = std::get<KeptRestorePoint>(kept).point.name;
     ReadFolder();
-    Finish(QStringLiteral("Restore point %1 keeps what port %2 held; nothing was written.")
-               .arg(m_selectedName, m_reading ? m_reading->PortName() : QString()));
+    Finish(said);
+}
+
+void TunesModel::CheckConnection() {
+    const std::optional<qint16> port = CanExchange() ? TypedPort() : std::nullopt;
+    if (!port)
+        return;
+    // Without a system to ask, a port is known by its number and device alone.
+    auto describe = m_ports.describePort ? m_ports.describePort : [this](qint16 n) {
+        return comfunct::PortInfo{n, m_ports.devicePath ? m_ports.devicePath(n) : QString(), true,
+                                  {}, {}, {}};
+    };
+    auto *check = new ConnectionCheck(m_port, describe, kAnswerTime, this);
+    connect(check, &ConnectionCheck::Finished, this, [this, check](const ConnectionReport &report) {
+        check->deleteLater();
+        m_report = ProgramAndSystem(QStringLiteral("dccd-tunes"), QStringLiteral(DCCD_VERSION)) +
+                   u'\n' + report.Text();
+        Q_EMIT Changed(TunesPart::Report);
+        Finish(report.VerdictLine());
+    });
+    Begin(TunesTask::Checking, QStringLiteral("Checking port %1…").arg(*port));
+    check->Start(*port);
 }
 
 std::optional<TuningParameters> TunesModel::SelectedTune() const {
@@ -363,6 +380,11 @@ void TunesModel::Written(const WriteOutcome &outcome) {
         said += QStringLiteral("; ") + line;
     ReadFolder();
     Finish(said);
+}
+
+void TunesModel::ReportCopied() {
+    SetStatus(QStringLiteral("The report is on the clipboard: paste it into your support "
+                             "request."));
 }
 
 void TunesModel::OpenTuneFile(const QString &path) {

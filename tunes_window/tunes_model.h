@@ -1,6 +1,8 @@
 #pragma once
 
 #include "link/serial/serial_port_service.h"
+#include "tunes/exchange/backup.h"
+#include "tunes/exchange/connection_check.h"
 #include "tunes/exchange/tune_reading.h"
 #include "tunes/exchange/verified_write.h"
 #include "tunes/restore_points/restore_points.h"
@@ -69,6 +71,8 @@ public:
     QString ControllerHeading() const;
     const QString &Status() const { return m_status; }
     TunesTask Task() const { return m_task; }
+    // The last connection check's report, headed by the program and the system, for a
+    // support request; "" before the first.
     const QString &Report() const { return m_report; }
     // The restore points' folder is being read: the Tunes list follows when it has been.
     bool ReadingFolder() const { return m_folderBeingRead; }
@@ -84,6 +88,10 @@ public:
     void PortDropDown();
     void ReadController();
     void BackUp();
+    // What the system knows of the port, whether it opens and what comes back: Report.
+    void CheckConnection();
+    // The window put the report on the clipboard.
+    void ReportCopied();
     void SelectTune(int index);
     void SetRowChecked(int row, bool checked);
     void WriteToController();
@@ -109,7 +117,7 @@ private:
     void Finish(const QString &status);
     void SetStatus(const QString &status);
     void ReadDone(const TuneReadOutcome &outcome);
-    void BackUpRead(const TuneReadOutcome &outcome);
+    void BackedUp(const BackupOutcome &outcome);
     void AskBeforeSending(const WriteOutcome &sofar);
     void Written(const WriteOutcome &outcome);
     void ReadFolder();

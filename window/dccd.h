@@ -28,6 +28,8 @@ struct PortDirectory {
     // Ports 1 to 16 with what the system knows of each (for the port list's tooltips); asking
     // may take a while. Empty: the list shows no tooltips.
     std::function<QList<comfunct::PortInfo>()> describe = {};
+    // What the system knows of one port (for a connection check).
+    std::function<comfunct::PortInfo(qint16)> describePort = {};
 };
 
 // The tuning window: its controls by name, the serial port MSComm1, the controller's settings

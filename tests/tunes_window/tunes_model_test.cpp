@@ -103,6 +103,8 @@ protected:
             m_model.ReadController();
         else if (verb == u"backup")
             m_model.BackUp();
+        else if (verb == u"check")
+            m_model.CheckConnection();
         else
             m_model.WriteToController();
         ASSERT_TRUE(testing_support::RunUntil([this] { return Answered(); }));
@@ -272,6 +274,15 @@ INSTANTIATE_TEST_SUITE_P(
                   u"tune: 000001  TIME  port 1  kept by hand\n"
                   u"checked: 0\n"
                   u"controller: 120 100\n"},
+        TunesCase{"CheckFindsTheController",
+                  100,
+                  {"check"},
+                  u"status: Checking port 1…\n"
+                  u"status: Verdict: the controller answered with its settings: acceleration "
+                  u"100, deceleration 100, turning 100, max_output 100, min_output 0, "
+                  u"lfb_threshold 33, tps_reverse false, ebrake_cut_off false.\n"
+                  u"checked: 0\n"
+                  u"controller: 100 100\n"},
         TunesCase{"PortThatDoesNotOpen",
                   100,
                   {"fail-open", "read"},

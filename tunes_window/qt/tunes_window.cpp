@@ -1,15 +1,21 @@
 #include "tunes_window/qt/tunes_window.h"
 
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFontDatabase>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QInputDialog>
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSplitter>
@@ -96,7 +102,8 @@ QWidget *TunesWindow::PortRow() {
     layout->addWidget(label);
     layout->addWidget(m_port);
     m_exchangeButtons = {Button(QStringLiteral("Read controller"), &TunesWindow::Read),
-                         Button(QStringLiteral("Back up now"), &TunesWindow::BackUp)};
+                         Button(QStringLiteral("Back up now"), &TunesWindow::BackUp),
+                         Button(QStringLiteral("Check connection"), &TunesWindow::Check)};
     for (QPushButton *button : m_exchangeButtons)
         layout->addWidget(button);
     layout->addStretch(1);
@@ -164,8 +171,10 @@ void TunesWindow::Mirror(TunesPart part) {
         m_status->setText(m_model.Status());
         break;
     case TunesPart::Task:
-    case TunesPart::Report:
         MirrorTask();
+        break;
+    case TunesPart::Report:
+        ShowReport();
         break;
     }
     m_mirroring = false;
@@ -250,6 +259,39 @@ void TunesWindow::Read() {
 
 void TunesWindow::BackUp() {
     m_model.BackUp();
+}
+
+void TunesWindow::Check() {
+    m_model.CheckConnection();
+}
+
+// The connection check's report in a window of its own beside the main one, kept until closed,
+// with the button that puts it on the clipboard.
+void TunesWindow::ShowReport() {
+    if (m_report == nullptr) {
+        m_report = new QDialog(this);
+        m_report->setWindowTitle(QStringLiteral("Connection report"));
+        auto *layout = new QVBoxLayout(m_report);
+        m_reportText = Named(new QPlainTextEdit, QStringLiteral("Connection report"));
+        m_reportText->setReadOnly(true);
+        m_reportText->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+        m_reportText->setLineWrapMode(QPlainTextEdit::NoWrap);
+        auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close);
+        QPushButton *copy =
+            Named(new QPushButton(QStringLiteral("Copy report")), QStringLiteral("Copy report"));
+        buttons->addButton(copy, QDialogButtonBox::ActionRole);
+        connect(copy, &QPushButton::clicked, this, [this] {
+            QGuiApplication::clipboard()->setText(m_model.Report());
+            m_model.ReportCopied();
+        });
+        connect(buttons, &QDialogButtonBox::rejected, m_report, &QDialog::hide);
+        layout->addWidget(m_reportText, 1);
+        layout->addWidget(buttons);
+        m_report->resize(640, 420);
+    }
+    m_reportText->setPlainText(m_model.Report());
+    m_report->show();
+    m_report->raise();
 }
 
 void TunesWindow::Write() {

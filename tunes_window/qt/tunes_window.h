@@ -5,6 +5,8 @@
 #include <QMainWindow>
 
 class QComboBox;
+class QDialog;
+class QPlainTextEdit;
 class QLabel;
 class QListWidget;
 class QProgressBar;
@@ -36,8 +38,10 @@ private:
     void MirrorSettings();
     void MirrorTask();
     void Ask(const WriteQuestion &question);
+    void ShowReport();
     void Read();
     void BackUp();
+    void Check();
     void Write();
     void Open();
     void SaveAs();
@@ -51,6 +55,8 @@ private:
     QTableWidget *m_settings = nullptr;
     QLabel *m_status = nullptr;
     QProgressBar *m_busy = nullptr;
+    QDialog *m_report = nullptr;
+    QPlainTextEdit *m_reportText = nullptr;
     bool m_mirroring = false; // a change the window makes itself is not sent back
 };
 
