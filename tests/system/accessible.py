@@ -6,9 +6,11 @@ Usage: accessible.py <application name> <command> [arguments]
   press NAME           presses the button of that name (the first one showing)
   text NAME            prints the text of the object of that name (a label's name, an edit's text)
   status               prints what the status bar says
-  shows TEXT           succeeds when an object showing holds TEXT in its name
+  shows TEXT           succeeds when an object showing holds TEXT in its name or its text
   items NAME           prints the items of the list or table of that name, one per line
   select NAME ROW      selects row ROW of the list of that name
+  edit ROLE TEXT       puts TEXT into the first editable text within the first object of that
+                       role ("combo box"), as typing it would
 Exits 1 when the application or the object is not there (yet): the caller waits by polling.
 """
 
@@ -66,8 +68,19 @@ def main():
                 return 0
         return 1
     if command == "shows":
-        return 0 if any(arguments[0] in (node.name or "") and showing(node)
+        return 0 if any(showing(node) and (arguments[0] in (node.name or "") or
+                                           arguments[0] in (text_of(node) or ""))
                         for node, _ in walk(app)) else 1
+    if command == "edit":
+        for node, _ in walk(app):
+            if node.getRoleName() == arguments[0] and showing(node):
+                for child, _ in walk(node):
+                    try:
+                        child.queryEditableText().setTextContents(arguments[1])
+                        return 0
+                    except NotImplementedError:
+                        continue
+        return 1
     if command == "tree":
         for node, depth in walk(app):
             states = ",".join(

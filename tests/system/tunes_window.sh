@@ -7,12 +7,16 @@ source "$(dirname "$0")/system_lib.sh"
 start_x -screen 0 1366x768x24
 start_accessibility
 start_sim
+"$sim" --silent >"$work/silent.log" 2>&1 &
+pids+=($!)
+wait_for 10 "the silent simulator's device" test -s "$work/silent.log"
+silent=$(head -n 1 "$work/silent.log")
 "$DCCD_CTL" defaults -o "$work/t.json"
 sed -i 's/"acceleration": 100/"acceleration": 131/' "$work/t.json"
 XDG_STATE_HOME="$work/state" "$DCCD_CTL" write "$work/t.json" --port 1="$device" \
     2>>"$work/ctl.log" || fail "dccd-ctl write failed"
 
-start_tunes --port 1="$device"
+start_tunes --port 1="$device" --port 2="$silent" --port 3="$work/unplugged"
 wait_for 10 "the restore point dccd-ctl kept" a11y_lists Tunes "^000001 .* taken before writing"
 wait_for 10 "Read controller" a11y press "Read controller"
 wait_for 10 "the read told" a11y_says status "Read port 1 ($device): the Controller column shows what it holds."
@@ -27,4 +31,18 @@ wait_for 10 "the write told" a11y_says status "Saved and verified on port 1 ($de
 wait_for 10 "the restore point that write kept" \
     a11y_lists Tunes "^000002 .* taken before writing back restore point 000001-"
 import -window "$tunes_window" "$artifacts/written-back.png"
+
+# The connection check: the controller, a port where nothing answers, a port with no device.
+wait_for 10 "Check connection" a11y press "Check connection"
+wait_for 10 "the controller's verdict" a11y shows "Verdict: the controller answered with its settings"
+a11y edit "combo box" 2 || fail "port 2 cannot be typed"
+wait_for 10 "Check connection" a11y press "Check connection"
+wait_for 20 "the silent port's verdict" a11y shows "Verdict: nothing answered"
+a11y shows "Sent: " || fail "the report does not say what was sent"
+import -window root "$artifacts/silent-port.png"
+a11y edit "combo box" 3 || fail "port 3 cannot be typed"
+wait_for 10 "Check connection" a11y press "Check connection"
+wait_for 20 "the missing port's verdict" a11y shows "no such port"
+wait_for 10 "Copy report" a11y press "Copy report"
+wait_for 10 "the copy told" a11y shows "The report is on the clipboard"
 echo "PASS: tunes-window"
