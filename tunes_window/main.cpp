@@ -9,6 +9,7 @@
 #include "tunes_window/tunes_model.h"
 
 #include <QApplication>
+#include <QScreen>
 #include <QSettings>
 
 #include <memory>
@@ -49,7 +50,10 @@ int main(int argc, char **argv) {
                                     [&ports] { return ports.Describe(); },
                                     [&ports](qint16 n) { return ports.Describe(n); }});
     tuner::TunesWindow window(model);
-    window.resize(remembered.value(kSizeKey, QSize(900, 560)).toSize());
+    // The size of the last run, or a roomy one, never more than the screen holds (a 1366 × 768
+    // laptop at 150 % has 910 × 512 to give).
+    const QSize available = window.screen()->availableGeometry().size() * 0.95;
+    window.resize(remembered.value(kSizeKey, QSize(900, 560)).toSize().boundedTo(available));
     model.Load(chosenPort);
     window.show();
     const int status = QApplication::exec();
