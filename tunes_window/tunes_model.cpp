@@ -132,7 +132,8 @@ void TunesModel::Load(const std::optional<qint16> &chosenPort) {
     m_portText = chosenPort || scan.numbers.contains(preselected) ? preselected : QString();
     Q_EMIT Changed(TunesPart::Port);
     SetStatus(QStringLiteral("Choose the port and press Read controller."));
-    ReadFolder();
+    // The window shows first; its restore points follow.
+    QTimer::singleShot(0, this, &TunesModel::ReadFolder);
 }
 
 void TunesModel::SetPortText(const QString &text) {
@@ -243,8 +244,8 @@ void TunesModel::CheckConnection() {
         return;
     // Without a system to ask, a port is known by its number and device alone.
     auto describe = m_ports.describePort ? m_ports.describePort : [this](qint16 n) {
-        return comfunct::PortInfo{n, m_ports.devicePath ? m_ports.devicePath(n) : QString(), true,
-                                  {}, {}, {}};
+        return comfunct::PortInfo{
+            n, m_ports.devicePath ? m_ports.devicePath(n) : QString(), true, {}, {}, {}};
     };
     auto *check = new ConnectionCheck(m_port, describe, kAnswerTime, this);
     connect(check, &ConnectionCheck::Finished, this, [this, check](const ConnectionReport &report) {
@@ -431,7 +432,9 @@ void TunesModel::ReadFolder() {
     m_folderBeingRead = true;
     WatchFolder();
     m_folderSeen = FolderChanged();
-    // Ten thousand restore points take a moment to read: never on the window's thread.
+    // Ten thousand restore points take a moment to read: never on the window's thread. The
+    // thread ends once it has read them: an idle window keeps none.
+    QThreadPool::globalInstance()->setExpiryTimeout(0);
     QThreadPool::globalInstance()->start([this] {
         RestorePointShelf shelf = ReadRestorePoints();
         QMetaObject::invokeMethod(this, [this, shelf] { ShowShelf(shelf); });
