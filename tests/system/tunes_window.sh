@@ -11,9 +11,9 @@ start_sim
 pids+=($!)
 wait_for 10 "the silent simulator's device" test -s "$work/silent.log"
 silent=$(head -n 1 "$work/silent.log")
-"$DCCD_CTL" defaults -o "$work/t.json"
-sed -i 's/"acceleration": 100/"acceleration": 131/' "$work/t.json"
-XDG_STATE_HOME="$work/state" "$DCCD_CTL" write "$work/t.json" --port 1="$device" \
+"$DCCD_CTL" defaults -o "$work/street.json"
+sed -i 's/"acceleration": 100/"acceleration": 131/' "$work/street.json"
+(cd "$work" && XDG_STATE_HOME="$work/state" "$DCCD_CTL" write street.json --port 1="$device") \
     2>>"$work/ctl.log" || fail "dccd-ctl write failed"
 
 start_tunes --port 1="$device" --port 2="$silent" --port 3="$work/unplugged"
@@ -21,6 +21,9 @@ wait_for 10 "the restore point dccd-ctl kept" a11y_lists Tunes "^000001 .* taken
 wait_for 10 "Read controller" a11y press "Read controller"
 wait_for 10 "the read told" a11y_says status "Read port 1 ($device): the Controller column shows what it holds."
 a11y select Tunes 0 || fail "the restore point cannot be selected"
+wait_for 10 "the restore point compared with the controller" a11y shows "Controller
+read"
+import -window "$tunes_window" "$artifacts/comparing.png"
 wait_for 10 "Write to controller" a11y press "Write to controller"
 wait_for 10 "the question before writing" a11y shows "Acceleration % 131 → 100"
 import -window root "$artifacts/asking.png"
