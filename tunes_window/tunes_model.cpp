@@ -466,9 +466,13 @@ void TunesModel::ShowShelf(const RestorePointShelf &shelf) {
 bool TunesModel::CloseRequested() {
     if (m_task != TunesTask::Writing)
         return true;
-    // A write past its question cannot be taken back: it is let end, and the window closes then.
-    if (m_write && m_write->Stage() == WriteStage::AwaitingGoAhead)
+    // A write still asking sends nothing: the window may close once it has ended.
+    if (m_write && m_write->Stage() == WriteStage::AwaitingGoAhead) {
         m_write->Cancel();
+        if (m_task == TunesTask::None)
+            return true;
+    }
+    // One past its question cannot be taken back: it is let end, and the window closes then.
     m_closeWhenDone = true;
     SetStatus(QStringLiteral("The write ends first; the window closes then."));
     return false;

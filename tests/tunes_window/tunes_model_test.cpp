@@ -48,9 +48,17 @@ protected:
                              Say(QStringLiteral("ask: ") + question.heading);
                              for (const QString &line : question.changes + question.about)
                                  Say(QStringLiteral("  ") + line);
-                             QTimer::singleShot(0, &m_model,
-                                                [this] { m_model.AnswerWrite(m_yes); });
+                             QTimer::singleShot(0, &m_model, [this] {
+                                 // The window's close box instead of an answer.
+                                 if (m_closing)
+                                     Say(m_model.CloseRequested() ? QStringLiteral("closes")
+                                                                  : QStringLiteral("stays"));
+                                 else
+                                     m_model.AnswerWrite(m_yes);
+                             });
                          });
+        QObject::connect(&m_model, &tuner::TunesModel::CloseNow, &m_model,
+                         [this] { Say(QStringLiteral("closes now")); });
         m_model.SetPortText(QStringLiteral("1"));
     }
     void TearDown() override { qputenv(tuner::kStateFolderVariable, m_system); }
@@ -99,6 +107,7 @@ protected:
         if (verb == u"fail-open")
             return m_port.FailNextOpen(QStringLiteral("busy"));
         m_yes = verb == u"write";
+        m_closing = verb == u"close";
         if (verb == u"read")
             m_model.ReadController();
         else if (verb == u"backup")
@@ -134,6 +143,7 @@ protected:
     QString m_said;
     qsizetype m_taken = 0;
     bool m_yes = false;
+    bool m_closing = false;
 };
 
 TEST_P(TunesWindows, SayAndSendWhatTheyShow) {
@@ -274,6 +284,25 @@ INSTANTIATE_TEST_SUITE_P(
                   u"tune: 000001  TIME  port 1  kept by hand\n"
                   u"checked: 0\n"
                   u"controller: 120 100\n"},
+        TunesCase{"ClosedWhileAsking",
+                  131,
+                  {"file 77", "read", "close"},
+                  u"status: Opened $STATE/street.json.\n"
+                  u"status: Reading port 1…\n"
+                  u"status: Read port 1: the Controller column shows what it holds.\n"
+                  u"status: Reading port 1 before writing…\n"
+                  u"status: Restore point 000001-T-port1 keeps what port 1 held.\n"
+                  u"ask: Write these changes to port 1?\n"
+                  u"  Acceleration % 131 → 77\n"
+                  u"  Restore point 000001-T-port1 keeps what the controller held until now: "
+                  u"writing it back undoes this write.\n"
+                  u"status: Cancelled: nothing was sent to port 1.\n"
+                  u"closes\n"
+                  u"tune: 000001  TIME  port 1  taken before writing street.json\n"
+                  u"tune: street.json\n"
+                  u"differs: Acceleration % 77 131 [x]\n"
+                  u"checked: 1\n"
+                  u"controller: 131 100\n"},
         TunesCase{"CheckFindsTheController",
                   100,
                   {"check"},
