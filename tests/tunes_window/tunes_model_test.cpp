@@ -100,6 +100,10 @@ protected:
             file.close();
             return m_model.OpenTuneFile(file.fileName());
         }
+        if (verb == u"save") // the selected tune as NAME, with a note
+            return m_model.SaveAs(m_state.filePath(words.at(1)), words.mid(2).join(u' '));
+        if (verb == u"open")
+            return m_model.OpenTuneFile(m_state.filePath(words.at(1)));
         if (verb == u"select")
             return m_model.SelectTune(words.at(1).toInt());
         if (verb == u"uncheck")
@@ -277,11 +281,14 @@ INSTANTIATE_TEST_SUITE_P(
                   u"controller: 100 100\n"},
         TunesCase{"BackUpKeepsAndWritesNothing",
                   120,
-                  {"backup"},
+                  {"backup", "save kept.json before the track day", "open kept.json"},
                   u"status: Reading port 1 to back it up…\n"
                   u"status: Restore point 000001-T-port1 keeps what port 1 held; nothing was "
                   u"written.\n"
+                  u"status: Saved $STATE/kept.json.\n"
+                  u"status: Opened $STATE/kept.json.\n"
                   u"tune: 000001  TIME  port 1  kept by hand\n"
+                  u"tune: kept.json  before the track day\n"
                   u"checked: 0\n"
                   u"controller: 120 100\n"},
         TunesCase{"ClosedWhileAsking",
