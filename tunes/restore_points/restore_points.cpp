@@ -17,6 +17,7 @@
 #include <QSet>
 #include <QSysInfo>
 #include <QTemporaryFile>
+#include <QThread>
 
 #include <algorithm>
 
@@ -55,7 +56,11 @@ Read ReadRestorePoint(const QString &folder, const Named &named) {
     QByteArray text;
     // As much as the file holds, not the most a tune file may be: ten thousand restore points
     // are read in a blink. A restore point appears whole, and never grows.
-    if (file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+    for (int tries = 0; !file.open(QIODevice::ReadOnly | QIODevice::Unbuffered) &&
+                        tries < kOpenRetries && !Vanished(path);
+         ++tries)
+        QThread::msleep(10);
+    if (file.isOpen())
         text = file.read(std::min(file.size(), kLargestTuneFile + 1));
     if (!file.isOpen() || file.error() != QFileDevice::NoError)
         return Vanished(path) ? Read(std::monostate{})

@@ -23,6 +23,11 @@ std::optional<QString> StateFolder();
 // The environment variable that names that folder ("XDG_STATE_HOME", "LOCALAPPDATA").
 extern const char kStateFolderVariable[];
 
+// How often a file that refused to open while it is still there is tried again, 10 ms apart:
+// on Windows a file another process is removing refuses to open ("Sharing violation") for a
+// moment before it is gone. Nowhere else does a refusal pass.
+extern const int kOpenRetries;
+
 // That folder as the system's shell writes it, for the help ("$XDG_STATE_HOME",
 // "%LOCALAPPDATA%").
 extern const char kStateFolderShown[];

@@ -134,6 +134,7 @@ QString RemovalCommand(const QString &path, bool folder) {
 }
 
 const char kStateFolderVariable[] = "XDG_STATE_HOME";
+const int kOpenRetries = 0;
 const char kStateFolderShown[] = "$XDG_STATE_HOME";
 
 std::optional<QString> StateFolder() {

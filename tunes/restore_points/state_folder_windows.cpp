@@ -49,6 +49,7 @@ std::optional<QString> NoFolder(const QString &part, const QString &whole) {
 } // namespace
 
 const char kStateFolderVariable[] = "LOCALAPPDATA";
+const int kOpenRetries = 10;
 const char kStateFolderShown[] = "%LOCALAPPDATA%";
 
 // %LOCALAPPDATA% (C:\Users\<name>\AppData\Local): kept on this machine, not carried to others
