@@ -24,7 +24,9 @@ on_cleanup() { # the tests after this one run at 100 %, with every port register
 read -r width height <<<"$(client_size)"
 
 version=$(sed -n 's/^project(dccd-tuner VERSION \([0-9.]*\).*/\1/p' "$source_dir/CMakeLists.txt")
-tunes_version=$("$DCCD_WINE" "$DCCD_TUNES_EXE" --version | tr -d '\r')
+# Wine's services, started by the first program after the restart, keep that program's output
+# open: never the test's own.
+tunes_version=$("$DCCD_WINE" "$DCCD_TUNES_EXE" --version 2>"$work/tunes-version.log" | tr -d '\r')
 [ "$tunes_version" = "dccd-tunes $version" ] || fail "dccd-tunes.exe --version: $tunes_version"
 "$DCCD_WINE" "$DCCD_TUNES_EXE" --port 5 >"$work/tunes.log" 2>&1 &
 tunes_pid=$!
