@@ -60,11 +60,13 @@ wait_for_apt_lock() {
     done
 }
 
-# Configures and builds one preset of CMakePresets.json.
+# Configures and builds one preset of CMakePresets.json; further arguments go to the build
+# (--target ... builds those instead of the preset's own).
 build_preset() {
     local preset=$1
+    shift
     cmake --preset "$preset" >/dev/null
-    cmake --build --preset "$preset" -j "$(nproc)"
+    cmake --build --preset "$preset" -j "$(nproc)" "$@"
 }
 
 # start_xvfb <log file> [Xvfb arguments...]: a private X server on a display number it picks

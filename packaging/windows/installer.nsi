@@ -8,6 +8,9 @@
 ;   UNFILES       an include with the Delete and RMDir lines that take exactly those files away
 ;   LICENCES      the licence page's text: the program's licence and Qt's
 ;   ICON          dccd-tuner.ico
+;   TUNES_NAME    the name of DCCD Tunes' own Start-menu entry (its desktop entry's Name)
+;   TUNES_COMMENT that entry's tooltip (its desktop entry's Comment)
+;   TUNES_ICON    dccd-tunes.ico
 ;   SIZE_KB       the installed size
 ;   OUTFILE       the installer to write
 ; It installs for the user who runs it, without administrator rights.
@@ -25,6 +28,7 @@ ManifestDPIAware true
 
 !define APP_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\dccd-tuner"
 !define SHORTCUT "$SMPROGRAMS\${DISPLAY_NAME}.lnk"
+!define TUNES_SHORTCUT "$SMPROGRAMS\${TUNES_NAME}.lnk"
 ; The longest string NSIS reads and writes here (NSIS_MAX_STRLEN): a longer PATH is left as it is.
 !define MAX_PATH_VALUE 1023
 
@@ -99,9 +103,12 @@ Section "!${DISPLAY_NAME}" SecProgram
     !include "${FILES}"
     SetOutPath "$INSTDIR"
     File "/oname=dccd-tuner.ico" "${ICON}"
+    File "/oname=dccd-tunes.ico" "${TUNES_ICON}"
     WriteUninstaller "$INSTDIR\uninstall.exe"
     CreateShortcut "${SHORTCUT}" "$INSTDIR\dccd-tuner.exe" "" "$INSTDIR\dccd-tuner.ico" 0 \
         SW_SHOWNORMAL "" "${COMMENT}"
+    CreateShortcut "${TUNES_SHORTCUT}" "$INSTDIR\dccd-tunes.exe" "" "$INSTDIR\dccd-tunes.ico" 0 \
+        SW_SHOWNORMAL "" "${TUNES_COMMENT}"
 
     WriteRegStr HKCU "${APP_KEY}" "DisplayName" "${DISPLAY_NAME}"
     WriteRegStr HKCU "${APP_KEY}" "DisplayVersion" "${VERSION}"
@@ -121,7 +128,7 @@ SectionEnd
 
 !insertmacro MUI_FUNCTION_DESCRIPTION_BEGIN
     !insertmacro MUI_DESCRIPTION_TEXT ${SecProgram} \
-        "The tuning window and dccd-ctl, a Start-menu entry and an uninstaller."
+        "The tuning window, ${TUNES_NAME} and dccd-ctl, a Start-menu entry for each window and an uninstaller."
     !insertmacro MUI_DESCRIPTION_TEXT ${SecPath} \
         "Adds the installation folder to your PATH, so that dccd-ctl runs in any new Command Prompt or PowerShell. The uninstaller takes it out again."
 !insertmacro MUI_FUNCTION_DESCRIPTION_END
@@ -129,10 +136,12 @@ SectionEnd
 Section "Uninstall"
     Call un.RemoveFromPath
     Delete "${SHORTCUT}"
+    Delete "${TUNES_SHORTCUT}"
     DeleteRegKey HKCU "${APP_KEY}"
     ; Only what the installer wrote: the restore points and anything else of the user's stay.
     !include "${UNFILES}"
     Delete "$INSTDIR\dccd-tuner.ico"
+    Delete "$INSTDIR\dccd-tunes.ico"
     Delete "$INSTDIR\uninstall.exe"
     RMDir "$INSTDIR"
 SectionEnd

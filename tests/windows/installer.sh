@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The installer run silently by a user without administrator rights: the zip's files, the icon
-# and the uninstaller in %LOCALAPPDATA%\Programs\dccd-tuner, the Start-menu entry, the entry of
+# and the uninstaller in %LOCALAPPDATA%\Programs\dccd-tuner, the Start-menu entries, the entry of
 # the installed apps, the folder after the rest of the user's PATH (dccd-ctl found by a new
 # Command Prompt) and the installed tuner's window; installed again over itself, nothing doubles;
 # the silent uninstaller takes all of it away and leaves the restore points and the rest of PATH.
@@ -21,13 +21,14 @@ local_app_data=$(wine_out cmd /c 'echo %LOCALAPPDATA%')
 folder="$local_app_data\\Programs\\dccd-tuner"
 folder_unix=$(wine_out winepath -u "$folder")
 shortcut=$(wine_out winepath -u "$(wine_out cmd /c 'echo %APPDATA%')\\Microsoft\\Windows\\Start Menu\\Programs\\$name.lnk")
+tunes_shortcut=$(dirname "$shortcut")/$(sed -n 's/^Name=//p' "$DCCD_SOURCE/packaging/org.example.dccd_tunes.desktop").lnk
 app_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\dccd-tuner'
 restore_point=$(wine_out winepath -u "$local_app_data\\dccd-tuner\\restore-points")/installer-test.json
 
 # A run that stopped half-way may have left its installation: start from none, with a PATH of
 # the user's own, an unexpanded entry in it, and a restore point of the user's.
 wine_out reg delete "$app_key" /f >/dev/null || true
-rm -rf "$folder_unix" "$shortcut"
+rm -rf "$folder_unix" "$shortcut" "$tunes_shortcut"
 path_before=$(user_path)
 users_path='C:\before;%USERPROFILE%\bin'
 wine_out reg add 'HKCU\Environment' /v Path /t REG_EXPAND_SZ /d "$users_path" /f >/dev/null
@@ -36,8 +37,8 @@ echo '{"format": "dccd-tune"}' >"$restore_point"
 
 installed_files() { (cd "$folder_unix" && find . -type f | sort); }
 expected_files() {
-    (cd "$DCCD_INSTALLED_FILES" && find . -type f && echo ./dccd-tuner.ico && echo ./uninstall.exe) |
-        sort
+    (cd "$DCCD_INSTALLED_FILES" && find . -type f && printf './%s\n' dccd-tuner.ico dccd-tunes.ico \
+        uninstall.exe) | sort
 }
 check_installed() {
     local when=$1 file
@@ -49,6 +50,8 @@ check_installed() {
     [ -f "$shortcut" ] || fail "$when: no Start-menu entry at $shortcut"
     tr -d '\0' <"$shortcut" | grep -aqiF "$folder\\dccd-tuner.exe" ||
         fail "$when: the Start-menu entry does not start $folder\\dccd-tuner.exe"
+    tr -d '\0' <"$tunes_shortcut" | grep -aqiF "$folder\\dccd-tunes.exe" ||
+        fail "$when: no Start-menu entry $tunes_shortcut that starts $folder\\dccd-tunes.exe"
     [ "$(reg_value "$app_key" DisplayName)" = "$name" ] || fail "$when: no DisplayName $name"
     [ "$(reg_value "$app_key" DisplayVersion)" = "$version" ] || fail "$when: no DisplayVersion $version"
     [ "$(reg_value "$app_key" Publisher)" = "$publisher" ] || fail "$when: no Publisher $publisher"
@@ -90,7 +93,7 @@ quiet=$(reg_value "$app_key" QuietUninstallString)
 "$DCCD_WINE" "$folder\\uninstall.exe" /S || fail "the silent uninstallation ended with $?"
 folder_gone() { [ ! -e "$folder_unix" ]; }
 wait_for 60 "the uninstaller to take the folder away" folder_gone
-[ ! -e "$shortcut" ] || fail "the Start-menu entry is left"
+[ ! -e "$shortcut" ] && [ ! -e "$tunes_shortcut" ] || fail "a Start-menu entry is left"
 wine_out reg query "$app_key" >/dev/null && fail "the installed apps' entry is left"
 [ "$(user_path)" = "$users_path" ] || fail "PATH is not given back as it was: '$(user_path)'"
 [ "$(cat "$restore_point")" = '{"format": "dccd-tune"}' ] || fail "the restore point is gone"

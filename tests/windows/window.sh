@@ -5,7 +5,8 @@
 # scale the window is the designed size times the scale with every control in its place and
 # the lamp round, against the picture at 100 %. Last, with no port 1 to 16 registered, the port
 # list's hint names COM23, 23 typed connects to it, and dccd-ctl.exe --port 23 read reads it into
-# a tune file of port 23 that it reads back.
+# a tune file of port 23 that it reads back. First, dccd-tunes.exe tells its version, and started
+# with --port 5 shows its window.
 source "$(dirname "$0")/wine_lib.sh"
 
 start_wine_x
@@ -21,6 +22,19 @@ on_cleanup() { # the tests after this one run at 100 %, with every port register
     show_listed_ports
 }
 read -r width height <<<"$(client_size)"
+
+version=$(sed -n 's/^project(dccd-tuner VERSION \([0-9.]*\).*/\1/p' "$source_dir/CMakeLists.txt")
+# Wine's services, started by the first program after the restart, keep that program's output
+# open: never the test's own.
+tunes_version=$("$DCCD_WINE" "$DCCD_TUNES_EXE" --version 2>"$work/tunes-version.log" | tr -d '\r')
+[ "$tunes_version" = "dccd-tunes $version" ] || fail "dccd-tunes.exe --version: $tunes_version"
+"$DCCD_WINE" "$DCCD_TUNES_EXE" --port 5 >"$work/tunes.log" 2>&1 &
+tunes_pid=$!
+pids+=("$tunes_pid")
+tunes_shown() { xdotool search --onlyvisible --pid "$tunes_pid" --name '^DCCD Tunes$' >/dev/null; }
+wait_for 30 "the DCCD Tunes window" tunes_shown
+kill "$tunes_pid"
+wait "$tunes_pid" 2>/dev/null || true
 
 # connect_and_save <log pixels> [com23]: the clicks at that resolution, the picture in
 # $work/<dpi>.rgb; with com23, on COM23 typed into the port list.

@@ -2,7 +2,8 @@
 # peer's pseudo-terminal, and everything else as tests/system/system_lib.sh has it (the private X
 # server, the line peer, clicks, the lamp and the trace). Sourced by each test; reads its inputs
 # from the environment set by CMake and the test preset:
-#   DCCD_TUNER_EXE DCCD_CTL_EXE DCCD_WINE DCCD_WINE_COM5 DCCD_SOURCE DCCD_ARTIFACTS DCCD_PYTHON
+#   DCCD_TUNER_EXE DCCD_TUNES_EXE DCCD_CTL_EXE DCCD_WINE DCCD_WINE_COM5 DCCD_SOURCE DCCD_ARTIFACTS
+#   DCCD_PYTHON
 #   WINEPREFIX (scripts/windows wires COM5 there)
 if [ -z "${WINEPREFIX:-}" ]; then
     echo "SKIPPED: no WINEPREFIX (scripts/windows runs these tests)"
