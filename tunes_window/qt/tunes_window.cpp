@@ -163,9 +163,11 @@ void TunesWindow::Mirror(TunesPart part) {
         break;
     case TunesPart::Tunes:
         MirrorTunes();
+        MirrorTask(); // what can be done with the tune now selected
         break;
     case TunesPart::Settings:
         MirrorSettings();
+        MirrorTask();
         break;
     case TunesPart::Status:
         m_status->setText(m_model.Status());
