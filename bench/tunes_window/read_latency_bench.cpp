@@ -2,6 +2,7 @@
 // DCCD Tunes window's Controller column: the real port service on a pseudo-terminal, the real
 // window, a real paint, a whole Read controller each round (the port opened, the read request
 // sent and answered, the port closed).
+#include "bench/window/pty_line.h"
 #include "link/ports/port_table.h"
 #include "link/serial/port_service_linux.h"
 #include "tunes_window/qt/tunes_window.h"
@@ -17,8 +18,6 @@
 #include <chrono>
 #include <fcntl.h>
 #include <poll.h>
-#include <pty.h>
-#include <termios.h>
 #include <unistd.h>
 
 namespace {
@@ -69,19 +68,13 @@ bool ReadRequestArrived(int controller) {
 }
 
 void BM_ReadToScreen(benchmark::State &state) {
-    int controller = -1;
-    int device = -1;
-    char name[256] = {};
-    if (openpty(&controller, &device, name, nullptr, nullptr) != 0) {
+    bench::PtyLine line;
+    if (!line.Opened()) {
         state.SkipWithError("openpty failed");
         return;
     }
-    termios raw{};
-    tcgetattr(controller, &raw);
-    cfmakeraw(&raw);
-    tcsetattr(controller, TCSANOW, &raw);
-    comfunct::PortTable ports;
-    ports.SetDevicePath(1, QString::fromLocal8Bit(name));
+    const int controller = line.Controller();
+    comfunct::PortTable &ports = line.ports;
 
     tuner::QtSerialPortService port(ports);
     tuner::TunesModel model(port, {[] {
@@ -125,8 +118,6 @@ void BM_ReadToScreen(benchmark::State &state) {
         while (model.Task() != tuner::TunesTask::None && guard.elapsed() < 5000)
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
     }
-    close(controller);
-    close(device);
 }
 BENCHMARK(BM_ReadToScreen)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
 

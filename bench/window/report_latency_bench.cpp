@@ -5,6 +5,7 @@
 //   cr:0  without the CR: taken once the line has been quiet for the settle interval (50 ms),
 //         expected the settle interval plus a few milliseconds. Before a record's end was looked
 //         for, every report waited for a quiet line of 20 ms: 20.6 ms from last byte to screen.
+#include "bench/window/pty_line.h"
 #include "link/ports/port_table.h"
 #include "link/serial/port_service_linux.h"
 #include "link/settings/number_forms.h"
@@ -20,8 +21,6 @@
 
 #include <chrono>
 #include <fcntl.h>
-#include <pty.h>
-#include <termios.h>
 #include <unistd.h>
 
 namespace {
@@ -52,23 +51,17 @@ private:
 
 void BM_ReportToScreen(benchmark::State &state) {
     const bool withRecordEnd = state.range(0) != 0;
-    int controller = -1;
-    int device = -1;
-    char name[256] = {};
-    if (openpty(&controller, &device, name, nullptr, nullptr) != 0) {
+    bench::PtyLine line;
+    if (!line.Opened()) {
         state.SkipWithError("openpty failed");
         return;
     }
-    termios raw{};
-    tcgetattr(controller, &raw);
-    cfmakeraw(&raw);
-    tcsetattr(controller, TCSANOW, &raw);
-    comfunct::PortTable ports;
-    ports.SetDevicePath(1, QString::fromLocal8Bit(name));
+    const int controller = line.Controller();
+    comfunct::PortTable &ports = line.ports;
 
     tuner::QtSerialPortService port(ports);
     tuner::DCCD model(port, {[] {
-                                 return comfunct::PortScan{{QStringLiteral("1")}, 1};
+                                 return comfunct::PortScan{{QStringLiteral("1")}, 1, {}};
                              },
                              [&ports](qint16 n) { return ports.DevicePath(n); }});
     tuner::DccdWindow window(model);
@@ -109,8 +102,6 @@ void BM_ReportToScreen(benchmark::State &state) {
         state.SetIterationTime(std::chrono::duration<double>(end - start).count());
     }
     model.bExit_Click();
-    close(controller);
-    close(device);
 }
 BENCHMARK(BM_ReportToScreen)
     ->ArgName("cr")
