@@ -12,6 +12,8 @@
 #include <QThreadPool>
 #include <QTimer>
 
+#include <utility>
+
 namespace tuner {
 namespace {
 
@@ -76,7 +78,12 @@ TunesModel::TunesModel(SerialPortService &port, PortDirectory ports, QObject *pa
     m_rows = SettingRows(std::nullopt, std::nullopt);
     // A restore point taken by dccd-ctl or a second window shows as soon as the system tells
     // of it; where it cannot tell, within a second. Idle, the window does nothing.
-    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, &TunesModel::FollowFolder);
+    // A notice is read again whatever the folder's time says: a coarse clock of the file system
+    // can give two changes one time.
+    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, [this] {
+        WatchFolder();
+        ReadFolder();
+    });
     m_poll.setInterval(1000);
     connect(&m_poll, &QTimer::timeout, this, &TunesModel::FollowFolder);
 }
@@ -427,8 +434,10 @@ void TunesModel::FollowFolder() {
 }
 
 void TunesModel::ReadFolder() {
-    if (m_folderBeingRead)
+    if (m_folderBeingRead) {
+        m_readAgain = true; // what changed during this reading may be missing from it
         return;
+    }
     m_folderBeingRead = true;
     WatchFolder();
     m_folderSeen = FolderChanged();
@@ -460,7 +469,10 @@ void TunesModel::ShowShelf(const RestorePointShelf &shelf) {
     if (!shelf.problem.isEmpty())
         SetStatus(shelf.problem);
     // A change while it was read is read again.
-    FollowFolder();
+    if (std::exchange(m_readAgain, false))
+        ReadFolder();
+    else
+        FollowFolder();
 }
 
 bool TunesModel::CloseRequested() {

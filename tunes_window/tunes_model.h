@@ -147,6 +147,7 @@ private:
     QFileSystemWatcher m_watcher;
     QTimer m_poll; // where the system cannot watch the folder
     bool m_folderBeingRead = false;
+    bool m_readAgain = false;
     bool m_closeWhenDone = false;
 };
 
