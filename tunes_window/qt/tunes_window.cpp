@@ -141,9 +141,6 @@ QWidget *TunesWindow::SettingsBox() {
     m_settings->setHorizontalHeaderLabels(kColumns);
     m_settings->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_settings->setSelectionMode(QAbstractItemView::NoSelection);
-    // Every value shown whole: the table, and with it the box, as wide as its contents.
-    m_settings->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    m_settings->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     m_settings->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     connect(m_settings, &QTableWidget::itemChanged, this, [this](QTableWidgetItem *item) {
         if (!m_mirroring && item->column() == 0)
@@ -222,8 +219,11 @@ void TunesWindow::MirrorSettings() {
         selected->setToolTip(row.differs ? QStringLiteral("differs from the controller")
                                          : QString());
     }
-    // The splitter never squeezes the table below its contents.
+    // Every value shown whole, measured once for each change of the rows (a header that
+    // measured its contents on every layout would slow the start), and the splitter never
+    // squeezes the table below them.
     m_settings->resizeColumnsToContents();
+    m_settings->resizeRowsToContents();
     m_settings->setMinimumWidth(m_settings->verticalHeader()->sizeHint().width() +
                                 m_settings->horizontalHeader()->length() +
                                 2 * m_settings->frameWidth());
