@@ -22,6 +22,12 @@ namespace {
 // The tuner's exit status after a command line it does not understand.
 constexpr int kExitUsage = 2;
 
+// "; COM23 is port 23" where the system's port names hold their number.
+QString PortNameNote() {
+    const QString example = comfunct::platform::PortNameExample();
+    return example.isEmpty() ? QString() : QStringLiteral("; ") + example;
+}
+
 // The tuner's own options.
 struct Options {
     QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
@@ -30,10 +36,10 @@ struct Options {
                                QStringLiteral("Shows the version and ends.")};
     QCommandLineOption port{
         QStringLiteral("port"),
-        QStringLiteral("Picks port N (1 to %1); N=DEVICE also makes DEVICE port N for this run, "
-                       "e.g. %2; may be repeated, the first is picked.")
+        QStringLiteral("Picks port N (1 to %1%2); N=DEVICE also makes DEVICE port N for this run, "
+                       "e.g. %3; may be repeated, the first is picked.")
             .arg(comfunct::platform::LastPortNumber())
-            .arg(PortExamples()),
+            .arg(PortNameNote(), PortExamples()),
         QStringLiteral("N[=DEVICE]")};
     QCommandLineOption listPorts{
         QStringLiteral("list-ports"),

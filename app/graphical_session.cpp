@@ -1,9 +1,13 @@
 #include "app/graphical_session.h"
 
 #include "app/program_start.h"
+#include "link/text/program_arguments.h"
 
 #include <QByteArray>
+#include <QFontDatabase>
 #include <QList>
+#include <QMessageBox>
+#include <QTextStream>
 
 #include <cstdio>
 #include <cstdlib>
@@ -33,7 +37,40 @@ void HoldMessage(QtMsgType type, const QMessageLogContext &context, const QStrin
     g_held->append({type, text, context.file, context.function, context.category});
 }
 
+// What the command line printed, in a window of its own: the program ends when it is closed.
+void ShowPrinted(int &argc, char **argv, const WindowProgram &program, const QString &printed,
+                 bool refused) {
+    const std::unique_ptr<QApplication> app = StartGraphicalSession(argc, argv, program);
+    QMessageBox box(refused ? QMessageBox::Critical : QMessageBox::Information, program.name,
+                    printed.trimmed(), QMessageBox::Ok);
+    box.setTextFormat(Qt::PlainText);
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // Help and port listings are laid out in columns.
+    if (!refused)
+        box.setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    QObject::connect(&box, &QMessageBox::finished, app.get(), &QCoreApplication::quit);
+    box.show();
+    QApplication::exec();
+}
+
 } // namespace
+
+std::optional<int> TakeCommandLine(int &argc, char **argv, comfunct::PortTable &ports,
+                                   std::optional<qint16> &chosenPort,
+                                   const WindowProgram &program) {
+    const bool printedReachesSomeone = UseParentConsole();
+    const QStringList arguments = ProgramArguments(argc, argv);
+    if (printedReachesSomeone)
+        return ApplyCommandLine(arguments, ports, &chosenPort, program);
+    QString printed;
+    QTextStream stream(&printed);
+    const std::optional<int> exitCode =
+        ApplyCommandLine(arguments, ports, stream, stream, &chosenPort, program);
+    stream.flush();
+    if (exitCode && !printed.isEmpty())
+        ShowPrinted(argc, argv, program, printed, *exitCode != 0);
+    return exitCode;
+}
 
 QString NoGraphicalSessionMessage(const WindowProgram &program) {
     QString message = QStringLiteral("%1: %2 needs a graphical session, and %3.\nStart it from a "

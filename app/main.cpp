@@ -1,10 +1,8 @@
 #include "app/command_line.h"
 #include "app/graphical_session.h"
-#include "app/program_start.h"
 #include "app/trace_file.h"
 #include "link/ports/port_table.h"
 #include "link/serial/serial_port_service.h"
-#include "link/text/program_arguments.h"
 #include "window/dccd.h"
 #include "window/qt/dccd_window.h"
 #include "window/shown_trace.h"
@@ -20,13 +18,11 @@
 int main(int argc, char **argv) {
     // The command line comes first: --help, --version, --list-ports, --dump-layout and errors need
     // no display.
-    tuner::UseParentConsole();
-    const QStringList arguments = tuner::ProgramArguments(argc, argv);
     // The one port table of the run: the command line fills it, the window lists it, the port
     // service opens through it.
     comfunct::PortTable ports;
     std::optional<qint16> chosenPort;
-    if (const std::optional<int> exitCode = tuner::ApplyCommandLine(arguments, ports, &chosenPort))
+    if (const std::optional<int> exitCode = tuner::TakeCommandLine(argc, argv, ports, chosenPort))
         return *exitCode;
 
     const std::unique_ptr<QApplication> app = tuner::StartGraphicalSession(argc, argv);

@@ -10,8 +10,10 @@
 namespace tuner {
 
 // A windowed program started from a console prints its help, port list and errors there.
-// Nothing to do where every program has its parent's output already.
-void UseParentConsole();
+// Nothing to do where every program has its parent's output already. False when what the
+// program prints would reach no one: started from a shortcut or Explorer, with no console and no
+// output of its own.
+bool UseParentConsole();
 
 // What --port N=DEVICE looks like on this system, for the help: "--port 1=/dev/pts/3 or ...".
 QString PortExamples();

@@ -2,7 +2,9 @@
 
 namespace tuner {
 
-void UseParentConsole() {}
+bool UseParentConsole() {
+    return true;
+}
 
 QString PortExamples() {
     return QStringLiteral("--port 1=/dev/pts/3 or --port 2=/dev/serial/by-id/usb-...");

@@ -17,16 +17,18 @@ bool Connected(DWORD which) {
 } // namespace
 
 // A GUI-subsystem program gets no console: it borrows its parent's, when it has one, for the
-// output that is not redirected.
-void UseParentConsole() {
+// output that is not redirected. Without a console, output and errors must both have been
+// redirected for either to reach someone.
+bool UseParentConsole() {
     const bool out = Connected(STD_OUTPUT_HANDLE);
     const bool err = Connected(STD_ERROR_HANDLE);
-    if ((out && err) || !AttachConsole(ATTACH_PARENT_PROCESS))
-        return;
+    if (out && err)
+        return true;
+    if (!AttachConsole(ATTACH_PARENT_PROCESS))
+        return false;
     if (!out && std::freopen("CONOUT$", "w", stdout) == nullptr)
-        return;
-    if (!err)
-        std::freopen("CONOUT$", "w", stderr);
+        return false;
+    return err || std::freopen("CONOUT$", "w", stderr) != nullptr;
 }
 
 QString PortExamples() {

@@ -18,12 +18,18 @@ QString PortListingHelp() {
     return QStringLiteral("list ports 1 to 16 with their devices and end\n");
 }
 
+// How the system's port names are read, where they name a number: "(COM23 is port 23)".
+QString PortNameHelp() {
+    const QString example = comfunct::platform::PortNameExample();
+    return example.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(example);
+}
+
 // The options, each with the commands it goes with.
 QString OptionsHelp() {
     return QStringLiteral(
                "Options:\n"
                "  --port N            use port N (1 to %1) of the port table; without --port\n"
-               "                      the lowest port that exists is used\n"
+               "                      the lowest port that exists is used%3\n"
                "  --port N=DEVICE     use DEVICE as port N for this run and pick it (repeatable;\n"
                "                      the first --port is picked)\n"
                "  --timeout SECONDS   how long to wait for the controller's answer (0.1 to 3600,\n"
@@ -43,7 +49,7 @@ QString OptionsHelp() {
                "  --version           show the version and end\n"
                "\n")
         .arg(comfunct::platform::LastPortNumber())
-        .arg(PortListingHelp());
+        .arg(PortListingHelp(), PortNameHelp());
 }
 
 // Each command's lines, in the table's order.

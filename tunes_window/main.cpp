@@ -1,10 +1,8 @@
 #include "app/command_line.h"
 #include "app/graphical_session.h"
-#include "app/program_start.h"
 #include "link/ports/port_number.h"
 #include "link/ports/port_table.h"
 #include "link/serial/serial_port_service.h"
-#include "link/text/program_arguments.h"
 #include "tunes_window/qt/tunes_window.h"
 #include "tunes_window/tunes_model.h"
 
@@ -24,12 +22,10 @@ const QString kPortKey = QStringLiteral("port/last");
 } // namespace
 
 int main(int argc, char **argv) {
-    tuner::UseParentConsole();
-    const QStringList arguments = tuner::ProgramArguments(argc, argv);
     comfunct::PortTable ports;
     std::optional<qint16> chosenPort;
     if (const std::optional<int> exitCode =
-            tuner::ApplyCommandLine(arguments, ports, &chosenPort, tuner::TunesProgram()))
+            tuner::TakeCommandLine(argc, argv, ports, chosenPort, tuner::TunesProgram()))
         return *exitCode;
 
     const std::unique_ptr<QApplication> app =

@@ -1,5 +1,6 @@
 #include "tunes_window/tunes_model.h"
 
+#include "link/exchange/port_messages.h"
 #include "link/ports/port_number.h"
 #include "link/settings/number_text.h"
 #include "link/text/shown_text.h"
@@ -158,10 +159,13 @@ std::optional<qint16> TunesModel::TypedPort() {
         SetStatus(QStringLiteral("Cannot open port: no port number given."));
         return std::nullopt;
     }
-    const std::optional<qint16> port = HasLeadingNumber(typed) ? PortNumber(typed) : std::nullopt;
+    if (!HasLeadingNumber(typed)) {
+        SetStatus(CannotOpenMessage(u'"' + EscapedText(typed) + u'"', NotAPortNumberReason(typed)));
+        return std::nullopt;
+    }
+    const std::optional<qint16> port = PortNumber(typed);
     if (!port)
-        SetStatus(
-            QStringLiteral("Cannot open port \"%1\": not a port number.").arg(EscapedText(typed)));
+        SetStatus(CannotOpenMessage(EscapedText(typed), NoSuchNumberReason()));
     return port;
 }
 

@@ -176,13 +176,12 @@ void DCCD::Connect() {
     }
     // A text without a number would be port 0: the user is told what they typed instead.
     if (!HasLeadingNumber(typed)) {
-        ShowStatus(CannotOpenMessage(u'"' + Shortened(typed) + u'"',
-                                     QStringLiteral("not a port number.")));
+        ShowStatus(CannotOpenMessage(u'"' + Shortened(typed) + u'"', NotAPortNumberReason(typed)));
         return;
     }
     const std::optional<qint16> port = PortNumber(typed);
     if (!port) {
-        ShowStatus(CannotOpenMessage(Shortened(typed), QStringLiteral("no such port number.")));
+        ShowStatus(CannotOpenMessage(Shortened(typed), NoSuchNumberReason()));
         return;
     }
     if (!OpenControllerPort(MSComm1, *port)) {

@@ -1,6 +1,8 @@
 #include "link/exchange/port_messages.h"
 
 #include "link/ports/comfunct.h"
+#include "link/ports/port_platform.h"
+#include "link/serial/failure_reasons.h"
 #include "link/serial/line_settings.h"
 #include "link/text/shown_text.h"
 
@@ -32,6 +34,17 @@ QString ReasonSentence(QString reason) {
 QString CannotOpenMessage(const QString &port, const QString &reason) {
     return QStringLiteral("Cannot open port ") + port + QStringLiteral(": ") +
            ReasonSentence(reason);
+}
+
+QString NotAPortNumberReason(const QString &typed) {
+    const std::optional<qint16> named = comfunct::platform::NumberOfPortName(typed.trimmed());
+    if (!named)
+        return QStringLiteral("not a port number");
+    return QStringLiteral("not a port number; type %1").arg(*named);
+}
+
+QString NoSuchNumberReason() {
+    return OutsidePortNumbers(comfunct::platform::LastPortNumber());
 }
 
 QString ReadRequestFailedMessage(const QString &reason) {

@@ -14,8 +14,10 @@ QString Column(const QString &text, int width) {
 
 std::optional<PortChoice> ReadPortChoice(const QString &value) {
     const qsizetype equals = value.indexOf(u'=');
-    const std::optional<qint16> n = comfunct::PlainPortNumber(
-        equals < 0 ? QStringView(value) : QStringView(value).left(equals));
+    const QStringView number = equals < 0 ? QStringView(value) : QStringView(value).left(equals);
+    std::optional<qint16> n = comfunct::PlainPortNumber(number);
+    if (!n)
+        n = comfunct::platform::NumberOfPortName(number);
     if (!n)
         return std::nullopt;
     if (equals >= 0 && equals == value.size() - 1)

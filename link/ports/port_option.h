@@ -11,9 +11,9 @@
 namespace tuner {
 
 // A --port value: "N" picks port N, "N=DEVICE" also makes DEVICE port N for this run; N in
-// decimal from 1 to the platform's last port number (16 on Linux, 255 on Windows), DEVICE not
-// empty. The device is empty for a bare number. Nothing when
-// the value is neither.
+// decimal from 1 to the platform's last port number (16 on Linux, 255 on Windows), or the
+// system's name of port N (Windows: "COM23"), DEVICE not empty. The device is empty for a bare
+// number. Nothing when the value is neither.
 struct PortChoice {
     qint16 number = 0;
     QString device;

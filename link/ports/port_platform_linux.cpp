@@ -24,6 +24,15 @@ bool IsRealUart(const QString &canonicalPath) {
 
 // Numbers 1 to 8 are USB serial adapters, 9 to 12 boards that are USB serial devices
 // themselves, 13 to 16 the built-in UARTs.
+// A device's name holds no port number here: /dev/ttyUSB0 is port 1.
+std::optional<qint16> NumberOfPortName(QStringView) {
+    return std::nullopt;
+}
+
+QString PortNameExample() {
+    return {};
+}
+
 QString DefaultDevice(qint16 n) {
     if (n >= 1 && n <= 8)
         return QStringLiteral("/dev/ttyUSB%1").arg(n - 1);

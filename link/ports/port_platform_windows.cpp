@@ -52,15 +52,23 @@ qint16 LastPortNumber() {
     return kHighestPortNumber;
 }
 
+std::optional<qint16> NumberOfPortName(QStringView name) {
+    const QStringView digits = name.mid(3);
+    if (!name.startsWith(u"COM", Qt::CaseInsensitive) || digits.startsWith(u'0'))
+        return std::nullopt; // "COM05" is another name than COM5
+    return PlainPortNumber(digits);
+}
+
+QString PortNameExample() {
+    return QStringLiteral("COM23 is port 23");
+}
+
 // A registered name that is not COMn of a number Windows gives ("CNCA0" of a port emulator) has
 // no number: it is reached by --port N=CNCA0.
 QList<qint16> RegisteredNumbers() {
     QList<qint16> numbers;
     for (const QString &name : tuner::win::RegisteredPorts()) {
-        const QStringView digits = QStringView(name).mid(3);
-        if (!name.startsWith(u"COM", Qt::CaseInsensitive) || digits.startsWith(u'0'))
-            continue; // "COM05" is another name than COM5
-        const std::optional<qint16> n = PlainPortNumber(digits);
+        const std::optional<qint16> n = NumberOfPortName(name);
         if (n && !numbers.contains(*n))
             numbers.append(*n);
     }

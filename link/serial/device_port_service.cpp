@@ -1,5 +1,6 @@
 #include "link/serial/device_port_service.h"
 
+#include "link/ports/port_platform.h"
 #include "link/ports/port_table.h"
 #include "link/serial/failure_reasons.h"
 
@@ -35,6 +36,11 @@ std::optional<LineSettings> DevicePortService::BeginOpen() {
     m_outputDropped = false;
     m_commEvent = 0;
     m_device = m_ports.DevicePath(m_commPort);
+    const qint16 last = comfunct::platform::LastPortNumber();
+    if (m_commPort < comfunct::kFirstPort || m_commPort > last) {
+        m_lastError = OutsidePortNumbers(last);
+        return std::nullopt;
+    }
     if (m_device.isEmpty()) {
         m_lastError = kNoSuchPort.toString();
         return std::nullopt;

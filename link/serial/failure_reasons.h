@@ -13,6 +13,10 @@ namespace tuner {
 // Opening.
 inline constexpr QStringView kNoSuchPort =
     u"no such port"; // no device for the number, or none there
+// A number no port of the system has (0, -1, 17 on Linux, 256): the numbers it could have.
+inline QString OutsidePortNumbers(qint16 last) {
+    return QStringLiteral("ports are numbered 1 to %1").arg(last);
+}
 inline constexpr QStringView kNotSerial = u"not a serial device"; // a file, a folder, not a tty
 inline constexpr QStringView kInUse = u"in use by another program";
 inline constexpr QStringView kSettingsNotSupported = u"line settings not supported";

@@ -59,7 +59,7 @@ if [[ \$1 == --list-commands ]]; then
 fi
 if [[ \$1 == restore-points ]]; then
     printf '%s\\n' '$points' '2024-05-01T10:20  2024-05-01 10:20:00 UTC  1     (none)' \\
-        '                  note: "a note"' '000007-20240501T102000Z-port1  yesterday                1     (none)' \\
+        '                  note: a note' '000007-20240501T102000Z-port1  yesterday                1     (none)' \\
         'skipped notes.json: the file is empty'
     exit
 fi

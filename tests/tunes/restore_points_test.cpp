@@ -200,14 +200,15 @@ INSTANTIATE_TEST_SUITE_P(
               u"defaults\n"
               u"000001-20261207T150412Z-port1  2026-12-07 15:04:12 UTC  1     acceleration 110\n"
               u"20261208T090000Z-port2-2       yesterday                2     (none)\n"},
-        Shelf{"OutOfRangeMarkedAndNotesEscaped",
-              {"take 1 250 2026-12-07T15:04:12Z \x1b[2J line\nbreak"},
-              u"name                           taken                    port  differs from the "
-              u"defaults\n"
-              u"000001-20261207T150412Z-port1  2026-12-07 15:04:12 UTC  1     acceleration 250\n"
-              u"                               note: \"\\u001b[2J line\\nbreak\"\n"
-              u"                               acceleration 250, outside 0 to 200: cannot be "
-              u"written back\n"},
+        Shelf{
+            "OutOfRangeMarkedAndNotesEscaped",
+            {"take 1 250 2026-12-07T15:04:12Z \x1b[2J Z:\\tmp\\t.json \"a\" line\nbreak"},
+            u"name                           taken                    port  differs from the "
+            u"defaults\n"
+            u"000001-20261207T150412Z-port1  2026-12-07 15:04:12 UTC  1     acceleration 250\n"
+            u"                               note: \\e[2J Z:\\tmp\\t.json \"a\" line\\u000abreak\n"
+            u"                               acceleration 250, outside 0 to 200: cannot be "
+            u"written back\n"},
         Shelf{"BrokenFilesAreToldAtTheEnd",
               {"file 000007-20261207T150412Z-port1.json {\"format\": \"dccd-tune\",",
                "file empty.json ", "take 1 110 2026-12-07T15:04:12Z",

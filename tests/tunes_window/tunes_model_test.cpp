@@ -17,6 +17,13 @@
 
 #include <gtest/gtest.h>
 
+// What a user who typed Windows' name of port 23 is told to type.
+#ifdef Q_OS_WIN
+#define TYPE_23 u"; type 23"
+#else
+#define TYPE_23 u""
+#endif
+
 namespace {
 
 struct TunesCase {
@@ -108,6 +115,8 @@ protected:
             return m_model.SelectTune(words.at(1).toInt());
         if (verb == u"uncheck")
             return m_model.SetRowChecked(words.at(1).toInt(), false);
+        if (verb == u"port")
+            return m_model.SetPortText(words.at(1));
         if (verb == u"fail-open")
             return m_port.FailNextOpen(QStringLiteral("busy"));
         m_yes = verb == u"write";
@@ -321,7 +330,8 @@ INSTANTIATE_TEST_SUITE_P(
                   u"controller: 100 100\n"},
         TunesCase{"PortThatDoesNotOpen",
                   100,
-                  {"fail-open", "read"},
+                  {"port COM23", "read", "port 1", "fail-open", "read"},
+                  u"status: Cannot open port \"COM23\": not a port number" TYPE_23 u".\n"
                   u"status: Reading port 1…\n"
                   u"status: Cannot open port 1: busy.\n"
                   u"checked: 0\n"

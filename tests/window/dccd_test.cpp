@@ -14,6 +14,15 @@
 #include <ostream>
 #include <vector>
 
+// The numbers ports have, and what a user who typed Windows' name of port 23 is told to type.
+#ifdef Q_OS_WIN
+#define LAST_PORT u"255"
+#define TYPE_23 u"; type 23"
+#else
+#define LAST_PORT u"16"
+#define TYPE_23 u""
+#endif
+
 namespace tuner {
 namespace {
 
@@ -770,11 +779,13 @@ INSTANTIATE_TEST_SUITE_P(
         OpenFailure{"InUse", 1, u"4", u"the port is in use",
                     u"Cannot open port 4 (ttyUSB3): the port is in use.", true},
         OpenFailure{"BeyondSixteenBits", 1, u"70000", u"unused",
-                    u"Cannot open port 70000: no such port number.", false},
+                    u"Cannot open port 70000: ports are numbered 1 to " LAST_PORT u".", false},
         OpenFailure{"BelowSixteenBits", 1, u"-40000", u"unused",
-                    u"Cannot open port -40000: no such port number.", false},
+                    u"Cannot open port -40000: ports are numbered 1 to " LAST_PORT u".", false},
         OpenFailure{"NotANumber", 1, u"abc", u"unused",
                     u"Cannot open port \"abc\": not a port number.", false},
+        OpenFailure{"WindowsName", 1, u" com23", u"unused",
+                    u"Cannot open port \"com23\": not a port number" TYPE_23 u".", false},
         OpenFailure{"LongTextNotANumber", 1, u"  port number one", u"unused",
                     u"Cannot open port \"port numb\u2026\": not a port number.", false},
         OpenFailure{"Empty", 1, u" ", u"unused", u"Cannot open port: no port number given.", false},

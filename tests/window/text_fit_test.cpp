@@ -131,6 +131,7 @@ TEST_F(StatusMessages, FitTwoLinesOfTheStatusLine) {
     // The reasons of the real port service, with the longest system texts an open or a write
     // of a serial device gives.
     const QStringList openReasons = {QStringLiteral("no such port"),
+                                     QStringLiteral("ports are numbered 1 to 255"),
                                      QStringLiteral("not a serial device"),
                                      QStringLiteral("in use by another program"),
                                      QStringLiteral("join group dialout, log in again"),
@@ -157,7 +158,8 @@ TEST_F(StatusMessages, FitTwoLinesOfTheStatusLine) {
         }
     }
     for (const QString &typed :
-         {QStringLiteral("-999999999999"), QStringLiteral("port sixteen please"), QString()})
+         {QStringLiteral("-999999999999"), QStringLiteral("port sixteen please"),
+          QStringLiteral("COM255"), QString()})
         Connect(typed);
 
     for (const QString &reason : lineReasons) {
@@ -207,7 +209,7 @@ TEST_F(StatusMessages, FitTwoLinesOfTheStatusLine) {
     shown.removeDuplicates();
     // Every form was reached: each open failure on each device, the typed ports, the handlers'
     // messages and each line failure.
-    EXPECT_EQ(shown.size(), 64) << shown.join(u'\n').toStdString();
+    EXPECT_EQ(shown.size(), 68) << shown.join(u'\n').toStdString();
     for (const QString &message :
          {QStringLiteral("Not saved: LFB Threshold % is not a number."),
           QStringLiteral("Save was successful!"), QStringLiteral("Disconnected."),

@@ -53,7 +53,7 @@ QString RestorePointListing(const RestorePointShelf &shelf) {
              differs.isEmpty() ? QStringLiteral("(none)") : differs.join(QStringLiteral(", "))});
         QStringList lines;
         if (!point.file.note.isEmpty())
-            lines.append(QStringLiteral("note: ") + QuotedText(point.file.note));
+            lines.append(QStringLiteral("note: ") + EscapedText(point.file.note));
         if (!point.outOfRange.isEmpty())
             lines.append(point.outOfRange + QStringLiteral(": cannot be written back"));
         below.append(lines);
