@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# dccd-ctl.exe read on COM5: a stale report waiting in the line before the open is discarded,
+# dccd-ctl.exe read on COM5, named as Windows names it: a stale report waiting in the line before the open is discarded,
 # the read request goes out, and the tune file holds the peer's answer, under the name given
 # (letters outside the ANSI code page too).
 source "$(dirname "$0")/wine_lib.sh"
@@ -7,7 +7,7 @@ source "$(dirname "$0")/wine_lib.sh"
 start_com5_peer
 peer queue "$(report_hex 1 2 3 4 5 6 0 1 0)"
 tune="$work/read-Ωμ.json"
-LC_ALL=C.UTF-8 ctl "${answer_wait[@]}" --port 5 read -o "$(windows_path "$tune")" >"$work/ctl.log" 2>&1 &
+LC_ALL=C.UTF-8 ctl "${answer_wait[@]}" --port COM5 read -o "$(windows_path "$tune")" >"$work/ctl.log" 2>&1 &
 ctl_pid=$!
 pids+=("$ctl_pid")
 wait_for 60 "the read request" received_has 'R\r'

@@ -6,7 +6,8 @@
 # the lamp round, against the picture at 100 %. Last, with no port 1 to 16 registered, the port
 # list's hint names COM23, 23 typed connects to it, and dccd-ctl.exe --port 23 read reads it into
 # a tune file of port 23 that it reads back. First, dccd-tunes.exe tells its version, and started
-# with --port 5 shows its window.
+# with --port 5 shows its window; both window programs started without a console show what they
+# refuse in a message box.
 source "$(dirname "$0")/wine_lib.sh"
 
 start_wine_x
@@ -35,6 +36,26 @@ tunes_shown() { xdotool search --onlyvisible --pid "$tunes_pid" --name '^DCCD Tu
 wait_for 30 "the DCCD Tunes window" tunes_shown
 kill "$tunes_pid"
 wait "$tunes_pid" 2>/dev/null || true
+
+# refused_in_a_box <exe> <name> <arguments...>: started as a shortcut starts it, with no console
+# to print to, the program shows its refusal in a message box titled with its name, and ends
+# with 2 once the box is closed.
+refused_in_a_box() {
+    local exe=$1 name=$2 pid box status=0
+    shift 2
+    "$DCCD_WINE" "$DCCD_WITH_ENV" --detached -- "$(windows_path "$exe")" "$@" &
+    pid=$!
+    pids+=("$pid")
+    box_shown() { xdotool search --onlyvisible --name "^$name\$" >/dev/null; }
+    wait_for 30 "$name's message box" box_shown
+    box=$(xdotool search --onlyvisible --name "^$name\$" | head -n 1)
+    import -window "$box" "$artifacts/refused-$name.png"
+    xdotool mousemove --window "$box" 10 10 click 1 key Return
+    wait "$pid" || status=$?
+    [ "$status" = 2 ] || fail "$name $*, started without a console, ended with $status"
+}
+refused_in_a_box "$DCCD_TUNER_EXE" dccd-tuner --port COM0
+refused_in_a_box "$DCCD_TUNES_EXE" dccd-tunes --bogus
 
 # connect_and_save <log pixels> [com23]: the clicks at that resolution, the picture in
 # $work/<dpi>.rgb; with com23, on COM23 typed into the port list.

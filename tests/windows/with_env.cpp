@@ -1,4 +1,6 @@
 // Runs a program with environment variables set: with_env.exe NAME=VALUE... -- PROGRAM [ARGS...]
+// With --detached first, the program starts as a shortcut or Explorer starts it: without a
+// console and without standard handles.
 //
 // Wine hands no QT_* variable of the Unix environment to Windows programs, so the tests' Qt
 // settings (QT_QPA_PLATFORM=offscreen) reach them through this, which CTest runs under Wine
@@ -42,7 +44,8 @@ int main() {
     wchar_t **arguments = CommandLineToArgvW(GetCommandLineW(), &count);
     if (arguments == nullptr)
         return 127;
-    int i = 1;
+    const bool detached = count > 1 && std::wstring(arguments[1]) == L"--detached";
+    int i = detached ? 2 : 1;
     for (; i < count && std::wstring(arguments[i]) != L"--"; ++i) {
         const std::wstring setting = arguments[i];
         const std::size_t equals = setting.find(L'=');
@@ -54,7 +57,7 @@ int main() {
                                 setting.substr(equals + 1).c_str());
     }
     if (i + 1 >= count) {
-        std::fwprintf(stderr, L"usage: with_env NAME=VALUE... -- PROGRAM [ARGS...]\n");
+        std::fwprintf(stderr, L"usage: with_env [--detached] NAME=VALUE... -- PROGRAM [ARGS...]\n");
         return 127;
     }
     std::wstring command = Quoted(arguments[i + 1]);
@@ -65,12 +68,14 @@ int main() {
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
-    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    if (!detached) {
+        startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+        startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+        startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    }
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                        &startup, &process)) {
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, !detached,
+                        detached ? DETACHED_PROCESS : 0, nullptr, nullptr, &startup, &process)) {
         std::fwprintf(stderr, L"with_env: cannot start %ls (error %lu)\n", command.c_str(),
                       GetLastError());
         return 127;
