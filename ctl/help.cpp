@@ -1,6 +1,7 @@
 #include "ctl/ctl.h"
 
 #include "ctl/command_table.h"
+#include "link/ports/port_option.h"
 #include "link/ports/port_platform.h"
 #include "tunes/restore_points/state_folder.h"
 
@@ -16,12 +17,6 @@ QString PortListingHelp() {
         return QStringLiteral("list ports 1 to 16 and every higher one that exists, with\n"
                               "                      their devices, and end\n");
     return QStringLiteral("list ports 1 to 16 with their devices and end\n");
-}
-
-// How the system's port names are read, where they name a number: "(COM23 is port 23)".
-QString PortNameHelp() {
-    const QString example = comfunct::platform::PortNameExample();
-    return example.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(example);
 }
 
 // The options, each with the commands it goes with.
@@ -49,7 +44,7 @@ QString OptionsHelp() {
                "  --version           show the version and end\n"
                "\n")
         .arg(comfunct::platform::LastPortNumber())
-        .arg(PortListingHelp(), PortNameHelp());
+        .arg(PortListingHelp(), PortNameNote());
 }
 
 // Each command's lines, in the table's order.

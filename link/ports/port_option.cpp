@@ -12,6 +12,11 @@ QString Column(const QString &text, int width) {
 
 } // namespace
 
+QString PortNameNote() {
+    const QString example = comfunct::platform::PortNameExample();
+    return example.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(example);
+}
+
 std::optional<PortChoice> ReadPortChoice(const QString &value) {
     const qsizetype equals = value.indexOf(u'=');
     const QStringView number = equals < 0 ? QStringView(value) : QStringView(value).left(equals);
@@ -50,9 +55,9 @@ std::optional<QString> ApplyPortChoices(const QStringList &values, comfunct::Por
     for (const QString &value : values) {
         const std::optional<PortChoice> choice = ReadPortChoice(value);
         if (!choice)
-            return QStringLiteral("--port wants N or N=DEVICE with N from 1 to %1, not '%2'")
+            return QStringLiteral("--port wants N or N=DEVICE with N from 1 to %1%2, not '%3'")
                 .arg(comfunct::platform::LastPortNumber())
-                .arg(EscapedText(value));
+                .arg(PortNameNote(), EscapedText(value));
         choices.append(*choice);
     }
     if (const std::optional<QString> refusal = TwoDevices(choices, values))

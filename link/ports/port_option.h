@@ -20,6 +20,10 @@ struct PortChoice {
 };
 std::optional<PortChoice> ReadPortChoice(const QString &value);
 
+// " (COM23 is port 23)" where the system's port names hold their number, for the help and the
+// refusal; "" elsewhere.
+QString PortNameNote();
+
 // Applies every --port value to `ports`: all are read before any is applied, so a bad one
 // changes nothing. `chosen` receives the first port named, unless it holds one already. Gives
 // the refusal of the first value that is neither form ("--port wants ..."), or of a number given

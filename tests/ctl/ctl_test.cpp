@@ -15,11 +15,14 @@
 #include <windows.h>
 #endif
 
-// The last port number of this system, as the messages give it.
+// The last port number of this system, as the messages give it, and how --port's refusal ends
+// the range.
 #ifdef Q_OS_WIN
 #define LAST_PORT u"255"
+#define PORT_RANGE u"255 (COM23 is port 23)"
 #else
 #define LAST_PORT u"16"
+#define PORT_RANGE u"16"
 #endif
 
 namespace {
@@ -105,7 +108,7 @@ INSTANTIATE_TEST_SUITE_P(
               u"dccd-ctl: --port does not go with defaults"},
         Usage{"PortWithColon",
               {QStringLiteral("read"), QStringLiteral("--port"), QStringLiteral("1:/dev/x")},
-              u"dccd-ctl: --port wants N or N=DEVICE with N from 1 to " LAST_PORT
+              u"dccd-ctl: --port wants N or N=DEVICE with N from 1 to " PORT_RANGE
               ", not '1:/dev/x'"},
         Usage{"ZeroTimeout",
               {QStringLiteral("read"), QStringLiteral("--timeout"), QStringLiteral("0")},
