@@ -2,6 +2,7 @@
 
 #include "ctl/ctl.h"
 #include "ctl/standard_streams.h"
+#include "tests/support/platform_ports.h"
 #include "tests/support/printable.h"
 #include "tests/support/row_name.h"
 #include "tunes/restore_points/restore_points.h"
@@ -13,16 +14,6 @@
 
 #ifdef Q_OS_WIN
 #include <windows.h>
-#endif
-
-// The last port number of this system, as the messages give it, and how --port's refusal ends
-// the range.
-#ifdef Q_OS_WIN
-#define LAST_PORT u"255"
-#define PORT_RANGE u"255 (COM23 is port 23)"
-#else
-#define LAST_PORT u"16"
-#define PORT_RANGE u"16"
 #endif
 
 namespace {

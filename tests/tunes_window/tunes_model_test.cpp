@@ -4,6 +4,7 @@
 
 #include "sim/controller.h"
 #include "tests/support/memory_port.h"
+#include "tests/support/platform_ports.h"
 #include "tests/support/row_name.h"
 #include "tests/support/test_app.h"
 #include "tunes/files/tune_file.h"
@@ -16,13 +17,6 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
-
-// What a user who typed Windows' name of port 23 is told to type.
-#ifdef Q_OS_WIN
-#define TYPE_23 u"; type 23"
-#else
-#define TYPE_23 u""
-#endif
 
 namespace {
 

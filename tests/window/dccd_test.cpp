@@ -1,5 +1,6 @@
 // The window's logic against the in-memory port, without a display.
 #include "tests/support/memory_port.h"
+#include "tests/support/platform_ports.h"
 #include "tests/support/printable.h"
 #include "tests/support/row_name.h"
 #include "tests/support/window_snapshot.h"
@@ -13,15 +14,6 @@
 #include <array>
 #include <ostream>
 #include <vector>
-
-// The numbers ports have, and what a user who typed Windows' name of port 23 is told to type.
-#ifdef Q_OS_WIN
-#define LAST_PORT u"255"
-#define TYPE_23 u"; type 23"
-#else
-#define LAST_PORT u"16"
-#define TYPE_23 u""
-#endif
 
 namespace tuner {
 namespace {

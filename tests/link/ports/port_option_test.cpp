@@ -19,20 +19,14 @@ void PrintTo(const PortValue &c, std::ostream *os) {
     *os << '"' << Printable(c.text) << '"';
 }
 
-// A number above 16 is a port on Windows (COM17 to COM255) and none on Linux.
-// "COM5" names port 5 on Windows only.
+// A number above 16 is a port on Windows (COM17 to COM255) and none on Linux; so is a name
+// Windows gives a port ("COM5").
 #ifdef Q_OS_WIN
-constexpr qint16 AboveSixteen(qint16 n) {
-    return n;
-}
-constexpr qint16 WindowsName(qint16 n) {
+constexpr qint16 WindowsOnly(qint16 n) {
     return n;
 }
 #else
-constexpr qint16 AboveSixteen(qint16) {
-    return 0;
-}
-constexpr qint16 WindowsName(qint16) {
+constexpr qint16 WindowsOnly(qint16) {
     return 0;
 }
 #endif
@@ -56,13 +50,13 @@ INSTANTIATE_TEST_SUITE_P(
                       PortValue{"NumberAndDevice", u"2=/dev/pts/4", 2, u"/dev/pts/4"},
                       PortValue{"DeviceWithEquals", u"1=a=b", 1, u"a=b"},
                       PortValue{"Zero", u"0", 0, u""},
-                      PortValue{"Seventeen", u"17", AboveSixteen(17), u""},
-                      PortValue{"AdapterNumber", u"23=COM23", AboveSixteen(23), u"COM23"},
-                      PortValue{"WindowsName", u"com23=COM23", AboveSixteen(23), u"COM23"},
-                      PortValue{"WindowsLowName", u"COM5", WindowsName(5), u""},
+                      PortValue{"Seventeen", u"17", WindowsOnly(17), u""},
+                      PortValue{"AdapterNumber", u"23=COM23", WindowsOnly(23), u"COM23"},
+                      PortValue{"WindowsName", u"com23=COM23", WindowsOnly(23), u"COM23"},
+                      PortValue{"WindowsLowName", u"COM5", WindowsOnly(5), u""},
                       PortValue{"NameWithZero", u"COM05", 0, u""},
                       PortValue{"NameAboveWindows", u"COM256", 0, u""},
-                      PortValue{"HighestOfWindows", u"255", AboveSixteen(255), u""},
+                      PortValue{"HighestOfWindows", u"255", WindowsOnly(255), u""},
                       PortValue{"AboveWindows", u"256", 0, u""},
                       PortValue{"EmptyDevice", u"1=", 0, u""}, PortValue{"NoNumber", u"=x", 0, u""},
                       PortValue{"Empty", u"", 0, u""}, PortValue{"PlusSign", u"+1", 0, u""}),

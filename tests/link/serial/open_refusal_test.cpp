@@ -6,6 +6,7 @@
 #include "link/protocol/records.h"
 #include "link/serial/device_port_service.h"
 #include "link/serial/serial_port_service.h"
+#include "tests/support/platform_ports.h"
 #include "tests/support/row_name.h"
 #include "tests/support/test_app.h"
 
@@ -71,13 +72,6 @@ TEST_P(OpenFailureTest, FailsWithAReason) {
     EXPECT_FALSE(service->OutputDropped());
     EXPECT_EQ(lost.count(), 0);
 }
-
-// Port 17 is COM17 on Windows, and no port on Linux, which numbers 16.
-#ifdef Q_OS_WIN
-#define PORT_17_REASON u"no such port"
-#else
-#define PORT_17_REASON u"ports are numbered 1 to 16"
-#endif
 
 const OpenFailureCase kOpenFailures[] = {
     {"BeyondTheTable", 17, nullptr, nullptr, PORT_17_REASON},
