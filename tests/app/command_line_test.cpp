@@ -123,7 +123,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadPortValue{"PortAWord", u"one=/dev/pts/1"}, BadPortValue{"EmptyDevice", u"1="},
         BadPortValue{"NoNumber", u"=/dev/pts/1"}, BadPortValue{"FractionalPort", u"1.5=/dev/pts/1"},
         BadPortValue{"BlankBeforeNumber", u" 1=/dev/pts/1x"}, BadPortValue{"BarePortZero", u"0"},
-        BadPortValue{"BarePort256", u"256"}, BadPortValue{"DeviceName", u"COM5"},
+        BadPortValue{"BarePort256", u"256"}, BadPortValue{"DeviceName", u"/dev/ttyUSB0"},
         BadPortValue{"BlankAfterNumber", u"5 "}, BadPortValue{"Escapes", u"1:\x1b[2J\a"},
         BadPortValue{"SecondDevice", u"1=/dev/pts/8"}),
     RowName());
