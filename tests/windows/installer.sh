@@ -38,7 +38,7 @@ echo '{"format": "dccd-tune"}' >"$restore_point"
 installed_files() { (cd "$folder_unix" && find . -type f | sort); }
 expected_files() {
     (cd "$DCCD_INSTALLED_FILES" && find . -type f && printf './%s\n' dccd-tuner.ico dccd-tunes.ico \
-        uninstall.exe) | sort
+        uninstall.exe install-log.txt) | sort
 }
 check_installed() {
     local when=$1 file
