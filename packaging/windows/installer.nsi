@@ -37,8 +37,9 @@ ManifestDPIAware true
 !define APP_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\dccd-tuner"
 !define SHORTCUT "$SMPROGRAMS\${DISPLAY_NAME}.lnk"
 !define TUNES_SHORTCUT "$SMPROGRAMS\${TUNES_NAME}.lnk"
-; The longest string NSIS reads and writes here (NSIS_MAX_STRLEN): a longer PATH is left as it is.
-!define MAX_PATH_VALUE 1023
+; The longest string NSIS holds here (NSIS_MAX_STRLEN less one): a value read this long may have
+; been cut, so a PATH read or written is always shorter, and a longer one is left as it is.
+!define PATH_LIMIT 1023
 ; The exit codes of a silent run that changed nothing (README.txt and docs/windows.md name them).
 !define EXIT_RUNNING 3
 !define EXIT_PUT_BACK 4
@@ -414,8 +415,8 @@ Function AddToPath
     Call ReadUserPath
     StrLen $2 $0
     ${If} $1 == "unreadable"
-    ${OrIf} $2 >= ${MAX_PATH_VALUE}
-        StrCpy $R8 "it is longer than this installer can read whole (${MAX_PATH_VALUE} characters or more)"
+    ${OrIf} $2 >= ${PATH_LIMIT}
+        StrCpy $R8 "it is longer than this installer can read whole (${PATH_LIMIT} characters or more)"
         Goto left
     ${EndIf}
     StrCpy $9 $0
@@ -433,8 +434,8 @@ Function AddToPath
     StrLen $3 $INSTDIR
     IntOp $3 $3 + $2
     ${IfThen} $2 > 0 ${|} IntOp $3 $3 + 1 ${|}
-    ${If} $3 > ${MAX_PATH_VALUE}
-        StrCpy $R8 "with the folder it would be $3 characters long, more than this installer can write (${MAX_PATH_VALUE})"
+    ${If} $3 >= ${PATH_LIMIT}
+        StrCpy $R8 "with the folder it would be $3 characters long; this installer writes fewer than ${PATH_LIMIT}"
         Goto left
     ${EndIf}
     ${If} $9 == ""
@@ -512,7 +513,7 @@ Function un.RemoveFromPath
     Call un.ReadUserPath
     ${IfThen} $1 != "ok" ${|} Return ${|}
     StrLen $2 $0
-    ${If} $2 >= ${MAX_PATH_VALUE}
+    ${If} $2 >= ${PATH_LIMIT}
         DetailPrint "PATH is too long to read whole: left as it is. Take $R5 out of it by hand."
         Return
     ${EndIf}

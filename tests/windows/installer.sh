@@ -4,6 +4,8 @@
 # the installed apps, the folder after the rest of the user's PATH (dccd-ctl found by a new
 # Command Prompt) and the installed tuner's window; installed again over itself, nothing doubles;
 # the silent uninstaller takes all of it away and leaves the restore points and the rest of PATH.
+# Installed again while the installed tuner runs, it changes nothing and ends with 3. A PATH too
+# long for the folder is left whole and the log says so; one that held the folder keeps it.
 source "$(dirname "$0")/wine_lib.sh"
 
 [ -n "${DCCD_INSTALLER:-}" ] || skip "no DCCD_INSTALLER (scripts/windows builds it before the tests)"
@@ -80,8 +82,21 @@ note "installed in $folder"
 export DCCD_TUNER_EXE="$folder_unix/dccd-tuner.exe"
 start_wine_x
 start_tuner "$work/installed.trace"
+# Everything the installation wrote, with the times its files were written.
+installation() {
+    (cd "$folder_unix" && find . -printf '%p %s %T@\n' | sort)
+    wine_out reg query "$app_key"
+    user_path
+    stat -c '%n %Y' "$shortcut" "$tunes_shortcut"
+}
+before=$(installation)
+status=0
+"$DCCD_WINE" "$DCCD_INSTALLER" /S || status=$?
+[ "$status" -eq 3 ] || fail "the installation while the tuner ran ended with $status, not 3"
+[ "$(installation)" = "$before" ] ||
+    fail "the installation while the tuner ran changed: $(diff <(echo "$before") <(installation))"
 exit_tuner
-note "the installed tuner started and ended"
+note "the installed tuner started and ended; installing meanwhile changed nothing"
 
 "$DCCD_WINE" "$DCCD_INSTALLER" /S || fail "the installation over the installed one ended with $?"
 check_installed "installed again"
@@ -97,6 +112,24 @@ wait_for 60 "the uninstaller to take the folder away" folder_gone
 wine_out reg query "$app_key" >/dev/null && fail "the installed apps' entry is left"
 [ "$(user_path)" = "$users_path" ] || fail "PATH is not given back as it was: '$(user_path)'"
 [ "$(cat "$restore_point")" = '{"format": "dccd-tune"}' ] || fail "the restore point is gone"
+
+# PATH as long as fits the folder, one character longer than that (the log names the entry to add
+# by hand), and one that holds the folder twice: never cut, and given back as it was.
+fits=$((1022 - 1 - ${#folder}))
+long() { printf 'C:\\long;%s' "$(head -c $(($1 - 8)) /dev/zero | tr '\0' x)"; }
+for users_path in "$(long $fits)" "$(long $((fits + 1)))" "C:\\a;$folder;C:\\b;$folder\\"; do
+    wine_out reg add 'HKCU\Environment' /v Path /t REG_EXPAND_SZ /d "$users_path" /f >/dev/null
+    "$DCCD_WINE" "$DCCD_INSTALLER" /S || fail "the installation with PATH ${#users_path} long: $?"
+    expected=$users_path
+    [ ${#users_path} -eq $fits ] && expected="$users_path;$folder"
+    [ "$(user_path)" = "$expected" ] || fail "PATH of ${#users_path} became '$(user_path)'"
+    [ ${#users_path} -ne $((fits + 1)) ] || tr -d '\r' <"$folder_unix/install-log.txt" |
+        grep -qxF "$folder" || fail "no entry to add in the log: $(cat "$folder_unix/install-log.txt")"
+    "$DCCD_WINE" "$folder\\uninstall.exe" /S || fail "the uninstallation ended with $?"
+    wait_for 60 "the uninstaller to take the folder away" folder_gone
+    [ "$(user_path)" = "$users_path" ] || fail "PATH of ${#users_path} came back as '$(user_path)'"
+done
+note "a PATH too long for the folder is left whole; one that held it keeps it when uninstalled"
 
 rm -f "$restore_point"
 if [ -n "$path_before" ]; then
