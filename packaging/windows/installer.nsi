@@ -76,7 +76,7 @@ VIAddVersionKey LegalCopyright "${PUBLISHER}, MIT licence"
 !define MUI_PAGE_HEADER_SUBTEXT \
     "The terms under which ${DISPLAY_NAME}, Qt and the TeX Gyre Chorus typeface are given to you."
 !define MUI_LICENSEPAGE_TEXT_TOP \
-    "dccd-tuner's licence, Qt's, and the GUST Font License of TeX Gyre Chorus, its chancery face."
+    "Licences of dccd-tuner, Qt and TeX Gyre Chorus (GUST Font License)."
 !define MUI_LICENSEPAGE_TEXT_BOTTOM "These licences give you rights; nothing in them needs accepting to use the programs."
 !define MUI_LICENSEPAGE_BUTTON "$(^NextBtn)"
 !insertmacro MUI_PAGE_LICENSE "${LICENCES}"
@@ -84,6 +84,8 @@ VIAddVersionKey LegalCopyright "${PUBLISHER}, MIT licence"
 !define MUI_PAGE_CUSTOMFUNCTION_LEAVE CheckPrograms
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
+; Room for what became of PATH, with the entry to add by hand.
+!define MUI_FINISHPAGE_TEXT_LARGE
 !define MUI_FINISHPAGE_TEXT "${DISPLAY_NAME} ${VERSION} is installed in $INSTDIR.$\r$\n$\r$\n$PathNote"
 !define MUI_FINISHPAGE_RUN "$INSTDIR\dccd-tuner.exe"
 !insertmacro MUI_PAGE_FINISH
@@ -404,7 +406,7 @@ FunctionEnd
 ; PATH left as it was, the reason in $R8: said on the finish page and in the log, with the entry
 ; to add by hand.
 Function PathLeftAsItWas
-    StrCpy $PathNote "PATH was left as it was: $R8. To run dccd-ctl by name in a new Command Prompt, add this entry to your PATH by hand (Settings, $\"Edit environment variables for your account$\"):$\r$\n$INSTDIR"
+    StrCpy $PathNote "PATH was left as it was: $R8. For dccd-ctl to run by name in a new Command Prompt, add this entry to your PATH by hand (Settings, $\"Edit environment variables for your account$\"):$\r$\n$INSTDIR"
     DetailPrint "PATH was left as it was: $R8."
 FunctionEnd
 
@@ -435,7 +437,7 @@ Function AddToPath
     IntOp $3 $3 + $2
     ${IfThen} $2 > 0 ${|} IntOp $3 $3 + 1 ${|}
     ${If} $3 >= ${PATH_LIMIT}
-        StrCpy $R8 "with the folder it would be $3 characters long; this installer writes fewer than ${PATH_LIMIT}"
+        StrCpy $R8 "with the folder it would be $3 characters long, and this installer writes fewer than ${PATH_LIMIT}"
         Goto left
     ${EndIf}
     ${If} $9 == ""
