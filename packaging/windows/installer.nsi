@@ -40,6 +40,7 @@ ManifestDPIAware true
 ; The longest string NSIS holds here (NSIS_MAX_STRLEN less one): a value read this long may have
 ; been cut, so a PATH read or written is always shorter, and a longer one is left as it is.
 !define PATH_LIMIT 1023
+!define /math PATH_WRITTEN ${PATH_LIMIT} - 1
 ; The exit codes of a silent run that changed nothing (README.txt and docs/windows.md name them).
 !define EXIT_RUNNING 3
 !define EXIT_PUT_BACK 4
@@ -51,6 +52,7 @@ Var EarlierPathEntry ; the PATH entry the installed version added, or ""
 Var Aside            ; where the installed folder waits while the new files are written, or ""
 Var Writing          ; 1 while the installation folder holds new files not yet complete
 Var PathNote         ; what became of PATH, in words for the finish page and the log
+Var PathHint         ; for the log: where PATH is edited by hand, when that is needed
 
 Name "${DISPLAY_NAME} ${VERSION}"
 OutFile "${OUTFILE}"
@@ -86,7 +88,7 @@ VIAddVersionKey LegalCopyright "${PUBLISHER}, MIT licence"
 !insertmacro MUI_PAGE_INSTFILES
 ; Room for what became of PATH, with the entry to add by hand.
 !define MUI_FINISHPAGE_TEXT_LARGE
-!define MUI_FINISHPAGE_TEXT "${DISPLAY_NAME} ${VERSION} is installed in $INSTDIR.$\r$\n$\r$\n$PathNote"
+!define MUI_FINISHPAGE_TEXT "${DISPLAY_NAME} ${VERSION} is installed.$\r$\n$\r$\n$PathNote"
 !define MUI_FINISHPAGE_RUN "$INSTDIR\dccd-tuner.exe"
 !insertmacro MUI_PAGE_FINISH
 
@@ -315,7 +317,7 @@ SectionEnd
 
 Section "-Log"
     FileOpen $R3 "$INSTDIR\${LOG}" w
-    FileWrite $R3 "${DISPLAY_NAME} ${VERSION} was installed in $INSTDIR.$\r$\n$\r$\n$PathNote$\r$\n"
+    FileWrite $R3 "${DISPLAY_NAME} ${VERSION} was installed in $INSTDIR.$\r$\n$\r$\n$PathNote$\r$\n$PathHint"
     FileClose $R3
 SectionEnd
 
@@ -406,7 +408,8 @@ FunctionEnd
 ; PATH left as it was, the reason in $R8: said on the finish page and in the log, with the entry
 ; to add by hand.
 Function PathLeftAsItWas
-    StrCpy $PathNote "PATH was left as it was: $R8. For dccd-ctl to run by name in a new Command Prompt, add this entry to your PATH by hand (Settings, $\"Edit environment variables for your account$\"):$\r$\n$INSTDIR"
+    StrCpy $PathNote "PATH was left as it was: $R8. Add this entry to it by hand for dccd-ctl to run by name:$\r$\n$INSTDIR"
+    StrCpy $PathHint "$\r$\nPATH is edited in Settings, $\"Edit environment variables for your account$\".$\r$\n"
     DetailPrint "PATH was left as it was: $R8."
 FunctionEnd
 
@@ -418,7 +421,7 @@ Function AddToPath
     StrLen $2 $0
     ${If} $1 == "unreadable"
     ${OrIf} $2 >= ${PATH_LIMIT}
-        StrCpy $R8 "it is longer than this installer can read whole (${PATH_LIMIT} characters or more)"
+        StrCpy $R8 "it is too long to read whole (${PATH_LIMIT} characters or more)"
         Goto left
     ${EndIf}
     StrCpy $9 $0
@@ -437,7 +440,7 @@ Function AddToPath
     IntOp $3 $3 + $2
     ${IfThen} $2 > 0 ${|} IntOp $3 $3 + 1 ${|}
     ${If} $3 >= ${PATH_LIMIT}
-        StrCpy $R8 "with the folder it would be $3 characters long, and this installer writes fewer than ${PATH_LIMIT}"
+        StrCpy $R8 "the folder would make it $3 characters long, and at most ${PATH_WRITTEN} are written"
         Goto left
     ${EndIf}
     ${If} $9 == ""
