@@ -221,12 +221,19 @@ Function MoveInstalledAside
 FunctionEnd
 
 ; An installation that failed half-way: its new files go and the installed folder comes back.
+; A file the user gave up on (Abort) ends the installation at once: then when the installer ends.
 Function .onInstFailed
+    Call PutInstalledBack
+FunctionEnd
+
+Function PutInstalledBack
     ${IfThen} $Writing != 1 ${|} Return ${|}
     SetOutPath "$TEMP" ; Windows does not remove a process's current folder
     RMDir /r "$INSTDIR"
     ${If} $Aside != ""
+        ClearErrors
         Rename "$Aside" "$INSTDIR"
+        ${IfThen} ${Errors} ${|} DetailPrint "The installed version is in $Aside: rename it $INSTDIR." ${|}
     ${EndIf}
     StrCpy $Writing 0
 FunctionEnd
@@ -289,6 +296,7 @@ Section "!${DISPLAY_NAME}" SecProgram
     WriteUninstaller "$INSTDIR\uninstall.exe"
     ${If} ${Errors}
         DetailPrint "A file could not be written: the installed version is put back as it was."
+        Call PutInstalledBack
         SetErrorLevel ${EXIT_PUT_BACK}
         Abort
     ${EndIf}

@@ -4,8 +4,9 @@
 # the installed apps, the folder after the rest of the user's PATH (dccd-ctl found by a new
 # Command Prompt) and the installed tuner's window; installed again over itself, nothing doubles;
 # the silent uninstaller takes all of it away and leaves the restore points and the rest of PATH.
-# Installed again while the installed tuner runs, it changes nothing and ends with 3. A PATH too
-# long for the folder is left whole and the log says so; one that held the folder keeps it.
+# Installed again or uninstalled while the installed tuner runs, it changes nothing and ends with
+# 3; beside a folder left set aside, with 4. A PATH too long for the folder is left whole and the
+# log says so; one that held the folder keeps it.
 source "$(dirname "$0")/wine_lib.sh"
 
 [ -n "${DCCD_INSTALLER:-}" ] || skip "no DCCD_INSTALLER (scripts/windows builds it before the tests)"
@@ -90,13 +91,21 @@ installation() {
     stat -c '%n %Y' "$shortcut" "$tunes_shortcut"
 }
 before=$(installation)
-status=0
-"$DCCD_WINE" "$DCCD_INSTALLER" /S || status=$?
-[ "$status" -eq 3 ] || fail "the installation while the tuner ran ended with $status, not 3"
-[ "$(installation)" = "$before" ] ||
-    fail "the installation while the tuner ran changed: $(diff <(echo "$before") <(installation))"
+# changes_nothing <exit code> <when> <program...>: the program ends with that code, all as it was.
+changes_nothing() {
+    local code=$1 when=$2 status=0
+    shift 2
+    "$DCCD_WINE" "$@" || status=$?
+    [ "$status" -eq "$code" ] || fail "$when: ended with $status, not $code"
+    [ "$(installation)" = "$before" ] || fail "$when: $(diff <(echo "$before") <(installation))"
+}
+changes_nothing 3 "installing while the tuner runs" "$DCCD_INSTALLER" /S
+changes_nothing 3 "uninstalling while the tuner runs" "$folder\\uninstall.exe" /S "_?=$folder"
 exit_tuner
-note "the installed tuner started and ended; installing meanwhile changed nothing"
+mkdir "$folder_unix.replaced"
+changes_nothing 4 "installing beside a folder set aside before" "$DCCD_INSTALLER" /S
+rmdir "$folder_unix.replaced"
+note "the installed tuner started and ended; installing or uninstalling meanwhile changed nothing"
 
 "$DCCD_WINE" "$DCCD_INSTALLER" /S || fail "the installation over the installed one ended with $?"
 check_installed "installed again"
