@@ -33,6 +33,7 @@ ManifestDPIAware true
 !include LogicLib.nsh
 !include WinMessages.nsh
 !include WinCore.nsh
+!include FileFunc.nsh
 
 !define APP_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\dccd-tuner"
 !define SHORTCUT "$SMPROGRAMS\${DISPLAY_NAME}.lnk"
@@ -49,6 +50,7 @@ ManifestDPIAware true
 
 Var EarlierFolder    ; the installed version's folder, or ""
 Var EarlierPathEntry ; the PATH entry the installed version added, or ""
+Var EarlierPathMade  ; 1 when the installed version made the PATH value itself
 Var Aside            ; where the installed folder waits while the new files are written, or ""
 Var Writing          ; 1 while the installation folder holds new files not yet complete
 Var PathNote         ; what became of PATH, in words for the finish page and the log
@@ -191,11 +193,15 @@ Function ReadEarlierInstallation
     ReadRegStr $EarlierFolder HKCU "${APP_KEY}" "InstallLocation"
     ClearErrors
     ReadRegStr $EarlierPathEntry HKCU "${APP_KEY}" "PathEntry"
+    ${If} ${Errors}
+        ; Versions that did not record it added the folder to PATH whenever it was missing.
+        StrCpy $EarlierPathEntry $EarlierFolder
+    ${EndIf}
+    ReadRegDWORD $EarlierPathMade HKCU "${APP_KEY}" "PathCreated"
+    ; One in another folder takes its own entry away when it is uninstalled.
     ${If} $EarlierFolder != $INSTDIR
         StrCpy $EarlierPathEntry ""
-    ${ElseIf} ${Errors}
-        ; Versions that did not record it added the folder to PATH whenever it was missing.
-        StrCpy $EarlierPathEntry $INSTDIR
+        StrCpy $EarlierPathMade ""
     ${EndIf}
 FunctionEnd
 
@@ -240,9 +246,22 @@ FunctionEnd
 
 ; Every new file in place: the installed version's files go from $Aside, and whatever is left
 ; there (the user's own) comes back into the installation folder.
+; The installed version's own uninstaller knows its files; told /FILESONLY, a version that knows
+; the option leaves PATH, the Start-menu entries and the installed apps' entry alone, and those
+; of one that does not are written again after it.
 Function EmptyAside
     StrCpy $Writing 0
     ${IfThen} $Aside == "" ${|} Return ${|}
+    ${If} ${FileExists} "$Aside\uninstall.exe"
+        ExecWait '"$Aside\uninstall.exe" /S /FILESONLY _?=$Aside'
+        Delete "$Aside\uninstall.exe"
+        RMDir "$Aside"
+    ${EndIf}
+    ${IfThen} ${FileExists} "$Aside\*.*" ${|} Call EmptyAsideOfThisVersionsFiles ${|}
+    ${IfThen} ${FileExists} "$Aside\*.*" ${|} Call KeepUsersFiles ${|}
+FunctionEnd
+
+Function EmptyAsideOfThisVersionsFiles
     Push $INSTDIR
     StrCpy $INSTDIR $Aside
     !include "${UNFILES}"
@@ -252,22 +271,39 @@ Function EmptyAside
     Delete "$INSTDIR\uninstall.exe"
     RMDir "$INSTDIR"
     Pop $INSTDIR
-    ${IfThen} ${FileExists} "$Aside\*.*" ${|} Call KeepUsersFiles ${|}
 FunctionEnd
 
+; What is left in $Aside (the user's own files) goes into the same place in the installation
+; folder: each file or folder that is not there yet, and into each folder that is.
 Function KeepUsersFiles
-    FindFirst $R3 $R4 "$Aside\*.*"
+    StrCpy $R0 ""
+    Call MoveLeftovers
+    ${IfThen} ${FileExists} "$Aside\*.*" ${|} DetailPrint "Kept in $Aside: files of yours" ${|}
+FunctionEnd
+
+; $R0: the folder within $Aside ("" or "\Qt" and so on).
+Function MoveLeftovers
+    Push $R3 ; the caller's search
+    Push $R4
+    FindFirst $R3 $R4 "$Aside$R0\*.*"
     ${DoWhile} $R4 != ""
-        ${If} $R4 != "."
-        ${AndIf} $R4 != ".."
-        ${AndIfNot} ${FileExists} "$INSTDIR\$R4"
-            Rename "$Aside\$R4" "$INSTDIR\$R4"
+        ${If} $R4 == "."
+        ${OrIf} $R4 == ".."
+            ; not entries
+        ${ElseIfNot} ${FileExists} "$INSTDIR$R0\$R4"
+            Rename "$Aside$R0\$R4" "$INSTDIR$R0\$R4"
+        ${ElseIf} ${FileExists} "$Aside$R0\$R4\*.*"
+            Push $R0
+            StrCpy $R0 "$R0\$R4"
+            Call MoveLeftovers
+            Pop $R0
         ${EndIf}
         FindNext $R3 $R4
     ${Loop}
     FindClose $R3
-    RMDir "$Aside"
-    ${IfThen} ${FileExists} "$Aside\*.*" ${|} DetailPrint "Kept in $Aside: files of yours" ${|}
+    RMDir "$Aside$R0"
+    Pop $R4
+    Pop $R3
 FunctionEnd
 
 ; An installed version in another folder is taken away by its own uninstaller; it runs in place
@@ -317,6 +353,9 @@ Section "!${DISPLAY_NAME}" SecProgram
     WriteRegDWORD HKCU "${APP_KEY}" "EstimatedSize" ${SIZE_KB}
     WriteRegDWORD HKCU "${APP_KEY}" "NoModify" 1
     WriteRegDWORD HKCU "${APP_KEY}" "NoRepair" 1
+    ; What the installed version did to PATH stays its record, until "Add to PATH" decides anew.
+    WriteRegStr HKCU "${APP_KEY}" "PathEntry" $EarlierPathEntry
+    ${IfThen} $EarlierPathMade == 1 ${|} WriteRegDWORD HKCU "${APP_KEY}" "PathCreated" 1 ${|}
 SectionEnd
 
 Section "Add to PATH" SecPath
@@ -337,10 +376,16 @@ SectionEnd
 !insertmacro MUI_FUNCTION_DESCRIPTION_END
 
 Section "Uninstall"
-    Call un.RemoveFromPath
-    Delete "${SHORTCUT}"
-    Delete "${TUNES_SHORTCUT}"
-    DeleteRegKey HKCU "${APP_KEY}"
+    ; /FILESONLY: the installer replacing this version writes the rest anew.
+    ${GetParameters} $R9
+    ClearErrors
+    ${GetOptions} $R9 "/FILESONLY" $R8
+    ${If} ${Errors}
+        Call un.RemoveFromPath
+        Delete "${SHORTCUT}"
+        Delete "${TUNES_SHORTCUT}"
+        DeleteRegKey HKCU "${APP_KEY}"
+    ${EndIf}
     ; Only what the installer wrote: the restore points and anything else of the user's stay.
     !include "${UNFILES}"
     Delete "$INSTDIR\dccd-tuner.ico"
@@ -439,7 +484,7 @@ Function AddToPath
             WriteRegStr HKCU "${APP_KEY}" "PathEntry" $INSTDIR
             StrCpy $PathNote "PATH holds the folder, as the earlier installation added it: dccd-ctl runs by name in a new Command Prompt."
         ${Else}
-            DeleteRegValue HKCU "${APP_KEY}" "PathEntry"
+            WriteRegStr HKCU "${APP_KEY}" "PathEntry" ""
             StrCpy $PathNote "PATH already held the folder (your entry, which uninstalling leaves there): dccd-ctl runs by name in a new Command Prompt."
         ${EndIf}
         Return
@@ -478,7 +523,6 @@ Function AddToPath
     StrCpy $PathNote "The folder was added at the end of your PATH: dccd-ctl runs by name in a new Command Prompt."
     Return
   left:
-    DeleteRegValue HKCU "${APP_KEY}" "PathEntry"
     Call PathLeftAsItWas
 FunctionEnd
 
