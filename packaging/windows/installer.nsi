@@ -244,11 +244,10 @@ Function PutInstalledBack
     StrCpy $Writing 0
 FunctionEnd
 
-; Every new file in place: the installed version's files go from $Aside, and whatever is left
-; there (the user's own) comes back into the installation folder.
-; The installed version's own uninstaller knows its files; told /FILESONLY, a version that knows
-; the option leaves PATH, the Start-menu entries and the installed apps' entry alone, and those
-; of one that does not are written again after it.
+; Every new file in place: the installed version's own uninstaller, which knows its files, takes
+; them from $Aside (told /FILESONLY, a version that knows the option leaves PATH, the Start-menu
+; entries and the installed apps' entry alone; those of one that does not are written again after
+; it). What is left there is the user's own, and moves into the installation folder.
 Function EmptyAside
     StrCpy $Writing 0
     ${IfThen} $Aside == "" ${|} Return ${|}
