@@ -33,6 +33,15 @@ restore_point=$(wine_out winepath -u "$local_app_data\\dccd-tuner\\restore-point
 wine_out reg delete "$app_key" /f >/dev/null || true
 rm -rf "$folder_unix" "$shortcut" "$tunes_shortcut"
 path_before=$(user_path)
+# The prefix's PATH and restore points as they were, however the test ends.
+on_cleanup() {
+    rm -f "$restore_point"
+    if [ -n "$path_before" ]; then
+        wine_out reg add 'HKCU\Environment' /v Path /t REG_EXPAND_SZ /d "$path_before" /f >/dev/null
+    else
+        wine_out reg delete 'HKCU\Environment' /v Path /f >/dev/null
+    fi
+}
 users_path='C:\before;%USERPROFILE%\bin'
 wine_out reg add 'HKCU\Environment' /v Path /t REG_EXPAND_SZ /d "$users_path" /f >/dev/null
 mkdir -p "$(dirname "$restore_point")"
@@ -105,6 +114,18 @@ exit_tuner
 mkdir "$folder_unix.replaced"
 changes_nothing 4 "installing beside a folder set aside before" "$DCCD_INSTALLER" /S
 rmdir "$folder_unix.replaced"
+# A Command Prompt in the folder, waiting for a line: a folder in use is not set aside.
+mkfifo "$work/prompt.in"
+(cd "$folder_unix" && exec "$DCCD_WINE" cmd /c 'cd & set /p line=' <"$work/prompt.in" \
+    >"$work/prompt.log") &
+prompt_pid=$!
+pids+=("$prompt_pid")
+exec 6>"$work/prompt.in"
+prompt_in_folder() { grep -qiF "$folder" "$work/prompt.log"; }
+wait_for 60 "a Command Prompt in $folder" prompt_in_folder
+changes_nothing 4 "installing while a Command Prompt is in the folder" "$DCCD_INSTALLER" /S
+exec 6>&-
+wait "$prompt_pid"
 note "the installed tuner started and ended; installing or uninstalling meanwhile changed nothing"
 
 "$DCCD_WINE" "$DCCD_INSTALLER" /S || fail "the installation over the installed one ended with $?"
@@ -140,10 +161,4 @@ for users_path in "$(long $fits)" "$(long $((fits + 1)))" "C:\\a;$folder;C:\\b;$
 done
 note "a PATH too long for the folder is left whole; one that held it keeps it when uninstalled"
 
-rm -f "$restore_point"
-if [ -n "$path_before" ]; then
-    wine_out reg add 'HKCU\Environment' /v Path /t REG_EXPAND_SZ /d "$path_before" /f >/dev/null
-else
-    wine_out reg delete 'HKCU\Environment' /v Path /f >/dev/null
-fi
 echo "PASS: installer"
