@@ -5,8 +5,8 @@
 # Command Prompt) and the installed tuner's window; installed again over itself, nothing doubles;
 # the silent uninstaller takes all of it away and leaves the restore points and the rest of PATH.
 # Installed again or uninstalled while the installed tuner runs, it changes nothing and ends with
-# 3; beside a folder left set aside, with 4. A PATH too long for the folder is left whole and the
-# log says so; one that held the folder keeps it.
+# 3; beside a folder left set aside or with a Command Prompt in the folder, with 4. A PATH too long
+# for the folder is left whole and the log says so; one that held the folder keeps it.
 source "$(dirname "$0")/wine_lib.sh"
 
 [ -n "${DCCD_INSTALLER:-}" ] || skip "no DCCD_INSTALLER (scripts/windows builds it before the tests)"
