@@ -4,6 +4,9 @@
 # the installed apps, the folder after the rest of the user's PATH (dccd-ctl found by a new
 # Command Prompt) and the installed tuner's window; installed again over itself, nothing doubles;
 # the silent uninstaller takes all of it away and leaves the restore points and the rest of PATH.
+# Installed again or uninstalled while the installed tuner runs, it changes nothing and ends with
+# 3; beside a folder left set aside or with a Command Prompt in the folder, with 4. A PATH too long
+# for the folder is left whole and the log says so; one that held the folder keeps it.
 source "$(dirname "$0")/wine_lib.sh"
 
 [ -n "${DCCD_INSTALLER:-}" ] || skip "no DCCD_INSTALLER (scripts/windows builds it before the tests)"
@@ -30,6 +33,15 @@ restore_point=$(wine_out winepath -u "$local_app_data\\dccd-tuner\\restore-point
 wine_out reg delete "$app_key" /f >/dev/null || true
 rm -rf "$folder_unix" "$shortcut" "$tunes_shortcut"
 path_before=$(user_path)
+# The prefix's PATH and restore points as they were, however the test ends.
+on_cleanup() {
+    rm -f "$restore_point"
+    if [ -n "$path_before" ]; then
+        wine_out reg add 'HKCU\Environment' /v Path /t REG_EXPAND_SZ /d "$path_before" /f >/dev/null
+    else
+        wine_out reg delete 'HKCU\Environment' /v Path /f >/dev/null
+    fi
+}
 users_path='C:\before;%USERPROFILE%\bin'
 wine_out reg add 'HKCU\Environment' /v Path /t REG_EXPAND_SZ /d "$users_path" /f >/dev/null
 mkdir -p "$(dirname "$restore_point")"
@@ -38,7 +50,7 @@ echo '{"format": "dccd-tune"}' >"$restore_point"
 installed_files() { (cd "$folder_unix" && find . -type f | sort); }
 expected_files() {
     (cd "$DCCD_INSTALLED_FILES" && find . -type f && printf './%s\n' dccd-tuner.ico dccd-tunes.ico \
-        uninstall.exe) | sort
+        uninstall.exe install-log.txt) | sort
 }
 check_installed() {
     local when=$1 file
@@ -80,8 +92,41 @@ note "installed in $folder"
 export DCCD_TUNER_EXE="$folder_unix/dccd-tuner.exe"
 start_wine_x
 start_tuner "$work/installed.trace"
+# Everything the installation wrote, with the times its files were written.
+installation() {
+    (cd "$folder_unix" && find . -printf '%p %s %T@\n' | sort)
+    wine_out reg query "$app_key"
+    user_path
+    stat -c '%n %Y' "$shortcut" "$tunes_shortcut"
+}
+before=$(installation)
+# changes_nothing <exit code> <when> <program...>: the program ends with that code, all as it was.
+changes_nothing() {
+    local code=$1 when=$2 status=0
+    shift 2
+    "$DCCD_WINE" "$@" || status=$?
+    [ "$status" -eq "$code" ] || fail "$when: ended with $status, not $code"
+    [ "$(installation)" = "$before" ] || fail "$when: $(diff <(echo "$before") <(installation))"
+}
+changes_nothing 3 "installing while the tuner runs" "$DCCD_INSTALLER" /S
+changes_nothing 3 "uninstalling while the tuner runs" "$folder\\uninstall.exe" /S "_?=$folder"
 exit_tuner
-note "the installed tuner started and ended"
+mkdir "$folder_unix.replaced"
+changes_nothing 4 "installing beside a folder set aside before" "$DCCD_INSTALLER" /S
+rmdir "$folder_unix.replaced"
+# A Command Prompt in the folder, waiting for a line: a folder in use is not set aside.
+mkfifo "$work/prompt.in"
+(cd "$folder_unix" && exec "$DCCD_WINE" cmd /c 'cd & set /p line=' <"$work/prompt.in" \
+    >"$work/prompt.log") &
+prompt_pid=$!
+pids+=("$prompt_pid")
+exec 6>"$work/prompt.in"
+prompt_in_folder() { grep -qiF "$folder" "$work/prompt.log"; }
+wait_for 60 "a Command Prompt in $folder" prompt_in_folder
+changes_nothing 4 "installing while a Command Prompt is in the folder" "$DCCD_INSTALLER" /S
+exec 6>&-
+wait "$prompt_pid"
+note "the installed tuner started and ended; installing or uninstalling meanwhile changed nothing"
 
 "$DCCD_WINE" "$DCCD_INSTALLER" /S || fail "the installation over the installed one ended with $?"
 check_installed "installed again"
@@ -98,10 +143,22 @@ wine_out reg query "$app_key" >/dev/null && fail "the installed apps' entry is l
 [ "$(user_path)" = "$users_path" ] || fail "PATH is not given back as it was: '$(user_path)'"
 [ "$(cat "$restore_point")" = '{"format": "dccd-tune"}' ] || fail "the restore point is gone"
 
-rm -f "$restore_point"
-if [ -n "$path_before" ]; then
-    wine_out reg add 'HKCU\Environment' /v Path /t REG_EXPAND_SZ /d "$path_before" /f >/dev/null
-else
-    wine_out reg delete 'HKCU\Environment' /v Path /f >/dev/null
-fi
+# PATH as long as fits the folder, one character longer than that (the log names the entry to add
+# by hand), and one that holds the folder twice: never cut, and given back as it was.
+fits=$((1022 - 1 - ${#folder}))
+long() { printf 'C:\\long;%s' "$(head -c $(($1 - 8)) /dev/zero | tr '\0' x)"; }
+for users_path in "$(long $fits)" "$(long $((fits + 1)))" "C:\\a;$folder;C:\\b;$folder\\"; do
+    wine_out reg add 'HKCU\Environment' /v Path /t REG_EXPAND_SZ /d "$users_path" /f >/dev/null
+    "$DCCD_WINE" "$DCCD_INSTALLER" /S || fail "the installation with PATH ${#users_path} long: $?"
+    expected=$users_path
+    [ ${#users_path} -eq $fits ] && expected="$users_path;$folder"
+    [ "$(user_path)" = "$expected" ] || fail "PATH of ${#users_path} became '$(user_path)'"
+    [ ${#users_path} -ne $((fits + 1)) ] || tr -d '\r' <"$folder_unix/install-log.txt" |
+        grep -qxF "$folder" || fail "no entry to add in the log: $(cat "$folder_unix/install-log.txt")"
+    "$DCCD_WINE" "$folder\\uninstall.exe" /S || fail "the uninstallation ended with $?"
+    wait_for 60 "the uninstaller to take the folder away" folder_gone
+    [ "$(user_path)" = "$users_path" ] || fail "PATH of ${#users_path} came back as '$(user_path)'"
+done
+note "a PATH too long for the folder is left whole; one that held it keeps it when uninstalled"
+
 echo "PASS: installer"
