@@ -37,25 +37,20 @@ wait_for 30 "the DCCD Tunes window" tunes_shown
 kill "$tunes_pid"
 wait "$tunes_pid" 2>/dev/null || true
 
-# refused_in_a_box <exe> <name> <arguments...>: started as a shortcut starts it, with no console
-# to print to, the program shows its refusal in a message box titled with its name, and ends
-# with 2 once the box is closed.
-refused_in_a_box() {
-    local exe=$1 name=$2 pid box status=0
-    shift 2
-    "$DCCD_WINE" "$DCCD_WITH_ENV" --detached -- "$(windows_path "$exe")" "$@" &
-    pid=$!
-    pids+=("$pid")
-    box_shown() { xdotool search --onlyvisible --name "^$name\$" >/dev/null; }
+# Started as a shortcut starts them, with no console to print to, both window programs show their
+# refusal in a message box titled with their name, and end with 2 once it is closed.
+box() { xdotool search --onlyvisible --name "^$name\$" | head -n 1; }
+box_shown() { [ -n "$(box)" ]; }
+for refused in "dccd-tuner $DCCD_TUNER_EXE --port=COM0" "dccd-tunes $DCCD_TUNES_EXE --bogus"; do
+    read -r name exe option <<<"$refused"
+    "$DCCD_WINE" "$DCCD_WITH_ENV" --detached -- "$(windows_path "$exe")" "$option" &
+    pids+=($!)
     wait_for 30 "$name's message box" box_shown
-    box=$(xdotool search --onlyvisible --name "^$name\$" | head -n 1)
-    import -window "$box" "$artifacts/refused-$name.png"
-    xdotool mousemove --window "$box" 10 10 click 1 key Return
-    wait "$pid" || status=$?
-    [ "$status" = 2 ] || fail "$name $*, started without a console, ended with $status"
-}
-refused_in_a_box "$DCCD_TUNER_EXE" dccd-tuner --port COM0
-refused_in_a_box "$DCCD_TUNES_EXE" dccd-tunes --bogus
+    import -window "$(box)" "$artifacts/refused-$name.png"
+    xdotool mousemove --window "$(box)" 10 10 click 1 key Return
+    status=0 && wait "${pids[-1]}" || status=$?
+    [ "$status" = 2 ] || fail "$name $option, started without a console, ended with $status"
+done
 
 # connect_and_save <log pixels> [com23]: the clicks at that resolution, the picture in
 # $work/<dpi>.rgb; with com23, on COM23 typed into the port list.
