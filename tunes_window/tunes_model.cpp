@@ -2,6 +2,7 @@
 
 #include "link/exchange/port_messages.h"
 #include "link/ports/port_number.h"
+#include "link/serial/failure_reasons.h"
 #include "link/settings/number_text.h"
 #include "link/text/shown_text.h"
 #include "tunes/files/tune_file_io.h"
@@ -165,7 +166,7 @@ std::optional<qint16> TunesModel::TypedPort() {
     }
     const std::optional<qint16> port = PortNumber(typed);
     if (!port)
-        SetStatus(CannotOpenMessage(EscapedText(typed), NoSuchNumberReason()));
+        SetStatus(CannotOpenMessage(EscapedText(typed), OutsidePortNumbers()));
     return port;
 }
 

@@ -4,6 +4,7 @@
 #include "link/exchange/port_messages.h"
 #include "link/ports/port_number.h"
 #include "link/protocol/records.h"
+#include "link/serial/failure_reasons.h"
 #include "link/settings/number_forms.h"
 #include "link/settings/number_text.h"
 #include "link/settings/parameter_set.h"
@@ -181,7 +182,7 @@ void DCCD::Connect() {
     }
     const std::optional<qint16> port = PortNumber(typed);
     if (!port) {
-        ShowStatus(CannotOpenMessage(Shortened(typed), NoSuchNumberReason()));
+        ShowStatus(CannotOpenMessage(Shortened(typed), OutsidePortNumbers()));
         return;
     }
     if (!OpenControllerPort(MSComm1, *port)) {

@@ -2,7 +2,6 @@
 
 #include "link/ports/comfunct.h"
 #include "link/ports/port_platform.h"
-#include "link/serial/failure_reasons.h"
 #include "link/serial/line_settings.h"
 #include "link/text/shown_text.h"
 
@@ -41,10 +40,6 @@ QString NotAPortNumberReason(const QString &typed) {
     if (!named)
         return QStringLiteral("not a port number");
     return QStringLiteral("not a port number; type %1").arg(*named);
-}
-
-QString NoSuchNumberReason() {
-    return OutsidePortNumbers(comfunct::platform::LastPortNumber());
 }
 
 QString ReadRequestFailedMessage(const QString &reason) {

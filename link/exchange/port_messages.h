@@ -27,8 +27,6 @@ QString CannotOpenMessage(const QString &port, const QString &reason);
 // Why a typed port text that holds no number opens nothing: "not a port number", and what to
 // type instead when it is the system's name of a port ("COM23": "not a port number; type 23").
 QString NotAPortNumberReason(const QString &typed);
-// Why a typed number beyond the 16-bit range opens nothing: the numbers ports have.
-QString NoSuchNumberReason();
 // "Read request failed: REASON."
 QString ReadRequestFailedMessage(const QString &reason);
 // "Save failed: REASON."

@@ -36,9 +36,8 @@ std::optional<LineSettings> DevicePortService::BeginOpen() {
     m_outputDropped = false;
     m_commEvent = 0;
     m_device = m_ports.DevicePath(m_commPort);
-    const qint16 last = comfunct::platform::LastPortNumber();
-    if (m_commPort < comfunct::kFirstPort || m_commPort > last) {
-        m_lastError = OutsidePortNumbers(last);
+    if (m_commPort < comfunct::kFirstPort || m_commPort > comfunct::platform::LastPortNumber()) {
+        m_lastError = OutsidePortNumbers();
         return std::nullopt;
     }
     if (m_device.isEmpty()) {

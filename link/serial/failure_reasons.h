@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/ports/port_platform.h"
+
 #include <QString>
 #include <QStringView>
 
@@ -14,8 +16,8 @@ namespace tuner {
 inline constexpr QStringView kNoSuchPort =
     u"no such port"; // no device for the number, or none there
 // A number no port of the system has (0, -1, 17 on Linux, 256): the numbers it could have.
-inline QString OutsidePortNumbers(qint16 last) {
-    return QStringLiteral("ports are numbered 1 to %1").arg(last);
+inline QString OutsidePortNumbers() {
+    return QStringLiteral("ports are numbered 1 to %1").arg(comfunct::platform::LastPortNumber());
 }
 inline constexpr QStringView kNotSerial = u"not a serial device"; // a file, a folder, not a tty
 inline constexpr QStringView kInUse = u"in use by another program";
