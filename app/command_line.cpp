@@ -22,12 +22,6 @@ namespace {
 // The tuner's exit status after a command line it does not understand.
 constexpr int kExitUsage = 2;
 
-// "; COM23 is port 23" where the system's port names hold their number.
-QString PortNameNote() {
-    const QString example = comfunct::platform::PortNameExample();
-    return example.isEmpty() ? QString() : QStringLiteral("; ") + example;
-}
-
 // The tuner's own options.
 struct Options {
     QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
@@ -36,8 +30,9 @@ struct Options {
                                QStringLiteral("Shows the version and ends.")};
     QCommandLineOption port{
         QStringLiteral("port"),
-        QStringLiteral("Picks port N (1 to %1%2); N=DEVICE also makes DEVICE port N for this run, "
-                       "e.g. %3; may be repeated, the first is picked.")
+        QStringLiteral(
+            "Picks port N from 1 to %1%2; N=DEVICE also makes DEVICE port N for this run, "
+            "e.g. %3; may be repeated, the first is picked.")
             .arg(comfunct::platform::LastPortNumber())
             .arg(PortNameNote(), PortExamples()),
         QStringLiteral("N[=DEVICE]")};
